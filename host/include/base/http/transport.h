@@ -1,0 +1,74 @@
+// The transport behind base::http::WinHttpRequest: something that performs one HTTP exchange and
+// reports its outcome through a callback. The default is libcurl's multi interface on one network
+// thread; tests install their own to answer or fail requests on a thread of their choice.
+#ifndef BASE_HTTP_TRANSPORT_H_
+#define BASE_HTTP_TRANSPORT_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/export.h"
+
+namespace base::http {
+
+struct TransportRequest {
+  std::string method;  // "GET"
+  std::string url;
+  std::vector<std::pair<std::string, std::string>> headers;  // in the order they were set
+};
+
+struct TransportResult {
+  bool ok = false;          // true: an answer arrived (any HTTP status); false: the exchange failed
+  int32_t status = 0;       // HTTP status, when ok
+  std::string body;         // the whole body as bytes, when ok
+  int error_code = 0;       // transport error code (libcurl's for the default transport), when !ok
+  std::string error_text;   // its description, when !ok
+};
+
+// Called exactly once per started exchange unless it was cancelled first, on the transport's
+// thread.
+using TransportCallback = std::function<void(TransportResult)>;
+
+// Implementations must be safe to use from any thread.
+class LUMOHOST_EXPORT Transport {
+ public:
+  using ExchangeId = uint64_t;
+
+  virtual ~Transport() = default;
+
+  // Starts an exchange and returns at once. `done` is never called inside Start.
+  virtual ExchangeId Start(TransportRequest request, TransportCallback done) = 0;
+
+  // Stops an exchange; its callback is not called after Cancel returns, unless Cancel is called
+  // from inside that very callback (which has then already been called). Unknown or finished ids
+  // are ignored.
+  virtual void Cancel(ExchangeId id) = 0;
+};
+
+// The transport used by WinHttpRequest objects constructed from now on. Passing nullptr restores
+// the default (libcurl) transport. Any thread.
+LUMOHOST_EXPORT void SetTransport(std::shared_ptr<Transport> transport);
+LUMOHOST_EXPORT std::shared_ptr<Transport> GetTransport();
+
+// Sends every request for `host_port` (for example "api.lumo.example:80") to `to_host_port`
+// (for example "127.0.0.1:40123") instead, like curl's --connect-to. The address, the Host header
+// and everything else of the request stay unchanged. An empty `to_host_port` removes the route.
+// Applies to exchanges started afterwards. Any thread.
+LUMOHOST_EXPORT void SetConnectTo(const std::string& host_port, const std::string& to_host_port);
+
+// Limits of the default transport.
+struct TransportLimits {
+  int64_t connect_timeout_ms = 10'000;
+  int64_t total_timeout_ms = 30'000;
+  int64_t max_body_bytes = 32 * 1024 * 1024;
+};
+// Applies to exchanges started afterwards. Any thread.
+LUMOHOST_EXPORT void SetTransportLimits(const TransportLimits& limits);
+
+}  // namespace base::http
+
+#endif  // BASE_HTTP_TRANSPORT_H_

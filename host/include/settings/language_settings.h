@@ -1,0 +1,35 @@
+// Localized labels from a built-in table (English and Chinese). Any thread.
+#ifndef SETTINGS_LANGUAGE_SETTINGS_H_
+#define SETTINGS_LANGUAGE_SETTINGS_H_
+
+#include <mutex>
+#include <string>
+
+#include "base/export.h"
+
+namespace settings::language {
+
+class LUMOHOST_EXPORT LanguageSettings {
+ public:
+  static LanguageSettings& Instance();
+
+  LanguageSettings(const LanguageSettings&) = delete;
+  LanguageSettings& operator=(const LanguageSettings&) = delete;
+
+  // The label for `key` in the current language; an unknown key returns the key itself.
+  std::wstring GetString(std::wstring key) const;
+
+  // "en" (the default) or "zh"; anything else falls back to English.
+  void SetLanguage(std::wstring language);
+  std::wstring GetLanguage() const;
+
+ private:
+  LanguageSettings() = default;
+
+  mutable std::mutex mutex_;
+  std::wstring language_ = L"en";  // guarded by mutex_
+};
+
+}  // namespace settings::language
+
+#endif  // SETTINGS_LANGUAGE_SETTINGS_H_

@@ -1,0 +1,32 @@
+// The signed-in account, as the host player knows it. Any thread.
+#ifndef SETTINGS_USER_ACCOUNT_SETTINGS_H_
+#define SETTINGS_USER_ACCOUNT_SETTINGS_H_
+
+#include <mutex>
+#include <string>
+
+#include "base/export.h"
+
+namespace settings::user {
+
+class LUMOHOST_EXPORT UserAccountSettings {
+ public:
+  static UserAccountSettings& Instance();
+
+  UserAccountSettings(const UserAccountSettings&) = delete;
+  UserAccountSettings& operator=(const UserAccountSettings&) = delete;
+
+  // The account's session token; empty when nobody is signed in.
+  std::wstring _GetKwtok() const;
+  void SetKwtok(std::wstring token);
+
+ private:
+  UserAccountSettings() = default;
+
+  mutable std::mutex mutex_;
+  std::wstring kwtok_;  // guarded by mutex_
+};
+
+}  // namespace settings::user
+
+#endif  // SETTINGS_USER_ACCOUNT_SETTINGS_H_

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build, test and benchmark. Safe to run again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build ccache pkg-config clang
+  libcpprest-dev libboost-dev libgoogle-glog-dev libssl-dev libcurl4-openssl-dev
+  libutfcpp-dev libsqlite3-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  curl openssl wrk
+)
+
+sudo_cmd=""
+[ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+
+$sudo_cmd apt-get update -qq
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

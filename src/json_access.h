@@ -1,0 +1,22 @@
+// Reading members of a parsed answer without throwing: a missing member, or any member of a value
+// that is not an object, reads as null (which every utilities::json reader turns into its
+// default).
+#ifndef LUMOAPI_JSON_ACCESS_H_
+#define LUMOAPI_JSON_ACCESS_H_
+
+#include <cpprest/json.h>
+
+#include "lumoapi/export.h"
+
+namespace lumoapi {
+
+// REQUIRES: `key` is a UTF-8 text (the service's keys are ASCII).
+LUMOAPI_EXPORT_PRIVATE const web::json::value& Member(const web::json::value& object,
+                                                      const char* key);
+
+inline bool IsObject(const web::json::value& v) { return v.type() == web::json::value::Object; }
+inline bool IsArray(const web::json::value& v) { return v.type() == web::json::value::Array; }
+
+}  // namespace lumoapi
+
+#endif  // LUMOAPI_JSON_ACCESS_H_

@@ -1,1 +1,44 @@
-// Not written yet.
+#include "lumoapi/encryption.h"
+
+#include <cpprest/base_uri.h>
+
+#include <exception>
+
+#include "aes_cipher.h"
+#include "base/logging.h"
+#include "base/os_utils.h"
+#include "base/string_utils.h"
+#include "log_masking.h"
+
+namespace lumoapi::encryption {
+namespace {
+
+const std::wstring kKeyText = L"4817305926148350";
+const std::wstring kIvText = L"7390261548103726";
+
+}  // namespace
+
+LumoAPIEncryption& LumoAPIEncryption::Instance() {
+  static LumoAPIEncryption instance;
+  return instance;
+}
+
+LumoAPIEncryption::LumoAPIEncryption()
+    : key(base::string_utils::Utf16ToUtf8(
+          base::os_utils::GetStringMD5(kKeyText, true).substr(16))),
+      iv(base::string_utils::Utf16ToUtf8(kIvText)) {}
+
+std::wstring LumoAPIEncryption::EncryptText(std::wstring text) const {
+  try {
+    const std::string base64 = base::string_utils::ToUtf8(EncryptAes128CbcBase64(key, iv, text));
+    return base::string_utils::ToUtf16(web::uri::encode_data_string(base64));
+  } catch (const std::exception& e) {
+    base::logging::LogMessage(L"lumoapi::encryption::LumoAPIEncryption::EncryptText", 97,
+                              base::logging::LoggingSeverity::kError,
+                              L"encrypt " + MaskSecrets(std::move(text)) + L" failed: " +
+                                  base::string_utils::ToUtf16(e.what()));
+    return std::wstring();
+  }
+}
+
+}  // namespace lumoapi::encryption

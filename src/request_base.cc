@@ -1,1 +1,183 @@
-// Not written yet.
+#include "lumoapi/request_base.h"
+
+#include <cpprest/http_msg.h>
+#include <cpprest/uri_builder.h>
+
+#include <exception>
+#include <utility>
+
+#include "base/http/win_http_request.h"
+#include "base/logging.h"
+#include "base/string_utils.h"
+#include "encrypt_lumoapi_param.h"
+#include "json_access.h"
+#include "log_masking.h"
+#include "query_builder.h"
+#include "utilities/json.h"
+
+namespace lumoapi {
+namespace {
+
+using base::string_utils::ToUtf16;
+
+constexpr int32_t kSuccessCode = 22000;
+constexpr wchar_t kFormat[] = L"json";
+constexpr wchar_t kClientId[] = L"qxpc";
+constexpr wchar_t kUserAgent[] = L"qxpc_1.0.0";
+constexpr wchar_t kVersionD[] = L"10.1.1.1";
+
+const web::uri& BaseUri() {
+  static const web::uri base("http://" LUMOAPI_SERVICE_HOST "/v1/restserver/lumo?");
+  return base;
+}
+
+void LogError(const wchar_t* location, unsigned line, const std::wstring& message) {
+  base::logging::LogMessage(location, line, base::logging::LoggingSeverity::kError,
+                            MaskSecrets(message));
+}
+
+// The common pairs that precede a request's own pairs, in the plain query or the encrypted text.
+void AppendCommonPairs(web::uri_builder& builder, const std::wstring& version) {
+  AppendPair(builder, L"format", kFormat);
+  AppendPair(builder, L"from", kClientId);
+  AppendPair(builder, L"version", version);
+  AppendPair(builder, L"version_d", kVersionD);
+}
+
+}  // namespace
+
+RequestRoot::RequestRoot() = default;
+RequestRoot::~RequestRoot() = default;
+
+RequestBase::RequestBase() = default;
+
+RequestBase::~RequestBase() {
+  // The HTTP request goes first: its destructor waits out an answer being handled on the
+  // network thread, which may still be using this object.
+  ReleaseHttpRequest();
+  disconnect_all();
+}
+
+std::wstring RequestBase::GetVersion() { return L"1.0.0"; }
+
+bool RequestBase::IsErrorCodeAccepted() { return status == 22469 || status == 24003; }
+
+void RequestBase::SetExtraHeaders() {}
+
+std::wstring RequestBase::BuildUrl() {
+  web::uri_builder builder(BaseUri());
+  AppendPair(builder, L"method", GetMethodName());
+  if (!encrypt_params) {
+    AppendCommonPairs(builder, GetVersion());
+    AppendEncodedParams(builder, BuildParams());
+  } else {
+    web::uri_builder inner;
+    AppendCommonPairs(inner, GetVersion());
+    AppendEncodedParams(inner, BuildParams());
+    LumoAPIParamEncryption encryption;
+    const std::wstring param = encryption.Encrypt(QueryText(inner));
+    AppendPair(builder, L"timestamp", encryption.timestamp);
+    AppendPair(builder, L"param", param);
+    AppendPair(builder, L"sign", encryption.Sign());
+  }
+  return ToUtf16(builder.to_string());
+}
+
+void RequestBase::BeginRequest() {
+  try {
+    url = BuildUrl();
+    auto fresh = std::make_unique<base::http::WinHttpRequest>();
+    ReleaseHttpRequest();
+    http_request = std::move(fresh);
+    http_request->response_completed.connect(this, &RequestBase::OnHttpCompleted);
+    http_request->request_failed.connect(this, &RequestBase::OnHttpFailed);
+    http_request->Open(ToUtf16(web::http::methods::GET), url, true, false);
+    http_request->SetRequestHeader(ToUtf16(web::http::header_names::user_agent), kUserAgent);
+    http_request->SetRequestHeader(ToUtf16(web::http::header_names::referer),
+                                   L"" LUMOAPI_WEB_ORIGIN);
+    if (!session_token.empty()) {
+      // The URI library names no cookie header.
+      http_request->SetRequestHeader(L"Cookie", L"KWTOK=" + session_token);
+    }
+    SetExtraHeaders();
+    http_request->Send(0);
+  } catch (const std::exception& e) {
+    FailOnUIThread(ToUtf16(e.what()));
+  }
+}
+
+void RequestBase::OnHttpCompleted() {
+  bool handled = false;
+  try {
+    status = http_request->GetStatus();
+    const std::string& body = http_request->GetResponseBody();
+    response_text = ToUtf16(body);
+    const int32_t http_status = status;
+    web::json::value answer = web::json::value::parse(body);
+    const web::json::value& error_code = Member(answer, "error_code");
+    // A JSON body without a service code is a success only when the HTTP status says so; an
+    // error page of a proxy or gateway keeps its HTTP status and is not parsed.
+    const bool http_error = http_status < 200 || http_status > 299;
+    if (!(http_error && error_code.is_null())) {
+      status = utilities::json::ToInt(error_code, kSuccessCode);
+      if (status == kSuccessCode || IsErrorCodeAccepted()) {
+        ParseResult(answer);
+        succeeded = true;
+      }
+    }
+    finished = true;
+    handled = true;
+  } catch (const std::exception& e) {
+    FailOnUIThread(ToUtf16(e.what()));
+  } catch (...) {
+    FailOnUIThread(L"LumoAPI unknown exception: " + url + response_text);
+  }
+  // Outside the guard: a receiver that throws must not turn this into a second completion.
+  if (handled) EmitCompleted();
+}
+
+void RequestBase::OnHttpFailed(int code, std::wstring message) {
+  LogError(L"lumoapi::RequestBase::OnHttpFailed", __LINE__,
+           L"request failed (" + std::to_wstring(code) + L" " + message + L"): " + url);
+  finished = true;
+  PostFailedCompletion();
+}
+
+void RequestBase::FailOnUIThread(std::wstring message) {
+  LogError(L"lumoapi::RequestBase::FailOnUIThread", __LINE__, message + L": " + url);
+  finished = true;
+  PostFailedCompletion();
+}
+
+void RequestBase::PostFailedCompletion() {
+  dispatcher.InvokeOnUIThread([this] {
+    // Deleting the HTTP request first waits until the emission that posted this has returned,
+    // so detaching from its signals cannot race with it.
+    ReleaseHttpRequest();
+    disconnect_all();
+    EmitCompleted();
+  });
+}
+
+void RequestBase::ReleaseHttpRequest() {
+  // Delete through the member itself: until the destructor has waited out an emission on the
+  // network thread, that emission may still read `http_request`.
+  if (!http_request) return;
+  delete http_request.get();
+  (void)http_request.release();
+}
+
+void RequestBase::EmitCompleted() {
+  // Nothing of this object is touched after the emission: a receiver may have deleted it.
+  try {
+    completed.emit();
+  } catch (const std::exception& e) {
+    LogError(L"lumoapi::RequestBase::EmitCompleted", __LINE__,
+             L"a receiver of completed threw: " + ToUtf16(e.what()));
+  } catch (...) {
+    LogError(L"lumoapi::RequestBase::EmitCompleted", __LINE__,
+             L"a receiver of completed threw an unknown exception");
+  }
+}
+
+}  // namespace lumoapi

@@ -91,6 +91,10 @@ class LUMOAPI_EXPORT RequestBase : public RequestRoot {
   void OnHttpCompleted();
   void OnHttpFailed(int code, std::wstring message);
   void FailOnUIThread(std::wstring message);
+  // Posts the completion of a failed call to the UI thread.
+  void PostFailedCompletion();
+  // Deletes `http_request` (waiting out an emission in progress) and leaves it empty.
+  void ReleaseHttpRequest();
   // Emits `completed`, containing any exception a receiver throws.
   void EmitCompleted();
 };

@@ -1,0 +1,27 @@
+// The one cipher routine behind both encryption classes: AES-128-CBC with PKCS#5 padding over
+// the UTF-8 bytes of a text, written as Base64.
+#ifndef LUMOAPI_AES_CIPHER_H_
+#define LUMOAPI_AES_CIPHER_H_
+
+#include <string>
+
+#include "lumoapi/export.h"
+
+namespace lumoapi {
+
+// The step of the routine that failed; each has its own message.
+enum class CipherStep { kNone, kOpenEngine, kLoadKey, kEncrypt };
+
+// Encrypts `text` with the 16-byte `key` and `iv` and returns the Base64 text of the whole
+// padded buffer. Throws std::runtime_error with "Create encription engine failed",
+// "Import aes 128bit key failed" or "encrypt string failed" for the step that fails.
+LUMOAPI_EXPORT_PRIVATE std::wstring EncryptAes128CbcBase64(const std::string& key,
+                                                           const std::string& iv,
+                                                           const std::wstring& text);
+
+// Makes the given step fail in every later call (kNone: none). For tests of the failure ways.
+LUMOAPI_EXPORT_PRIVATE void SetCipherFailureForTesting(CipherStep step);
+
+}  // namespace lumoapi
+
+#endif  // LUMOAPI_AES_CIPHER_H_

@@ -1,1 +1,86 @@
-// Not written yet.
+// Process-wide transport settings: which transport new requests use, routes and limits.
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "transport_internal.h"
+
+namespace base::http {
+namespace {
+
+std::string ToLower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+struct Settings {
+  std::mutex mutex;
+  std::shared_ptr<Transport> transport;       // guarded by mutex; null: the default one
+  std::map<std::string, std::string> routes;  // guarded by mutex; "host:port" -> target
+  TransportLimits limits;                     // guarded by mutex
+};
+
+// Never destroyed: exchanges may start while the process exits.
+Settings& GetSettings() {
+  static Settings* settings = new Settings;
+  return *settings;
+}
+
+}  // namespace
+
+void SetTransport(std::shared_ptr<Transport> transport) {
+  Settings& settings = GetSettings();
+  std::shared_ptr<Transport> previous;
+  {
+    std::lock_guard<std::mutex> lock(settings.mutex);
+    previous = std::exchange(settings.transport, std::move(transport));
+  }
+  // `previous` may be the last reference; it goes outside the lock.
+}
+
+std::shared_ptr<Transport> GetTransport() {
+  Settings& settings = GetSettings();
+  {
+    std::lock_guard<std::mutex> lock(settings.mutex);
+    if (settings.transport) return settings.transport;
+  }
+  return internal::DefaultTransport();
+}
+
+void SetConnectTo(const std::string& host_port, const std::string& to_host_port) {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  if (to_host_port.empty()) {
+    settings.routes.erase(ToLower(host_port));
+  } else {
+    settings.routes[ToLower(host_port)] = to_host_port;
+  }
+}
+
+void SetTransportLimits(const TransportLimits& limits) {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  settings.limits = limits;
+}
+
+namespace internal {
+
+std::optional<std::string> RouteFor(const std::string& host_port) {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  auto it = settings.routes.find(ToLower(host_port));
+  if (it == settings.routes.end()) return std::nullopt;
+  return it->second;
+}
+
+TransportLimits CurrentLimits() {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  return settings.limits;
+}
+
+}  // namespace internal
+}  // namespace base::http

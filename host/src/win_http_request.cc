@@ -1,1 +1,83 @@
-// Not written yet.
+#include "base/http/win_http_request.h"
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "base/string_utils.h"
+
+namespace base::http {
+
+// Shared between the request and the transport's callback, which may outlive the request. The
+// callback reaches the request only through `owner`, and only while the request is alive; the
+// destructor clears `owner` and then waits until no emission of another thread is in progress.
+struct WinHttpRequest::Core {
+  std::mutex mutex;
+  std::condition_variable emission_ended;
+  WinHttpRequest* owner = nullptr;  // guarded by mutex; null once the destructor has begun
+  bool emitting = false;            // guarded by mutex
+  std::thread::id emitting_thread;  // guarded by mutex; valid while emitting
+};
+
+WinHttpRequest::WinHttpRequest() : transport_(GetTransport()), core_(std::make_shared<Core>()) {
+  core_->owner = this;
+}
+
+WinHttpRequest::~WinHttpRequest() {
+  {
+    std::unique_lock<std::mutex> lock(core_->mutex);
+    core_->owner = nullptr;
+    // Deleted from inside its own signal: the emission is further up this very stack.
+    if (core_->emitting && core_->emitting_thread != std::this_thread::get_id()) {
+      core_->emission_ended.wait(lock, [this] { return !core_->emitting; });
+    }
+  }
+  if (sent_) transport_->Cancel(exchange_);
+}
+
+void WinHttpRequest::Open(std::wstring method, std::wstring url, bool /*async*/, bool /*flag2*/) {
+  request_.method = string_utils::ToUtf8(method);
+  request_.url = string_utils::ToUtf8(url);
+}
+
+void WinHttpRequest::SetRequestHeader(std::wstring name, std::wstring value) {
+  request_.headers.emplace_back(string_utils::ToUtf8(name), string_utils::ToUtf8(value));
+}
+
+void WinHttpRequest::Send(unsigned int /*flags*/) {
+  if (sent_) return;
+  sent_ = true;
+  exchange_ = transport_->Start(request_, [core = core_](TransportResult result) {
+    std::unique_lock<std::mutex> lock(core->mutex);
+    WinHttpRequest* owner = core->owner;
+    if (owner == nullptr) return;
+    core->emitting = true;
+    core->emitting_thread = std::this_thread::get_id();
+    lock.unlock();
+    // A receiver may delete `owner` during the emission; it is not touched again afterwards.
+    owner->OnResult(std::move(result));
+    lock.lock();
+    core->emitting = false;
+    lock.unlock();
+    core->emission_ended.notify_all();
+  });
+}
+
+void WinHttpRequest::OnResult(TransportResult result) {
+  if (!result.ok) {
+    request_failed.emit(result.error_code, string_utils::ToUtf16(result.error_text));
+    return;
+  }
+  status_ = result.status;
+  body_ = std::move(result.body);
+  response_completed.emit();
+}
+
+int32_t WinHttpRequest::GetStatus() const { return status_; }
+
+std::wstring WinHttpRequest::GetResponseText() const { return string_utils::ToUtf16(body_); }
+
+const std::string& WinHttpRequest::GetResponseBody() const { return body_; }
+
+}  // namespace base::http

@@ -1,0 +1,24 @@
+// What the transport settings look like from inside the host layer: the default transport and the
+// routes and limits that apply to an exchange at the moment it starts.
+#ifndef HOST_SRC_TRANSPORT_INTERNAL_H_
+#define HOST_SRC_TRANSPORT_INTERNAL_H_
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/http/transport.h"
+
+namespace base::http::internal {
+
+// The libcurl transport shared by the whole process (curl_transport.cc).
+std::shared_ptr<Transport> DefaultTransport();
+
+// The address that `host_port` ("host:port", host in lower case) is routed to, if any.
+std::optional<std::string> RouteFor(const std::string& host_port);
+
+TransportLimits CurrentLimits();
+
+}  // namespace base::http::internal
+
+#endif  // HOST_SRC_TRANSPORT_INTERNAL_H_

@@ -1,0 +1,88 @@
+// A small HTTP/1.1 server on 127.0.0.1 for tests of the real transport: it records what arrives
+// and answers with whatever the test's handler returns, with keep-alive.
+#ifndef TESTS_SUPPORT_LOOPBACK_SERVER_H_
+#define TESTS_SUPPORT_LOOPBACK_SERVER_H_
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace lumo::testing {
+
+struct RecordedRequest {
+  std::string request_line;  // e.g. "GET /path?a=1 HTTP/1.1"
+  std::string method;
+  std::string target;
+  std::vector<std::pair<std::string, std::string>> headers;  // as received, in order
+  std::string body;
+  size_t connection = 0;  // which accepted connection it came on, counting from 1
+
+  // The value of the first header called `name` (any letter case).
+  std::optional<std::string> Header(std::string_view name) const;
+};
+
+struct CannedResponse {
+  int status = 200;
+  std::string body;
+  std::vector<std::pair<std::string, std::string>> headers;  // Content-Length is added
+  std::chrono::milliseconds delay{0};                        // waits this long before answering
+  bool close_without_answer = false;  // closes the connection instead of answering
+  bool chunked = false;               // chunked transfer encoding instead of Content-Length
+};
+
+// Listens on 127.0.0.1 on a free port from construction to destruction; the destructor closes
+// every connection (cutting delays short) and joins its threads. Every method: any thread. The
+// handler runs on the server's connection threads, possibly on several at once.
+class LoopbackServer {
+ public:
+  using Handler = std::function<CannedResponse(const RecordedRequest&)>;
+
+  // Without a handler every request is answered 200 with the body "ok".
+  explicit LoopbackServer(Handler handler = nullptr);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  uint16_t port() const { return port_; }
+  std::string host_port() const;                   // "127.0.0.1:<port>"
+  std::string Url(std::string_view target) const;  // "http://127.0.0.1:<port>" + target
+
+  void SetHandler(Handler handler);
+  std::vector<RecordedRequest> requests() const;
+  size_t accepted_connections() const;
+
+ private:
+  void AcceptLoop();
+  void Serve(int fd, size_t connection);
+  // Reads one request from `fd` into `request`, keeping surplus bytes in `buffer`.
+  bool ReadRequest(int fd, std::string& buffer, RecordedRequest& request);
+  // Waits `delay` unless the server stops first; false when it stops.
+  bool Wait(std::chrono::milliseconds delay);
+
+  int listen_fd_ = -1;
+  uint16_t port_ = 0;
+  std::thread accept_thread_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable stopping_changed_;
+  bool stopping_ = false;                      // guarded by mutex_
+  Handler handler_;                            // guarded by mutex_
+  std::vector<RecordedRequest> requests_;      // guarded by mutex_
+  size_t accepted_ = 0;                        // guarded by mutex_
+  std::set<int> open_fds_;                     // guarded by mutex_
+  std::list<std::thread> connection_threads_;  // guarded by mutex_
+};
+
+}  // namespace lumo::testing
+
+#endif  // TESTS_SUPPORT_LOOPBACK_SERVER_H_

@@ -1,0 +1,42 @@
+// Expand: calls the service's cloud expansion method for the user and reads back the quota.
+//
+// Sends "norda.lumo.cloud.expand" with the session token as the parameter "kwtok" (no account
+// cookie).
+//
+// Result: the three figures of the answer, in the service's units: `expand`, `cloud_limit` and
+// `used`, each 0 when the answer lacks it or the call fails.
+#ifndef LUMOAPI_CLOUD_EXPAND_H_
+#define LUMOAPI_CLOUD_EXPAND_H_
+
+#include <cstdint>
+#include <string>
+
+#include "lumoapi/export.h"
+#include "lumoapi/request_base.h"
+
+namespace lumoapi::cloud {
+
+// Owned by its creator. Construction, BeginRequest and destruction on the UI thread only;
+// `completed` may arrive on the network thread or on the UI thread. The request may be deleted
+// from inside a receiver of its own `completed`.
+class LUMOAPI_EXPORT Expand : public RequestBase {
+ public:
+  explicit Expand(std::wstring kwtok);
+  ~Expand() override;
+  Expand(const Expand&) = delete;
+  Expand& operator=(const Expand&) = delete;
+
+  std::wstring kwtok;
+  int32_t expand = 0;
+  int32_t cloud_limit = 0;
+  int32_t used = 0;
+
+ protected:
+  std::wstring GetMethodName() override;
+  std::wstring BuildParams() override;
+  void ParseResult(web::json::value& result) override;
+};
+
+}  // namespace lumoapi::cloud
+
+#endif  // LUMOAPI_CLOUD_EXPAND_H_

@@ -1,17 +1,357 @@
-// Not written yet: the default transport drops every exchange.
+// The default transport: libcurl's multi interface driven by one network thread.
+//
+// Start and Cancel queue commands under `mutex_` and wake the thread with curl_multi_wakeup; the
+// thread applies them, drives every transfer and delivers each result with no lock held. All
+// easy handles, and the multi handle apart from curl_multi_wakeup, belong to the network thread,
+// so libcurl itself is only ever used from that thread.
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
 #include "transport_internal.h"
 
 namespace base::http::internal {
 namespace {
-class NullTransport : public Transport {
+
+// How long the network thread sleeps when nothing at all happens. libcurl shortens the wait
+// whenever one of its own timers is due, and Start, Cancel and Shutdown wake it at once.
+constexpr int kIdlePollMs = 1000;
+
+// Parallel connections to one host; further transfers wait for a free connection. A desktop
+// client has no use for more, and it keeps a burst of requests from opening a socket each.
+constexpr long kMaxHostConnections = 16;
+
+// The curl --connect-to entry for `url` ("host:port:to_host:to_port"), if a route covers it.
+std::optional<std::string> ConnectToEntryFor(const std::string& url) {
+  CURLU* parsed = curl_url();
+  if (parsed == nullptr) return std::nullopt;
+  std::optional<std::string> entry;
+  char* host = nullptr;
+  char* port = nullptr;
+  if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    const std::string host_port = std::string(host) + ":" + port;
+    if (std::optional<std::string> target = RouteFor(host_port)) {
+      entry = host_port + ":" + *target;
+    }
+  }
+  curl_free(host);
+  curl_free(port);
+  curl_url_cleanup(parsed);
+  return entry;
+}
+
+// Any thread: see the file comment.
+class CurlTransport final : public Transport {
  public:
-  ExchangeId Start(TransportRequest, TransportCallback) override { return 0; }
-  void Cancel(ExchangeId) override {}
+  CurlTransport() { curl_global_init(CURL_GLOBAL_DEFAULT); }
+  ~CurlTransport() override { Shutdown(); }
+  CurlTransport(const CurlTransport&) = delete;
+  CurlTransport& operator=(const CurlTransport&) = delete;
+
+  ExchangeId Start(TransportRequest request, TransportCallback done) override;
+  void Cancel(ExchangeId id) override;
+
+  // Stops the network thread; exchanges in flight and started later are dropped without their
+  // callbacks being called. Idempotent.
+  void Shutdown();
+
+ private:
+  struct StartCommand {
+    ExchangeId id = 0;
+    TransportRequest request;
+    TransportCallback done;
+    TransportLimits limits;
+    std::optional<std::string> connect_to;
+  };
+
+  // One transfer in flight. Network thread only.
+  struct Transfer {
+    Transfer() = default;
+    ~Transfer() {
+      if (easy != nullptr) curl_easy_cleanup(easy);
+      curl_slist_free_all(headers);
+      curl_slist_free_all(connect_to);
+    }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+
+    ExchangeId id = 0;
+    TransportCallback done;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    curl_slist* connect_to = nullptr;
+    std::string body;
+    size_t max_body_bytes = 0;
+    bool body_too_large = false;
+    char error[CURL_ERROR_SIZE] = {};
+  };
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* user);
+
+  void Run();
+  void AddTransfer(StartCommand command);
+  void RemoveTransfer(ExchangeId id);
+  void FinishTransfers();
+  // Calls `done` unless the exchange was cancelled meanwhile.
+  void Deliver(ExchangeId id, TransportCallback& done, TransportResult result);
+
+  std::mutex mutex_;
+  std::condition_variable delivery_ended_;
+  bool stopping_ = false;                  // guarded by mutex_
+  ExchangeId next_id_ = 1;                 // guarded by mutex_
+  std::unordered_set<ExchangeId> active_;  // guarded by mutex_; neither finished nor cancelled
+  std::vector<StartCommand> starts_;       // guarded by mutex_
+  std::vector<ExchangeId> cancels_;        // guarded by mutex_
+  ExchangeId delivering_ = 0;              // guarded by mutex_; whose callback is running
+  std::thread thread_;                     // guarded by mutex_; started by the first Start
+  std::thread::id network_thread_;         // guarded by mutex_
+  CURLM* multi_ = nullptr;                 // set with thread_; see the file comment
+
+  std::unordered_map<ExchangeId, std::unique_ptr<Transfer>> transfers_;  // network thread only
 };
+
+Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCallback done) {
+  StartCommand command;
+  command.request = std::move(request);
+  command.done = std::move(done);
+  command.limits = CurrentLimits();
+  command.connect_to = ConnectToEntryFor(command.request.url);
+
+  std::lock_guard<std::mutex> lock(mutex_);
+  const ExchangeId id = next_id_++;
+  // After shutdown the callback is dropped (`command` is destroyed after the lock is released).
+  if (stopping_) return id;
+  if (!thread_.joinable()) {
+    multi_ = curl_multi_init();
+    curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxHostConnections);
+    thread_ = std::thread([this] { Run(); });
+    network_thread_ = thread_.get_id();
+  }
+  command.id = id;
+  active_.insert(id);
+  starts_.push_back(std::move(command));
+  curl_multi_wakeup(multi_);
+  return id;
+}
+
+void CurlTransport::Cancel(ExchangeId id) {
+  TransportCallback dropped;  // destroyed after the lock is released
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (id != 0 && delivering_ == id) {
+    // From inside the callback itself there is nothing left to stop; from any other thread the
+    // callback must have returned before Cancel does.
+    if (std::this_thread::get_id() == network_thread_) return;
+    delivery_ended_.wait(lock, [this, id] { return delivering_ != id; });
+    return;
+  }
+  if (active_.erase(id) == 0 || stopping_) return;
+  auto queued = std::find_if(starts_.begin(), starts_.end(),
+                             [id](const StartCommand& command) { return command.id == id; });
+  if (queued != starts_.end()) {
+    dropped = std::move(queued->done);
+    starts_.erase(queued);
+    return;
+  }
+  cancels_.push_back(id);
+  curl_multi_wakeup(multi_);
+}
+
+void CurlTransport::Shutdown() {
+  std::vector<StartCommand> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    stopping_ = true;
+    if (multi_ != nullptr) curl_multi_wakeup(multi_);
+    dropped.swap(starts_);
+    active_.clear();
+  }
+  if (!thread_.joinable()) return;
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    // Shut down from inside a callback (the process exits there): the thread unwinds by itself.
+    thread_.detach();
+    return;
+  }
+  thread_.join();
+  curl_multi_cleanup(multi_);
+  multi_ = nullptr;
+}
+
+size_t CurlTransport::OnBody(char* data, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<Transfer*>(user);
+  const size_t length = size * count;
+  if (transfer->body.size() + length > transfer->max_body_bytes) {
+    transfer->body_too_large = true;
+    return 0;  // makes libcurl abort the transfer
+  }
+  transfer->body.append(data, length);
+  return length;
+}
+
+void CurlTransport::Run() {
+  std::vector<StartCommand> starts;
+  std::vector<ExchangeId> cancels;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      starts.swap(starts_);
+      cancels.swap(cancels_);
+    }
+    for (ExchangeId id : cancels) RemoveTransfer(id);
+    for (StartCommand& command : starts) AddTransfer(std::move(command));
+    starts.clear();
+    cancels.clear();
+
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+    FinishTransfers();
+    curl_multi_poll(multi_, nullptr, 0, kIdlePollMs, nullptr);
+  }
+  for (const auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_, transfer->easy);
+  transfers_.clear();
+}
+
+void CurlTransport::AddTransfer(StartCommand command) {
+  auto transfer = std::make_unique<Transfer>();
+  transfer->id = command.id;
+  transfer->done = std::move(command.done);
+  transfer->max_body_bytes =
+      static_cast<size_t>(std::max<int64_t>(0, command.limits.max_body_bytes));
+  transfer->easy = curl_easy_init();
+  CURL* easy = transfer->easy;
+  if (easy == nullptr) {
+    TransportResult result;
+    result.error_code = CURLE_OUT_OF_MEMORY;
+    result.error_text = curl_easy_strerror(CURLE_OUT_OF_MEMORY);
+    Deliver(transfer->id, transfer->done, std::move(result));
+    return;
+  }
+
+  const TransportRequest& request = command.request;
+  curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
+  if (request.method.empty() || request.method == "GET") {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  } else {
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
+  }
+  for (const auto& [name, value] : request.headers) {
+    // "Name;" is libcurl's way of sending a header with an empty value ("Name:" would remove it).
+    const std::string line = value.empty() ? name + ";" : name + ": " + value;
+    transfer->headers = curl_slist_append(transfer->headers, line.c_str());
+  }
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
+  if (command.connect_to) {
+    transfer->connect_to = curl_slist_append(nullptr, command.connect_to->c_str());
+    curl_easy_setopt(easy, CURLOPT_CONNECT_TO, transfer->connect_to);
+    // A routed host is a test or sandbox address; a proxy from the environment must not see it.
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+  }
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                   static_cast<long>(command.limits.connect_timeout_ms));
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(command.limits.total_timeout_ms));
+  curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
+                   static_cast<curl_off_t>(transfer->max_body_bytes));
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransport::OnBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, transfer.get());
+  curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, transfer->error);
+  curl_easy_setopt(easy, CURLOPT_PRIVATE, transfer.get());
+
+  const CURLMcode added = curl_multi_add_handle(multi_, easy);
+  if (added != CURLM_OK) {
+    TransportResult result;
+    result.error_code = CURLE_FAILED_INIT;
+    result.error_text = curl_multi_strerror(added);
+    Deliver(transfer->id, transfer->done, std::move(result));
+    return;
+  }
+  transfers_.emplace(transfer->id, std::move(transfer));
+}
+
+void CurlTransport::RemoveTransfer(ExchangeId id) {
+  auto it = transfers_.find(id);
+  if (it == transfers_.end()) return;
+  curl_multi_remove_handle(multi_, it->second->easy);
+  transfers_.erase(it);
+}
+
+void CurlTransport::FinishTransfers() {
+  std::vector<std::pair<std::unique_ptr<Transfer>, TransportResult>> finished;
+  int queued = 0;
+  while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+    if (message->msg != CURLMSG_DONE) continue;
+    CURL* easy = message->easy_handle;
+    const CURLcode code = message->data.result;  // `message` dies with the handle's removal
+    Transfer* raw = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_PRIVATE, &raw);
+    curl_multi_remove_handle(multi_, easy);
+    auto node = transfers_.extract(raw->id);
+    std::unique_ptr<Transfer> transfer = std::move(node.mapped());
+
+    TransportResult result;
+    if (code == CURLE_OK) {
+      long status = 0;
+      curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+      result.ok = true;
+      result.status = static_cast<int32_t>(status);
+      result.body = std::move(transfer->body);
+    } else if (code == CURLE_FILESIZE_EXCEEDED || transfer->body_too_large) {
+      result.error_code = CURLE_FILESIZE_EXCEEDED;
+      result.error_text =
+          "response body exceeds " + std::to_string(transfer->max_body_bytes) + " bytes";
+    } else {
+      result.error_code = code;
+      result.error_text = curl_easy_strerror(code);
+      if (transfer->error[0] != '\0') result.error_text += std::string(": ") + transfer->error;
+    }
+    finished.emplace_back(std::move(transfer), std::move(result));
+  }
+  for (auto& [transfer, result] : finished) {
+    Deliver(transfer->id, transfer->done, std::move(result));
+  }
+}
+
+void CurlTransport::Deliver(ExchangeId id, TransportCallback& done, TransportResult result) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (active_.erase(id) == 0) return;  // cancelled while it was finishing
+    delivering_ = id;
+  }
+  done(std::move(result));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delivering_ = 0;
+  }
+  delivery_ended_.notify_all();
+}
+
+// Owns the process's libcurl transport and stops its network thread at exit, even while
+// requests that were never deleted still hold a reference to it.
+struct DefaultTransportHolder {
+  DefaultTransportHolder() : transport(std::make_shared<CurlTransport>()) {}
+  ~DefaultTransportHolder() { transport->Shutdown(); }
+
+  std::shared_ptr<CurlTransport> transport;
+};
+
 }  // namespace
 
 std::shared_ptr<Transport> DefaultTransport() {
-  static std::shared_ptr<Transport> transport = std::make_shared<NullTransport>();
-  return transport;
+  static DefaultTransportHolder holder;
+  return holder.transport;
 }
+
 }  // namespace base::http::internal

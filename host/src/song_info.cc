@@ -1,1 +1,7 @@
-// Not written yet.
+#include "utilities/song_info.h"
+
+namespace utilities {
+
+SongInfo::SongInfo() = default;
+
+}  // namespace utilities

@@ -1,1 +1,22 @@
-// Not written yet.
+#include "settings/user_account_settings.h"
+
+#include <utility>
+
+namespace settings::user {
+
+UserAccountSettings& UserAccountSettings::Instance() {
+  static UserAccountSettings* settings = new UserAccountSettings;  // never destroyed
+  return *settings;
+}
+
+std::wstring UserAccountSettings::_GetKwtok() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return kwtok_;
+}
+
+void UserAccountSettings::SetKwtok(std::wstring token) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  kwtok_ = std::move(token);
+}
+
+}  // namespace settings::user

@@ -1,0 +1,230 @@
+// The default (libcurl) transport end to end: WinHttpRequest against the loopback server.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/http/transport.h"
+#include "base/http/win_http_request.h"
+#include "support/loopback_server.h"
+
+namespace {
+
+using base::http::TransportLimits;
+using base::http::WinHttpRequest;
+using lumo::testing::CannedResponse;
+using lumo::testing::LoopbackServer;
+using lumo::testing::RecordedRequest;
+
+constexpr auto kSignalTimeout = std::chrono::seconds(20);
+
+// Records the one signal of a request; signals arrive on the network thread.
+class Outcome : public sigslot::has_slots<> {
+ public:
+  explicit Outcome(WinHttpRequest* request) : request_(request) {
+    request->response_completed.connect(this, &Outcome::OnCompleted);
+    request->request_failed.connect(this, &Outcome::OnFailed);
+  }
+
+  void OnCompleted() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++completed;
+    status = request_->GetStatus();
+    body = request_->GetResponseBody();
+    signalled_.notify_all();
+  }
+  void OnFailed(int code, std::wstring text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++failed;
+    error_code = code;
+    error_text = std::move(text);
+    signalled_.notify_all();
+  }
+
+  // Waits for the signal; false if none came in time.
+  bool Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return signalled_.wait_for(lock, kSignalTimeout, [this] { return completed + failed > 0; });
+  }
+
+  int completed = 0;
+  int failed = 0;
+  int32_t status = 0;
+  std::string body;
+  int error_code = 0;
+  std::wstring error_text;
+
+ private:
+  WinHttpRequest* request_;
+  std::mutex mutex_;
+  std::condition_variable signalled_;
+};
+
+struct Header {
+  const wchar_t* name;
+  const wchar_t* value;
+};
+
+// Sends one GET and waits for its signal. The request is deleted before returning.
+std::unique_ptr<Outcome> Fetch(const std::string& url, const std::vector<Header>& headers = {}) {
+  WinHttpRequest request;
+  auto outcome = std::make_unique<Outcome>(&request);
+  request.Open(L"GET", std::wstring(url.begin(), url.end()), true, false);
+  for (const Header& header : headers) request.SetRequestHeader(header.name, header.value);
+  request.Send(0);
+  EXPECT_TRUE(outcome->Wait()) << url;
+  return outcome;
+}
+
+// Restores the default limits when it goes out of scope.
+class ScopedLimits {
+ public:
+  explicit ScopedLimits(const TransportLimits& limits) { base::http::SetTransportLimits(limits); }
+  ~ScopedLimits() { base::http::SetTransportLimits(TransportLimits{}); }
+};
+
+uint16_t ClosedPort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof(address);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+TEST(CurlTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {
+  LoopbackServer server([](const RecordedRequest&) {
+    CannedResponse response;
+    response.body = "{\"error_code\":22000,\"name\":\"\xe4\xb8\xad\"}";
+    return response;
+  });
+  auto outcome = Fetch(server.Url("/v1/restserver/lumo?method=a&x=%26"),
+                       {{L"User-Agent", L"lumo-player/2.3 (Linux)"},
+                        {L"Referer", L"http://www.lumo.example/"},
+                        {L"Cookie", L"KWTOK=abc; other=1"}});
+  ASSERT_EQ(outcome->completed, 1);
+  EXPECT_EQ(outcome->failed, 0);
+  EXPECT_EQ(outcome->status, 200);
+  EXPECT_EQ(outcome->body, "{\"error_code\":22000,\"name\":\"\xe4\xb8\xad\"}");
+
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].request_line, "GET /v1/restserver/lumo?method=a&x=%26 HTTP/1.1");
+  EXPECT_EQ(requests[0].Header("Host"), server.host_port());
+  EXPECT_EQ(requests[0].Header("User-Agent"), "lumo-player/2.3 (Linux)");
+  EXPECT_EQ(requests[0].Header("Referer"), "http://www.lumo.example/");
+  EXPECT_EQ(requests[0].Header("Cookie"), "KWTOK=abc; other=1");
+}
+
+TEST(CurlTransportTest, AnyStatusWithACompleteBodyIsAnAnswer) {
+  struct Case {
+    int status;
+    std::string body;
+    bool chunked;
+  };
+  const Case cases[] = {
+      {200, "ok", false},       {200, std::string(300'000, 'x'), true},
+      {404, "not here", false}, {500, "<html>error</html>", true},
+      {503, "", false},         {302, "moved", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.status << (c.chunked ? " chunked" : ""));
+    LoopbackServer server([&c](const RecordedRequest&) {
+      CannedResponse response;
+      response.status = c.status;
+      response.body = c.body;
+      response.chunked = c.chunked;
+      if (c.status == 302) response.headers.emplace_back("Location", "/elsewhere");
+      return response;
+    });
+    auto outcome = Fetch(server.Url("/"));
+    EXPECT_EQ(outcome->completed, 1);
+    EXPECT_EQ(outcome->failed, 0);
+    EXPECT_EQ(outcome->status, c.status);
+    EXPECT_EQ(outcome->body, c.body);
+  }
+}
+
+TEST(CurlTransportTest, FailuresFireRequestFailedWithTheCurlCode) {
+  struct Case {
+    const char* name;
+    CannedResponse response;
+    TransportLimits limits;
+    int error_code;  // CURLcode
+    std::wstring text_prefix;
+  };
+  TransportLimits small_body;
+  small_body.max_body_bytes = 1000;
+  TransportLimits short_total;
+  short_total.total_timeout_ms = 200;
+  CannedResponse too_large;
+  too_large.body = std::string(5000, 'b');
+  CannedResponse too_large_chunked = too_large;
+  too_large_chunked.chunked = true;
+  CannedResponse hang_up;
+  hang_up.close_without_answer = true;
+  CannedResponse late;
+  late.delay = std::chrono::seconds(10);
+
+  const Case cases[] = {
+      {"closed without answer", hang_up, {}, 52, L"Server returned nothing"},
+      {"body over the cap", too_large, small_body, 63, L"response body exceeds 1000 bytes"},
+      {"chunked body over the cap", too_large_chunked, small_body, 63,
+       L"response body exceeds 1000 bytes"},
+      {"total timeout", late, short_total, 28, L"Timeout was reached"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedLimits limits(c.limits);
+    LoopbackServer server([&c](const RecordedRequest&) { return c.response; });
+    auto outcome = Fetch(server.Url("/"));
+    EXPECT_EQ(outcome->completed, 0);
+    EXPECT_EQ(outcome->failed, 1);
+    EXPECT_EQ(outcome->error_code, c.error_code);
+    EXPECT_EQ(outcome->error_text.substr(0, c.text_prefix.size()), c.text_prefix)
+        << std::string(outcome->error_text.begin(), outcome->error_text.end());
+  }
+}
+
+TEST(CurlTransportTest, ConnectionRefusedFails) {
+  auto outcome = Fetch("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/");
+  EXPECT_EQ(outcome->failed, 1);
+  EXPECT_EQ(outcome->error_code, 7);  // CURLE_COULDNT_CONNECT
+}
+
+TEST(CurlTransportTest, ConnectToRoutesAHostNameWithoutChangingTheRequest) {
+  LoopbackServer server;
+  base::http::SetConnectTo("api.lumo.example:80", server.host_port());
+  // A routed host never goes through a proxy, even one set in the environment.
+  ::setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(ClosedPort())).c_str(), 1);
+  auto outcome = Fetch("http://api.lumo.example/v1/restserver/lumo?a=1");
+  ::unsetenv("http_proxy");
+  base::http::SetConnectTo("api.lumo.example:80", "");
+
+  EXPECT_EQ(outcome->completed, 1);
+  EXPECT_EQ(outcome->body, "ok");
+  const auto requests = server.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].request_line, "GET /v1/restserver/lumo?a=1 HTTP/1.1");
+  EXPECT_EQ(requests[0].Header("Host"), "api.lumo.example");
+}
+
+TEST(CurlTransportTest, SequentialRequestsReuseTheConnection) {
+  LoopbackServer server;
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Fetch(server.Url("/again"))->completed, 1);
+  EXPECT_EQ(server.requests().size(), 3u);
+  EXPECT_EQ(server.accepted_connections(), 1u);
+}
+
+}  // namespace

@@ -27,10 +27,8 @@ struct CipherContextFree {
 
 void SetCipherFailureForTesting(CipherStep step) { g_failing_step.store(step); }
 
-std::wstring EncryptAes128CbcBase64(const std::string& key, const std::string& iv,
-                                    const std::wstring& text) {
-  const std::string plain = base::string_utils::Utf16ToUtf8(text);
-
+std::vector<unsigned char> EncryptAes128Cbc(const std::string& key, const std::string& iv,
+                                            const std::string& plain) {
   std::unique_ptr<EVP_CIPHER_CTX, CipherContextFree> ctx(
       Fails(CipherStep::kOpenEngine) ? nullptr : EVP_CIPHER_CTX_new());
   if (!ctx) throw std::runtime_error("Create encription engine failed");
@@ -54,6 +52,13 @@ std::wstring EncryptAes128CbcBase64(const std::string& key, const std::string& i
       static_cast<size_t>(written + final_written) != buffer.size()) {
     throw std::runtime_error("encrypt string failed");
   }
+  return buffer;
+}
+
+std::wstring EncryptAes128CbcBase64(const std::string& key, const std::string& iv,
+                                    const std::wstring& text) {
+  const std::vector<unsigned char> buffer =
+      EncryptAes128Cbc(key, iv, base::string_utils::Utf16ToUtf8(text));
   return base::string_utils::ToUtf16(utility::conversions::to_base64(buffer));
 }
 

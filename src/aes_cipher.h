@@ -4,6 +4,7 @@
 #define LUMOAPI_AES_CIPHER_H_
 
 #include <string>
+#include <vector>
 
 #include "lumoapi/export.h"
 
@@ -12,7 +13,13 @@ namespace lumoapi {
 // The step of the routine that failed; each has its own message.
 enum class CipherStep { kNone, kOpenEngine, kLoadKey, kEncrypt };
 
-// Encrypts `text` with the 16-byte `key` and `iv` and returns the Base64 text of the whole
+// Encrypts `plain` with the 16-byte `key` and `iv` and returns the whole padded buffer. Throws as
+// EncryptAes128CbcBase64 does.
+LUMOAPI_EXPORT_PRIVATE std::vector<unsigned char> EncryptAes128Cbc(const std::string& key,
+                                                                   const std::string& iv,
+                                                                   const std::string& plain);
+
+// Encrypts the UTF-8 bytes of `text` with the 16-byte `key` and `iv` and returns the Base64 text of the whole
 // padded buffer. Throws std::runtime_error with "Create encription engine failed",
 // "Import aes 128bit key failed" or "encrypt string failed" for the step that fails.
 LUMOAPI_EXPORT_PRIVATE std::wstring EncryptAes128CbcBase64(const std::string& key,

@@ -162,8 +162,7 @@ class _signal_base_n : public _signal_base<P> {
   // before each call, and kept valid if receivers disconnect while they run.
   template <class Call>
   void emit_impl(Call&& call) {
-    lock_block<P> lock(this);
-    Emission e(this);
+    Emission e(this);  // holds the signal's lock while the signal lives
     while (e.next != connected_slots.end()) {
       Connection* current = *e.next;
       ++e.next;
@@ -177,12 +176,16 @@ class _signal_base_n : public _signal_base<P> {
  private:
   // One emission in progress; emissions nest when a receiver emits the same signal again.
   struct Emission {
-    explicit Emission(_signal_base_n* s)
-        : signal(s), next(s->connected_slots.begin()), outer(s->emissions_) {
+    explicit Emission(_signal_base_n* s) : signal(s) {
+      s->lock();
+      next = s->connected_slots.begin();
+      outer = s->emissions_;
       s->emissions_ = this;
     }
     ~Emission() {
-      if (alive) signal->emissions_ = outer;
+      if (!alive) return;
+      signal->emissions_ = outer;
+      signal->unlock();
     }
     Emission(const Emission&) = delete;
     Emission& operator=(const Emission&) = delete;

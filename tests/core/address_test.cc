@@ -1,0 +1,269 @@
+#include <cpprest/asyncrt_utils.h>
+#include <glog/logging.h>
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "aes_cipher.h"
+#include "base/logging.h"
+#include "base/string_utils.h"
+#include "core/probe_request.h"
+#include "encrypt_lumoapi_param.h"
+#include "log_masking.h"
+#include "lumoapi/encryption.h"
+#include "query_builder.h"
+#include "support/request_harness.h"
+
+namespace lumo::testing {
+namespace {
+
+using base::string_utils::ToUtf8;
+
+std::string Url(ProbeRequest& request) { return ToUtf8(request.BuildUrl()); }
+
+std::string OwnParams(std::initializer_list<std::pair<const wchar_t*, std::wstring>> pairs) {
+  web::uri_builder builder;
+  for (const auto& [name, value] : pairs) lumoapi::AppendPair(builder, name, value);
+  return ToUtf8(lumoapi::QueryText(builder));
+}
+
+TEST(PlainAddressTest, ReproducesTheUserDownExample) {
+  ProbeRequest request;
+  request.method = L"norda.lumo.user.down";
+  web::uri_builder params;
+  lumoapi::AppendPair(params, L"songid", L"1,2");
+  lumoapi::AppendPair(params, L"uid", 7);
+  request.params = lumoapi::QueryText(params);
+  EXPECT_EQ(Url(request),
+            "http://api.lumo.example/v1/restserver/lumo?method=norda.lumo.user.down&format=json"
+            "&from=qxpc&version=1.0.0&version_d=10.1.1.1&songid=1,2&uid=7");
+}
+
+TEST(PlainAddressTest, CommonPairsVersionAndEmptyParameters) {
+  ProbeRequest request;
+  EXPECT_EQ(RawQuery(request.BuildUrl()),
+            "method=norda.lumo.test.probe&format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1");
+  request.version = L"2.2.0";
+  EXPECT_EQ(ValueOf(QueryPairs(request.BuildUrl()), "version"), "2.2.0");
+}
+
+TEST(PairWriterTest, KeepsEveryValueOnePair) {
+  struct Case {
+    std::wstring value;
+    std::string encoded;
+  };
+  const Case cases[] = {
+      {L"Simon & Garfunkel", "Simon%20%26%20Garfunkel"},
+      {L"a=b", "a%3Db"},
+      {L"1+1", "1%2B1"},
+      {L"#1 hit?", "%231%20hit?"},
+      {L"1,2,3", "1,2,3"},
+      {L"周杰伦", "%E5%91%A8%E6%9D%B0%E4%BC%A6"},
+      {L"100%", "100%25"},
+      {L"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(OwnParams({{L"k", c.value}}), "k=" + c.encoded) << ToUtf8(c.value);
+    // And it decodes back to the value, as the only value.
+    const Pairs decoded = SplitQuery(OwnParams({{L"k", c.value}, {L"n", L"1"}}));
+    ASSERT_EQ(decoded.size(), 2u);
+    EXPECT_EQ(decoded[0].second, ToUtf8(c.value));
+  }
+  EXPECT_EQ(OwnParams({{L"a&b", L"x"}}), "a%26b=x");
+}
+
+TEST(PairWriterTest, WritesNumbersInDecimal) {
+  web::uri_builder builder;
+  lumoapi::AppendPair(builder, L"u", uint64_t{18446744073709551615u});
+  lumoapi::AppendPair(builder, L"i", -42);
+  lumoapi::AppendPair(builder, L"b", true);
+  EXPECT_EQ(ToUtf8(lumoapi::QueryText(builder)), "u=18446744073709551615&i=-42&b=1");
+}
+
+TEST(EncryptedAddressTest, CarriesMethodTimestampParamAndSign) {
+  struct Case {
+    std::wstring params;
+    std::wstring version;
+    std::string inner;
+  };
+  const Case cases[] = {
+      {L"", L"", "format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1"},
+      {L"uid=7&name=a%26b", L"2.2.0",
+       "format=json&from=qxpc&version=2.2.0&version_d=10.1.1.1&uid=7&name=a%26b"},
+  };
+  for (const Case& c : cases) {
+    ProbeRequest request;
+    request.encrypt_params = true;
+    request.params = c.params;
+    request.version = c.version;
+    const std::time_t before = std::time(nullptr);
+    const std::wstring url = request.BuildUrl();
+    const Pairs outer = QueryPairs(url);
+    ASSERT_EQ(outer.size(), 4u);
+    EXPECT_EQ(outer[0], (std::pair<std::string, std::string>{"method", "norda.lumo.test.probe"}));
+    EXPECT_EQ(outer[1].first, "timestamp");
+    EXPECT_EQ(outer[2].first, "param");
+    EXPECT_EQ(outer[3].first, "sign");
+    const long long timestamp = std::stoll(outer[1].second);
+    EXPECT_GE(timestamp, before);
+    EXPECT_LE(timestamp, std::time(nullptr));
+    EXPECT_EQ(DecryptedInnerText(url), c.inner);
+    EXPECT_EQ(outer[3].second, Md5Hex("velmar_quint_hush" + outer[2].second + outer[1].second));
+    // Base64's "=" never reaches the address raw.
+    EXPECT_EQ(RawQuery(url).find("=="), std::string::npos);
+  }
+}
+
+TEST(ParamEncryptionTest, BufferIsThePaddedLength) {
+  struct Case {
+    std::wstring text;
+    size_t base64_length;
+  };
+  const Case cases[] = {
+      {L"", 24},                  // one block of padding
+      {L"0123456789abcdef", 44},  // 16 bytes: a full extra block
+      {L"周杰", 24},              // 6 UTF-8 bytes
+      {std::wstring(31, L'x'), 44},
+  };
+  for (const Case& c : cases) {
+    lumoapi::LumoAPIParamEncryption encryption(1700000000);
+    const std::wstring base64 = encryption.Encrypt(c.text);
+    EXPECT_EQ(base64.size(), c.base64_length) << ToUtf8(c.text);
+    EXPECT_EQ(encryption.param, base64);
+    const std::string key = Md5Hex("qorvel_amber_tune_signer_key1700000000").substr(8, 16);
+    EXPECT_EQ(DecryptBase64(ToUtf8(base64), key, key), ToUtf8(c.text));
+  }
+  EXPECT_EQ(lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L""),
+            L"" + lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L""));
+  EXPECT_NE(lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L"a"),
+            lumoapi::LumoAPIParamEncryption(1700000001).Encrypt(L"a"));
+}
+
+TEST(TextEncryptionTest, IsUrlReadyAndDecryptsWithTheFixedKey) {
+  const std::string key = [] {
+    std::string upper = Md5Hex("4817305926148350");
+    for (char& ch : upper) ch = static_cast<char>(std::toupper(ch));
+    return upper.substr(16);
+  }();
+  for (const std::wstring text : {L"", L"hello world", L"周杰伦 - 晴天", L"?>>>???~~~~"}) {
+    const std::string encrypted =
+        ToUtf8(lumoapi::encryption::LumoAPIEncryption::Instance().EncryptText(text));
+    EXPECT_EQ(encrypted.find_first_of("+/="), std::string::npos) << encrypted;
+    const std::string base64 = SplitQuery("v=" + encrypted)[0].second;
+    EXPECT_EQ(DecryptBase64(base64, key, "7390261548103726"), ToUtf8(text));
+  }
+}
+
+// NIST SP 800-38A, F.2.1 CBC-AES128.Encrypt; PKCS#5 adds a fifth block after the four.
+TEST(CipherTest, MatchesPublishedVectors) {
+  auto bytes = [](const std::string& hex) {
+    std::string out;
+    for (size_t i = 0; i < hex.size(); i += 2) {
+      out += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    return out;
+  };
+  const std::string key = bytes("2b7e151628aed2a6abf7158809cf4f3c");
+  const std::string iv = bytes("000102030405060708090a0b0c0d0e0f");
+  const std::string plain = bytes(
+      "6bc1bee22e409f96e93d7e117393172aae2d8a571e03ac9c9eb76fac45af8e51"
+      "30c81c46a35ce411e5fbc1191a0a52eff69f2445df4f9b17ad2b417be66c3710");
+  const std::string expected = bytes(
+      "7649abac8119b246cee98e9b12e9197d5086cb9b507219ee95db113a917678b2"
+      "73bed6b8e3c1743b7116e69e222295163ff1caa1681fac09120eca307586e1a7");
+  const std::vector<unsigned char> cipher = lumoapi::EncryptAes128Cbc(key, iv, plain);
+  ASSERT_EQ(cipher.size(), plain.size() + 16);
+  EXPECT_EQ(std::string(cipher.begin(), cipher.begin() + 64), expected);
+}
+
+class GlogCapture : public google::LogSink {
+ public:
+  GlogCapture() { google::AddLogSink(this); }
+  ~GlogCapture() override { google::RemoveLogSink(this); }
+  void send(google::LogSeverity severity, const char* full_filename, const char*, int line,
+            const google::LogMessageTime&, const char* message, size_t length) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    lines.push_back({severity, full_filename, line, std::string(message, length)});
+  }
+  struct Line {
+    google::LogSeverity severity;
+    std::string file;
+    int line;
+    std::string text;
+  };
+  std::vector<Line> lines;
+
+ private:
+  std::mutex mutex_;
+};
+
+class CipherFailureTest : public ::testing::Test {
+ protected:
+  void TearDown() override { lumoapi::SetCipherFailureForTesting(lumoapi::CipherStep::kNone); }
+};
+
+TEST_F(CipherFailureTest, EncryptReturnsEmptyAndLogsTheMaskedText) {
+  lumoapi::SetCipherFailureForTesting(lumoapi::CipherStep::kLoadKey);
+  GlogCapture glog;
+  lumoapi::LumoAPIParamEncryption encryption(1700000000);
+  EXPECT_EQ(encryption.Encrypt(L"uid=7&kwtok=SECRET"), L"");
+  EXPECT_EQ(encryption.param, L"");
+  ASSERT_EQ(glog.lines.size(), 1u);
+  EXPECT_EQ(glog.lines[0].severity, google::GLOG_ERROR);
+  EXPECT_EQ(glog.lines[0].file, "src\\encrypt_lumoapi_param");
+  EXPECT_EQ(glog.lines[0].line, 84);
+  EXPECT_EQ(glog.lines[0].text, "encrpt api param failed, the param is:uid=7&kwtok=***");
+
+  // The address is still built: an empty "param", signed over the salt and timestamp alone.
+  ProbeRequest request;
+  request.encrypt_params = true;
+  const Pairs outer = QueryPairs(request.BuildUrl());
+  EXPECT_EQ(ValueOf(outer, "param"), "");
+  EXPECT_EQ(ValueOf(outer, "sign"), Md5Hex("velmar_quint_hush" + ValueOf(outer, "timestamp")));
+}
+
+TEST_F(CipherFailureTest, EncryptTextNamesTheFailedStep) {
+  struct Case {
+    lumoapi::CipherStep step;
+    std::wstring reason;
+  };
+  const Case cases[] = {
+      {lumoapi::CipherStep::kOpenEngine, L"Create encription engine failed"},
+      {lumoapi::CipherStep::kLoadKey, L"Import aes 128bit key failed"},
+      {lumoapi::CipherStep::kEncrypt, L"encrypt string failed"},
+  };
+  for (const Case& c : cases) {
+    lumoapi::SetCipherFailureForTesting(c.step);
+    std::vector<base::logging::LogRecord> records;
+    auto previous = base::logging::SetLogSink(
+        [&](const base::logging::LogRecord& record) { records.push_back(record); });
+    EXPECT_EQ(lumoapi::encryption::LumoAPIEncryption::Instance().EncryptText(L"song"), L"");
+    base::logging::SetLogSink(previous);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].location, L"lumoapi::encryption::LumoAPIEncryption::EncryptText");
+    EXPECT_EQ(records[0].line, 97u);
+    EXPECT_EQ(records[0].severity, base::logging::LoggingSeverity::kError);
+    EXPECT_EQ(records[0].message, L"encrypt song failed: " + c.reason);
+  }
+}
+
+TEST(LogMaskingTest, HidesTokenValues) {
+  struct Case {
+    std::wstring text;
+    std::wstring masked;
+  };
+  const Case cases[] = {
+      {L"a=1&kwtok=abc&b=2", L"a=1&kwtok=***&b=2"},
+      {L"Cookie: KWTOK=abc; x=1", L"Cookie: KWTOK=***; x=1"},
+      {L"kwtok=", L"kwtok="},
+      {L"mykwtok=abc", L"mykwtok=abc"},
+      {L"?kwtok=a&kwtok=b", L"?kwtok=***&kwtok=***"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(lumoapi::MaskSecrets(c.text), c.masked);
+}
+
+}  // namespace
+}  // namespace lumo::testing

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "base/http/win_http_request.h"
+#include "base/logging.h"
+#include "base/string_utils.h"
+#include "base/thread/ui_loop.h"
+#include "core/probe_request.h"
+#include "support/fake_transport.h"
+#include "support/request_harness.h"
+#include "support/ui_test_util.h"
+
+namespace lumo::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Collects the host log for the test's lifetime.
+class LogCapture {
+ public:
+  LogCapture() {
+    previous_ = base::logging::SetLogSink([this](const base::logging::LogRecord& record) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      lines_.push_back(record.message);
+    });
+  }
+  ~LogCapture() { base::logging::SetLogSink(previous_); }
+  std::wstring All() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::wstring all;
+    for (const auto& line : lines_) all += line + L"\n";
+    return all;
+  }
+
+ private:
+  base::logging::LogSink previous_;
+  mutable std::mutex mutex_;
+  std::vector<std::wstring> lines_;
+};
+
+// Records each emission of `completed` and the thread it came on.
+class CompletionProbe : public sigslot::has_slots<> {
+ public:
+  void OnCompleted() {
+    ++count;
+    on_ui_thread = base::thread::UiLoop::Instance().IsUiThread();
+    if (during) during();
+  }
+  std::atomic<int> count{0};
+  std::atomic<bool> on_ui_thread{false};
+  std::function<void()> during;
+};
+
+enum class Outcome { kAnswer, kTransportFailure, kBuildThrows };
+
+struct LifecycleCase {
+  const char* name;
+  Outcome outcome;
+  int32_t http_status;
+  const char* body;
+  bool parser_throws;
+  int32_t expected_status;
+  bool expected_succeeded;
+  bool expected_parsed;
+  bool expected_on_ui_thread;  // deferred completion
+};
+
+class RequestLifecycleTest : public ::testing::Test {
+ protected:
+  ScopedFakeTransport transport_;
+  LogCapture log_;
+};
+
+TEST_F(RequestLifecycleTest, EveryOutcomeCompletesExactlyOnce) {
+  const LifecycleCase cases[] = {
+      {"empty object", Outcome::kAnswer, 200, "{}", false, 22000, true, true, false},
+      {"explicit success", Outcome::kAnswer, 200, R"({"error_code":22000})", false, 22000, true,
+       true, false},
+      {"accepted paid code", Outcome::kAnswer, 200, R"({"error_code":22469})", false, 22469, true,
+       true, false},
+      {"accepted blocked code", Outcome::kAnswer, 200, R"({"error_code":24003})", false, 24003,
+       true, true, false},
+      {"service error", Outcome::kAnswer, 200, R"({"error_code":22001})", false, 22001, false,
+       false, false},
+      {"service error with HTTP error", Outcome::kAnswer, 500, R"({"error_code":22001})", false,
+       22001, false, false, false},
+      {"JSON without code and HTTP error", Outcome::kAnswer, 503, R"({"busy":true})", false, 503,
+       false, false, false},
+      {"not JSON", Outcome::kAnswer, 200, "hello", false, 200, false, false, true},
+      {"HTML error page", Outcome::kAnswer, 502, "<html><body>Bad gateway</body></html>", false,
+       502, false, false, true},
+      {"plain text 404", Outcome::kAnswer, 404, "not found", false, 404, false, false, true},
+      {"empty body", Outcome::kAnswer, 200, "", false, 200, false, false, true},
+      {"parser throws", Outcome::kAnswer, 200, "{}", true, 22000, false, true, true},
+      {"transport failure", Outcome::kTransportFailure, 0, "", false, 0, false, false, true},
+      {"parameters throw", Outcome::kBuildThrows, 0, "", false, 0, false, false, true},
+  };
+  for (const LifecycleCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ProbeRequest request;
+    request.throw_in_build = c.outcome == Outcome::kBuildThrows;
+    if (c.parser_throws) request.parse = [](web::json::value&) { throw std::runtime_error("bad"); };
+    CompletionProbe probe;
+    request.completed.connect(&probe, &CompletionProbe::OnCompleted);
+    const size_t started_before = transport_->Started().size();
+
+    const int emissions = c.outcome == Outcome::kTransportFailure
+                              ? RunWithFailure(request, *transport_, 7)
+                              : RunWithAnswer(request, *transport_, c.http_status, c.body);
+
+    EXPECT_EQ(emissions, 1);
+    EXPECT_EQ(probe.count, 1);
+    EXPECT_EQ(request.status, c.expected_status);
+    EXPECT_EQ(request.succeeded, c.expected_succeeded);
+    EXPECT_EQ(request.parse_calls > 0, c.expected_parsed);
+    EXPECT_TRUE(request.finished);
+    EXPECT_EQ(probe.on_ui_thread, c.expected_on_ui_thread);
+    // The failure way deletes the HTTP request before it reports.
+    EXPECT_EQ(request.http_request == nullptr, c.expected_on_ui_thread);
+    EXPECT_EQ(transport_->Started().size() - started_before,
+              c.outcome == Outcome::kBuildThrows ? 0u : 1u);
+  }
+}
+
+TEST_F(RequestLifecycleTest, SendsTheStandardHeaders) {
+  struct Case {
+    std::wstring token;
+    std::vector<std::pair<std::string, std::string>> expected;
+  };
+  const std::vector<Case> cases = {
+      {L"", {{"User-Agent", "qxpc_1.0.0"}, {"Referer", "http://www.lumo.example"}}},
+      {L"abc",
+       {{"User-Agent", "qxpc_1.0.0"},
+        {"Referer", "http://www.lumo.example"},
+        {"Cookie", "KWTOK=abc"}}},
+  };
+  for (const Case& c : cases) {
+    ProbeRequest request;
+    request.session_token = c.token;
+    request.BeginRequest();
+    const auto started = transport_->Started();
+    ASSERT_FALSE(started.empty());
+    EXPECT_EQ(started.back().request.method, "GET");
+    EXPECT_EQ(started.back().request.url, base::string_utils::ToUtf8(request.url));
+    EXPECT_EQ(started.back().request.headers, c.expected);
+  }
+}
+
+TEST_F(RequestLifecycleTest, SecondBeginRequestReplacesTheFirstCall) {
+  ProbeRequest request;
+  CompletionProbe probe;
+  request.completed.connect(&probe, &CompletionProbe::OnCompleted);
+  request.BeginRequest();
+  const auto first = transport_->Started().back().id;
+  request.BeginRequest();
+  const auto second = transport_->Started().back().id;
+  ASSERT_NE(first, second);
+  EXPECT_TRUE(transport_->IsCancelled(first));
+  EXPECT_FALSE(transport_->Answer(first, 200, "{}"));
+  EXPECT_TRUE(transport_->Answer(second, 200, R"({"error_code":22001})"));
+  base::thread::UiLoop::Instance().RunUntilIdle();
+  EXPECT_EQ(probe.count, 1);
+  EXPECT_EQ(request.status, 22001);
+}
+
+TEST_F(RequestLifecycleTest, DeletingBeforeOrDuringTheCallNeverReports) {
+  auto unstarted = std::make_unique<ProbeRequest>();
+  unstarted.reset();
+
+  CompletionProbe probe;
+  auto in_flight = std::make_unique<ProbeRequest>();
+  in_flight->completed.connect(&probe, &CompletionProbe::OnCompleted);
+  in_flight->BeginRequest();
+  const auto id = transport_->Started().back().id;
+  in_flight.reset();
+  EXPECT_TRUE(transport_->IsCancelled(id));
+  EXPECT_FALSE(transport_->Answer(id, 200, "{}"));
+
+  // A failure already posted to the UI thread is dropped with the request.
+  auto failed = std::make_unique<ProbeRequest>();
+  failed->completed.connect(&probe, &CompletionProbe::OnCompleted);
+  failed->BeginRequest();
+  std::thread([&] { transport_->Fail(transport_->Started().back().id, 7, "down"); }).join();
+  failed.reset();
+  base::thread::UiLoop::Instance().RunUntilIdle();
+  EXPECT_EQ(probe.count, 0);
+}
+
+TEST_F(RequestLifecycleTest, DeletionWaitsForAnAnswerBeingHandled) {
+  auto request = std::make_unique<ProbeRequest>();
+  std::atomic<bool> parsing{false};
+  std::atomic<bool> parsed{false};
+  request->parse = [&](web::json::value&) {
+    parsing = true;
+    std::this_thread::sleep_for(50ms);
+    parsed = true;
+  };
+  request->BeginRequest();
+  const auto id = transport_->Started().back().id;
+  std::thread network([&] { transport_->Answer(id, 200, "{}"); });
+  while (!parsing) std::this_thread::yield();
+  request.reset();  // must wait until the parser has returned
+  EXPECT_TRUE(parsed);
+  network.join();
+}
+
+TEST_F(RequestLifecycleTest, ReceiverMayDeleteTheRequestOnEitherThread) {
+  for (const char* body : {"{}", "not json"}) {
+    SCOPED_TRACE(body);
+    auto* request = new ProbeRequest();
+    CompletionProbe probe;
+    probe.during = [&] { delete request; };
+    request->completed.connect(&probe, &CompletionProbe::OnCompleted);
+    request->BeginRequest();
+    const auto id = transport_->Started().back().id;
+    std::thread([&] { transport_->Answer(id, 200, body); }).join();
+    RunUiUntil([&] { return probe.count > 0; });
+    base::thread::UiLoop::Instance().RunUntilIdle();
+    EXPECT_EQ(probe.count, 1);
+  }
+}
+
+TEST_F(RequestLifecycleTest, ThrowingReceiverDoesNotCauseASecondCompletion) {
+  for (const char* body : {"{}", "not json"}) {
+    SCOPED_TRACE(body);
+    ProbeRequest request;
+    CompletionProbe throwing;
+    throwing.during = [] { throw std::runtime_error("receiver failed"); };
+    request.completed.connect(&throwing, &CompletionProbe::OnCompleted);
+    request.BeginRequest();
+    const auto id = transport_->Started().back().id;
+    std::thread([&] { transport_->Answer(id, 200, body); }).join();
+    RunUiUntil([&] { return throwing.count > 0; });
+    base::thread::UiLoop::Instance().RunUntilIdle();
+    EXPECT_EQ(throwing.count, 1);
+    EXPECT_NE(log_.All().find(L"receiver failed"), std::wstring::npos);
+  }
+}
+
+TEST_F(RequestLifecycleTest, LogLinesNeverCarryTheSessionToken) {
+  ProbeRequest request;
+  request.params = L"kwtok=SECRET-TOKEN&songid=1";
+  request.session_token = L"SECRET-TOKEN";
+  RunWithFailure(request, *transport_, 28);
+  RunWithAnswer(request, *transport_, 200, "<html>");
+  const std::wstring log = log_.All();
+  EXPECT_NE(log.find(L"kwtok=***"), std::wstring::npos) << base::string_utils::ToUtf8(log);
+  EXPECT_EQ(log.find(L"SECRET"), std::wstring::npos) << base::string_utils::ToUtf8(log);
+}
+
+// Thousands of calls answered or failed on a network thread while the UI thread deletes some of
+// them in flight. Run under ThreadSanitizer and AddressSanitizer to make it mean something.
+TEST_F(RequestLifecycleTest, StressAnswersRacingDeletions) {
+  constexpr int kRequests = 3000;
+  std::vector<std::unique_ptr<ProbeRequest>> requests;
+  std::vector<std::unique_ptr<CompletionProbe>> probes;
+  for (int i = 0; i < kRequests; ++i) {
+    requests.push_back(std::make_unique<ProbeRequest>());
+    probes.push_back(std::make_unique<CompletionProbe>());
+    requests.back()->completed.connect(probes.back().get(), &CompletionProbe::OnCompleted);
+    requests.back()->BeginRequest();
+  }
+  const auto exchanges = transport_->Started();
+  std::thread network([&] {
+    std::mt19937 random(42);
+    for (size_t i = exchanges.size() - kRequests; i < exchanges.size(); ++i) {
+      switch (random() % 3) {
+        case 0: transport_->Answer(exchanges[i].id, 200, R"({"error_code":22000})"); break;
+        case 1: transport_->Answer(exchanges[i].id, 502, "<html>"); break;
+        default: transport_->Fail(exchanges[i].id, 7, "refused"); break;
+      }
+    }
+  });
+  std::vector<bool> deleted(kRequests, false);
+  for (int i = 0; i < kRequests; i += 3) {
+    requests[i].reset();
+    deleted[i] = true;
+    base::thread::UiLoop::Instance().RunUntilIdle();
+  }
+  network.join();
+  RunUiUntil([&] {
+    for (int i = 0; i < kRequests; ++i) {
+      if (!deleted[i] && probes[i]->count == 0) return false;
+    }
+    return true;
+  });
+  base::thread::UiLoop::Instance().RunUntilIdle();
+  for (int i = 0; i < kRequests; ++i) {
+    if (deleted[i]) {
+      EXPECT_LE(probes[i]->count, 1) << i;
+    } else {
+      EXPECT_EQ(probes[i]->count, 1) << i;
+    }
+  }
+  requests.clear();
+}
+
+}  // namespace
+}  // namespace lumo::testing

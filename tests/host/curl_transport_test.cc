@@ -4,12 +4,14 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/http/transport.h"
@@ -225,6 +227,83 @@ TEST(CurlTransportTest, SequentialRequestsReuseTheConnection) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Fetch(server.Url("/again"))->completed, 1);
   EXPECT_EQ(server.requests().size(), 3u);
   EXPECT_EQ(server.accepted_connections(), 1u);
+}
+
+// Many requests in flight at once over a few connections; every fourth one is deleted from the
+// main thread while it may be queued, on the wire or inside its emission.
+TEST(CurlTransportTest, ManyRequestsSomeDeletedMidFlight) {
+  constexpr int kRequests = 2000;
+  constexpr int kDeleteEvery = 4;
+  constexpr int kDeleteLag = 10;  // deleted this many requests after it was sent
+
+  struct Counter : sigslot::has_slots<> {
+    Counter(WinHttpRequest* request, std::atomic<int>* total) : request(request), total(total) {
+      request->response_completed.connect(this, &Counter::OnCompleted);
+      request->request_failed.connect(this, &Counter::OnFailed);
+    }
+    void OnCompleted() {
+      body = request->GetResponseBody();
+      ++completed;
+      ++*total;
+    }
+    void OnFailed(int, std::wstring) {
+      ++failed;
+      ++*total;
+    }
+    WinHttpRequest* request;
+    std::atomic<int>* total;
+    std::string body;
+    std::atomic<int> completed{0};
+    std::atomic<int> failed{0};
+  };
+
+  LoopbackServer server([](const RecordedRequest& request) {
+    CannedResponse response;
+    response.body = request.target;
+    return response;
+  });
+  std::atomic<int> signals{0};
+  std::vector<std::unique_ptr<WinHttpRequest>> requests(kRequests);
+  std::vector<std::unique_ptr<Counter>> counters(kRequests);
+  int survivors = 0;
+  for (int i = 0; i < kRequests; ++i) {
+    requests[i] = std::make_unique<WinHttpRequest>();
+    counters[i] = std::make_unique<Counter>(requests[i].get(), &signals);
+    const std::string url = server.Url("/n/" + std::to_string(i));
+    requests[i]->Open(L"GET", std::wstring(url.begin(), url.end()), true, false);
+    requests[i]->Send(0);
+    const int victim = i - kDeleteLag;
+    if (victim >= 0 && victim % kDeleteEvery == 0) requests[victim].reset();
+  }
+  for (int i = 0; i < kRequests; ++i) {
+    if (i % kDeleteEvery == 0 && i + kDeleteLag >= kRequests) requests[i].reset();
+    survivors += requests[i] != nullptr;
+  }
+
+  // Deleted requests may or may not have signalled, so wait for the survivors one by one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  for (int i = 0; i < kRequests; ++i) {
+    if (!requests[i]) continue;
+    while (counters[i]->completed + counters[i]->failed == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+  requests.clear();
+  int survivors_answered = 0;
+  for (int i = 0; i < kRequests; ++i) {
+    const Counter& counter = *counters[i];
+    if (i % kDeleteEvery == 0) {
+      EXPECT_LE(counter.completed + counter.failed, 1) << i;
+      continue;
+    }
+    EXPECT_EQ(counter.completed, 1) << i;
+    EXPECT_EQ(counter.failed, 0) << i;
+    EXPECT_EQ(counter.body, "/n/" + std::to_string(i));
+    survivors_answered += counter.completed;
+  }
+  EXPECT_EQ(survivors_answered, survivors);
+  EXPECT_LE(signals, kRequests);
 }
 
 }  // namespace

@@ -1,0 +1,150 @@
+// The UI loop and the dispatcher: ordering, never running inside a post, dropping on cancel and
+// destruction, and posting from other threads meanwhile.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "base/thread/dispatcher.h"
+#include "base/thread/ui_loop.h"
+#include "support/ui_test_util.h"
+
+namespace {
+
+using base::thread::Dispatcher;
+using base::thread::UiLoop;
+
+// Captured by a callable: counts, once per callable, whether it ran or was dropped.
+struct Ticket {
+  Ticket(std::atomic<int>* ran, std::atomic<int>* dropped) : ran_(ran), dropped_(dropped) {}
+  ~Ticket() {
+    if (!used_) ++*dropped_;
+  }
+  void Use() {
+    ASSERT_FALSE(used_);
+    used_ = true;
+    ++*ran_;
+  }
+
+ private:
+  std::atomic<int>* ran_;
+  std::atomic<int>* dropped_;
+  bool used_ = false;
+};
+
+TEST(UiLoopTest, RunsTasksLaterInPostingOrder) {
+  std::vector<int> order;
+  UiLoop& loop = UiLoop::Instance();
+  loop.Post([&] {
+    order.push_back(1);
+    loop.Post([&] { order.push_back(4); });
+  });
+  loop.Post([&] { order.push_back(2); });
+  loop.Post([&] { order.push_back(3); });
+  EXPECT_TRUE(order.empty());
+  loop.RunUntilIdle();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(UiLoopTest, RunUntilEndsWhenDoneOrWhenTimeIsUp) {
+  EXPECT_FALSE(lumo::testing::RunUiUntil([] { return false; }, std::chrono::milliseconds(20)));
+
+  bool posted_done = false;
+  UiLoop::Instance().Post([&] { posted_done = true; });
+  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return posted_done; }));
+
+  // Made true by another thread without posting anything.
+  std::atomic<bool> flag{false};
+  std::thread setter([&] { flag = true; });
+  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return flag.load(); }));
+  setter.join();
+}
+
+TEST(DispatcherTest, RunsCallablesFromAnyThreadOnTheUiThreadInOrder) {
+  Dispatcher dispatcher;
+  std::vector<int> order;
+  std::atomic<int> off_ui_thread{0};
+  std::thread poster([&] {
+    for (int i = 0; i < 100; ++i) {
+      dispatcher.InvokeOnUIThread([&, i] {
+        if (!UiLoop::Instance().IsUiThread()) ++off_ui_thread;
+        order.push_back(i);
+      });
+    }
+  });
+  poster.join();
+  dispatcher.InvokeOnUIThread([&] { order.push_back(100); });
+  EXPECT_TRUE(order.empty());
+  UiLoop::Instance().RunUntilIdle();
+  ASSERT_EQ(order.size(), 101u);
+  for (int i = 0; i <= 100; ++i) EXPECT_EQ(order[i], i);
+  EXPECT_EQ(off_ui_thread, 0);
+}
+
+TEST(DispatcherTest, CancelAndDestructionDropPendingCallables) {
+  for (const bool destroy : {false, true}) {
+    SCOPED_TRACE(destroy ? "destroyed" : "cancelled");
+    std::atomic<int> ran{0};
+    std::atomic<int> dropped{0};
+    auto dispatcher = std::make_unique<Dispatcher>();
+    for (int i = 0; i < 3; ++i) {
+      auto ticket = std::make_shared<Ticket>(&ran, &dropped);
+      dispatcher->InvokeOnUIThread([ticket] { ticket->Use(); });
+    }
+    if (destroy) {
+      dispatcher.reset();
+    } else {
+      dispatcher->CancelPendingInvokes();
+    }
+    EXPECT_EQ(dropped, 3);  // destroyed at once, not when the loop runs
+    UiLoop::Instance().RunUntilIdle();
+    EXPECT_EQ(ran, 0);
+
+    if (!destroy) {  // still usable after a cancel
+      auto ticket = std::make_shared<Ticket>(&ran, &dropped);
+      dispatcher->InvokeOnUIThread([ticket] { ticket->Use(); });
+      ticket.reset();
+      UiLoop::Instance().RunUntilIdle();
+      EXPECT_EQ(ran, 1);
+    }
+  }
+}
+
+TEST(DispatcherTest, OtherThreadsPostWhileTheUiThreadCancelsAndDestroys) {
+  constexpr int kThreads = 4;
+  constexpr int kPostsPerThread = 2000;
+  std::atomic<int> ran{0};
+  std::atomic<int> dropped{0};
+  int posted_on_ui = 0;
+  Dispatcher shared;
+  std::atomic<int> finished_threads{0};
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&] {
+      for (int i = 0; i < kPostsPerThread; ++i) {
+        auto ticket = std::make_shared<Ticket>(&ran, &dropped);
+        shared.InvokeOnUIThread([ticket] { ticket->Use(); });
+      }
+      ++finished_threads;
+    });
+  }
+  while (finished_threads < kThreads) {
+    // A dispatcher that dies with callables still queued behind the other threads' ones.
+    {
+      Dispatcher short_lived;
+      for (int i = 0; i < 5; ++i, ++posted_on_ui) {
+        auto ticket = std::make_shared<Ticket>(&ran, &dropped);
+        short_lived.InvokeOnUIThread([ticket] { ticket->Use(); });
+      }
+    }
+    shared.CancelPendingInvokes();
+    lumo::testing::RunUiUntil([] { return false; }, std::chrono::milliseconds(1));
+  }
+  for (std::thread& poster : posters) poster.join();
+  UiLoop::Instance().RunUntilIdle();
+  EXPECT_EQ(ran + dropped, kThreads * kPostsPerThread + posted_on_ui);
+}
+
+}  // namespace

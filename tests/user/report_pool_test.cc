@@ -1,0 +1,148 @@
+#include "lumoapi/user/report_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/thread/ui_loop.h"
+#include "lumoapi/user/user_down.h"
+#include "support/fake_transport.h"
+#include "support/request_harness.h"
+#include "support/ui_test_util.h"
+
+namespace {
+
+using lumo::testing::FakeTransport;
+using lumoapi::user::ReportPool;
+using ExchangeId = FakeTransport::ExchangeId;
+
+struct DeletionLog {
+  std::vector<std::string> names;
+  bool all_on_ui_thread = true;
+};
+
+// A user-down report that records its deletion; it can be made to fail while it builds its
+// address.
+class ProbeReport : public lumoapi::user::UserDown {
+ public:
+  ProbeReport(std::string name, DeletionLog* log, bool fail_to_build)
+      : UserDown({L"1"}, L"7"), name_(std::move(name)), log_(log), fail_to_build_(fail_to_build) {}
+  ~ProbeReport() override {
+    log_->names.push_back(name_);
+    log_->all_on_ui_thread &= base::thread::UiLoop::Instance().IsUiThread();
+  }
+
+ protected:
+  std::wstring BuildParams() override {
+    if (fail_to_build_) throw std::runtime_error("cannot build");
+    return UserDown::BuildParams();
+  }
+
+ private:
+  std::string name_;
+  DeletionLog* log_;
+  bool fail_to_build_;
+};
+
+class ReportPoolTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ReportPool::Instance().Uninit();
+    EXPECT_TRUE(log_.all_on_ui_thread);
+  }
+
+  // Hands a new report to the pool; returns it (owned by the pool) and its exchange, if any.
+  ProbeReport* Add(const std::string& name, ExchangeId* exchange = nullptr,
+                   bool fail_to_build = false) {
+    auto report = std::make_unique<ProbeReport>(name, &log_, fail_to_build);
+    ProbeReport* raw = report.get();
+    const size_t before = transport_->Started().size();
+    ReportPool::Instance().AddReport(std::move(report));
+    const auto started = transport_->Started();
+    if (exchange != nullptr && started.size() > before) *exchange = started.back().id;
+    return raw;
+  }
+
+  // Answers or fails exchanges from another thread, as the network would.
+  void FromNetwork(const std::vector<ExchangeId>& answer, const std::vector<ExchangeId>& fail) {
+    std::thread network([&] {
+      for (ExchangeId id : answer) transport_->Answer(id, 200, "{}");
+      for (ExchangeId id : fail) transport_->Fail(id, 7, "refused");
+    });
+    network.join();
+  }
+
+  static void RunUiUntilIdle() { base::thread::UiLoop::Instance().RunUntilIdle(); }
+
+  lumo::testing::ScopedFakeTransport transport_;
+  DeletionLog log_;
+};
+
+TEST_F(ReportPoolTest, StartsReportsAndSweepsFinishedOnesOnTheUiThread) {
+  ExchangeId a = 0, b = 0, c = 0;
+  Add("a", &a);
+  Add("b", &b);
+  Add("c", &c);
+  ASSERT_EQ(transport_->Pending().size(), 3u);
+  EXPECT_NE(transport_->Pending().front().request.url.find("?method=norda.lumo.user.down&"),
+            std::string::npos);
+
+  FromNetwork({a, b}, {});
+  EXPECT_TRUE(log_.names.empty()) << "deleted before the UI thread ran";
+  RunUiUntilIdle();
+  std::sort(log_.names.begin(), log_.names.end());
+  EXPECT_EQ(log_.names, (std::vector<std::string>{"a", "b"}));
+
+  // The running report survives the sweeps, and is swept once its call fails.
+  RunUiUntilIdle();
+  EXPECT_EQ(log_.names.size(), 2u);
+  FromNetwork({}, {c});
+  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return log_.names.size() == 3; }));
+  EXPECT_EQ(log_.names.back(), "c");
+}
+
+TEST_F(ReportPoolTest, SweepsAReportThatFailedToStart) {
+  Add("broken", nullptr, /*fail_to_build=*/true);
+  EXPECT_TRUE(transport_->Started().empty());
+  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return !log_.names.empty(); }));
+  EXPECT_EQ(log_.names, (std::vector<std::string>{"broken"}));
+}
+
+TEST_F(ReportPoolTest, UninitDeletesHeldReportsAndDropsPendingSweeps) {
+  ExchangeId running = 0, done = 0;
+  Add("running", &running);
+  Add("done", &done);
+  FromNetwork({done}, {});  // posts a sweep that has not run yet
+
+  ReportPool::Instance().Uninit();
+  EXPECT_EQ(log_.names, (std::vector<std::string>{"running", "done"}));
+  EXPECT_TRUE(transport_->IsCancelled(running));
+
+  // Had the earlier sweep survived Uninit, it would now delete this finished report.
+  ProbeReport* late = Add("late");
+  late->finished = true;
+  RunUiUntilIdle();
+  EXPECT_EQ(log_.names.size(), 2u);
+}
+
+// Deleting reports while their answers arrive on another thread: whichever comes first, every
+// report is deleted once, on the UI thread (ASan and TSan runs check the rest).
+TEST_F(ReportPoolTest, UninitWhileAnswersArrive) {
+  constexpr int kRounds = 50;
+  for (int i = 0; i < kRounds; ++i) {
+    ExchangeId id = 0;
+    Add("r", &id);
+    std::thread network([&] { transport_->Answer(id, 200, "{}"); });
+    ReportPool::Instance().Uninit();
+    network.join();
+    RunUiUntilIdle();
+  }
+  EXPECT_EQ(log_.names.size(), static_cast<size_t>(kRounds));
+}
+
+}  // namespace

@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# The tests that exercise threads (host layer, request lifecycle, integration), under
+# ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset tsan
+cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test lumo_host_test
+ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|Signal|WinHttpRequest|UiLoop|Dispatcher|CurlTransport)'

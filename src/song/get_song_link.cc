@@ -76,7 +76,7 @@ void ReadFullAnswer(const web::json::value& result, SongUrlItem& item) {
   const web::json::value& bitrate = Member(result, "bitrate");
   if (!IsArray(bitrate) || bitrate.size() == 0) return;
 
-  // The service lists a song's files from worst to best; the last one is the one to play.
+  // The file to play is the last entry; the ones before it are not read.
   const web::json::value file = bitrate.at(bitrate.size() - 1);
   item.file_duration = ToInt(Member(file, "file_duration"), 0);
   item.song_file_id = ToString(Member(file, "song_file_id"));

@@ -1,10 +1,10 @@
 // The lyrics address and the pictures that belong to a song named by free text.
 //
 // Sends "norda.lumo.search.lrcpic" with the two search texts joined into "query", a millisecond
-// tick count "ts", the answer kind "type", and "e", an encrypted copy of those three parameters
-// that lets the service tell a genuine client. After a successful call `items` holds what the
-// service matched: exactly one item for kSingleSong (its fields empty when nothing matched), any
-// number for the list kind. Fields the service did not send are empty.
+// tick count "ts", the answer kind "type", and "e", an encrypted copy of those three parameters.
+// After a successful call `items` holds what the service matched: exactly one item for
+// kSingleSong (its fields empty when nothing matched), any number for the list kind. Fields the
+// service did not send are empty.
 #ifndef LUMOAPI_SEARCH_LRCPIC_H_
 #define LUMOAPI_SEARCH_LRCPIC_H_
 

@@ -59,7 +59,7 @@ class LUMOAPI_EXPORT GetSongLink : public RequestBase {
   };
 
   // `bit` is sent as it is, also when empty; `alt_type` asks for link type 2 instead of 1.
-  // REQUIRES: `song` is not null (a request without a song fails without sending anything).
+  // `song` must not be null: a request without one fails without sending anything.
   GetSongLink(std::shared_ptr<utilities::SongInfo> song, bool down, std::wstring bit, bool alt_type,
               std::wstring kwtok);
   ~GetSongLink() override;

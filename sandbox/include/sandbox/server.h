@@ -1,0 +1,65 @@
+// The sandbox service: a stand-in for the music service that listens on loopback.
+//
+// It answers the service's REST endpoint with the checks the real service makes (common
+// parameters, the encrypted and signed address form, session tokens, the user agent), keeps the
+// users' state in SQLite, accepts the object-store uploads that its signature answers authorise,
+// and offers inspection and fault injection under /_sandbox/. docs/sandbox.md describes the
+// protocol, the seed data, the error codes and the endpoints.
+#ifndef SANDBOX_SERVER_H_
+#define SANDBOX_SERVER_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace lumo::sandbox {
+
+struct Options {
+  std::string bind_address = "127.0.0.1";
+  uint16_t port = 0;  // 0 picks a free port
+  std::string db_path = ":memory:";
+  int threads = 2;
+};
+
+// One sandbox server. Start binds the port, opens (and on first use seeds) the database and
+// starts the worker threads; the server then answers until Stop or destruction.
+// Thread-compatible: construct, Start, Stop and destroy from one thread; the server's own
+// worker threads never call back into the owner.
+class Server {
+ public:
+  explicit Server(Options options);
+  ~Server();  // stops and joins
+
+  Server(const Server&) = delete;
+  Server& operator=(const Server&) = delete;
+
+  // Returns false and fills *error (when given) if the database cannot be opened or the address
+  // cannot be bound. REQUIRES: not started yet.
+  bool Start(std::string* error);
+  // The bound port, valid after a successful Start.
+  uint16_t port() const;
+  // Closes the listener and every connection and joins the worker threads. Idempotent.
+  void Stop();
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+// The seed users. Their tokens are accepted as the KWTOK cookie and as the "kwtok" parameter.
+// The ordinary user has a handful of lists and songs; the big user has enough lists, list songs,
+// favourites and collected songs to need many pages; the curator owns the public lists that the
+// others mark as favourites (useful for "not your list" refusals).
+inline constexpr const char* kOrdinaryUserToken = "sbx-ordinary-7f3a9c21";
+inline constexpr const char* kOrdinaryUserId = "10001";
+inline constexpr const char* kOrdinaryUserName = "lin.mei";
+inline constexpr const char* kBigUserToken = "sbx-big-2c81e4d0";
+inline constexpr const char* kBigUserId = "10002";
+inline constexpr const char* kBigUserName = "big.collector";
+inline constexpr const char* kCuratorToken = "sbx-curator-95be0f17";
+inline constexpr const char* kCuratorId = "10003";
+inline constexpr const char* kCuratorName = "curator";
+
+}  // namespace lumo::sandbox
+
+#endif  // SANDBOX_SERVER_H_

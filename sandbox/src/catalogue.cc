@@ -1,0 +1,462 @@
+// Catalogue methods: song links, search, lyrics lookup, artists, albums, recommendations, the
+// splash picture, list channels and comment counts.
+#include <algorithm>
+
+#include "crypto.h"
+#include "handlers.h"
+#include "refusal.h"
+#include "seed.h"
+#include "songs.h"
+#include "store.h"
+
+namespace lumo::sandbox {
+namespace {
+
+constexpr int64_t kLinkLifetimeSeconds = 1800;
+constexpr int kFlacBitrate = 900;
+
+Json SongInfo(const SongRow& song) {
+  Json info = Json::object();
+  info["song_id"] = IdText(song.id);
+  info["title"] = Text(song.title);
+  info["author"] = Text(song.author);
+  info["artist_id"] = Text(song.artist_ids);
+  info["album_title"] = Text(song.album_title);
+  info["album_id"] = IdText(song.album_id);
+  info["pic_huge"] = Text(song.pic_huge);
+  info["pic_premium"] = Text(song.pic_premium);
+  info["pic_big"] = Text(song.pic_big);
+  info["pic_small"] = Text(song.pic_small);
+  info["play_type"] = Number(song.play_type);
+  info["relate_status"] = Number(song.relate_status);
+  info["all_rate"] = Text(song.all_rate);
+  info["lrclink"] = Text(song.lrclink);
+  info["resource_type"] = Number(song.resource_type);
+  info["has_mv"] = Number(song.has_mv);
+  return info;
+}
+
+// "songid" is an id, or a title with "$$" and the author, or a title alone.
+SongRow ResolveSong(Db& db, const std::string& songid) {
+  if (!songid.empty() && songid.size() <= 18 &&
+      std::all_of(songid.begin(), songid.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return LoadSongOrRefuse(db, std::stoll(songid));
+  }
+  size_t split = songid.find("$$");
+  std::string title = songid.substr(0, split);
+  if (title.empty()) throw Refusal(code::kInvalidValue, "songid: empty title");
+  std::optional<int64_t> id;
+  if (split == std::string::npos) {
+    Query query = db.Sql("SELECT id FROM songs WHERE title = ? ORDER BY id LIMIT 1", title);
+    if (query.Next()) id = query.Int(0);
+  } else {
+    Query query = db.Sql("SELECT id FROM songs WHERE title = ? AND author = ? ORDER BY id LIMIT 1",
+                         title, songid.substr(split + 2));
+    if (query.Next()) id = query.Int(0);
+  }
+  if (!id) throw Refusal(code::kNoSuchSong, "no song named " + songid);
+  return LoadSongOrRefuse(db, *id);
+}
+
+Json GetSongLink(const Call& call, HandlerContext& context) {
+  ChoiceParam(call, "lebo", {"0", "1"});
+  bool down = ChoiceParam(call, "down", {"0", "1"}) == "1";
+  ChoiceParam(call, "type", {"1", "2"});
+  const std::string& bit = call.Get("bit");
+  int64_t max_bitrate =
+      bit.empty() || bit == "flac" ? kFlacBitrate : IntParam(call, "bit", 1, 100000);
+  SongRow song = ResolveSong(context.db, call.Get("songid"));
+  if (song.access == kSongBlocked) {
+    Json answer = Answer(code::kBlockedSong);
+    answer["result"] = BlockedResult();
+    return answer;
+  }
+  if (song.access == kSongPaid) {
+    Json answer = Answer(code::kPaidSong);
+    answer["result"] = PurchaseResult(song);
+    return answer;
+  }
+  // Files up to the asked bit rate, ascending: the last one is the file to play. Below the
+  // smallest rate the smallest file is still offered.
+  Json bitrates = Json::array();
+  size_t count = 0;
+  Query files = context.db.Sql(
+      "SELECT bitrate, ext, size, hash, file_id, free, replay_gain FROM song_files "
+      "WHERE song_id = ? ORDER BY bitrate",
+      song.id);
+  while (files.Next()) {
+    int64_t bitrate = files.Int(0);
+    if (count > 0 && bitrate > max_bitrate) break;
+    std::string ext = files.Text(1);
+    std::string hash = files.Text(3);
+    std::string link = "http://cdn.lumo.example/audio/" + hash + "." + ext +
+                       "?xcode=" + Md5Hex(hash + (call.user ? call.user->token : "")).substr(0, 16);
+    if (down) link += "&down=1";
+    Json file = Json::object();
+    file["file_duration"] = Number(song.duration);
+    file["song_file_id"] = IdText(files.Int(4));
+    file["file_link"] = Text(link);
+    file["show_link"] = Text(link);
+    file["file_extension"] = Text(ext);
+    file["file_bitrate"] = Number(bitrate);
+    file["file_size"] = Number(files.Int(2));
+    file["hash"] = Text(hash);
+    file["xcode_expire"] = Number(context.now + kLinkLifetimeSeconds);
+    file["replay_gain"] = Json::number(files.Double(6));
+    file["free"] = Number(files.Int(5));
+    bitrates[count++] = file;
+  }
+  Json result = Json::object();
+  result["songinfo"] = SongInfo(song);
+  result["bitrate"] = bitrates;
+  Json answer = Answer();
+  answer["result"] = result;
+  return answer;
+}
+
+std::string NonEmptyQuery(const Call& call) {
+  const std::string& query = call.Get("query");
+  if (query.empty()) throw Refusal(code::kInvalidValue, "query: empty");
+  return query;
+}
+
+Json CatalogSug(const Call& call, HandlerContext& context) {
+  std::string query = NonEmptyQuery(call);
+  Json answer = Answer();
+  Json songs = Json::array();
+  size_t n = 0;
+  Query song_rows = context.db.Sql(
+      "SELECT id, title, author FROM songs WHERE instr(lower(title), lower(?1)) > 0 "
+      "OR instr(lower(author), lower(?1)) > 0 ORDER BY id LIMIT 10",
+      query);
+  while (song_rows.Next()) {
+    Json item = Json::object();
+    item["songid"] = IdText(song_rows.Int(0));
+    item["songname"] = Text(song_rows.Text(1));
+    item["artistname"] = Text(song_rows.Text(2));
+    songs[n++] = item;
+  }
+  answer["song"] = songs;
+  Json artists = Json::array();
+  n = 0;
+  Query artist_rows = context.db.Sql(
+      "SELECT id, name, avatar FROM artists WHERE instr(lower(name), lower(?)) > 0 "
+      "ORDER BY id LIMIT 5",
+      query);
+  while (artist_rows.Next()) {
+    Json item = Json::object();
+    item["artistid"] = IdText(artist_rows.Int(0));
+    item["artistname"] = Text(artist_rows.Text(1));
+    item["artistpic"] = Text(artist_rows.Text(2));
+    artists[n++] = item;
+  }
+  answer["artist"] = artists;
+  Json albums = Json::array();
+  n = 0;
+  Query album_rows = context.db.Sql(
+      "SELECT al.id, al.title, ar.name, ar.avatar FROM albums al JOIN artists ar "
+      "ON ar.id = al.artist_id WHERE instr(lower(al.title), lower(?)) > 0 ORDER BY al.id LIMIT 5",
+      query);
+  while (album_rows.Next()) {
+    Json item = Json::object();
+    item["albumid"] = IdText(album_rows.Int(0));
+    item["albumname"] = Text(album_rows.Text(1));
+    item["artistname"] = Text(album_rows.Text(2));
+    item["artistpic"] = Text(album_rows.Text(3));
+    albums[n++] = item;
+  }
+  answer["album"] = albums;
+  return answer;
+}
+
+Json SearchMerge(const Call& call, HandlerContext& context) {
+  std::string query = NonEmptyQuery(call);
+  IntParam(call, "type", 0, 100);
+  Json artist_list = Json::array();
+  size_t n = 0;
+  Query artists = context.db.Sql(
+      "SELECT id, name, avatar FROM artists WHERE instr(lower(name), lower(?)) > 0 "
+      "ORDER BY id LIMIT 10",
+      query);
+  while (artists.Next()) {
+    Json item = Json::object();
+    item["artist_id"] = IdText(artists.Int(0));
+    item["author"] = Text(artists.Text(1));
+    item["avatar_s500"] = Text(artists.Text(2));
+    artist_list[n++] = item;
+  }
+  Json song_list = Json::array();
+  n = 0;
+  Query songs = context.db.Sql(
+      "SELECT id, title, author FROM songs WHERE instr(lower(title), lower(?)) > 0 "
+      "ORDER BY id LIMIT 10",
+      query);
+  while (songs.Next()) {
+    Json item = Json::object();
+    item["song_id"] = IdText(songs.Int(0));
+    item["title"] = Text(songs.Text(1));
+    item["author"] = Text(songs.Text(2));
+    song_list[n++] = item;
+  }
+  Json artist_info = Json::object();
+  artist_info["total"] = Number(static_cast<int64_t>(artist_list.size()));
+  artist_info["artist_list"] = artist_list;
+  Json song_info = Json::object();
+  song_info["total"] = Number(static_cast<int64_t>(song_list.size()));
+  song_info["song_list"] = song_list;
+  Json result = Json::object();
+  result["artist_info"] = artist_info;
+  result["song_info"] = song_info;
+  Json answer = Answer();
+  answer["result"] = result;
+  return answer;
+}
+
+// The lookup's own parameters travel twice: readable, and encrypted in "e". The two must agree.
+void CheckLyricsCopy(const Call& call) {
+  std::optional<std::string> plain = DecryptLyricsValue(call.Get("e"));
+  if (!plain || !IsUtf8(*plain)) {
+    throw Refusal(code::kBadLyricsCipher, "e does not decrypt with the lyrics key");
+  }
+  Pairs inner;
+  try {
+    inner = ParseQuery(*plain);
+  } catch (const Refusal& refusal) {
+    throw Refusal(code::kBadLyricsCipher, std::string("decrypted e: ") + refusal.what());
+  }
+  Pairs expected = {
+      {"query", call.Get("query")}, {"ts", call.Get("ts")}, {"type", call.Get("type")}};
+  if (inner != expected) {
+    throw Refusal(code::kBadLyricsCipher,
+                  "decrypted e is not query, ts and type as sent: " + *plain);
+  }
+}
+
+Json Lrcpic(const Call& call, HandlerContext& context) {
+  IntParam(call, "ts", 0, 4294967295LL);
+  int64_t type = IntParam(call, "type", -1000, 1000);
+  CheckLyricsCopy(call);
+  std::string query = NonEmptyQuery(call);
+  size_t split = query.find("$$");
+  std::string title = query.substr(0, split);
+  std::string artist = split == std::string::npos ? std::string() : query.substr(split + 2);
+  if (title.empty() && artist.empty()) throw Refusal(code::kInvalidValue, "query: empty");
+  Query rows =
+      context.db.Sql(SANDBOX_SONG_SELECT
+                     "WHERE (?1 = '' OR s.title = ?1) AND (?2 = '' OR instr(s.author, ?2) > 0) "
+                     "ORDER BY s.id LIMIT 10",
+                     title, artist);
+  Json answer = Answer();
+  if (type == 1) {
+    Json info = Json::object();
+    if (rows.Next()) {
+      SongRow song = ReadSong(rows);
+      info["song_id"] = IdText(song.id);
+      info["song_title"] = Text(song.title);
+      info["author"] = Text(song.author);
+      info["pic_radio"] = Text(song.pic_small);
+      info["lrclink"] = Text(song.lrclink);
+    }
+    answer["songinfo"] = info;
+    return answer;
+  }
+  Json list = Json::array();
+  size_t n = 0;
+  while (rows.Next()) {
+    SongRow song = ReadSong(rows);
+    Json item = Json::object();
+    item["song_id"] = IdText(song.id);
+    item["song_title"] = Text(song.title);
+    item["author"] = Text(song.author);
+    item["artist_id"] = Text(FirstId(song.artist_ids));
+    item["lrclink"] = Text(song.lrclink);
+    item["pic_s500"] = Text(song.pic_big);
+    item["pic_s180"] = Text(song.pic_small);
+    std::string avatar = "http://img.lumo.example/artist/" + FirstId(song.artist_ids);
+    item["avatar_s500"] = Text(avatar + "/500.jpg");
+    item["avatar_s180"] = Text(avatar + "/180.jpg");
+    list[n++] = item;
+  }
+  answer["songinfo"] = list;
+  return answer;
+}
+
+Json GetArtistInfo(const Call& call, HandlerContext& context) {
+  int64_t id = IdParam(call, "artistid");
+  bool all = ChoiceParam(call, "all_pic", {"0", "1"}) == "1";
+  Query artist = context.db.Sql("SELECT name, avatar FROM artists WHERE id = ?", id);
+  if (!artist.Next()) throw Refusal(code::kNoSuchArtist, "no artist " + std::to_string(id));
+  Json answer = Answer();
+  answer["artist_id"] = IdText(id);
+  answer["name"] = Text(artist.Text(0));
+  answer["avatar_s1000"] = Text(artist.Text(1));
+  Json pics = Json::array();
+  size_t n = 0;
+  Query rows = context.db.Sql("SELECT url FROM artist_pics WHERE artist_id = ? ORDER BY pos", id);
+  while (all && rows.Next()) {
+    Json pic = Json::object();
+    pic["url"] = Text(rows.Text(0));
+    pics[n++] = pic;
+  }
+  answer["pic_list"] = pics;
+  return answer;
+}
+
+// Songs of the same first artist, then the songs that follow in the catalogue.
+Json GetRecommendSongs(const Call& call, HandlerContext& context) {
+  SongRow seed = LoadSongOrRefuse(context.db, IdParam(call, "song_id"));
+  int64_t num = IntParam(call, "num", 1, 100);
+  Query rows = context.db.Sql(
+      SANDBOX_SONG_SELECT
+      "WHERE s.id <> ?1 ORDER BY (s.artist_ids = ?2 OR s.artist_ids LIKE ?2 || ',%') DESC, "
+      "(s.id - ?1 + 100000) % 100000 LIMIT ?3",
+      seed.id, FirstId(seed.artist_ids), num);
+  Json list = Json::array();
+  size_t n = 0;
+  while (rows.Next()) {
+    SongRow song = ReadSong(rows);
+    Json item = Json::object();
+    item["song_id"] = IdText(song.id);
+    item["title"] = Text(song.title);
+    item["author"] = Text(song.author);
+    item["artist_id"] = Text(song.artist_ids);
+    item["album_title"] = Text(song.album_title);
+    item["album_id"] = IdText(song.album_id);
+    item["pic_huge"] = Text(song.pic_huge);
+    item["pic_premium"] = Text(song.pic_premium);
+    item["pic_big"] = Text(song.pic_big);
+    item["pic_small"] = Text(song.pic_small);
+    item["has_mv"] = Number(song.has_mv);
+    list[n++] = item;
+  }
+  Json result = Json::object();
+  result["list"] = list;
+  Json answer = Answer();
+  answer["result"] = result;
+  return answer;
+}
+
+Json GetSplashPic(const Call&, HandlerContext& context) {
+  Json pictures = Json::array();
+  size_t n = 0;
+  Query rows = context.db.Sql("SELECT pic, link FROM splash ORDER BY pos");
+  while (rows.Next()) {
+    Json item = Json::object();
+    item["pic"] = Text(rows.Text(0));
+    item["link"] = Text(rows.Text(1));
+    pictures[n++] = item;
+  }
+  Json answer = Answer();
+  answer["result"] = pictures;
+  return answer;
+}
+
+Json GetAlbumInfo(const Call& call, HandlerContext& context) {
+  int64_t id = IdParam(call, "album_id");
+  Query album = context.db.Sql(
+      "SELECT al.title, al.artist_id, ar.name, al.pic, al.info, al.publishtime, al.collect_num, "
+      "al.buy_url FROM albums al JOIN artists ar ON ar.id = al.artist_id WHERE al.id = ?",
+      id);
+  if (!album.Next()) throw Refusal(code::kNoSuchAlbum, "no album " + std::to_string(id));
+  Json info = Json::object();
+  info["album_id"] = IdText(id);
+  info["artist_id"] = IdText(album.Int(1));
+  info["author"] = Text(album.Text(2));
+  info["pic_big"] = Text(album.Text(3));
+  info["title"] = Text(album.Text(0));
+  info["info"] = Text(album.Text(4));
+  info["publishtime"] = Text(album.Text(5));
+  info["collect_num"] = Number(album.Int(6));
+  info["buy_url"] = Text(album.Text(7));
+  Json songs = Json::array();
+  size_t n = 0;
+  Query rows = context.db.Sql(SANDBOX_SONG_SELECT "WHERE s.album_id = ? ORDER BY s.id", id);
+  while (rows.Next()) {
+    SongRow song = ReadSong(rows);
+    Json item = Json::object();
+    item["song_id"] = IdText(song.id);
+    item["title"] = Text(song.title);
+    item["author"] = Text(song.author);
+    item["artist_id"] = Text(song.artist_ids);
+    item["album_title"] = Text(song.album_title);
+    item["album_id"] = IdText(song.album_id);
+    item["pic_big"] = Text(song.pic_big);
+    item["pic_small"] = Text(song.pic_small);
+    item["has_mv"] = Number(song.has_mv);
+    songs[n++] = item;
+  }
+  Json answer = Answer();
+  answer["albumInfo"] = info;
+  answer["songlist"] = songs;
+  return answer;
+}
+
+Json GetChannels(const Call&, HandlerContext& context) {
+  Json hot = Json::array();
+  size_t n = 0;
+  Query hot_rows = context.db.Sql("SELECT name FROM hot_tags ORDER BY pos");
+  while (hot_rows.Next()) hot[n++] = Text(hot_rows.Text(0));
+  Json tags = Json::array();
+  n = 0;
+  Query tag_rows = context.db.Sql("SELECT grp, first, second FROM tags ORDER BY grp, pos");
+  int64_t group = -1;
+  while (tag_rows.Next()) {
+    if (tag_rows.Int(0) != group) {
+      group = tag_rows.Int(0);
+      Json entry = Json::object();
+      entry["first"] = Text(tag_rows.Text(1));
+      entry["second"] = Json::array();
+      tags[n++] = entry;
+    }
+    Json& second = tags[n - 1]["second"];
+    second[second.size()] = Text(tag_rows.Text(2));
+  }
+  Json result = Json::object();
+  result["hot"] = hot;
+  result["tags"] = tags;
+  Json answer = Answer();
+  answer["result"] = result;
+  return answer;
+}
+
+// Comments are counted per song list; "commentlist_last_nums" is how many follow this page.
+Json GetCommentList(const Call& call, HandlerContext& context) {
+  int64_t type_id = IdParam(call, "type_id");
+  IntParam(call, "type", 0, 100);
+  int64_t size = IntParam(call, "size", 1, 100);
+  int64_t offset = IntParam(call, "offset", 0, 1000000);
+  int64_t total = 0;
+  Query list = context.db.Sql("SELECT comment_num FROM lists WHERE id = ?", type_id);
+  if (list.Next()) total = list.Int(0);
+  Json comments = Json::array();
+  size_t n = 0;
+  for (int64_t i = offset; i < std::min(total, offset + size); ++i) {
+    Json comment = Json::object();
+    comment["id"] = IdText(type_id * 1000 + i);
+    comment["content"] = Text("Comment " + std::to_string(i + 1) + " — 好听!");
+    comments[n++] = comment;
+  }
+  Json result = Json::object();
+  result["commentlist"] = comments;
+  result["commentlist_last_nums"] = Number(std::max<int64_t>(0, total - offset - size));
+  Json answer = Answer();
+  answer["result"] = result;
+  return answer;
+}
+
+}  // namespace
+
+void AddCatalogueHandlers(Router& router) {
+  router.Add("norda.lumo.song.getSongLink", GetSongLink);
+  router.Add("norda.lumo.search.catalogSug", CatalogSug);
+  router.Add("norda.lumo.search.merge", SearchMerge);
+  router.Add("norda.lumo.search.lrcpic", Lrcpic);
+  router.Add("norda.lumo.artist.getInfo", GetArtistInfo);
+  router.Add("norda.lumo.song.getRecommandSongList", GetRecommendSongs);
+  router.Add("norda.lumo.active.startPC", GetSplashPic);
+  router.Add("norda.lumo.album.getAlbumInfo", GetAlbumInfo);
+  router.Add("norda.lumo.ugcdiy.getChannels", GetChannels);
+  router.Add("norda.lumo.ugcmsg.getCommentListByType", GetCommentList);
+}
+
+}  // namespace lumo::sandbox

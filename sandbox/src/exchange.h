@@ -1,0 +1,65 @@
+// One HTTP exchange as the service sees it, independent of the HTTP library, and the record of
+// it that the request log keeps.
+#ifndef SANDBOX_SRC_EXCHANGE_H_
+#define SANDBOX_SRC_EXCHANGE_H_
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace lumo::sandbox {
+
+struct HttpRequest {
+  std::string verb;                                          // "GET", "PUT", ...
+  std::string target;                                        // path and query as received
+  std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
+  std::string body;
+
+  // The first header of that (lower-case) name, or nullptr.
+  const std::string* Header(std::string_view lower_name) const {
+    for (const auto& [name, value] : headers) {
+      if (name == lower_name) return &value;
+    }
+    return nullptr;
+  }
+};
+
+// How the answer leaves the server.
+enum class Delivery {
+  kNormal,
+  kClose,     // close the connection without answering
+  kTruncate,  // send the headers and half the body, then close
+};
+
+struct HttpReply {
+  int status = 200;
+  std::string content_type = "application/json; charset=utf-8";
+  std::string body;
+  Delivery delivery = Delivery::kNormal;
+  std::chrono::milliseconds delay{0};
+};
+
+// What the request log keeps of one exchange.
+struct LogRecord {
+  uint64_t seq = 0;
+  int64_t time_ms = 0;  // since the epoch
+  std::string verb;
+  std::string target;
+  std::string method;                                       // service method; empty for other paths
+  std::string form;                                         // "plain", "encrypted" or empty
+  std::vector<std::pair<std::string, std::string>> params;  // decoded, after decryption
+  std::string inner_text;  // the decrypted "param" text of the encrypted form
+  std::string user_id;     // the user the token resolved to
+  std::vector<std::pair<std::string, std::string>> headers;
+  size_t body_size = 0;
+  int http_status = 0;
+  int error_code = 0;
+  std::string fault;  // the fault rule applied, if any
+};
+
+}  // namespace lumo::sandbox
+
+#endif  // SANDBOX_SRC_EXCHANGE_H_

@@ -1,0 +1,183 @@
+#include "inspection.h"
+
+#include <algorithm>
+
+#include "refusal.h"
+
+namespace lumo::sandbox {
+namespace {
+
+struct ActionName {
+  FaultAction action;
+  const char* name;
+};
+constexpr ActionName kActionNames[] = {
+    {FaultAction::kDelay, "delay"},       {FaultAction::kClose, "close"},
+    {FaultAction::kTruncate, "truncate"}, {FaultAction::kHtml502, "html502"},
+    {FaultAction::kNotJson, "not_json"},  {FaultAction::kErrorCode, "error_code"},
+};
+
+Json PairsToObject(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  Json object = Json::object();
+  for (const auto& [name, value] : pairs) object[name] = Text(value);
+  return object;
+}
+
+Json RecordToJson(const LogRecord& record) {
+  Json entry = Json::object();
+  entry["seq"] = Number(static_cast<int64_t>(record.seq));
+  entry["time_ms"] = Number(record.time_ms);
+  entry["verb"] = Text(record.verb);
+  entry["target"] = Text(record.target);
+  entry["method"] = Text(record.method);
+  entry["form"] = Text(record.form);
+  entry["params"] = PairsToObject(record.params);
+  Json order = Json::array();
+  for (size_t i = 0; i < record.params.size(); ++i) order[i] = Text(record.params[i].first);
+  entry["param_order"] = order;
+  entry["inner_text"] = Text(record.inner_text);
+  entry["user_id"] = Text(record.user_id);
+  entry["headers"] = PairsToObject(record.headers);
+  entry["body_size"] = Number(static_cast<int64_t>(record.body_size));
+  entry["http_status"] = Number(record.http_status);
+  entry["error_code"] = Number(record.error_code);
+  entry["fault"] = Text(record.fault);
+  return entry;
+}
+
+[[noreturn]] void BadRule(const std::string& why) { throw Refusal(code::kBadRule, why); }
+
+}  // namespace
+
+const char* FaultActionName(FaultAction action) {
+  for (const ActionName& entry : kActionNames) {
+    if (entry.action == action) return entry.name;
+  }
+  return "";
+}
+
+void RequestLog::Add(LogRecord record) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  record.seq = next_seq_++;
+  records_.push_back(std::move(record));
+  if (records_.size() > kCapacity) records_.pop_front();
+}
+
+Json RequestLog::ToJson(uint64_t since, const std::string& method) const {
+  Json entries = Json::array();
+  size_t n = 0;
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (const LogRecord& record : records_) {
+    if (record.seq <= since || (!method.empty() && record.method != method)) continue;
+    entries[n++] = RecordToJson(record);
+  }
+  Json answer = Answer();
+  answer["entries"] = entries;
+  answer["last_seq"] = Number(static_cast<int64_t>(next_seq_ - 1));
+  return answer;
+}
+
+void RequestLog::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  records_.clear();
+}
+
+FaultRule FaultRules::Parse(const Json& body) {
+  if (!body.is_object()) BadRule("a rule is a JSON object");
+  FaultRule rule;
+  const auto& object = body.as_object();
+  for (const auto& [key, value] : object) {
+    if (key != "method" && key != "action" && key != "delay_ms" && key != "error_code" &&
+        key != "count") {
+      BadRule("unknown rule field " + key);
+    }
+  }
+  auto text = [&](const char* key) -> std::string {
+    auto found = object.find(key);
+    if (found == object.end()) return std::string();
+    if (!found->second.is_string()) BadRule(std::string(key) + " must be a string");
+    return found->second.as_string();
+  };
+  auto integer = [&](const char* key, int fallback, int min, int max) -> int {
+    auto found = object.find(key);
+    if (found == object.end()) return fallback;
+    if (!found->second.is_integer()) BadRule(std::string(key) + " must be an integer");
+    int value = found->second.as_integer();
+    if (value < min || value > max) BadRule(std::string(key) + " out of range");
+    return value;
+  };
+  rule.method = text("method");
+  if (rule.method.empty()) BadRule("method is required (a service method or \"*\")");
+  std::string action = text("action");
+  auto named = std::find_if(std::begin(kActionNames), std::end(kActionNames),
+                            [&](const ActionName& entry) { return action == entry.name; });
+  if (named == std::end(kActionNames)) {
+    BadRule("action must be delay, close, truncate, html502, not_json or error_code");
+  }
+  rule.action = named->action;
+  rule.delay = std::chrono::milliseconds(integer("delay_ms", 0, 0, 60000));
+  rule.error_code = integer("error_code", 0, INT32_MIN, INT32_MAX);
+  if (rule.action == FaultAction::kErrorCode && object.find("error_code") == object.end()) {
+    BadRule("action error_code needs \"error_code\"");
+  }
+  if (rule.action == FaultAction::kDelay && rule.delay.count() == 0) {
+    BadRule("action delay needs \"delay_ms\"");
+  }
+  rule.remaining = integer("count", -1, -1, 1000000);
+  if (rule.remaining == 0) BadRule("count must be positive, or -1 for every call");
+  return rule;
+}
+
+Json FaultRules::ToJson(const FaultRule& rule) {
+  Json json = Json::object();
+  json["id"] = Number(rule.id);
+  json["method"] = Text(rule.method);
+  json["action"] = Text(FaultActionName(rule.action));
+  json["delay_ms"] = Number(rule.delay.count());
+  json["error_code"] = Number(rule.error_code);
+  json["count"] = Number(rule.remaining);
+  return json;
+}
+
+FaultRule FaultRules::Add(FaultRule rule) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  rule.id = next_id_++;
+  rules_.push_back(rule);
+  return rule;
+}
+
+std::optional<FaultRule> FaultRules::Take(const std::string& method) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (auto it = rules_.begin(); it != rules_.end(); ++it) {
+    if (it->method != "*" && it->method != method) continue;
+    FaultRule rule = *it;
+    if (it->remaining > 0 && --it->remaining == 0) rules_.erase(it);
+    return rule;
+  }
+  return std::nullopt;
+}
+
+bool FaultRules::Remove(int id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = std::find_if(rules_.begin(), rules_.end(),
+                         [id](const FaultRule& rule) { return rule.id == id; });
+  if (it == rules_.end()) return false;
+  rules_.erase(it);
+  return true;
+}
+
+void FaultRules::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  rules_.clear();
+}
+
+Json FaultRules::List() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Json list = Json::array();
+  for (size_t i = 0; i < rules_.size(); ++i) list[i] = ToJson(rules_[i]);
+  Json answer = Answer();
+  answer["rules"] = list;
+  return answer;
+}
+
+}  // namespace lumo::sandbox

@@ -1,0 +1,57 @@
+// The object store behind the cloud methods: a signature answer grants one PUT of one object;
+// the PUT is checked against the grant and its bytes are kept in the database.
+#ifndef SANDBOX_SRC_OBJECT_STORE_H_
+#define SANDBOX_SRC_OBJECT_STORE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lumo::sandbox {
+
+class Db;
+
+// Host of the object store as the signature answer names it; uploads go to
+// http://<host>/<object> and reach the sandbox by routing that host to its port.
+inline constexpr const char* kObjectStoreHost = "store.lumo.example";
+inline constexpr const char* kObjectBucket = "lumo-cloud";
+// Every object key starts with this; it is also the path prefix the server routes to the store.
+inline constexpr std::string_view kObjectKeyPrefix = "cloud/";
+inline constexpr int64_t kMaxObjectSize = 64 * 1024 * 1024;
+inline constexpr int64_t kGrantLifetimeSeconds = 900;
+
+struct UploadGrant {
+  std::string host;
+  int64_t length = 0;
+  std::string content_type;
+  std::string date;  // the x-qcs-date value
+  std::string authorization;
+};
+
+// Records a grant for one PUT of `object` and returns the header values it needs.
+UploadGrant GrantUpload(Db& db, const std::string& object, int64_t length, const std::string& md5,
+                        const std::string& content_type, int64_t now);
+
+// A PUT as the store checks it; the header pointers are null when the header is absent.
+struct PutRequest {
+  std::string object;
+  const std::string* authorization;
+  const std::string* content_type;
+  const std::string* date;
+  const std::string& body;
+};
+// Checks a PUT against its grant and stores the bytes. Throws Refusal (42001..42006).
+void PutObject(Db& db, const PutRequest& put, int64_t now);
+
+// The stored bytes. Throws Refusal(kNoSuchObject).
+std::string GetObject(Db& db, const std::string& object);
+
+// The stored object's MD5 (lower-case hex), or empty when the object is not stored.
+std::string StoredObjectMd5(Db& db, const std::string& object);
+
+// "http://<host>/<object>".
+std::string ObjectLink(const std::string& object);
+
+}  // namespace lumo::sandbox
+
+#endif  // SANDBOX_SRC_OBJECT_STORE_H_

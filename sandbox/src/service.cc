@@ -1,0 +1,276 @@
+#include "service.h"
+
+#include <chrono>
+
+#include "object_store.h"
+#include "protocol.h"
+#include "refusal.h"
+
+namespace lumo::sandbox {
+namespace {
+
+constexpr std::string_view kApiPath = "/v1/restserver/lumo";
+constexpr std::string_view kSandboxPrefix = "/_sandbox/";
+
+constexpr const char* kHtmlErrorPage =
+    "<!DOCTYPE html>\n<html><head><title>502 Bad Gateway</title></head>\n"
+    "<body><h1>502 Bad Gateway</h1><p>The upstream server did not answer.</p></body></html>\n";
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+HttpReply JsonReply(const Json& answer, int status = 200) {
+  HttpReply reply;
+  reply.status = status;
+  reply.body = answer.serialize();
+  return reply;
+}
+
+Json RefusalAnswer(int error_code, const std::string& message) {
+  Json answer = Answer(error_code);
+  answer["error_msg"] = Text(message);
+  return answer;
+}
+
+// Object store refusals also carry an HTTP status, as a storage service answers.
+int ObjectStoreStatus(int error_code) {
+  switch (error_code) {
+    case code::kNoUploadGrant:
+    case code::kGrantUsed:
+    case code::kGrantExpired:
+      return 403;
+    case code::kNoSuchObject:
+      return 404;
+    default:
+      return 400;
+  }
+}
+
+HttpReply ApplyFault(const FaultRule& rule, HttpReply reply, LogRecord& record) {
+  record.fault = FaultActionName(rule.action);
+  reply.delay = rule.delay;
+  switch (rule.action) {
+    case FaultAction::kDelay:
+      break;
+    case FaultAction::kClose:
+      reply.delivery = Delivery::kClose;
+      break;
+    case FaultAction::kTruncate:
+      reply.delivery = Delivery::kTruncate;
+      break;
+    case FaultAction::kHtml502:
+      reply.status = 502;
+      reply.content_type = "text/html; charset=utf-8";
+      reply.body = kHtmlErrorPage;
+      break;
+    case FaultAction::kNotJson:
+      reply.content_type = "text/plain; charset=utf-8";
+      reply.body = "service temporarily unavailable";
+      break;
+    case FaultAction::kErrorCode:
+      reply.body = RefusalAnswer(rule.error_code, "fault rule").serialize();
+      break;
+  }
+  return reply;
+}
+
+// Faults that replace the answer keep the handler from running, so they leave no write behind.
+bool RunsHandler(FaultAction action) {
+  return action == FaultAction::kDelay || action == FaultAction::kTruncate;
+}
+
+}  // namespace
+
+Service::Service(const std::string& db_path) : store_(db_path) {}
+
+HttpReply Service::Handle(const HttpRequest& request) {
+  std::string_view target = request.target;
+  size_t question = target.find('?');
+  std::string_view path = target.substr(0, question);
+  std::string_view query =
+      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+  if (path.substr(0, kSandboxPrefix.size()) == kSandboxPrefix) {
+    return HandleSandbox(request, path, query);
+  }
+
+  LogRecord record;
+  record.time_ms = NowMs();
+  record.verb = request.verb;
+  record.target = request.target;
+  record.headers = request.headers;
+  record.body_size = request.body.size();
+  HttpReply reply;
+  if (path == kApiPath) {
+    reply = HandleApi(request, query, record);
+  } else if (path.size() > 1 && path.substr(1, kObjectKeyPrefix.size()) == kObjectKeyPrefix) {
+    reply = HandleObject(request, path, record);
+  } else {
+    reply = JsonReply(RefusalAnswer(code::kNotFound, "no such path"), 404);
+    record.error_code = code::kNotFound;
+  }
+  record.http_status = reply.status;
+  log_.Add(std::move(record));
+  return reply;
+}
+
+HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
+                             LogRecord& record) {
+  if (request.verb != "GET") {
+    record.error_code = code::kVerbNotAllowed;
+    return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "the endpoint answers GET only"), 405);
+  }
+  int64_t now_ms = record.time_ms;
+  Call call;
+  try {
+    call = CheckCall(
+        request, query, now_ms / 1000,
+        [this](std::string_view token) {
+          return store_.Run<std::optional<User>>([&](Db& db) -> std::optional<User> {
+            Query user = db.Sql("SELECT id, name FROM users WHERE token = ?", token);
+            if (!user.Next()) return std::nullopt;
+            return User{user.Int(0), user.Text(1), std::string(token)};
+          });
+        },
+        record);
+  } catch (const Refusal& refusal) {
+    record.error_code = refusal.code();
+    return JsonReply(RefusalAnswer(refusal.code(), refusal.what()));
+  }
+  std::optional<FaultRule> fault = rules_.Take(record.method);
+  HttpReply reply;
+  if (!fault || RunsHandler(fault->action)) {
+    Handler handler = router_.Find(call.spec->name);
+    Json answer = RunHandler(handler, call);
+    record.error_code = answer.at("error_code").as_integer();
+    reply = JsonReply(answer, record.error_code == code::kInternal ? 500 : 200);
+  }
+  if (fault) {
+    if (fault->action == FaultAction::kErrorCode) record.error_code = fault->error_code;
+    reply = ApplyFault(*fault, std::move(reply), record);
+  }
+  return reply;
+}
+
+Json Service::RunHandler(Handler handler, const Call& call) {
+  try {
+    return store_.Run<Json>([&](Db& db) {
+      HandlerContext context{db, NowMs() / 1000};
+      return handler(call, context);
+    });
+  } catch (const Refusal& refusal) {
+    return RefusalAnswer(refusal.code(), refusal.what());
+  } catch (const StoreError& error) {
+    return RefusalAnswer(code::kInternal, error.what());
+  }
+}
+
+HttpReply Service::HandleObject(const HttpRequest& request, std::string_view path,
+                                LogRecord& record) {
+  std::string object(path.substr(1));
+  try {
+    if (request.verb == "PUT") {
+      PutRequest put{object, request.Header("authorization"), request.Header("content-type"),
+                     request.Header("x-qcs-date"), request.body};
+      Json answer = store_.Run<Json>([&](Db& db) {
+        PutObject(db, put, record.time_ms / 1000);
+        Json stored = Answer();
+        stored["object"] = Text(object);
+        stored["size"] = Number(static_cast<int64_t>(request.body.size()));
+        return stored;
+      });
+      record.error_code = code::kOk;
+      return JsonReply(answer);
+    }
+    if (request.verb == "GET") {
+      HttpReply reply;
+      reply.content_type = "application/octet-stream";
+      reply.body = store_.Run<std::string>([&](Db& db) { return GetObject(db, object); });
+      return reply;
+    }
+    record.error_code = code::kVerbNotAllowed;
+    return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "objects take PUT and GET"), 405);
+  } catch (const Refusal& refusal) {
+    record.error_code = refusal.code();
+    return JsonReply(RefusalAnswer(refusal.code(), refusal.what()),
+                     ObjectStoreStatus(refusal.code()));
+  } catch (const StoreError& error) {
+    record.error_code = code::kInternal;
+    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+  }
+}
+
+HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view path,
+                                 std::string_view query) {
+  std::string_view what = path.substr(kSandboxPrefix.size());
+  const std::string& verb = request.verb;
+  try {
+    if (what == "log") {
+      if (verb == "DELETE") {
+        log_.Clear();
+        return JsonReply(Answer());
+      }
+      if (verb == "GET") {
+        Pairs pairs = ParseQuery(query);
+        const std::string* since = FindPair(pairs, "since");
+        const std::string* method = FindPair(pairs, "method");
+        uint64_t after = 0;
+        if (since) {
+          try {
+            after = std::stoull(*since);
+          } catch (const std::exception&) {
+            throw Refusal(code::kInvalidValue, "since: not a number");
+          }
+        }
+        return JsonReply(log_.ToJson(after, method ? *method : std::string()));
+      }
+    } else if (what == "rules") {
+      if (verb == "GET") return JsonReply(rules_.List());
+      if (verb == "DELETE") {
+        rules_.Clear();
+        return JsonReply(Answer());
+      }
+      if (verb == "POST") {
+        Json body;
+        try {
+          body = Json::parse(request.body);
+        } catch (const web::json::json_exception& error) {
+          throw Refusal(code::kBadRule, std::string("rule body is not JSON: ") + error.what());
+        }
+        Json answer = Answer();
+        answer["rule"] = FaultRules::ToJson(rules_.Add(FaultRules::Parse(body)));
+        return JsonReply(answer);
+      }
+    } else if (what.substr(0, 6) == "rules/") {
+      if (verb == "DELETE") {
+        int id = 0;
+        try {
+          id = std::stoi(std::string(what.substr(6)));
+        } catch (const std::exception&) {
+          throw Refusal(code::kNoSuchRule, "no such rule");
+        }
+        if (!rules_.Remove(id)) throw Refusal(code::kNoSuchRule, "no such rule");
+        return JsonReply(Answer());
+      }
+    } else if (what == "reset") {
+      if (verb == "POST") {
+        store_.Reset();
+        rules_.Clear();
+        log_.Clear();
+        return JsonReply(Answer());
+      }
+    } else {
+      return JsonReply(RefusalAnswer(code::kNotFound, "no such path"), 404);
+    }
+    return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "verb not allowed here"), 405);
+  } catch (const Refusal& refusal) {
+    int status = refusal.code() == code::kNoSuchRule ? 404 : 400;
+    return JsonReply(RefusalAnswer(refusal.code(), refusal.what()), status);
+  } catch (const StoreError& error) {
+    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+  }
+}
+
+}  // namespace lumo::sandbox

@@ -21,7 +21,7 @@ std::wstring Md5Hex(std::string_view bytes, bool upper_case) {
   if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
   const char* digits = upper_case ? "0123456789ABCDEF" : "0123456789abcdef";
   std::wstring hex;
-  hex.reserve(length * 2);
+  hex.reserve(size_t{length} * 2);
   for (unsigned int i = 0; i < length; ++i) {
     hex.push_back(static_cast<wchar_t>(digits[digest[i] >> 4]));
     hex.push_back(static_cast<wchar_t>(digits[digest[i] & 0x0F]));

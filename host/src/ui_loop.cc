@@ -1,5 +1,6 @@
 #include "base/thread/ui_loop.h"
 
+#include <algorithm>
 #include <cassert>
 #include <utility>
 

@@ -28,7 +28,8 @@ WinHttpRequest::~WinHttpRequest() {
   {
     std::unique_lock<std::mutex> lock(core_->mutex);
     core_->owner = nullptr;
-    // Deleted from inside its own signal: the emission is further up this very stack.
+    // An emission on this very thread means the request is being deleted from inside its own
+    // signal, further up this stack: waiting for it would never end.
     if (core_->emitting && core_->emitting_thread != std::this_thread::get_id()) {
       core_->emission_ended.wait(lock, [this] { return !core_->emitting; });
     }
@@ -47,6 +48,10 @@ void WinHttpRequest::SetRequestHeader(std::wstring name, std::wstring value) {
 
 void WinHttpRequest::Send(unsigned int /*flags*/) {
   if (sent_) return;
+  // Held across Start: the answer may arrive on another thread before Start has returned, and
+  // its emission (which may delete this object) must wait until the exchange id is stored.
+  // Nothing touches `this` once the lock is released.
+  std::lock_guard<std::mutex> lock(core_->mutex);
   sent_ = true;
   exchange_ = transport_->Start(request_, [core = core_](TransportResult result) {
     std::unique_lock<std::mutex> lock(core->mutex);

@@ -229,6 +229,51 @@ TEST(CurlTransportTest, SequentialRequestsReuseTheConnection) {
   EXPECT_EQ(server.accepted_connections(), 1u);
 }
 
+// A receiver on the network thread deletes its own request and another one that is still waiting
+// for its answer: neither destructor may wait for the network thread, and the other request
+// never signals.
+TEST(CurlTransportTest, RequestsMayBeDeletedOnTheNetworkThread) {
+  LoopbackServer server([](const RecordedRequest& request) {
+    CannedResponse response;
+    if (request.target == "/slow") response.delay = std::chrono::seconds(30);
+    return response;
+  });
+  auto* slow = new WinHttpRequest;
+  auto* fast = new WinHttpRequest;
+  Outcome slow_outcome(slow);
+  Outcome fast_outcome(fast);
+  struct Deleter : sigslot::has_slots<> {
+    void OnCompleted() {
+      delete other;
+      delete self;
+      std::lock_guard<std::mutex> lock(mutex);
+      done = true;
+      deleted.notify_all();
+    }
+    WinHttpRequest* self;
+    WinHttpRequest* other;
+    std::mutex mutex;
+    std::condition_variable deleted;
+    bool done = false;
+  } deleter;
+  deleter.self = fast;
+  deleter.other = slow;
+  fast->response_completed.connect(&deleter, &Deleter::OnCompleted);
+
+  const std::string slow_url = server.Url("/slow");
+  slow->Open(L"GET", std::wstring(slow_url.begin(), slow_url.end()), true, false);
+  slow->Send(0);
+  while (server.requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const std::string fast_url = server.Url("/fast");
+  fast->Open(L"GET", std::wstring(fast_url.begin(), fast_url.end()), true, false);
+  fast->Send(0);
+
+  std::unique_lock<std::mutex> lock(deleter.mutex);
+  ASSERT_TRUE(deleter.deleted.wait_for(lock, kSignalTimeout, [&] { return deleter.done; }));
+  EXPECT_EQ(fast_outcome.completed, 1);
+  EXPECT_EQ(slow_outcome.completed + slow_outcome.failed, 0);
+}
+
 // Many requests in flight at once over a few connections; every fourth one is deleted from the
 // main thread while it may be queued, on the wire or inside its emission.
 TEST(CurlTransportTest, ManyRequestsSomeDeletedMidFlight) {

@@ -15,8 +15,8 @@
 namespace lumo::testing {
 namespace {
 
-constexpr size_t kMaxHeadBytes = 64 * 1024;
-constexpr size_t kChunkBytes = 16 * 1024;
+constexpr size_t kMaxHeadBytes = size_t{64} * 1024;
+constexpr size_t kChunkBytes = size_t{16} * 1024;
 
 bool SendAll(int fd, std::string_view data) {
   while (!data.empty()) {

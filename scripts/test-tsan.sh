@@ -6,5 +6,5 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset tsan
-cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test lumo_host_test
+cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test lumohost_thread_test lumohost_http_test
 ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|Signal|WinHttpRequest|UiLoop|Dispatcher|CurlTransport)'

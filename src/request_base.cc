@@ -53,8 +53,8 @@ RequestBase::RequestBase() = default;
 
 RequestBase::~RequestBase() {
   // The HTTP request goes first: its destructor waits out an answer being handled on the
-  // network thread, which may still be using this object.
-  ReleaseHttpRequest();
+  // network thread, which may still be using this object. Derived classes have done the same.
+  StopHttpRequest();
   disconnect_all();
 }
 
@@ -87,7 +87,7 @@ void RequestBase::BeginRequest() {
   try {
     url = BuildUrl();
     auto fresh = std::make_unique<base::http::WinHttpRequest>();
-    ReleaseHttpRequest();
+    StopHttpRequest();
     http_request = std::move(fresh);
     http_request->response_completed.connect(this, &RequestBase::OnHttpCompleted);
     http_request->request_failed.connect(this, &RequestBase::OnHttpFailed);
@@ -153,13 +153,13 @@ void RequestBase::PostFailedCompletion() {
   dispatcher.InvokeOnUIThread([this] {
     // Deleting the HTTP request first waits until the emission that posted this has returned,
     // so detaching from its signals cannot race with it.
-    ReleaseHttpRequest();
+    StopHttpRequest();
     disconnect_all();
     EmitCompleted();
   });
 }
 
-void RequestBase::ReleaseHttpRequest() {
+void RequestBase::StopHttpRequest() {
   // Delete through the member itself: until the destructor has waited out an emission on the
   // network thread, that emission may still read `http_request`.
   if (!http_request) return;

@@ -74,6 +74,8 @@ class TinyServer {
 
 class GreetingRequest : public lumoapi::RequestBase {
  public:
+  ~GreetingRequest() override { StopHttpRequest(); }
+
   std::wstring greeting;
 
  protected:

@@ -87,14 +87,20 @@ class LUMOAPI_EXPORT RequestBase : public RequestRoot {
   // Adds request-specific headers to `http_request`; adds nothing unless overridden.
   virtual void SetExtraHeaders();
 
+  // Deletes `http_request` and leaves it empty. If its answer is being handled on the network
+  // thread at that moment, waits until that has finished.
+  //
+  // Every derived class calls this first in its destructor: an answer being handled runs the
+  // derived class's ParseResult, and the derived members must outlive it. (RequestBase's own
+  // destructor comes too late for that.)
+  void StopHttpRequest();
+
  private:
   void OnHttpCompleted();
   void OnHttpFailed(int code, std::wstring message);
   void FailOnUIThread(std::wstring message);
   // Posts the completion of a failed call to the UI thread.
   void PostFailedCompletion();
-  // Deletes `http_request` (waiting out an emission in progress) and leaves it empty.
-  void ReleaseHttpRequest();
   // Emits `completed`, containing any exception a receiver throws.
   void EmitCompleted();
 };

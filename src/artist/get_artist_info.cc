@@ -12,7 +12,7 @@ using utilities::json::ToString;
 
 GetArtistInfo::GetArtistInfo(std::wstring artist_id) : artist_id(std::move(artist_id)) {}
 
-GetArtistInfo::~GetArtistInfo() = default;
+GetArtistInfo::~GetArtistInfo() { StopHttpRequest(); }
 
 std::wstring GetArtistInfo::GetMethodName() { return L"norda.lumo.artist.getInfo"; }
 

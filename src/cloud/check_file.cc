@@ -17,7 +17,7 @@ CheckFile::CheckFile(std::wstring content_md5, std::wstring slice_md5, std::wstr
       content_length(content_length),
       content_crc32(content_crc32) {}
 
-CheckFile::~CheckFile() = default;
+CheckFile::~CheckFile() { StopHttpRequest(); }
 
 std::wstring CheckFile::GetMethodName() { return L"norda.lumo.cloud.checkFile"; }
 

@@ -10,7 +10,7 @@ namespace lumoapi::cloud {
 
 Expand::Expand(std::wstring kwtok) : kwtok(std::move(kwtok)) {}
 
-Expand::~Expand() = default;
+Expand::~Expand() { StopHttpRequest(); }
 
 std::wstring Expand::GetMethodName() { return L"norda.lumo.cloud.expand"; }
 

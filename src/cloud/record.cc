@@ -42,7 +42,7 @@ Record::Record(std::wstring kwtok, std::wstring md5, std::wstring file_link,
   file_size = file.file_size;
 }
 
-Record::~Record() = default;
+Record::~Record() { StopHttpRequest(); }
 
 std::wstring Record::GetMethodName() { return L"norda.lumo.cloud.record"; }
 

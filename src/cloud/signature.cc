@@ -13,7 +13,7 @@ Signature::Signature(std::wstring object, uint64_t content_length, std::wstring 
       content_length(content_length),
       content_md5(std::move(content_md5)) {}
 
-Signature::~Signature() = default;
+Signature::~Signature() { StopHttpRequest(); }
 
 std::wstring Signature::GetMethodName() { return L"norda.lumo.cloud.signature2"; }
 

@@ -16,7 +16,7 @@ constexpr size_t kMaxSongIds = 10;
 GetPrivateRadioSongs::GetPrivateRadioSongs(std::wstring usrname, std::wstring kwtok)
     : kwtok(std::move(kwtok)), usrname(std::move(usrname)) {}
 
-GetPrivateRadioSongs::~GetPrivateRadioSongs() = default;
+GetPrivateRadioSongs::~GetPrivateRadioSongs() { StopHttpRequest(); }
 
 std::wstring GetPrivateRadioSongs::GetMethodName() { return L"norda.lumo.radio.serv"; }
 

@@ -12,7 +12,7 @@ namespace lumoapi::radio {
 GetPublicRadioSongs::GetPublicRadioSongs(std::wstring channelname)
     : channelname(std::move(channelname)) {}
 
-GetPublicRadioSongs::~GetPublicRadioSongs() = default;
+GetPublicRadioSongs::~GetPublicRadioSongs() { StopHttpRequest(); }
 
 std::wstring GetPublicRadioSongs::GetMethodName() { return L"norda.lumo.radio.getChannelSong"; }
 

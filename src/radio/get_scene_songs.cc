@@ -11,7 +11,7 @@ namespace lumoapi::radio {
 
 GetSceneSongs::GetSceneSongs(std::wstring scene_id) : scene_id(std::move(scene_id)) {}
 
-GetSceneSongs::~GetSceneSongs() = default;
+GetSceneSongs::~GetSceneSongs() { StopHttpRequest(); }
 
 std::wstring GetSceneSongs::GetMethodName() { return L"norda.lumo.song.getSmartSongList"; }
 

@@ -16,7 +16,7 @@ constexpr size_t kMaxSongIds = 10;
 
 RadioPlayAction::RadioPlayAction(std::wstring kwtok) : kwtok(std::move(kwtok)) {}
 
-RadioPlayAction::~RadioPlayAction() = default;
+RadioPlayAction::~RadioPlayAction() { StopHttpRequest(); }
 
 std::wstring RadioPlayAction::GetMethodName() { return L"norda.lumo.radio.playAction"; }
 

@@ -20,7 +20,7 @@ constexpr int32_t kRecommendedKind = 2;
 
 GetRecommendSongs::GetRecommendSongs(std::wstring song_id) : song_id(std::move(song_id)) {}
 
-GetRecommendSongs::~GetRecommendSongs() = default;
+GetRecommendSongs::~GetRecommendSongs() { StopHttpRequest(); }
 
 // The service's method name is spelled this way.
 std::wstring GetRecommendSongs::GetMethodName() { return L"norda.lumo.song.getRecommandSongList"; }

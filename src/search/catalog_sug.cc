@@ -22,7 +22,7 @@ void AppendEach(const web::json::value& list, std::vector<Item>& items, Read rea
 
 CatalogSug::CatalogSug(std::wstring query) : query(std::move(query)) {}
 
-CatalogSug::~CatalogSug() = default;
+CatalogSug::~CatalogSug() { StopHttpRequest(); }
 
 std::wstring CatalogSug::GetMethodName() { return L"norda.lumo.search.catalogSug"; }
 

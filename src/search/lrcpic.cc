@@ -63,7 +63,7 @@ Lrcpic::Lrcpic(std::wstring query1, std::wstring query2, LrcpicRequestTypeEnum t
       type(type),
       drop_empty_first(drop_empty_first) {}
 
-Lrcpic::~Lrcpic() = default;
+Lrcpic::~Lrcpic() { StopHttpRequest(); }
 
 std::wstring Lrcpic::GetMethodName() { return L"norda.lumo.search.lrcpic"; }
 

@@ -10,7 +10,7 @@ namespace lumoapi::search {
 
 SearchMerge::SearchMerge(std::wstring query) : query(std::move(query)) {}
 
-SearchMerge::~SearchMerge() = default;
+SearchMerge::~SearchMerge() { StopHttpRequest(); }
 
 std::wstring SearchMerge::GetMethodName() { return L"norda.lumo.search.merge"; }
 

@@ -130,7 +130,7 @@ GetSongLink::GetSongLink(std::shared_ptr<utilities::SongInfo> song, bool down, s
       alt_type(alt_type),
       kwtok(std::move(kwtok)) {}
 
-GetSongLink::~GetSongLink() = default;
+GetSongLink::~GetSongLink() { StopHttpRequest(); }
 
 GetSongLink::SongUrlItem GetSongLink::GetSongInfo() const { return item; }
 

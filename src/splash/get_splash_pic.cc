@@ -10,7 +10,7 @@ namespace lumoapi::splash {
 
 GetSplashPic::GetSplashPic() = default;
 
-GetSplashPic::~GetSplashPic() = default;
+GetSplashPic::~GetSplashPic() { StopHttpRequest(); }
 
 std::wstring GetSplashPic::GetMethodName() { return L"norda.lumo.active.startPC"; }
 

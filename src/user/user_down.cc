@@ -11,7 +11,7 @@ namespace lumoapi::user {
 UserDown::UserDown(std::vector<std::wstring> songids, std::wstring uid)
     : songids(std::move(songids)), uid(std::move(uid)) {}
 
-UserDown::~UserDown() = default;
+UserDown::~UserDown() { StopHttpRequest(); }
 
 std::wstring UserDown::GetMethodName() { return L"norda.lumo.user.down"; }
 

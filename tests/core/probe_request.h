@@ -20,6 +20,8 @@ class ProbeRequest : public lumoapi::RequestBase {
   std::function<void(web::json::value&)> parse;  // may throw
   std::atomic<int> parse_calls{0};
 
+  ~ProbeRequest() override { StopHttpRequest(); }
+
   using lumoapi::RequestBase::BuildParams;
 
  protected:

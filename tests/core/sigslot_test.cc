@@ -65,7 +65,7 @@ TEST(SignalTest, ConnectingTwiceCallsTwiceAndOneDisconnectRemovesBoth) {
   fire.connect(&a, &Receiver::OnFire);
   fire.emit();
   EXPECT_EQ(log.size(), 2u);
-  fire.slot_disconnect(&a);
+  fire.disconnect(&a);
   fire.emit();
   EXPECT_EQ(log.size(), 2u);
   EXPECT_TRUE(fire.is_empty());

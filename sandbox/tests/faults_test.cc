@@ -1,0 +1,147 @@
+// The fault rules under /_sandbox/rules: each action does what it says, counts run out, and a
+// fault that replaces the answer leaves no write behind.
+#include <gtest/gtest.h>
+
+#include <curl/curl.h>
+
+#include <chrono>
+
+#include "refusal.h"
+#include "sandbox/server.h"
+#include "sandbox_fixture.h"
+
+namespace lumo::sandbox::testing {
+namespace {
+
+const std::string kSplash = "norda.lumo.active.startPC";
+
+class FaultsTest : public SandboxTest {
+ protected:
+  void SetUp() override {
+    SandboxTest::SetUp();
+    Reset();
+  }
+
+  Response AddRule(const std::string& json) {
+    return client().Send("POST", "/_sandbox/rules", {"Content-Type: application/json"}, json);
+  }
+
+  Response Splash() { return client().Get(PlainTarget(kSplash, {})); }
+};
+
+TEST_F(FaultsTest, EachActionDoesWhatItSays) {
+  struct Case {
+    const char* rule;
+    int curl_code;
+    long status;
+    int error_code;  // -1: the body is not JSON
+  };
+  const Case cases[] = {
+      {R"({"method":"norda.lumo.active.startPC","action":"close"})", CURLE_GOT_NOTHING, 0, -1},
+      {R"({"method":"norda.lumo.active.startPC","action":"truncate"})", CURLE_PARTIAL_FILE, 200,
+       -1},
+      {R"({"method":"norda.lumo.active.startPC","action":"html502"})", CURLE_OK, 502, -1},
+      {R"({"method":"norda.lumo.active.startPC","action":"not_json"})", CURLE_OK, 200, -1},
+      {R"({"method":"*","action":"error_code","error_code":22469})", CURLE_OK, 200, 22469},
+      {R"({"method":"norda.lumo.active.startPC","action":"delay","delay_ms":50})", CURLE_OK, 200,
+       22000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rule);
+    ASSERT_EQ(client().Send("DELETE", "/_sandbox/rules", {}).error_code(), 22000);
+    Response added = AddRule(c.rule);
+    ASSERT_EQ(added.error_code(), 22000) << added.body;
+    Response faulted = Splash();
+    EXPECT_EQ(faulted.curl_code, c.curl_code);
+    if (c.status != 0) {
+      EXPECT_EQ(faulted.status, c.status);
+    }
+    EXPECT_EQ(faulted.error_code(), c.error_code) << faulted.body;
+  }
+  Response html = Splash();  // the html502 rule is gone, the delay rule is in force
+  EXPECT_EQ(html.error_code(), 22000);
+}
+
+TEST_F(FaultsTest, HtmlPageIsAnHtmlPage) {
+  AddRule(R"({"method":"norda.lumo.active.startPC","action":"html502"})");
+  Response page = Splash();
+  EXPECT_EQ(page.status, 502);
+  EXPECT_EQ(page.body.rfind("<!DOCTYPE html>", 0), 0u);
+}
+
+TEST_F(FaultsTest, DelayHoldsTheAnswerBack) {
+  AddRule(R"({"method":"norda.lumo.active.startPC","action":"delay","delay_ms":300})");
+  auto start = std::chrono::steady_clock::now();
+  Response late = Splash();
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(late.error_code(), 22000);
+  EXPECT_GE(waited, std::chrono::milliseconds(300));
+}
+
+TEST_F(FaultsTest, CountRunsOutAndOtherMethodsAreUntouched) {
+  AddRule(
+      R"({"method":"norda.lumo.active.startPC","action":"error_code","error_code":24003,"count":2})");
+  EXPECT_EQ(
+      client().Get(PlainTarget("norda.lumo.search.catalogSug", {{"query", "a"}})).error_code(),
+      22000);
+  EXPECT_EQ(Splash().error_code(), 24003);
+  EXPECT_EQ(Splash().error_code(), 24003);
+  EXPECT_EQ(Splash().error_code(), 22000);
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 0u);
+}
+
+TEST_F(FaultsTest, ReplacedAnswerLeavesNoWrite) {
+  const std::string kAdd = "norda.lumo.ugcdiy.addSongList";
+  Response added =
+      AddRule(R"({"method":"norda.lumo.ugcdiy.addSongList","action":"close","count":1})");
+  ASSERT_EQ(added.error_code(), 22000) << added.body;
+  // A new connection: libcurl sends a request again once when a reused connection closes
+  // without an answer, and that second try would get past a rule with a count of 1.
+  Client fresh(SandboxEnvironment::port());
+  Response dropped =
+      fresh.Get(EncryptedTarget(kAdd, {{"title", "Ghost"}, {"process", "1"}}), kCuratorToken);
+  EXPECT_EQ(dropped.curl_code, CURLE_GOT_NOTHING);
+  Response lists = client().Get(EncryptedTarget("norda.lumo.ugcdiy.userList",
+                                                {{"offset", "0"}, {"source", "0"}, {"type", "10"}}),
+                                kCuratorToken);
+  EXPECT_EQ(lists.json.at("result").at("listnum").as_integer(), 150);
+  Response log = client().Get("/_sandbox/log?method=" + kAdd);
+  EXPECT_EQ(log.json.at("entries").at(0).at("fault").as_string(), "close");
+}
+
+TEST_F(FaultsTest, BadRulesAreRefused) {
+  const char* const kBad[] = {
+      "not json",
+      R"({"action":"close"})",
+      R"({"method":"*","action":"explode"})",
+      R"({"method":"*","action":"error_code"})",
+      R"({"method":"*","action":"delay"})",
+      R"({"method":"*","action":"close","count":0})",
+      R"({"method":"*","action":"close","colour":"red"})",
+  };
+  for (const char* body : kBad) {
+    SCOPED_TRACE(body);
+    Response refused = AddRule(body);
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_EQ(refused.error_code(), code::kBadRule);
+  }
+  EXPECT_EQ(client().Send("DELETE", "/_sandbox/rules/99", {}).error_code(), code::kNoSuchRule);
+}
+
+TEST_F(FaultsTest, ResetPutsTheSeedBack) {
+  client().Get(EncryptedTarget("norda.lumo.ugcdiy.delList", {{"list_id", "300001"}}),
+               kCuratorToken);
+  auto count = [&] {
+    return client()
+        .Get(EncryptedTarget("norda.lumo.ugcdiy.userList", {{"offset", "0"}}), kCuratorToken)
+        .json.at("result")
+        .at("listnum")
+        .as_integer();
+  };
+  EXPECT_EQ(count(), 149);
+  Reset();
+  EXPECT_EQ(count(), 150);
+}
+
+}  // namespace
+}  // namespace lumo::sandbox::testing

@@ -1,0 +1,226 @@
+// The sandbox's protocol checks, seen from a client of its own: what is accepted, and which
+// refusal each kind of fault gets.
+#include <gtest/gtest.h>
+
+#include "query.h"
+#include "refusal.h"
+#include "sandbox/server.h"
+#include "sandbox_fixture.h"
+
+namespace lumo::sandbox::testing {
+namespace {
+
+using ProtocolTest = SandboxTest;
+
+TEST(QueryTest, SplitsDecodesAndRefusesWhatTheClientNeverSends) {
+  struct Case {
+    const char* query;
+    Pairs expected;  // empty with `refused` set
+    bool refused;
+  };
+  const Case cases[] = {
+      {"a=1&b=", {{"a", "1"}, {"b", ""}}, false},
+      {"t=Simon%20%26%20Art%3D1", {{"t", "Simon & Art=1"}}, false},
+      {"p=ab+c/d%3D%3D", {{"p", "ab+c/d=="}}, false},  // '+' is a plus, not a space
+      {"n=%E6%99%B4", {{"n", "晴"}}, false},
+      {"", {}, false},
+      {"a=1&", {}, true},              // empty pair
+      {"a", {}, true},                 // no '='
+      {"a=b=c", {}, true},             // '=' left unescaped in a value
+      {"a=%zz", {}, true},             // bad escape
+      {"a=%E6%99", {}, true},          // not UTF-8
+      {"a=x y", {}, true},             // raw space
+      {"a=%C3%A9\xC3\xA9", {}, true},  // raw non-ASCII
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.query);
+    if (c.refused) {
+      EXPECT_THROW(ParseQuery(c.query), Refusal);
+    } else {
+      EXPECT_EQ(ParseQuery(c.query), c.expected);
+    }
+  }
+}
+
+TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
+  const int64_t now = NowSeconds();
+  const std::string kList = "norda.lumo.ugcdiy.userList";
+  const Params kPage = {{"offset", "0"}, {"source", "0"}, {"type", "10"}};
+  std::string good = EncryptedTarget(kList, kPage, now);
+  std::string bad_sign = good;
+  char& last = bad_sign.back();
+  last = last == '0' ? '1' : '0';
+  const std::string kFav = "norda.lumo.favorite.getFavoriteSong";
+  const Params kFavPage = {{"kwtok", kOrdinaryUserToken}, {"pn", "0"}, {"rn", "50"}};
+  std::string stray = PlainTarget("norda.lumo.search.catalogSug", {{"query", "Simon"}}) +
+                      "&Garfunkel=";  // what an unescaped '&' in a value turns into
+
+  struct Case {
+    const char* name;
+    std::string target;
+    std::string token;
+    std::vector<std::string> headers;
+    int expected;
+  };
+  const Case cases[] = {
+      {"signed request", good, kOrdinaryUserToken, {}, code::kOk},
+      {"one byte of sign changed", bad_sign, kOrdinaryUserToken, {}, code::kBadSignature},
+      {"timestamp 330 s old",
+       EncryptedTarget(kList, kPage, now - 330),
+       kOrdinaryUserToken,
+       {},
+       code::kStaleTimestamp},
+      {"timestamp 330 s ahead",
+       EncryptedTarget(kList, kPage, now + 330),
+       kOrdinaryUserToken,
+       {},
+       code::kStaleTimestamp},
+      {"no cookie", good, "", {}, code::kMissingToken},
+      {"unknown token", good, "not-a-token", {}, code::kUnknownToken},
+      {"plain form of an encrypted method",
+       PlainTarget(kList, kPage),
+       kOrdinaryUserToken,
+       {},
+       code::kWrongAddressForm},
+      {"encrypted form of a plain method",
+       EncryptedTarget(kFav, kFavPage),
+       "",
+       {},
+       code::kWrongAddressForm},
+      {"unknown method", PlainTarget("norda.lumo.song.nothing", {}), "", {}, code::kBadMethod},
+      {"radio channel with version 1.0.0",
+       PlainTarget("norda.lumo.radio.getChannelSong",
+                   {{"channelname", "Jazz Café"}, {"rn", "10"}, {"kwtok", ""}}),
+       "",
+       {},
+       code::kBadCommonParameter},
+      {"radio channel with version 2.2.0",
+       PlainTarget("norda.lumo.radio.getChannelSong",
+                   {{"channelname", "Jazz Café"}, {"rn", "10"}, {"kwtok", ""}}, "2.2.0"),
+       "",
+       {},
+       code::kOk},
+      {"favourites with version 2.2.0",
+       PlainTarget(kFav, kFavPage, "2.2.0"),
+       "",
+       {},
+       code::kBadCommonParameter},
+      {"favourites without kwtok",
+       PlainTarget(kFav, {{"pn", "0"}, {"rn", "50"}}),
+       "",
+       {},
+       code::kMissingParameter},
+      {"favourites with the cookie as well",
+       PlainTarget(kFav, kFavPage),
+       kOrdinaryUserToken,
+       {},
+       code::kUnexpectedCookie},
+      {"missing parameter",
+       PlainTarget(kFav, {{"kwtok", kOrdinaryUserToken}, {"pn", "0"}}),
+       "",
+       {},
+       code::kMissingParameter},
+      {"stray parameter", stray, "", {}, code::kUnexpectedParameter},
+      {"repeated parameter",
+       PlainTarget(kFav, kFavPage) + "&rn=50",
+       "",
+       {},
+       code::kUnexpectedParameter},
+      {"raw '=' in a value",
+       PlainTarget("norda.lumo.search.catalogSug", {}) + "&query=a=b",
+       "",
+       {},
+       code::kMalformedQuery},
+      {"invalid value",
+       PlainTarget(kFav, {{"kwtok", kOrdinaryUserToken}, {"pn", "-1"}, {"rn", "50"}}),
+       "",
+       {},
+       code::kInvalidValue},
+      {"wrong user agent", good, kOrdinaryUserToken, {"User-Agent: curl/8"}, code::kBadUserAgent},
+      {"kwtok parameter differs from the cookie",
+       EncryptedTarget(
+           "norda.lumo.ugcdiy.addSongListOnce",
+           {{"kwtok", kBigUserToken}, {"title", "x"}, {"process", "1"}, {"song_ids", ""}}),
+       kOrdinaryUserToken,
+       {},
+       code::kTokenMismatch},
+      {"user report without CUID",
+       PlainTarget("norda.lumo.user.down", {{"songid", "1,2"}, {"uid", "7"}}),
+       "",
+       {},
+       code::kMissingCuid},
+      {"user report with CUID",
+       PlainTarget("norda.lumo.user.down", {{"songid", "1,2"}, {"uid", "7"}}),
+       "",
+       {"CUID: machine-1"},
+       code::kOk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Response response;
+    if (!c.headers.empty() && c.headers[0].rfind("User-Agent", 0) == 0) {
+      response = client().Send("GET", c.target, {c.headers[0], "Cookie: KWTOK=" + c.token});
+    } else {
+      response = client().Get(c.target, c.token, c.headers);
+    }
+    EXPECT_EQ(response.status, 200);
+    EXPECT_EQ(response.error_code(), c.expected) << response.body;
+  }
+}
+
+TEST_F(ProtocolTest, EncryptedParamThatDoesNotDecryptIsRefused) {
+  std::string ts = std::to_string(NowSeconds());
+  std::string param = "bm90IGEgY2lwaGVydGV4dA==";  // valid Base64, not a ciphertext
+  std::string target = "/v1/restserver/lumo?method=norda.lumo.ugcdiy.getChannels&timestamp=" + ts +
+                       "&param=" + Encode(param) +
+                       "&sign=" + Md5Hex("velmar_quint_hush" + param + ts);
+  EXPECT_EQ(client().Get(target).error_code(), code::kBadParam);
+}
+
+TEST_F(ProtocolTest, LyricsLookupChecksItsEncryptedCopy) {
+  const std::string kMethod = "norda.lumo.search.lrcpic";
+  Params good = LyricsParams("Desert Fires$$The Wild Rivers", 123456, 1);
+  Response found = client().Get(PlainTarget(kMethod, good));
+  ASSERT_EQ(found.error_code(), code::kOk) << found.body;
+  EXPECT_EQ(found.json.at("songinfo").at("song_id").as_string(), "100002");
+
+  Params other_ts = LyricsParams("Desert Fires$$The Wild Rivers", 123457, 1);
+  Params mixed = good;
+  mixed[3] = other_ts[3];  // "e" of another tick count
+  EXPECT_EQ(client().Get(PlainTarget(kMethod, mixed)).error_code(), code::kBadLyricsCipher);
+}
+
+TEST_F(ProtocolTest, OtherPathsAndVerbs) {
+  Response missing = client().Get("/v2/other");
+  EXPECT_EQ(missing.status, 404);
+  EXPECT_EQ(missing.error_code(), code::kNotFound);
+  Response post = client().Send("POST", PlainTarget("norda.lumo.active.startPC", {}),
+                                {"User-Agent: qxpc_1.0.0"}, "x");
+  EXPECT_EQ(post.status, 405);
+  EXPECT_EQ(post.error_code(), code::kVerbNotAllowed);
+}
+
+TEST_F(ProtocolTest, LogShowsTheDecryptedCallWithItsCookie) {
+  client().Send("DELETE", "/_sandbox/log", {});
+  client().Get(EncryptedTarget("norda.lumo.ugcdiy.getBaseInfo", {{"list_id", "300151"},
+                                                                 {"size", "100"},
+                                                                 {"withsong", "1"},
+                                                                 {"offset", "0"},
+                                                                 {"withcount", "1"}}),
+               kOrdinaryUserToken);
+  Response log = client().Get("/_sandbox/log?method=norda.lumo.ugcdiy.getBaseInfo");
+  const auto& entries = log.json.at("entries").as_array();
+  ASSERT_EQ(entries.size(), 1u) << log.body;
+  const auto& entry = *entries.begin();
+  EXPECT_EQ(entry.at("form").as_string(), "encrypted");
+  EXPECT_EQ(entry.at("params").at("list_id").as_string(), "300151");
+  EXPECT_EQ(entry.at("params").at("version_d").as_string(), "10.1.1.1");
+  EXPECT_EQ(entry.at("inner_text").as_string().rfind("format=json&from=qxpc&", 0), 0u);
+  EXPECT_EQ(entry.at("headers").at("cookie").as_string(),
+            std::string("KWTOK=") + kOrdinaryUserToken);
+  EXPECT_EQ(entry.at("user_id").as_string(), kOrdinaryUserId);
+  EXPECT_EQ(entry.at("error_code").as_integer(), code::kOk);
+}
+
+}  // namespace
+}  // namespace lumo::sandbox::testing

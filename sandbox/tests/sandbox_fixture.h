@@ -1,0 +1,37 @@
+// One sandbox for the whole test program, started in-process on a free port before the first
+// test and stopped after the last, and a fresh client per test.
+#ifndef SANDBOX_TESTS_SANDBOX_FIXTURE_H_
+#define SANDBOX_TESTS_SANDBOX_FIXTURE_H_
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "sandbox/server.h"
+#include "test_client.h"
+
+namespace lumo::sandbox::testing {
+
+class SandboxEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override;
+  void TearDown() override;
+  static uint16_t port();
+};
+
+class SandboxTest : public ::testing::Test {
+ protected:
+  void SetUp() override { client_ = std::make_unique<Client>(SandboxEnvironment::port()); }
+
+  // Puts the state, the rules and the log back to the seed.
+  void Reset() { ASSERT_EQ(client().Send("POST", "/_sandbox/reset", {}).error_code(), 22000); }
+
+  Client& client() { return *client_; }
+
+ private:
+  std::unique_ptr<Client> client_;
+};
+
+}  // namespace lumo::sandbox::testing
+
+#endif  // SANDBOX_TESTS_SANDBOX_FIXTURE_H_

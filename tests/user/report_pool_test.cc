@@ -4,15 +4,14 @@
 
 #include <algorithm>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/thread/ui_loop.h"
 #include "lumoapi/user/user_down.h"
 #include "support/fake_transport.h"
-#include "support/request_harness.h"
 #include "support/ui_test_util.h"
 
 namespace {
@@ -26,27 +25,19 @@ struct DeletionLog {
   bool all_on_ui_thread = true;
 };
 
-// A user-down report that records its deletion; it can be made to fail while it builds its
-// address.
+// A user-down report that records its deletion.
 class ProbeReport : public lumoapi::user::UserDown {
  public:
-  ProbeReport(std::string name, DeletionLog* log, bool fail_to_build)
-      : UserDown({L"1"}, L"7"), name_(std::move(name)), log_(log), fail_to_build_(fail_to_build) {}
+  ProbeReport(std::string name, DeletionLog* log)
+      : UserDown({L"1"}, L"7"), name_(std::move(name)), log_(log) {}
   ~ProbeReport() override {
     log_->names.push_back(name_);
     log_->all_on_ui_thread &= base::thread::UiLoop::Instance().IsUiThread();
   }
 
- protected:
-  std::wstring BuildParams() override {
-    if (fail_to_build_) throw std::runtime_error("cannot build");
-    return UserDown::BuildParams();
-  }
-
  private:
   std::string name_;
   DeletionLog* log_;
-  bool fail_to_build_;
 };
 
 class ReportPoolTest : public ::testing::Test {
@@ -56,15 +47,12 @@ class ReportPoolTest : public ::testing::Test {
     EXPECT_TRUE(log_.all_on_ui_thread);
   }
 
-  // Hands a new report to the pool; returns it (owned by the pool) and its exchange, if any.
-  ProbeReport* Add(const std::string& name, ExchangeId* exchange = nullptr,
-                   bool fail_to_build = false) {
-    auto report = std::make_unique<ProbeReport>(name, &log_, fail_to_build);
+  // Hands a new report to the pool; returns it (owned by the pool) and its exchange.
+  ProbeReport* Add(const std::string& name, ExchangeId* exchange = nullptr) {
+    auto report = std::make_unique<ProbeReport>(name, &log_);
     ProbeReport* raw = report.get();
-    const size_t before = transport_->Started().size();
     ReportPool::Instance().AddReport(std::move(report));
-    const auto started = transport_->Started();
-    if (exchange != nullptr && started.size() > before) *exchange = started.back().id;
+    if (exchange != nullptr) *exchange = transport_->Started().back().id;
     return raw;
   }
 
@@ -89,8 +77,6 @@ TEST_F(ReportPoolTest, StartsReportsAndSweepsFinishedOnesOnTheUiThread) {
   Add("b", &b);
   Add("c", &c);
   ASSERT_EQ(transport_->Pending().size(), 3u);
-  EXPECT_NE(transport_->Pending().front().request.url.find("?method=norda.lumo.user.down&"),
-            std::string::npos);
 
   FromNetwork({a, b}, {});
   EXPECT_TRUE(log_.names.empty()) << "deleted before the UI thread ran";
@@ -104,13 +90,6 @@ TEST_F(ReportPoolTest, StartsReportsAndSweepsFinishedOnesOnTheUiThread) {
   FromNetwork({}, {c});
   EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return log_.names.size() == 3; }));
   EXPECT_EQ(log_.names.back(), "c");
-}
-
-TEST_F(ReportPoolTest, SweepsAReportThatFailedToStart) {
-  Add("broken", nullptr, /*fail_to_build=*/true);
-  EXPECT_TRUE(transport_->Started().empty());
-  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return !log_.names.empty(); }));
-  EXPECT_EQ(log_.names, (std::vector<std::string>{"broken"}));
 }
 
 TEST_F(ReportPoolTest, UninitDeletesHeldReportsAndDropsPendingSweeps) {

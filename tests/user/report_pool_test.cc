@@ -31,6 +31,7 @@ class ProbeReport : public lumoapi::user::UserDown {
   ProbeReport(std::string name, DeletionLog* log)
       : UserDown({L"1"}, L"7"), name_(std::move(name)), log_(log) {}
   ~ProbeReport() override {
+    StopHttpRequest();
     log_->names.push_back(name_);
     log_->all_on_ui_thread &= base::thread::UiLoop::Instance().IsUiThread();
   }

@@ -25,6 +25,8 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
 constexpr std::chrono::seconds kIdleTimeout{60};
+// Long enough for an encrypted address that carries a full list of song ids.
+constexpr uint32_t kHeaderLimit = 1024 * 1024;
 
 HttpRequest ToExchange(http::request<http::string_body>&& message) {
   HttpRequest request;
@@ -57,8 +59,28 @@ class Session : public std::enable_shared_from_this<Session> {
  private:
   void Read() {
     parser_.emplace();
+    parser_->header_limit(kHeaderLimit);
     parser_->body_limit(static_cast<uint64_t>(kMaxObjectSize));
     stream_.expires_after(kIdleTimeout);
+    http::async_read_header(stream_, buffer_, *parser_,
+                            beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
+  }
+
+  // A client that sends "Expect: 100-continue" (libcurl does for large uploads) waits for the
+  // interim answer before it sends the body.
+  void OnHeader(beast::error_code error, size_t) {
+    if (error) return Close();
+    if (!beast::iequals(parser_->get()[http::field::expect], "100-continue")) return ReadBody();
+    auto interim = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
+                                                                      parser_->get().version());
+    http::async_write(stream_, *interim,
+                      [self = shared_from_this(), interim](beast::error_code error, size_t) {
+                        if (error) return self->Close();
+                        self->ReadBody();
+                      });
+  }
+
+  void ReadBody() {
     http::async_read(stream_, buffer_, *parser_,
                      beast::bind_front_handler(&Session::OnRead, shared_from_this()));
   }

@@ -34,8 +34,7 @@ using Handler = Json (*)(const Call& call, HandlerContext& context);
 class Router {
  public:
   Router();
-  // nullptr for a method without a handler (the table and the router are checked against each
-  // other by the tests).
+  // nullptr for a method without a handler (a test checks that the method table has none).
   Handler Find(std::string_view method) const;
 
   void Add(std::string_view method, Handler handler) { handlers_[method] = handler; }

@@ -146,17 +146,18 @@ std::string OpenEncryptedForm(const Pairs& outer, int64_t now_seconds, LogRecord
           "the encrypted form carries only method, timestamp, param and sign; got " + name);
     }
   }
-  if (outer.size() != 4) {
-    const char* missing = !FindPair(outer, "timestamp") ? "timestamp"
-                          : !FindPair(outer, "param")   ? "param"
-                          : !FindPair(outer, "sign")    ? "sign"
-                                                        : nullptr;
-    if (!missing) throw Refusal(code::kUnexpectedParameter, "repeated parameter");
-    int missing_code = std::string_view(missing) == "timestamp" ? code::kStaleTimestamp
-                       : std::string_view(missing) == "param"   ? code::kBadParam
-                                                                : code::kBadSignature;
-    throw Refusal(missing_code, std::string("missing ") + missing);
+  struct Required {
+    const char* name;
+    int missing_code;
+  };
+  for (const Required& required :
+       {Required{"timestamp", code::kStaleTimestamp}, Required{"param", code::kBadParam},
+        Required{"sign", code::kBadSignature}}) {
+    if (!FindPair(outer, required.name)) {
+      throw Refusal(required.missing_code, std::string("missing ") + required.name);
+    }
   }
+  if (outer.size() != 4) throw Refusal(code::kUnexpectedParameter, "repeated parameter");
   const std::string& timestamp = *FindPair(outer, "timestamp");
   const std::string& param = *FindPair(outer, "param");
   const std::string& sign = *FindPair(outer, "sign");

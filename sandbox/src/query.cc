@@ -1,6 +1,7 @@
 #include "query.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "refusal.h"
 
@@ -18,31 +19,7 @@ int HexValue(char c) {
 // and ":@/?", plus '%' as the escape character itself.
 bool IsQueryChar(unsigned char c) {
   if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
-  switch (c) {
-    case '-':
-    case '.':
-    case '_':
-    case '~':
-    case '!':
-    case '$':
-    case '&':
-    case '\'':
-    case '(':
-    case ')':
-    case '*':
-    case '+':
-    case ',':
-    case ';':
-    case '=':
-    case ':':
-    case '@':
-    case '/':
-    case '?':
-    case '%':
-      return true;
-    default:
-      return false;
-  }
+  return c != 0 && std::strchr("-._~!$&'()*+,;=:@/?%", c) != nullptr;
 }
 
 std::string DecodeOrRefuse(std::string_view text, std::string_view what) {

@@ -87,6 +87,15 @@ bool RunsHandler(FaultAction action) {
 Service::Service(const std::string& db_path) : store_(db_path) {}
 
 HttpReply Service::Handle(const HttpRequest& request) {
+  try {
+    return Dispatch(request);
+  } catch (const std::exception& error) {
+    // A fault of the sandbox itself: answer it rather than let it end the worker thread.
+    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+  }
+}
+
+HttpReply Service::Dispatch(const HttpRequest& request) {
   std::string_view target = request.target;
   size_t question = target.find('?');
   std::string_view path = target.substr(0, question);
@@ -122,28 +131,22 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
     record.error_code = code::kVerbNotAllowed;
     return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "the endpoint answers GET only"), 405);
   }
-  int64_t now_ms = record.time_ms;
   Call call;
   try {
     call = CheckCall(
-        request, query, now_ms / 1000,
-        [this](std::string_view token) {
-          return store_.Run<std::optional<User>>([&](Db& db) -> std::optional<User> {
-            Query user = db.Sql("SELECT id, name FROM users WHERE token = ?", token);
-            if (!user.Next()) return std::nullopt;
-            return User{user.Int(0), user.Text(1), std::string(token)};
-          });
-        },
-        record);
+        request, query, record.time_ms / 1000,
+        [this](std::string_view token) { return ResolveToken(token); }, record);
   } catch (const Refusal& refusal) {
     record.error_code = refusal.code();
     return JsonReply(RefusalAnswer(refusal.code(), refusal.what()));
+  } catch (const StoreError& error) {
+    record.error_code = code::kInternal;
+    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
   }
   std::optional<FaultRule> fault = rules_.Take(record.method);
   HttpReply reply;
   if (!fault || RunsHandler(fault->action)) {
-    Handler handler = router_.Find(call.spec->name);
-    Json answer = RunHandler(handler, call);
+    Json answer = RunHandler(router_.Find(call.spec->name), call);
     record.error_code = answer.at("error_code").as_integer();
     reply = JsonReply(answer, record.error_code == code::kInternal ? 500 : 200);
   }
@@ -154,7 +157,16 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
   return reply;
 }
 
+std::optional<User> Service::ResolveToken(std::string_view token) {
+  return store_.Run<std::optional<User>>([&](Db& db) -> std::optional<User> {
+    Query user = db.Sql("SELECT id, name FROM users WHERE token = ?", token);
+    if (!user.Next()) return std::nullopt;
+    return User{user.Int(0), user.Text(1), std::string(token)};
+  });
+}
+
 Json Service::RunHandler(Handler handler, const Call& call) {
+  if (!handler) return RefusalAnswer(code::kBadMethod, "method without a handler");
   try {
     return store_.Run<Json>([&](Db& db) {
       HandlerContext context{db, NowMs() / 1000};

@@ -4,6 +4,7 @@
 #ifndef SANDBOX_SRC_SERVICE_H_
 #define SANDBOX_SRC_SERVICE_H_
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,11 +24,14 @@ class Service {
   HttpReply Handle(const HttpRequest& request);
 
  private:
+  HttpReply Dispatch(const HttpRequest& request);
   HttpReply HandleApi(const HttpRequest& request, std::string_view query, LogRecord& record);
   HttpReply HandleObject(const HttpRequest& request, std::string_view path, LogRecord& record);
   HttpReply HandleSandbox(const HttpRequest& request, std::string_view path,
                           std::string_view query);
   Json RunHandler(Handler handler, const Call& call);
+  // The user whose token this is. Throws StoreError.
+  std::optional<User> ResolveToken(std::string_view token);
 
   Store store_;
   const Router router_;

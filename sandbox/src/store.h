@@ -108,13 +108,6 @@ class Store {
     transaction.Commit();
     return result;
   }
-  void Run(const std::function<void(Db&)>& work) {
-    Run<int>([&](Db& db) {
-      work(db);
-      return 0;
-    });
-  }
-
   // Deletes every row and seeds again.
   void Reset();
 

@@ -2,6 +2,8 @@
 // refusal each kind of fault gets.
 #include <gtest/gtest.h>
 
+#include "handlers.h"
+#include "protocol.h"
 #include "query.h"
 #include "refusal.h"
 #include "sandbox/server.h"
@@ -11,6 +13,14 @@ namespace lumo::sandbox::testing {
 namespace {
 
 using ProtocolTest = SandboxTest;
+
+TEST(MethodTableTest, EveryMethodHasAHandler) {
+  Router router;
+  ASSERT_EQ(AllMethods().size(), 36u);
+  for (const MethodSpec& spec : AllMethods()) {
+    EXPECT_NE(router.Find(spec.name), nullptr) << spec.name;
+  }
+}
 
 TEST(QueryTest, SplitsDecodesAndRefusesWhatTheClientNeverSends) {
   struct Case {

@@ -470,7 +470,8 @@ TEST_F(StateTest, UploadRunsEndToEnd) {
                          {"Host: " + grant.at("Host").as_string(),
                           "Content-Type: " + grant.at("Content-Type").as_string(),
                           "x-qcs-date: " + grant.at("x-qcs-date").as_string(),
-                          "Authorization: " + grant.at("Authorization").as_string()},
+                          "Authorization: " + grant.at("Authorization").as_string(),
+                          "Expect: 100-continue"},
                          body);
   };
   value grant = sign();

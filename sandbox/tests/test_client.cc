@@ -151,6 +151,8 @@ Response Client::Send(const std::string& verb, const std::string& target,
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, Collect);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &response.body);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
+  // Longer than the whole exchange may take: a server that never sends "100 Continue" fails.
+  curl_easy_setopt(curl, CURLOPT_EXPECT_100_TIMEOUT_MS, 30000L);
   response.curl_code = curl_easy_perform(curl);
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &response.status);
   curl_slist_free_all(list);

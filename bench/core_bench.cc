@@ -1,13 +1,21 @@
 // Costs of the request core that every call pays: building the address (plain and encrypted),
-// encrypting a value, reading an answer.
+// encrypting a value, converting text, reading an answer, and one whole call without a network.
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "aes_cipher.h"
+#include "base/http/transport.h"
+#include "base/os_utils.h"
+#include "base/string_utils.h"
+#include "base/thread/ui_loop.h"
 #include "encrypt_lumoapi_param.h"
 #include "lumoapi/encryption.h"
+#include "lumoapi/recommend/get_recommend_songs.h"
 #include "lumoapi/request_base.h"
+#include "lumoapi/splash/get_splash_pic.h"
 #include "query_builder.h"
 #include "utilities/json.h"
 
@@ -72,6 +80,103 @@ void BM_ParseAndReadSongList(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(body.size()));
 }
 BENCHMARK(BM_ParseAndReadSongList)->Arg(10)->Arg(100)->Arg(1000);
+
+// Texts of `length` characters: ASCII only (addresses, Base64, most answers) or mixed with
+// Chinese characters (titles and artists).
+std::wstring SampleText(int64_t length, bool ascii) {
+  const std::wstring unit = ascii ? L"song title & artist 0123456789 " : L"周杰伦 - 晴天 (Live) ";
+  std::wstring text;
+  while (static_cast<int64_t>(text.size()) < length) text += unit;
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+void BM_WideToUtf8(benchmark::State& state) {
+  const std::wstring text = SampleText(state.range(0), state.range(1) != 0);
+  for (auto _ : state) benchmark::DoNotOptimize(base::string_utils::ToUtf8(text));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_WideToUtf8)->ArgNames({"chars", "ascii"})->ArgsProduct({{64, 4096}, {1, 0}});
+
+void BM_Utf8ToWide(benchmark::State& state) {
+  const std::string text = base::string_utils::ToUtf8(SampleText(state.range(0), state.range(1)));
+  for (auto _ : state) benchmark::DoNotOptimize(base::string_utils::ToUtf16(text));
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Utf8ToWide)->ArgNames({"chars", "ascii"})->ArgsProduct({{64, 4096}, {1, 0}});
+
+void BM_GetStringMD5(benchmark::State& state) {
+  const std::wstring text = SampleText(64, true);
+  for (auto _ : state) benchmark::DoNotOptimize(base::os_utils::GetStringMD5(text, false));
+}
+BENCHMARK(BM_GetStringMD5);
+
+// Answers every exchange at once, on the calling thread, when the benchmark says so.
+class InstantTransport : public base::http::Transport {
+ public:
+  ExchangeId Start(base::http::TransportRequest, base::http::TransportCallback done) override {
+    done_ = std::move(done);
+    return ++last_id_;
+  }
+  void Cancel(ExchangeId) override {}
+
+  void Answer(const std::string& body) {
+    base::http::TransportResult result;
+    result.ok = true;
+    result.status = 200;
+    result.body = body;
+    std::exchange(done_, nullptr)(std::move(result));
+  }
+
+ private:
+  base::http::TransportCallback done_;
+  ExchangeId last_id_ = 0;
+};
+
+std::string RecommendAnswer(int songs) {
+  std::string body = R"({"error_code":22000,"result":{"list":[)";
+  for (int i = 0; i < songs; ++i) {
+    const std::string id = std::to_string(2000 + i);
+    if (i > 0) body += ",";
+    body += R"({"song_id":")" + id + R"(","title":"晴天 )" + id +
+            R"(","author":"周杰伦","artist_id":"7994","album_title":"叶惠美","album_id":"67",)"
+            R"("pic_huge":"","pic_premium":"http://img.lumo.example/pic/)" +
+            id + R"(_500.jpg","pic_big":"http://img.lumo.example/pic/)" + id +
+            R"(_150.jpg","pic_small":"http://img.lumo.example/pic/)" + id +
+            R"(_90.jpg","has_mv":1})";
+  }
+  return body + "]}}";
+}
+
+// One call from construction to `completed`, with the answer handed over at once instead of
+// travelling over a network: address, transport request, body conversion, JSON parse,
+// ParseResult. Arg 0: the splash picture (a tiny answer); arg 1: 20 recommended songs.
+void BM_RequestRoundTrip(benchmark::State& state) {
+  base::thread::UiLoop::Instance().BindToCurrentThread();
+  auto transport = std::make_shared<InstantTransport>();
+  base::http::SetTransport(transport);
+  const bool recommend = state.range(0) == 1;
+  const std::string body =
+      recommend ? RecommendAnswer(20)
+                : R"({"error_code":22000,"result":[{"pic":"http://img.lumo.example/splash/)"
+                  R"(spring.jpg","link":"http://www.lumo.example/spring"}]})";
+  int64_t succeeded = 0;
+  for (auto _ : state) {
+    std::unique_ptr<lumoapi::RequestBase> request;
+    if (recommend) {
+      request = std::make_unique<lumoapi::recommend::GetRecommendSongs>(L"1001");
+    } else {
+      request = std::make_unique<lumoapi::splash::GetSplashPic>();
+    }
+    request->BeginRequest();
+    transport->Answer(body);
+    succeeded += request->succeeded ? 1 : 0;
+  }
+  base::http::SetTransport(nullptr);
+  if (succeeded != state.iterations()) state.SkipWithError("a call did not succeed");
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(body.size()));
+}
+BENCHMARK(BM_RequestRoundTrip)->ArgName("recommend")->Arg(0)->Arg(1);
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 // Song list methods: the user's list pages, one list with a page of its songs, creating,
 // editing and deleting lists, adding, removing and ordering their songs, and list favourites.
 #include <algorithm>
-#include <set>
 
 #include "handlers.h"
 #include "refusal.h"

@@ -2,7 +2,6 @@
 // has a cursor per channel or scene, so successive calls move on through its songs.
 #include "handlers.h"
 #include "refusal.h"
-#include "seed.h"
 #include "songs.h"
 #include "store.h"
 

@@ -1,0 +1,324 @@
+// Cloud storage: the whole upload of a local file as a host runs it (check, signature, the PUT
+// to the object store, record, check again), each of its steps on its own, and the quota.
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "base/string_utils.h"
+#include "commands.h"
+#include "file_digest.h"
+#include "lumoapi/cloud/check_file.h"
+#include "lumoapi/cloud/expand.h"
+#include "lumoapi/cloud/record.h"
+#include "lumoapi/cloud/signature.h"
+#include "object_store.h"
+#include "report.h"
+#include "service_codes.h"
+
+namespace lumo::cli {
+namespace {
+
+using base::string_utils::ToUtf16;
+using base::string_utils::ToUtf8;
+using lumoapi::cloud::CheckFile;
+using lumoapi::cloud::Expand;
+using lumoapi::cloud::Record;
+using lumoapi::cloud::Signature;
+
+// --- Describing results ---
+
+Report DescribeFile(const std::string& path, const FileDigest& digest) {
+  Report report;
+  report.Text("path", path)
+      .UInt("size", digest.size)
+      .Text("md5", digest.md5)
+      .Text("slice_md5", digest.slice_md5)
+      .UInt("crc32", digest.crc32)
+      .Text("ext", digest.ext);
+  return report;
+}
+
+Report DescribeCheck(const CheckFile& check) {
+  Report report;
+  report.Outcome(check)
+      .Text("song_id", check.song_id)
+      .Text("host", check.host)
+      .Text("bucket", check.bucket)
+      .Text("object", check.object)
+      .Text("file_link", check.file_link)
+      .UInt("file_size", check.file_size)
+      .UInt("time", check.time);
+  return report;
+}
+
+Report DescribeSignature(const Signature& signature) {
+  Report report;
+  report.Outcome(signature)
+      .Text("object", signature.object)
+      .Text("host", signature.host)
+      .UInt("content_length", signature.content_length)
+      .Text("content_type", signature.content_type)
+      .Text("date", signature.date)
+      .Text("authorization", signature.authorization);
+  return report;
+}
+
+Report DescribeRecord(const Record& record) {
+  Report report;
+  report.Outcome(record)
+      .Text("song_id", record.song_id)
+      .Text("song_title", record.song_title)
+      .Text("artist_name", record.artist_name)
+      .Text("album_title", record.album_title)
+      .Text("file_link", record.file_link)
+      .Int("file_bitrate", record.file_bitrate)
+      .UInt("file_duration", record.file_duration)
+      .UInt("file_size", record.file_size);
+  return report;
+}
+
+// --- The steps ---
+
+struct FileArgs {
+  std::string path;
+};
+
+// What Record says about the song besides its file.
+struct SongArgs : FileArgs {
+  std::string link;  // cloud record only: the stored file's link
+  std::string title;
+  std::string artist;
+  std::string album;
+  std::string song_id;
+  int32_t bitrate = 0;
+  uint32_t duration = 0;  // seconds
+};
+
+// The file's digests, or the exit status after an error line.
+std::optional<FileDigest> Digest(Session& session, const std::string& operation,
+                                 const std::string& path, int* exit) {
+  std::string error;
+  std::optional<FileDigest> digest = DigestFile(path, &error);
+  if (!digest) {
+    *exit = session.Fail(operation, error, kExitUsageError);
+  } else if (digest->ext.empty()) {
+    // The service files songs by extension; Record could not even be sent.
+    *exit =
+        session.Fail(operation, path + " has no file extension (such as .mp3)", kExitUsageError);
+    digest.reset();
+  }
+  return digest;
+}
+
+CheckFile MakeCheck(const FileDigest& digest) {
+  return CheckFile(ToUtf16(digest.md5), ToUtf16(digest.slice_md5), ToUtf16(digest.ext), digest.size,
+                   digest.crc32);
+}
+
+Record MakeRecord(Session& session, const SongArgs& args, const FileDigest& digest,
+                  const std::wstring& link) {
+  auto song = std::make_shared<utilities::SongInfo>();
+  song->song_id = ToUtf16(args.song_id);
+  song->title =
+      ToUtf16(args.title.empty() ? std::filesystem::path(args.path).stem().string() : args.title);
+  song->author = ToUtf16(args.artist);
+  song->album_title = ToUtf16(args.album);
+  auto file = std::make_shared<utilities::SongFile>();
+  file->path = ToUtf16(args.path);
+  file->file_size = digest.size;
+  file->duration_ms = args.duration * 1000;
+  file->bitrate = args.bitrate;
+  song->files.push_back(file);
+  return Record(session.token(), ToUtf16(digest.md5), link, song);
+}
+
+// PUTs the file with the headers the signature answer gave. Nothing on success; otherwise the
+// exit status after an error line.
+std::optional<int> PutToStore(Session& session, const std::string& path, const Signature& signature,
+                              Report& report) {
+  const std::string host = ToUtf8(signature.host);
+  PutRequest put;
+  put.url = "http://" + host + "/" + ToUtf8(signature.object);
+  put.headers = {{"Host", host},
+                 {"Content-Length", std::to_string(signature.content_length)},
+                 {"Content-Type", ToUtf8(signature.content_type)},
+                 {"x-qcs-date", ToUtf8(signature.date)},
+                 {"Authorization", ToUtf8(signature.authorization)}};
+  put.path = path;
+  put.size = signature.content_length;
+  put.connect_to = session.RouteFor(host);
+  put.verbose = session.options().verbose;
+  const PutResult result = PutFile(put);
+  if (result.answered) {
+    Report step;
+    step.Text("url", put.url).Int("http_status", result.http_status);
+    report.Section("put", step);
+    if (result.http_status >= 200 && result.http_status <= 299) return std::nullopt;
+  }
+  session.Print(report);
+  if (!result.answered) return session.Fail("cloud upload: put", result.error, kExitTransportError);
+  int code = 0;
+  try {
+    code = web::json::value::parse(result.body).at("error_code").as_integer();
+  } catch (const std::exception&) {
+    // Not an answer of the store; the HTTP status is all there is.
+  }
+  if (code == 0) {
+    return session.Fail("cloud upload: put", "HTTP status " + std::to_string(result.http_status),
+                        kExitTransportError);
+  }
+  return session.Fail("cloud upload: put", DescribeServiceError(code, result.body),
+                      kExitServiceError);
+}
+
+// --- Commands ---
+
+int RunUpload(Session& session, const SongArgs& args) {
+  int exit = kExitOk;
+  std::optional<FileDigest> digest = Digest(session, "cloud upload", args.path, &exit);
+  if (!digest) return exit;
+  Report report;
+  report.Section("file", DescribeFile(args.path, *digest));
+  // Each step's answer goes into the report; a failed step prints what came before it.
+  auto step = [&](lumoapi::RequestBase& request, const std::string& name) -> std::optional<int> {
+    auto result = session.Call(request, "cloud upload: " + name, Session::Accept::kSuccessOnly);
+    if (result && *result != kExitOk) session.Print(report);
+    return result;
+  };
+
+  CheckFile check = MakeCheck(*digest);
+  if (auto exit_status = step(check, "check")) return *exit_status;
+  report.Section("check", DescribeCheck(check));
+  if (!check.song_id.empty()) {
+    report.Flag("already_stored", true).Text("song_id", check.song_id);
+    return session.Print(report);
+  }
+
+  Signature signature(check.object, digest->size, ToUtf16(digest->md5));
+  if (auto exit_status = step(signature, "signature")) return *exit_status;
+  report.Section("signature", DescribeSignature(signature));
+
+  if (auto exit_status = PutToStore(session, args.path, signature, report)) return *exit_status;
+
+  Record record = MakeRecord(session, args, *digest, check.file_link);
+  if (auto exit_status = step(record, "record")) return *exit_status;
+  report.Section("record", DescribeRecord(record));
+
+  CheckFile recheck = MakeCheck(*digest);
+  if (auto exit_status = step(recheck, "check again")) return *exit_status;
+  report.Section("check_again", DescribeCheck(recheck));
+  report.Flag("already_stored", false).Text("song_id", recheck.song_id);
+  return session.Print(report);
+}
+
+int RunCheck(Session& session, const FileArgs& args) {
+  int exit = kExitOk;
+  std::optional<FileDigest> digest = Digest(session, "cloud check", args.path, &exit);
+  if (!digest) return exit;
+  CheckFile check = MakeCheck(*digest);
+  if (auto result = session.Call(check, "cloud check", Session::Accept::kSuccessOnly)) {
+    return *result;
+  }
+  Report report;
+  report.Section("file", DescribeFile(args.path, *digest))
+      .Section("check", DescribeCheck(check))
+      .Flag("stored", !check.song_id.empty());
+  return session.Print(report);
+}
+
+struct SignatureArgs {
+  std::string object;
+  uint64_t length = 0;
+  std::string md5;
+};
+
+int RunSignature(Session& session, const SignatureArgs& args) {
+  Signature signature(ToUtf16(args.object), args.length, ToUtf16(args.md5));
+  if (auto result = session.Call(signature, "cloud signature")) return *result;
+  return session.Print(DescribeSignature(signature));
+}
+
+int RunRecord(Session& session, const SongArgs& args) {
+  int exit = kExitOk;
+  std::optional<FileDigest> digest = Digest(session, "cloud record", args.path, &exit);
+  if (!digest) return exit;
+  Record record = MakeRecord(session, args, *digest, ToUtf16(args.link));
+  if (auto result = session.Call(record, "cloud record")) return *result;
+  return session.Print(DescribeRecord(record));
+}
+
+int RunQuota(Session& session, const FileArgs&) {
+  Expand expand(session.token());
+  if (auto result = session.Call(expand, "cloud quota")) return *result;
+  Report report;
+  report.Outcome(expand)
+      .Int("used", expand.used)
+      .Int("cloud_limit", expand.cloud_limit)
+      .Int("expand", expand.expand);
+  return session.Print(report);
+}
+
+void AddFileOption(CLI::App& command, FileArgs& args) {
+  command.add_option("FILE", args.path, "The song file on this computer")
+      ->required()
+      ->check(CLI::ExistingFile);
+}
+
+// What Record sends about the song, besides the file's own facts.
+void AddSongOptions(CLI::App& command, SongArgs& args) {
+  AddFileOption(command, args);
+  command.add_option("--title", args.title, "The song's title (default: the file's name)");
+  command.add_option("--artist", args.artist, "The song's artist");
+  command.add_option("--album", args.album, "The song's album");
+  command.add_option("--song-id", args.song_id, "The catalogue's id of the song, when known");
+  command.add_option("--bitrate", args.bitrate, "The file's bit rate in kbit/s");
+  command.add_option("--duration", args.duration, "The song's length in seconds");
+}
+
+}  // namespace
+
+void AddCloudCommands(CLI::App& app, Tool& tool) {
+  CLI::App* cloud = AddGroup(app, "cloud", "The user's cloud storage");
+
+  auto upload_args = std::make_shared<SongArgs>();
+  CLI::App* upload = AddCommand(*cloud, tool, "upload",
+                                "Put a song file into the cloud, step by step as the player does",
+                                upload_args, &RunUpload);
+  AddSongOptions(*upload, *upload_args);
+  upload->footer(
+      "Steps: compute the file's MD5, the MD5 of its first 256 KiB, its CRC-32 and extension; "
+      "check whether the service already has the file (then stop); get the upload's signed "
+      "headers; PUT the file to the object store with them; record the song; check again, "
+      "which now finds it. Each step's answer is shown; a failed step ends the upload.");
+
+  auto check_args = std::make_shared<FileArgs>();
+  AddFileOption(*AddCommand(*cloud, tool, "check",
+                            "Whether the service already has a file, and where it would store it",
+                            check_args, &RunCheck),
+                *check_args);
+
+  auto signature_args = std::make_shared<SignatureArgs>();
+  CLI::App* signature =
+      AddCommand(*cloud, tool, "signature",
+                 "The headers that authorise one PUT of an object to the object store",
+                 signature_args, &RunSignature);
+  signature->add_option("OBJECT", signature_args->object, "The object key (from cloud check)")
+      ->required();
+  signature->add_option("LENGTH", signature_args->length, "The file's length in bytes")->required();
+  signature->add_option("MD5", signature_args->md5, "The file's MD5 in hexadecimal")->required();
+
+  auto record_args = std::make_shared<SongArgs>();
+  CLI::App* record = AddCommand(*cloud, tool, "record",
+                                "Register a file already in the object store as a cloud song",
+                                record_args, &RunRecord);
+  AddSongOptions(*record, *record_args);
+  record->add_option("--link", record_args->link, "The stored file's link (from cloud check)")
+      ->required();
+
+  AddCommand(*cloud, tool, "quota", "How many songs the cloud holds and may hold",
+             std::make_shared<FileArgs>(), &RunQuota)
+      ->alias("expand");
+}
+
+}  // namespace lumo::cli

@@ -1,0 +1,241 @@
+#include "report.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <iostream>
+#include <sstream>
+#include <utility>
+
+#include "base/string_utils.h"
+#include "lumoapi/request_base.h"
+#include "service_codes.h"
+
+namespace lumo::cli {
+namespace {
+
+using web::json::value;
+
+// The text form of a table cell.
+std::string CellText(const value& cell) {
+  if (cell.is_string()) return cell.as_string();
+  if (cell.is_boolean()) return cell.as_bool() ? "yes" : "no";
+  if (cell.is_null()) return std::string();
+  return cell.serialize();
+}
+
+// The header row (the column names), then one row per record.
+std::vector<std::vector<std::string>> TableRows(const value& records,
+                                                const std::vector<std::string>& columns) {
+  std::vector<std::vector<std::string>> rows = {columns};
+  for (size_t i = 0; i < records.size(); ++i) {
+    const value& record = records.at(i);
+    std::vector<std::string> row;
+    for (const std::string& column : columns) {
+      row.push_back(record.has_field(column) ? CellText(record.at(column)) : std::string());
+    }
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// Short items (ids) side by side in lines of about 100 cells; longer ones (addresses) one per
+// line.
+std::string ListText(const value& list, const std::string& indent) {
+  constexpr size_t kShortItem = 12;
+  constexpr size_t kLineCells = 100;
+  if (list.size() == 0) return indent + "(none)\n";
+  std::vector<std::string> items;
+  bool all_short = true;
+  for (size_t i = 0; i < list.size(); ++i) {
+    items.push_back(CellText(list.at(i)));
+    all_short = all_short && DisplayWidth(items.back()) <= kShortItem;
+  }
+  std::string out;
+  std::string line;
+  for (const std::string& item : items) {
+    if (!line.empty() && (!all_short || DisplayWidth(line) + item.size() > kLineCells)) {
+      out += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? indent : "  ") + item;
+  }
+  return out + line + "\n";
+}
+
+}  // namespace
+
+value OrderedObject() { return value::object(/*keep_order=*/true); }
+
+value JsonText(const std::wstring& text) { return value::string(base::string_utils::ToUtf8(text)); }
+
+void PrintReport(const Report& report, bool json) {
+  if (json) {
+    std::cout << report.ToJson().serialize() << "\n";
+  } else {
+    std::cout << report.ToText();
+  }
+  std::cout.flush();
+}
+
+size_t DisplayWidth(const std::string& text) {
+  size_t width = 0;
+  for (wchar_t c : base::string_utils::ToUtf16(text)) {
+    int cells = ::wcwidth(c);
+    width += cells < 0 ? 1 : static_cast<size_t>(cells);
+  }
+  return width;
+}
+
+std::string FormatTable(const std::vector<std::vector<std::string>>& rows,
+                        const std::string& indent) {
+  std::vector<size_t> widths;
+  for (const auto& row : rows) {
+    widths.resize(std::max(widths.size(), row.size()), 0);
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
+  }
+  std::string out;
+  for (const auto& row : rows) {
+    std::string line = indent;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line.append(widths[i] - DisplayWidth(row[i]) + 2, ' ');
+    }
+    line.erase(line.find_last_not_of(' ') + 1);
+    out += line + "\n";
+  }
+  return out;
+}
+
+Report::Report() : json_(OrderedObject()) {}
+
+Report& Report::Scalar(const std::string& key, value json, std::string text) {
+  const bool is_default =
+      (json.is_number() && json.as_double() == 0) || (json.is_boolean() && !json.as_bool());
+  json_[key] = std::move(json);
+  entries_.push_back({Kind::kScalar, key, std::move(text), {}, nullptr, is_default});
+  return *this;
+}
+
+Report& Report::OmitDefaultsInText() {
+  omit_defaults_ = true;
+  return *this;
+}
+
+Report& Report::Text(const std::string& key, const std::wstring& text) {
+  return Text(key, base::string_utils::ToUtf8(text));
+}
+
+Report& Report::Text(const std::string& key, const std::string& text) {
+  return Scalar(key, value::string(text), text);
+}
+
+Report& Report::Int(const std::string& key, int64_t number) {
+  return Scalar(key, value::number(number), std::to_string(number));
+}
+
+Report& Report::UInt(const std::string& key, uint64_t number) {
+  return Scalar(key, value::number(number), std::to_string(number));
+}
+
+Report& Report::Real(const std::string& key, double number) {
+  std::ostringstream text;
+  text << number;
+  return Scalar(key, value::number(number), text.str());
+}
+
+Report& Report::Flag(const std::string& key, bool flag) {
+  return Scalar(key, value::boolean(flag), flag ? "yes" : "no");
+}
+
+Report& Report::Outcome(const lumoapi::RequestBase& request) {
+  return Outcome(request.status, request.succeeded);
+}
+
+Report& Report::Outcome(int32_t status, bool succeeded) {
+  std::string text;
+  if (status != kSuccessCode) {
+    text = std::to_string(status);
+    std::string meaning = ServiceCodeMeaning(status);
+    if (!meaning.empty()) text += " (" + meaning + ")";
+  }
+  Scalar("status", value::number(status), text);
+  json_["succeeded"] = value::boolean(succeeded);
+  entries_.push_back({Kind::kHidden, "succeeded", {}, {}, nullptr, false});
+  return *this;
+}
+
+Report& Report::List(const std::string& key, const std::vector<std::wstring>& texts) {
+  value list = value::array(texts.size());
+  for (size_t i = 0; i < texts.size(); ++i) {
+    list[i] = JsonText(texts[i]);
+  }
+  json_[key] = std::move(list);
+  entries_.push_back({Kind::kList, key, {}, {}, nullptr, false});
+  return *this;
+}
+
+Report& Report::Table(const std::string& key, value rows, std::vector<std::string> columns) {
+  json_[key] = std::move(rows);
+  entries_.push_back({Kind::kTable, key, {}, std::move(columns), nullptr, false});
+  return *this;
+}
+
+Report& Report::Section(const std::string& key, const Report& section) {
+  json_[key] = section.ToJson();
+  entries_.push_back({Kind::kSection, key, {}, {}, std::make_shared<Report>(section), false});
+  return *this;
+}
+
+value Report::ToJson() const { return json_; }
+
+std::string Report::ToText() const {
+  std::string out;
+  AppendText("", out);
+  return out;
+}
+
+void Report::AppendText(const std::string& indent, std::string& out) const {
+  const std::string inner = indent + "  ";
+  std::vector<std::vector<std::string>> pairs;
+  bool after_block = false;
+  auto flush_pairs = [&] {
+    if (pairs.empty()) return;
+    if (after_block) out += "\n";
+    out += FormatTable(pairs, indent);
+    pairs.clear();
+  };
+  auto open_block = [&](const std::string& title) {
+    flush_pairs();
+    if (!out.empty()) out += "\n";
+    out += indent + title + "\n";
+    after_block = true;
+  };
+  for (const Entry& entry : entries_) {
+    const value& json = json_.at(entry.key);
+    switch (entry.kind) {
+      case Kind::kScalar:
+        if (!entry.text.empty() && !(omit_defaults_ && entry.is_default)) {
+          pairs.push_back({entry.key, entry.text});
+        }
+        break;
+      case Kind::kHidden:
+        break;
+      case Kind::kList:
+        open_block(entry.key + " (" + std::to_string(json.size()) + "):");
+        out += ListText(json, inner);
+        break;
+      case Kind::kTable:
+        open_block(entry.key + " (" + std::to_string(json.size()) + "):");
+        out += json.size() == 0 ? inner + "(none)\n"
+                                : FormatTable(TableRows(json, entry.columns), inner);
+        break;
+      case Kind::kSection:
+        open_block(entry.key + ":");
+        entry.section->AppendText(inner, out);
+        break;
+    }
+  }
+  flush_pairs();
+}
+
+}  // namespace lumo::cli

@@ -1,0 +1,111 @@
+// What a command prints about a result, described once and rendered two ways: as one JSON object
+// (--json) or as aligned text for a person. Commands build a Report from a request's result
+// members; nothing else in the tool formats output.
+#ifndef LUMO_CLI_REPORT_H_
+#define LUMO_CLI_REPORT_H_
+
+#include <cpprest/json.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lumoapi {
+class RequestBase;
+}
+
+namespace lumo::cli {
+
+// Thread-compatible.
+class Report {
+ public:
+  Report();
+
+  // Scalars: one line each of the text form's key/value table. Empty texts are left out of the
+  // text form (they stay in the JSON).
+  Report& Text(const std::string& key, const std::wstring& value);
+  Report& Text(const std::string& key, const std::string& value);
+  Report& Int(const std::string& key, int64_t value);
+  Report& UInt(const std::string& key, uint64_t value);
+  Report& Real(const std::string& key, double value);
+  Report& Flag(const std::string& key, bool value);
+
+  // The outcome of a request: "status" and "succeeded" in JSON; in the text form a status line
+  // only when the code is not plain success, with its meaning.
+  Report& Outcome(const lumoapi::RequestBase& request);
+  Report& Outcome(int32_t status, bool succeeded);
+
+  // A list of texts, one per line under its own heading in the text form.
+  Report& List(const std::string& key, const std::vector<std::wstring>& values);
+
+  // Records (JSON objects), shown in the text form as a table under its own heading with only
+  // `columns`; JSON keeps every member.
+  Report& Table(const std::string& key, web::json::value rows, std::vector<std::string> columns);
+
+  // Leaves zero numbers and "no" flags out of the text form too (JSON keeps them), for results
+  // where most fields do not apply.
+  Report& OmitDefaultsInText();
+
+  // A nested report under its own heading.
+  Report& Section(const std::string& key, const Report& section);
+
+  web::json::value ToJson() const;
+  std::string ToText() const;
+
+ private:
+  enum class Kind { kScalar, kHidden, kList, kTable, kSection };
+  struct Entry {
+    Kind kind;
+    std::string key;
+    std::string text;                  // kScalar: the text form of the value
+    std::vector<std::string> columns;  // kTable
+    std::shared_ptr<const Report> section;
+    bool is_default = false;  // kScalar: a zero number or a false flag
+  };
+
+  Report& Scalar(const std::string& key, web::json::value value, std::string text);
+  void AppendText(const std::string& indent, std::string& out) const;
+
+  web::json::value json_;
+  std::vector<Entry> entries_;
+  bool omit_defaults_ = false;
+};
+
+// Prints `report` on standard output, as JSON when `json` is set.
+void PrintReport(const Report& report, bool json);
+
+// A new JSON object that keeps its members in insertion order.
+web::json::value OrderedObject();
+
+// Rows aligned in columns separated by two blanks, each line starting with `indent`. Widths are
+// measured as a terminal shows the text (a CJK character takes two cells).
+std::string FormatTable(const std::vector<std::vector<std::string>>& rows,
+                        const std::string& indent);
+
+// The number of terminal cells the UTF-8 `text` takes.
+size_t DisplayWidth(const std::string& text);
+
+// The UTF-8 text of a wide string, for JSON values.
+web::json::value JsonText(const std::wstring& text);
+
+// Records whose members are all texts, as JSON rows for Report::Table: one object per item with
+// the named fields.
+template <class Item>
+web::json::value TextRows(
+    const std::vector<Item>& items,
+    std::initializer_list<std::pair<const char*, std::wstring Item::*>> fields) {
+  web::json::value rows = web::json::value::array(items.size());
+  for (size_t i = 0; i < items.size(); ++i) {
+    web::json::value row = OrderedObject();
+    for (const auto& [name, field] : fields) row[name] = JsonText(items[i].*field);
+    rows[i] = std::move(row);
+  }
+  return rows;
+}
+
+}  // namespace lumo::cli
+
+#endif  // LUMO_CLI_REPORT_H_

@@ -1,0 +1,379 @@
+// The lumo binary as a user runs it: each test gets its own state directory, so the built-in
+// sandbox starts from the seed, and reads what the tool prints and its exit status.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cpprest/json.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using web::json::value;
+
+constexpr char kOrdinaryToken[] = "sbx-ordinary-7f3a9c21";
+
+struct RunResult {
+  int exit_code = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// The error lines, without the note about the built-in sandbox.
+std::vector<std::string> ErrorLines(const std::string& err) {
+  std::vector<std::string> lines;
+  for (const std::string& line : Lines(err)) {
+    if (line.rfind("lumo: using the built-in sandbox", 0) != 0) lines.push_back(line);
+  }
+  return lines;
+}
+
+class LumoTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lumo_cli_test.XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path StatePath() const { return dir_ / "state" / "lumo" / "sandbox.db"; }
+
+  // The environment of every run: this test's state directory instead of the user's.
+  std::vector<std::string> Environment() const {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry; ++entry) {
+      if (std::string(*entry).rfind("XDG_STATE_HOME=", 0) != 0) env.push_back(*entry);
+    }
+    env.push_back("XDG_STATE_HOME=" + (dir_ / "state").string());
+    return env;
+  }
+
+  // Starts lumo with `args`; its standard output goes to `out_fd` (a file or a pipe).
+  pid_t Spawn(const std::vector<std::string>& args, int out_fd, const fs::path& err_path) const {
+    std::vector<std::string> argv_text = {LUMO_BINARY};
+    argv_text.insert(argv_text.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argv_text) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_text = Environment();
+    std::vector<char*> envp;
+    for (std::string& entry : env_text) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_fd, STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, err_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, LUMO_BINARY, &actions, nullptr, argv.data(), envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+
+  static int Wait(pid_t pid) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  RunResult Run(const std::vector<std::string>& args) const {
+    const fs::path out_path = dir_ / "stdout";
+    const fs::path err_path = dir_ / "stderr";
+    FILE* out = std::fopen(out_path.c_str(), "w");
+    RunResult result;
+    result.exit_code = Wait(Spawn(args, fileno(out), err_path));
+    std::fclose(out);
+    result.out = ReadFile(out_path);
+    result.err = ReadFile(err_path);
+    return result;
+  }
+
+  // Runs with --json and expects success.
+  value RunJson(std::vector<std::string> args) const {
+    args.insert(args.begin(), "--json");
+    const RunResult result = Run(args);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    try {
+      return value::parse(result.out);
+    } catch (const std::exception&) {
+      ADD_FAILURE() << "not JSON: " << result.out;
+      return value::object();
+    }
+  }
+
+  fs::path WriteFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+    return dir_ / name;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(LumoTest, SongLinkAnswersEachKindOfSong) {
+  struct Case {
+    const char* song_id;
+    int status;
+    const char* filled;  // a field the answer must fill
+    const char* empty;   // and one it must leave empty
+  };
+  const Case cases[] = {
+      {"100001", 22000, "file_link", "buy_url"},  // free
+      {"100017", 22469, "buy_url", "file_link"},  // must be bought
+      {"100029", 24003, "tips", "file_link"},     // not available
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.song_id);
+    const value answer = RunJson({"song", "link", c.song_id});
+    EXPECT_EQ(answer.at("status").as_integer(), c.status);
+    EXPECT_TRUE(answer.at("succeeded").as_bool());
+    EXPECT_NE(answer.at(c.filled).as_string(), "");
+    EXPECT_EQ(answer.at(c.empty).as_string(), "");
+  }
+}
+
+TEST_F(LumoTest, CatalogueCommandsAnswerFromTheSeed) {
+  const value suggest = RunJson({"search", "suggest", "Neon"});
+  ASSERT_GT(suggest.at("songs").size(), 0u);
+  EXPECT_EQ(suggest.at("songs").at(0).at("songid").as_string(), "100001");
+  EXPECT_GT(suggest.at("albums").size(), 0u);
+
+  EXPECT_NE(RunJson({"search", "merge", "Mira"}).at("artist_id").as_string(), "");
+
+  const value lyrics = RunJson({"search", "lyrics", "Neon Letters", "林子轩"});
+  ASSERT_EQ(lyrics.at("items").size(), 1u);
+  EXPECT_EQ(lyrics.at("items").at(0).at("song_id").as_string(), "100001");
+  const value listed = RunJson({"search", "lyrics", "", "Mira Hart", "--list"});
+  ASSERT_GT(listed.at("items").size(), 1u);
+  for (const value& item : listed.at("items").as_array()) {
+    EXPECT_EQ(item.at("author").as_string(), "Mira Hart");
+  }
+
+  EXPECT_EQ(RunJson({"recommend", "100001"}).at("songs").size(), 20u);
+  EXPECT_GT(RunJson({"artist", "pics", "2002"}).at("pics").size(), 0u);
+  EXPECT_NE(RunJson({"splash"}).at("pic").as_string(), "");
+}
+
+TEST_F(LumoTest, TablesAlignColumnsOfWideText) {
+  const RunResult result = Run({"recommend", "100001"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  const std::vector<std::string> lines = Lines(result.out);
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "songs (20):");
+  // The first song's author is 林子轩: nine bytes that a terminal shows in six cells, so the
+  // next column starts three bytes further on than under its heading.
+  const std::string wide = "林子轩";
+  const size_t author = lines[2].find(wide);
+  ASSERT_NE(author, std::string::npos) << lines[2];
+  const size_t next_column = lines[2].find_first_not_of(' ', author + wide.size());
+  EXPECT_EQ(next_column, lines[1].find("album_title") + 3) << lines[1] << "\n" << lines[2];
+}
+
+TEST_F(LumoTest, RadioMovesOnFromRunToRun) {
+  const value first = RunJson({"radio", "channel", "华语经典"});
+  const value second = RunJson({"radio", "channel", "华语经典"});
+  ASSERT_EQ(first.at("song_ids").size(), 10u);
+  ASSERT_EQ(second.at("song_ids").size(), 10u);
+  EXPECT_NE(first.at("song_ids").at(0).as_string(), second.at("song_ids").at(0).as_string());
+
+  EXPECT_EQ(RunJson({"radio", "private"}).at("song_ids").size(), 10u);
+  EXPECT_EQ(RunJson({"radio", "scene", "4"}).at("song_ids").size(), 10u);
+  EXPECT_EQ(
+      RunJson({"radio", "action", "--channel", "Jazz Café", "--item", "100003", "--action", "2"})
+          .at("song_ids")
+          .size(),
+      10u);
+}
+
+TEST_F(LumoTest, CloudUploadStoresTheFileAndLaterRunsFindIt) {
+  // "123456789" is the published check input of MD5 and CRC-32.
+  const std::string file = WriteFile("check.mp3", "123456789").string();
+  const value upload = RunJson({"cloud", "upload", file, "--artist", "Tester", "--duration", "1"});
+  const value& digest = upload.at("file");
+  EXPECT_EQ(digest.at("md5").as_string(), "25f9e794323b453885f5181f1b624d0b");
+  EXPECT_EQ(digest.at("slice_md5").as_string(), "25f9e794323b453885f5181f1b624d0b");
+  EXPECT_EQ(digest.at("crc32").as_number().to_uint64(), 0xCBF43926u);
+  EXPECT_EQ(digest.at("ext").as_string(), "mp3");
+  EXPECT_EQ(upload.at("check").at("song_id").as_string(), "");
+  EXPECT_EQ(upload.at("put").at("http_status").as_integer(), 200);
+  const std::string song_id = upload.at("record").at("song_id").as_string();
+  EXPECT_NE(song_id, "");
+  EXPECT_EQ(upload.at("check_again").at("song_id").as_string(), song_id);
+  EXPECT_FALSE(upload.at("already_stored").as_bool());
+
+  const value check = RunJson({"cloud", "check", file});
+  EXPECT_TRUE(check.at("stored").as_bool());
+  EXPECT_EQ(check.at("check").at("song_id").as_string(), song_id);
+  EXPECT_EQ(RunJson({"cloud", "quota"}).at("used").as_integer(), 1);
+  const value again = RunJson({"cloud", "upload", file});
+  EXPECT_TRUE(again.at("already_stored").as_bool());
+  EXPECT_FALSE(again.has_field("signature"));
+}
+
+TEST_F(LumoTest, DryRunPrintsTheAddressAndDecryptsItsEncryptedPart) {
+  const value lyrics = RunJson({"--dry-run", "search", "lyrics", "Neon & Letters", "林子轩"});
+  const std::string url = lyrics.at("url").as_string();
+  EXPECT_NE(url.find("method=norda.lumo.search.lrcpic"), std::string::npos);
+  const size_t plain = url.find("query=");
+  const size_t e = url.find("&e=");
+  ASSERT_NE(plain, std::string::npos);
+  ASSERT_NE(e, std::string::npos);
+  EXPECT_EQ(lyrics.at("decrypted_parameter").as_string(), "e");
+  EXPECT_EQ(lyrics.at("decrypted").as_string(), url.substr(plain, e - plain));
+
+  const RunResult link = Run({"--json", "--dry-run", "song", "link", "100001"});
+  ASSERT_EQ(link.exit_code, 0);
+  EXPECT_FALSE(value::parse(link.out).has_field("decrypted"));
+  // Nothing was sent: the sandbox never started.
+  EXPECT_EQ(link.err, "");
+  EXPECT_FALSE(fs::exists(StatePath()));
+}
+
+TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
+  const std::string no_extension = WriteFile("noextension", "abc").string();
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* line_part;
+  };
+  const Case cases[] = {
+      {{"artist", "pics", "1"}, 1, "lumo: artist pics failed: service code 41005 (no such artist"},
+      {{"--token", "nobody", "cloud", "quota"}, 1, "service code 40011"},
+      {{"radio", "channel", "No Such Channel"}, 1, "service code 41007"},
+      {{"--connect-to", "127.0.0.1:1", "splash"}, 3, "lumo: splash failed: "},
+      {{"cloud", "upload", no_extension}, 2, "has no file extension"},
+      {{"song", "link", "100001", "--bogus"}, 2, "--bogus"},
+      {{"--connect-to", "nowhere", "splash"}, 2, "HOST:PORT"},
+      {{"radio"}, 2, "subcommand"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.back());
+    const RunResult result = Run(c.args);
+    EXPECT_EQ(result.exit_code, c.exit_code);
+    EXPECT_EQ(result.out, "");
+    const std::vector<std::string> lines = ErrorLines(result.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines[0].find(c.line_part), std::string::npos) << lines[0];
+    if (c.exit_code != 2) {
+      EXPECT_EQ(lines.size(), 1u) << result.err;
+    }
+  }
+}
+
+TEST_F(LumoTest, BuiltInSandboxSaysSoOnceAndKeepsItsStateInTheStateDirectory) {
+  const RunResult result = Run({"splash"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "lumo: using the built-in sandbox (state in " + StatePath().string() + ")\n");
+  EXPECT_TRUE(fs::exists(StatePath()));
+
+  const std::string other_db = (dir_ / "other.db").string();
+  EXPECT_EQ(RunJson({"--db", other_db, "splash"}).at("status").as_integer(), 22000);
+  EXPECT_TRUE(fs::exists(other_db));
+}
+
+TEST_F(LumoTest, ReportDownGoesDirectlyOrThroughThePool) {
+  for (const char* via : {"", "--pool"}) {
+    SCOPED_TRACE(via);
+    std::vector<std::string> args = {"report", "down", "100001", "100002"};
+    if (*via) args.push_back(via);
+    const value answer = RunJson(args);
+    EXPECT_EQ(answer.at("status").as_integer(), 22000);
+    EXPECT_TRUE(answer.at("succeeded").as_bool());
+    EXPECT_EQ(answer.at("songid").size(), 2u);
+  }
+}
+
+TEST_F(LumoTest, VerboseShowsHeadersWithoutTheToken) {
+  const RunResult result = Run({"-v", "song", "link", "100001"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.err.find("> User-Agent: qxpc_1.0.0"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("kwtok=***"), std::string::npos);
+  EXPECT_NE(result.err.find("< HTTP 200"), std::string::npos);
+  EXPECT_EQ(result.err.find(kOrdinaryToken), std::string::npos);
+}
+
+TEST_F(LumoTest, SandboxServeAnswersOtherRunsUntilTerminated) {
+  int pipe_fds[2];
+  ASSERT_EQ(pipe(pipe_fds), 0);
+  const pid_t server = Spawn({"--json", "sandbox", "serve", "--db", (dir_ / "served.db").string()},
+                             pipe_fds[1], dir_ / "server_stderr");
+  close(pipe_fds[1]);
+  std::string first_line;
+  char c = 0;
+  while (read(pipe_fds[0], &c, 1) == 1 && c != '\n') first_line += c;
+  close(pipe_fds[0]);
+  ASSERT_FALSE(first_line.empty()) << ReadFile(dir_ / "server_stderr");
+  const std::string address = value::parse(first_line).at("address").as_string();
+
+  const RunResult splash = Run({"--connect-to", address, "--json", "splash"});
+  EXPECT_EQ(splash.exit_code, 0) << splash.err;
+  EXPECT_EQ(splash.err, "");  // no built-in sandbox this time
+  EXPECT_EQ(value::parse(splash.out).at("status").as_integer(), 22000);
+
+  kill(server, SIGTERM);
+  EXPECT_EQ(Wait(server), 0);
+}
+
+TEST_F(LumoTest, EveryCommandHasHelp) {
+  const std::vector<std::vector<std::string>> commands = {
+      {},
+      {"song", "link"},
+      {"search", "suggest"},
+      {"search", "merge"},
+      {"search", "lyrics"},
+      {"artist", "pics"},
+      {"recommend"},
+      {"splash"},
+      {"radio", "channel"},
+      {"radio", "private"},
+      {"radio", "scene"},
+      {"radio", "action"},
+      {"cloud", "upload"},
+      {"cloud", "check"},
+      {"cloud", "signature"},
+      {"cloud", "record"},
+      {"cloud", "quota"},
+      {"report", "down"},
+      {"sandbox", "serve"},
+  };
+  for (std::vector<std::string> command : commands) {
+    std::string path = "lumo";
+    for (const std::string& word : command) path += " " + word;
+    SCOPED_TRACE(path);
+    command.push_back("--help");
+    const RunResult result = Run(command);
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_NE(result.out.find("Usage: " + path), std::string::npos) << result.out;
+  }
+}
+
+}  // namespace

@@ -20,6 +20,7 @@
 
 #include <cpprest/json.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -70,7 +71,9 @@ class LUMOAPI_EXPORT RequestBase : public RequestRoot {
   base::thread::Dispatcher dispatcher;
   std::wstring session_token;  // sent as the cookie "KWTOK=<token>" when not empty
   std::unique_ptr<base::http::WinHttpRequest> http_request;
-  bool finished = false;        // the call has reached its end
+  // The call has reached its end. Atomic: the report pool reads it on the UI thread while other
+  // reports' answers arrive on the network thread.
+  std::atomic<bool> finished{false};
   bool encrypt_params = false;  // selects the encrypted address form
 
  protected:

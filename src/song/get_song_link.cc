@@ -2,9 +2,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cwctype>
 #include <limits>
 #include <optional>
-#include <regex>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -44,15 +44,30 @@ std::optional<long> LeadingNumber(const std::wstring& token) {
   return value;
 }
 
+// Splits at commas, dropping the white space around each comma (a separator of the form
+// `\s*,\s*`); white space at the very start or end stays with its token.
+std::vector<std::wstring> SplitRates(const std::wstring& all_rate) {
+  std::vector<std::wstring> tokens;
+  size_t start = 0;
+  for (;;) {
+    const size_t comma = all_rate.find(L',', start);
+    size_t end = comma == std::wstring::npos ? all_rate.size() : comma;
+    if (comma != std::wstring::npos) {
+      while (end > start && std::iswspace(all_rate[end - 1])) --end;
+    }
+    tokens.push_back(all_rate.substr(start, end - start));
+    if (comma == std::wstring::npos) return tokens;
+    start = comma + 1;
+    while (start < all_rate.size() && std::iswspace(all_rate[start])) ++start;
+  }
+}
+
 // The best quality offered by "all_rate", a comma-separated list of bit rates that may hold the
 // token "flac". Lossless wins wherever it stands. Tokens that are not numbers are skipped, so that
 // a new kind of token from the service cannot cost the user the whole link.
 int32_t BestRate(const std::wstring& all_rate) {
   if (all_rate.empty()) return 0;
-  static const std::wregex kSeparator(L"\\s*,\\s*");
-  const std::vector<std::wstring> tokens(
-      std::wsregex_token_iterator(all_rate.begin(), all_rate.end(), kSeparator, -1),
-      std::wsregex_token_iterator());
+  const std::vector<std::wstring> tokens = SplitRates(all_rate);
   for (const std::wstring& token : tokens) {
     if (token == L"flac") return kLosslessRate;
   }

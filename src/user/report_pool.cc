@@ -52,7 +52,7 @@ void ReportPool::OnReportCompleted() {
 void ReportPool::RemoveFinishedReports() {
   reports.erase(
       std::remove_if(reports.begin(), reports.end(),
-                     [](const std::unique_ptr<RequestBase>& report) { return report->finished; }),
+                     [](const std::unique_ptr<RequestBase>& report) { return report->finished.load(); }),
       reports.end());
 }
 

@@ -167,7 +167,7 @@ TEST(CloudTest, RecordWithoutAnExtensionSendsNothingAndFails) {
     EXPECT_THROW(request.BuildUrl(), std::out_of_range);
     EXPECT_EQ(RunWithAnswer(request, *transport, 200, "{}"), 1);
     EXPECT_TRUE(transport->Started().empty());
-    EXPECT_EQ(std::make_tuple(request.finished, request.succeeded, request.status),
+    EXPECT_EQ(std::make_tuple(request.finished.load(), request.succeeded, request.status),
               std::make_tuple(true, false, 0));
   }
 }

@@ -1,0 +1,72 @@
+// What the integration tests share: one sandbox per test program, started in-process before the
+// first test with the service's address routed to it, running requests through the real
+// transport, and reading the sandbox's own view (its request log) over HTTP.
+#ifndef TESTS_INTEGRATION_SANDBOX_ENVIRONMENT_H_
+#define TESTS_INTEGRATION_SANDBOX_ENVIRONMENT_H_
+
+#include <cpprest/json.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "lumoapi/request_base.h"
+#include "sandbox/server.h"
+
+namespace lumo::integration {
+
+// Starts the sandbox (state in memory) and routes the service's and the object store's host
+// names to it; undoes both at the end.
+class SandboxEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override;
+  void TearDown() override;
+  static uint16_t port();
+};
+
+// Counts a request's `completed`. Declare it before the request it watches, so that the request
+// (whose destructor waits out an emission in progress) is destroyed first. UI thread, apart from
+// the emissions it counts.
+class Completion : public sigslot::has_slots<sigslot::single_threaded> {
+ public:
+  void Watch(lumoapi::RequestRoot& request);
+  // Watch, BeginRequest, and WaitFor(1).
+  bool Run(lumoapi::RequestBase& request);
+  // Runs the UI loop until `count` emissions have been seen; false when none came in time.
+  bool WaitFor(int count);
+  int count() const { return count_; }
+
+ private:
+  void OnCompleted() { ++count_; }
+  std::atomic<int> count_{0};
+};
+
+struct HttpAnswer {
+  long status = 0;  // 0 when the exchange failed
+  std::string body;
+};
+
+// One exchange with libcurl. `connect_to` routes the address's host as curl's CONNECT_TO does.
+HttpAnswer Send(const std::string& verb, const std::string& url,
+                const std::vector<std::string>& headers = {}, const std::string& body = "",
+                const std::string& connect_to = "");
+
+// A request to the sandbox's inspection endpoints ("/_sandbox/log", ...); the answer parsed.
+web::json::value Inspect(const std::string& verb, const std::string& path,
+                         const std::string& body = "");
+
+// The sandbox's log entries of `method`, oldest first.
+std::vector<web::json::value> Logged(const std::string& method);
+
+// Puts the sandbox back to its seed, without rules and with an empty log.
+void ResetSandbox();
+
+// "<host>:80:127.0.0.1:<port>", for Send's `connect_to`.
+std::string RouteToSandbox(const std::string& host);
+
+}  // namespace lumo::integration
+
+#endif  // TESTS_INTEGRATION_SANDBOX_ENVIRONMENT_H_

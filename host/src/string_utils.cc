@@ -6,6 +6,7 @@
 
 #include <iterator>
 #include <string_view>
+#include <type_traits>
 
 namespace base::string_utils {
 namespace {
@@ -39,25 +40,77 @@ void ForEachCodePoint(const std::wstring& text, char32_t invalid, Visit visit) {
   }
 }
 
-// REQUIRES: IsValidCodePoint(c).
-void AppendCodePoint(std::wstring& text, char32_t c) {
+// Writes `c` at `out` and advances it. REQUIRES: IsValidCodePoint(c).
+void AppendCodePoint(wchar_t*& out, char32_t c) {
   if constexpr (sizeof(wchar_t) == 2) {
     if (c >= 0x10000) {
       c -= 0x10000;
-      text.push_back(static_cast<wchar_t>(0xD800 + (c >> 10)));
-      text.push_back(static_cast<wchar_t>(0xDC00 + (c & 0x3FF)));
+      *out++ = static_cast<wchar_t>(0xD800 + (c >> 10));
+      *out++ = static_cast<wchar_t>(0xDC00 + (c & 0x3FF));
       return;
     }
   }
-  text.push_back(static_cast<wchar_t>(c));
+  *out++ = static_cast<wchar_t>(c);
 }
 
+bool IsAscii(const std::wstring& text) {
+  std::make_unsigned_t<wchar_t> bits = 0;
+  for (wchar_t unit : text) bits |= static_cast<std::make_unsigned_t<wchar_t>>(unit);
+  return bits < 0x80;
+}
+
+bool IsAscii(const std::string& text) {
+  unsigned char bits = 0;
+  for (char c : text) bits |= static_cast<unsigned char>(c);
+  return bits < 0x80;
+}
+
+// Both directions write through a pointer into a string sized beforehand: appending unit by unit
+// costs several times the conversion itself. Most texts (addresses, Base64, JSON keys and
+// numbers) are ASCII and take a plain copy.
+
 std::string WideToUtf8(const std::wstring& text) {
-  std::string utf8;
-  utf8.reserve(text.size());
-  ForEachCodePoint(text, kReplacement,
-                   [&](char32_t c) { utf8::append(c, std::back_inserter(utf8)); });
+  if (IsAscii(text)) return std::string(text.begin(), text.end());
+  // A code unit becomes at most 4 bytes (UTF-32), or 3 (UTF-16, where a pair makes 4).
+  std::string utf8(text.size() * (sizeof(wchar_t) == 2 ? 3 : 4), '\0');
+  char* out = utf8.data();
+  ForEachCodePoint(text, kReplacement, [&](char32_t c) {
+    if (c < 0x80) {
+      *out++ = static_cast<char>(c);
+    } else {
+      out = utf8::unchecked::append(c, out);
+    }
+  });
+  utf8.resize(static_cast<size_t>(out - utf8.data()));
   return utf8;
+}
+
+// Decodes `utf8` into `text` and returns true, or returns false at the first malformed sequence.
+bool DecodeValidUtf8(const std::string& utf8, std::wstring& text) {
+  // One code unit per sequence (two for a four-byte sequence when wchar_t is 16-bit): count the
+  // bytes that start a sequence.
+  size_t units = 0;
+  for (char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    units += (byte & 0xC0) != 0x80;
+    if constexpr (sizeof(wchar_t) == 2) units += byte >= 0xF0;
+  }
+  text.assign(units, L'\0');
+  wchar_t* out = text.data();
+  try {
+    for (auto it = utf8.begin(); it != utf8.end();) {
+      const auto byte = static_cast<unsigned char>(*it);
+      if (byte < 0x80) {
+        *out++ = static_cast<wchar_t>(byte);
+        ++it;
+        continue;
+      }
+      AppendCodePoint(out, utf8::next(it, utf8.end()));
+    }
+  } catch (const utf8::exception&) {
+    return false;
+  }
+  return true;
 }
 
 void AppendUtf32Le(std::string& bytes, char32_t c) {
@@ -105,13 +158,13 @@ std::string ToUtf8(const std::wstring& text) { return WideToUtf8(text); }
 std::string Utf16ToUtf8(const std::wstring& text) { return WideToUtf8(text); }
 
 std::wstring ToUtf16(const std::string& utf8) {
+  if (IsAscii(utf8)) return std::wstring(utf8.begin(), utf8.end());
+  std::wstring text;
+  if (DecodeValidUtf8(utf8, text)) return text;
   std::string valid;
   valid.reserve(utf8.size());
   utf8::replace_invalid(utf8.begin(), utf8.end(), std::back_inserter(valid), kReplacement);
-  std::wstring text;
-  text.reserve(valid.size());
-  for (auto it = valid.begin(); it != valid.end();)
-    AppendCodePoint(text, utf8::unchecked::next(it));
+  DecodeValidUtf8(valid, text);
   return text;
 }
 
@@ -127,12 +180,14 @@ std::wstring GBKToUtf16(const std::string& gbk) {
   std::string replacement;
   AppendUtf32Le(replacement, kReplacement);
   const std::string utf32 = Iconv("UTF-32LE", "GBK", gbk, 1, replacement);
-  std::wstring text;
-  text.reserve(utf32.size() / 4);
+  // Two units for each code point at most (UTF-16).
+  std::wstring text(utf32.size() / 4 * (sizeof(wchar_t) == 2 ? 2 : 1), L'\0');
+  wchar_t* out = text.data();
   for (size_t i = 0; i + 4 <= utf32.size(); i += 4) {
     const char32_t c = ReadUtf32Le(utf32.data() + i);
-    AppendCodePoint(text, IsValidCodePoint(c) ? c : kReplacement);
+    AppendCodePoint(out, IsValidCodePoint(c) ? c : kReplacement);
   }
+  text.resize(static_cast<size_t>(out - text.data()));
   return text;
 }
 

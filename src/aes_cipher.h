@@ -19,8 +19,11 @@ LUMOAPI_EXPORT_PRIVATE std::vector<unsigned char> EncryptAes128Cbc(const std::st
                                                                    const std::string& iv,
                                                                    const std::string& plain);
 
-// Encrypts the UTF-8 bytes of `text` with the 16-byte `key` and `iv` and returns the Base64 text of the whole
-// padded buffer. Throws std::runtime_error with "Create encription engine failed",
+// The Base64 text of `bytes`: standard alphabet, "=" padding, no line breaks.
+LUMOAPI_EXPORT_PRIVATE std::string Base64Text(const std::vector<unsigned char>& bytes);
+
+// Encrypts the UTF-8 bytes of `text` with the 16-byte `key` and `iv` and returns the Base64 text of
+// the whole padded buffer. Throws std::runtime_error with "Create encription engine failed",
 // "Import aes 128bit key failed" or "encrypt string failed" for the step that fails.
 LUMOAPI_EXPORT_PRIVATE std::wstring EncryptAes128CbcBase64(const std::string& key,
                                                            const std::string& iv,

@@ -1,6 +1,5 @@
 #include "session.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sigslot/sigslot.h"
@@ -49,8 +50,9 @@ struct GlobalOptions {
 // ~/.local/state/lumo/sandbox.db). Its folder is created if need be.
 std::string SandboxStatePath(const std::string& db_option);
 
-// One per run of the tool, made on the UI thread after the command line is parsed and destroyed
-// after every request of the command. UI thread only.
+// One per run of the tool, made on the UI thread after the command line is parsed. It connects
+// itself to the `completed` of every request it runs or watches, so those requests must be
+// destroyed before it. UI thread only.
 class Session : public sigslot::has_slots<sigslot::single_threaded> {
  public:
   explicit Session(GlobalOptions options);
@@ -95,8 +97,8 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   std::optional<int> Judge(const std::string& operation, const Ending& ending, size_t log_mark,
                            Accept accept = Accept::kParsed) const;
 
-  // Connects the service's address (and the object store's) to the built-in sandbox, started
-  // here, or to --connect-to. Idempotent. False after printing an error line.
+  // Routes the service's address to the built-in sandbox, started here, or to --connect-to.
+  // Idempotent. False after printing an error line.
   bool Connect();
   // libcurl's CONNECT_TO route for `host` (port 80) to where the service is; empty before
   // Connect.

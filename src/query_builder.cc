@@ -5,7 +5,8 @@
 namespace lumoapi {
 
 std::string EncodeQueryComponent(const std::string& utf8) {
-  const std::string encoded = web::uri::encode_uri(utf8, web::uri::components::query);
+  std::string encoded = web::uri::encode_uri(utf8, web::uri::components::query);
+  if (encoded.find_first_of("&=") == std::string::npos) return encoded;
   std::string out;
   out.reserve(encoded.size() + 8);
   for (char c : encoded) {
@@ -20,7 +21,8 @@ std::string EncodeQueryComponent(const std::string& utf8) {
   return out;
 }
 
-void AppendPairText(web::uri_builder& builder, const std::wstring& name, const std::wstring& value) {
+void AppendPairText(web::uri_builder& builder, const std::wstring& name,
+                    const std::wstring& value) {
   assert(!name.empty());
   std::string pair = EncodeQueryComponent(base::string_utils::ToUtf8(name));
   pair += '=';

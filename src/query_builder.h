@@ -9,6 +9,7 @@
 #include <cpprest/uri_builder.h>
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 #include "base/string_utils.h"
@@ -31,6 +32,11 @@ void AppendPair(web::uri_builder& builder, const std::wstring& name, const T& va
     AppendPairText(builder, name, value ? L"1" : L"0");
   } else if constexpr (std::is_arithmetic_v<T>) {
     AppendPairText(builder, name, std::to_wstring(value));
+  } else if constexpr (std::is_same_v<T, std::wstring>) {
+    AppendPairText(builder, name, value);
+  } else if constexpr (std::is_convertible_v<const T&, std::wstring_view>) {
+    // Wide text needs no formatting; setting up a stream for it cost more than the pair itself.
+    AppendPairText(builder, name, std::wstring(std::wstring_view(value)));
   } else {
     base::string_utils::Formatter text;
     text << value;

@@ -17,12 +17,9 @@ const std::wstring kSigningSalt = L"velmar_quint_hush";
 const std::wstring kKeySalt = L"qorvel_amber_tune_signer_key";
 
 uint64_t NowSeconds() {
-  // Through local time and back, as the service's other clients do; the round trip is the
-  // identity, so this is plain Unix time.
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return static_cast<uint64_t>(std::mktime(&local));
+  // Plain Unix time. The service's other clients go through local time and back, which is the
+  // identity; mktime re-reads the time zone file on every call, a fifth of an encrypted address.
+  return static_cast<uint64_t>(std::time(nullptr));
 }
 
 }  // namespace

@@ -119,17 +119,22 @@ struct RunResult {
   double wall_s = 0;
   double p50_us = 0;
   double p99_us = 0;
-  double client_cpu_s = 0;   // user + system
-  double server_cpu_s = -1;  // negative: unknown
+  double client_cpu_s = 0;       // user + system
+  int64_t context_switches = 0;  // the client's, voluntary and involuntary
+  double server_cpu_s = -1;      // negative: unknown
   int64_t peak_rss_kb = 0;
   bool peak_rss_reset = false;  // VmHWM was reset at the start of the run's process
 };
 
 // ---- Measuring ----------------------------------------------------------------------------
 
-double ProcessCpuSeconds() {
+rusage ProcessUsage() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
+  return usage;
+}
+
+double CpuSeconds(const rusage& usage) {
   auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
@@ -195,6 +200,33 @@ class Latencies {
  private:
   std::vector<double> slots_;
 };
+
+// Runs the warm-up calls of `load` and then the measured ones, and fills `result` with what the
+// measured ones took. Both stop at the run's time limit.
+template <class Load>
+void Measure(Load& load, const Settings& settings, RunResult& result) {
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(settings.time_limit_s);
+  if (!load.Run(settings.warmup, nullptr, deadline)) {
+    result.timed_out = true;
+    return;
+  }
+  Latencies latencies(settings.requests);
+  const double server_cpu = OtherProcessCpuSeconds(settings.server_pid);
+  const rusage before = ProcessUsage();
+  const Clock::time_point start = Clock::now();
+  result.timed_out = !load.Run(settings.requests, &latencies, deadline);
+  result.wall_s = std::chrono::duration<double>(Clock::now() - start).count();
+  const rusage after = ProcessUsage();
+  result.client_cpu_s = CpuSeconds(after) - CpuSeconds(before);
+  result.context_switches =
+      (after.ru_nvcsw + after.ru_nivcsw) - (before.ru_nvcsw + before.ru_nivcsw);
+  if (server_cpu >= 0) {
+    result.server_cpu_s = OtherProcessCpuSeconds(settings.server_pid) - server_cpu;
+  }
+  result.completed = load.ended();
+  result.failed = load.failed();
+  latencies.Summarize(result);
+}
 
 // ---- What the library sends ---------------------------------------------------------------
 
@@ -321,30 +353,12 @@ class LibraryLoad {
 
 RunResult RunLibrary(const Settings& settings, int concurrency) {
   RunResult result;
-  auto& loop = base::thread::UiLoop::Instance();
-  loop.BindToCurrentThread();
+  base::thread::UiLoop::Instance().BindToCurrentThread();
   const base::http::TransportRequest sample = CaptureRequest(*settings.method);
   base::http::SetConnectTo(HostPortOf(sample.url), settings.target);
 
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(settings.time_limit_s);
   LibraryLoad load(*settings.method, concurrency);
-  if (!load.Run(settings.warmup, nullptr, deadline)) {
-    result.timed_out = true;
-    return result;
-  }
-
-  Latencies latencies(settings.requests);
-  const double server_cpu = OtherProcessCpuSeconds(settings.server_pid);
-  const double client_cpu = ProcessCpuSeconds();
-  const Clock::time_point start = Clock::now();
-  result.timed_out = !load.Run(settings.requests, &latencies, deadline);
-  result.wall_s = std::chrono::duration<double>(Clock::now() - start).count();
-  result.client_cpu_s = ProcessCpuSeconds() - client_cpu;
-  if (server_cpu >= 0)
-    result.server_cpu_s = OtherProcessCpuSeconds(settings.server_pid) - server_cpu;
-  result.completed = load.ended();
-  result.failed = load.failed();
-  latencies.Summarize(result);
+  Measure(load, settings, result);
   return result;
 }
 
@@ -480,29 +494,12 @@ RunResult RunRaw(const Settings& settings, int concurrency) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
   const std::string connect_to = HostPortOf(request.url) + ":" + settings.target;
 
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(settings.time_limit_s);
   RawLoad load(request, connect_to, concurrency);
-  if (!load.Run(settings.warmup, nullptr, deadline)) {
-    result.timed_out = true;
-    return result;
-  }
+  Measure(load, settings, result);
   if (load.first_body().find("22000") == std::string::npos) {
     std::fprintf(stderr, "lumo_load_driver: raw answer without the success code: %.200s\n",
                  load.first_body().c_str());
   }
-
-  Latencies latencies(settings.requests);
-  const double server_cpu = OtherProcessCpuSeconds(settings.server_pid);
-  const double client_cpu = ProcessCpuSeconds();
-  const Clock::time_point start = Clock::now();
-  result.timed_out = !load.Run(settings.requests, &latencies, deadline);
-  result.wall_s = std::chrono::duration<double>(Clock::now() - start).count();
-  result.client_cpu_s = ProcessCpuSeconds() - client_cpu;
-  if (server_cpu >= 0)
-    result.server_cpu_s = OtherProcessCpuSeconds(settings.server_pid) - server_cpu;
-  result.completed = load.ended();
-  result.failed = load.failed();
-  latencies.Summarize(result);
   return result;
 }
 
@@ -645,23 +642,28 @@ double PerRequestUs(double seconds, int64_t count) {
   return count > 0 && seconds >= 0 ? seconds * 1e6 / static_cast<double>(count) : -1;
 }
 
+double PerRequest(int64_t total, int64_t count) {
+  return count > 0 ? static_cast<double>(total) / static_cast<double>(count) : 0;
+}
+
 void PrintTable(const Settings& settings, const std::vector<RunResult>& results,
                 const std::string& load_before, const std::string& load_after) {
   std::printf("method %s (%s)\n", settings.method->name, settings.method->description);
   std::printf("%lld requests per run after %lld warm-up, %ld CPUs, load average %s -> %s\n",
               static_cast<long long>(settings.requests), static_cast<long long>(settings.warmup),
               sysconf(_SC_NPROCESSORS_ONLN), load_before.c_str(), load_after.c_str());
-  std::printf("%-8s %5s %7s %6s %9s %8s %8s %12s %12s %9s\n", "mode", "conc", "done", "failed",
-              "req/s", "p50 ms", "p99 ms", "client us/r", "server us/r", "peak MiB");
+  std::printf("%-8s %5s %7s %6s %9s %8s %8s %12s %8s %12s %9s\n", "mode", "conc", "done", "failed",
+              "req/s", "p50 ms", "p99 ms", "client us/r", "cs/r", "server us/r", "peak MiB");
   for (const RunResult& r : results) {
     const double server_us = PerRequestUs(r.server_cpu_s, r.completed);
     char server_text[32] = "-";
     if (server_us >= 0) std::snprintf(server_text, sizeof(server_text), "%.1f", server_us);
-    std::printf("%-8s %5d %7lld %6lld %9.0f %8.3f %8.3f %12.1f %12s %9.1f%s\n", r.mode,
+    std::printf("%-8s %5d %7lld %6lld %9.0f %8.3f %8.3f %12.1f %8.2f %12s %9.1f%s\n", r.mode,
                 r.concurrency, static_cast<long long>(r.completed),
                 static_cast<long long>(r.failed),
                 r.wall_s > 0 ? static_cast<double>(r.completed) / r.wall_s : 0.0, r.p50_us / 1000,
-                r.p99_us / 1000, PerRequestUs(r.client_cpu_s, r.completed), server_text,
+                r.p99_us / 1000, PerRequestUs(r.client_cpu_s, r.completed),
+                PerRequest(r.context_switches, r.completed), server_text,
                 static_cast<double>(r.peak_rss_kb) / 1024, r.timed_out ? "  (time limit)" : "");
   }
 }
@@ -679,13 +681,13 @@ void PrintJson(const Settings& settings, const std::vector<RunResult>& results,
     std::printf(
         "%s{\"mode\":\"%s\",\"concurrency\":%d,\"completed\":%lld,\"failed\":%lld,"
         "\"timed_out\":%s,\"requests_per_s\":%.1f,\"p50_us\":%.1f,\"p99_us\":%.1f,"
-        "\"client_cpu_us_per_request\":%.2f,\"server_cpu_us_per_request\":%.2f,"
-        "\"peak_rss_kb\":%lld}",
+        "\"client_cpu_us_per_request\":%.2f,\"context_switches_per_request\":%.3f,"
+        "\"server_cpu_us_per_request\":%.2f,\"peak_rss_kb\":%lld}",
         i > 0 ? "," : "", r.mode, r.concurrency, static_cast<long long>(r.completed),
         static_cast<long long>(r.failed), r.timed_out ? "true" : "false",
         r.wall_s > 0 ? static_cast<double>(r.completed) / r.wall_s : 0.0, r.p50_us, r.p99_us,
-        PerRequestUs(r.client_cpu_s, r.completed), PerRequestUs(r.server_cpu_s, r.completed),
-        static_cast<long long>(r.peak_rss_kb));
+        PerRequestUs(r.client_cpu_s, r.completed), PerRequest(r.context_switches, r.completed),
+        PerRequestUs(r.server_cpu_s, r.completed), static_cast<long long>(r.peak_rss_kb));
   }
   std::printf("]}\n");
 }

@@ -7,13 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "sandbox/server.h"
+
 namespace lumo::sandbox {
 
 class Db;
 
-// Host of the object store as the signature answer names it; uploads go to
-// http://<host>/<object> and reach the sandbox by routing that host to its port.
-inline constexpr const char* kObjectStoreHost = "store.lumo.example";
 inline constexpr const char* kObjectBucket = "lumo-cloud";
 // Every object key starts with this; it is also the path prefix the server routes to the store.
 inline constexpr std::string_view kObjectKeyPrefix = "cloud/";

@@ -13,7 +13,7 @@ namespace lumo::integration {
 namespace {
 
 constexpr char kServiceHostPort[] = LUMOAPI_SERVICE_HOST ":80";
-constexpr char kStoreHostPort[] = "store.lumo.example:80";
+const std::string kStoreHostPort = std::string(sandbox::kObjectStoreHost) + ":80";
 
 std::unique_ptr<sandbox::Server>& TheServer() {
   static std::unique_ptr<sandbox::Server> server;

@@ -60,6 +60,10 @@ inline constexpr const char* kCuratorToken = "sbx-curator-95be0f17";
 inline constexpr const char* kCuratorId = "10003";
 inline constexpr const char* kCuratorName = "curator";
 
+// Host of the object store as the signature answer names it; uploads go to
+// http://<host>/<object> and reach the sandbox by routing "<host>:80" to its port.
+inline constexpr const char* kObjectStoreHost = "store.lumo.example";
+
 }  // namespace lumo::sandbox
 
 #endif  // SANDBOX_SERVER_H_

@@ -39,7 +39,6 @@
 #include <vector>
 
 #include "base/http/transport.h"
-#include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
 #include "lumoapi/request_base.h"
 #include "lumoapi/search/catalog_sug.h"
@@ -301,8 +300,13 @@ class LibraryLoad {
         loop.RunUntil([this] { return ended_.load() == total_; },
                       std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::max(Clock::duration::zero(), deadline - Clock::now())));
-    for (auto& lane : lanes_) lane->request.reset();
-    // Completions posted before the requests were deleted would find an empty lane.
+    for (auto& lane : lanes_) {
+      // Deleted through the member, which stays set until the destructor has waited out a
+      // completion that is still reading it on the network thread (after a time-out).
+      delete lane->request.get();
+      (void)lane->request.release();
+    }
+    // Completions posted before the requests were deleted find an empty lane and do nothing.
     loop.RunUntilIdle();
     return finished;
   }
@@ -666,6 +670,13 @@ void PrintTable(const Settings& settings, const std::vector<RunResult>& results,
                 PerRequest(r.context_switches, r.completed), server_text,
                 static_cast<double>(r.peak_rss_kb) / 1024, r.timed_out ? "  (time limit)" : "");
   }
+  const bool all_reset = std::all_of(results.begin(), results.end(),
+                                     [](const RunResult& r) { return r.peak_rss_reset; });
+  if (!all_reset) {
+    std::printf(
+        "peak RSS could not be reset (/proc/self/clear_refs): it includes the forked "
+        "parent's pages\n");
+  }
 }
 
 void PrintJson(const Settings& settings, const std::vector<RunResult>& results,
@@ -682,12 +693,13 @@ void PrintJson(const Settings& settings, const std::vector<RunResult>& results,
         "%s{\"mode\":\"%s\",\"concurrency\":%d,\"completed\":%lld,\"failed\":%lld,"
         "\"timed_out\":%s,\"requests_per_s\":%.1f,\"p50_us\":%.1f,\"p99_us\":%.1f,"
         "\"client_cpu_us_per_request\":%.2f,\"context_switches_per_request\":%.3f,"
-        "\"server_cpu_us_per_request\":%.2f,\"peak_rss_kb\":%lld}",
+        "\"server_cpu_us_per_request\":%.2f,\"peak_rss_kb\":%lld,\"peak_rss_reset\":%s}",
         i > 0 ? "," : "", r.mode, r.concurrency, static_cast<long long>(r.completed),
         static_cast<long long>(r.failed), r.timed_out ? "true" : "false",
         r.wall_s > 0 ? static_cast<double>(r.completed) / r.wall_s : 0.0, r.p50_us, r.p99_us,
         PerRequestUs(r.client_cpu_s, r.completed), PerRequest(r.context_switches, r.completed),
-        PerRequestUs(r.server_cpu_s, r.completed), static_cast<long long>(r.peak_rss_kb));
+        PerRequestUs(r.server_cpu_s, r.completed), static_cast<long long>(r.peak_rss_kb),
+        r.peak_rss_reset ? "true" : "false");
   }
   std::printf("]}\n");
 }

@@ -15,10 +15,20 @@ namespace {
 // other programs derive from the same file.
 constexpr std::string_view kMachineIdSalt = "lumohost.machine-id:";
 
+// Fetched once: with EVP_md5() OpenSSL 3 looks the implementation up again on every digest, which
+// cost more than hashing a short text.
+const EVP_MD* Md5() {
+  static EVP_MD* const md5 = EVP_MD_fetch(nullptr, "MD5", nullptr);
+  return md5;
+}
+
 std::wstring Md5Hex(std::string_view bytes, bool upper_case) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int length = 0;
-  if (EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
+  if (Md5() == nullptr ||
+      EVP_Digest(bytes.data(), bytes.size(), digest, &length, Md5(), nullptr) != 1) {
+    return {};
+  }
   const char* digits = upper_case ? "0123456789ABCDEF" : "0123456789abcdef";
   std::wstring hex;
   hex.reserve(size_t{length} * 2);

@@ -66,16 +66,7 @@ Json GetSongLink(const Call& call, HandlerContext& context) {
   int64_t max_bitrate =
       bit.empty() || bit == "flac" ? kFlacBitrate : IntParam(call, "bit", 1, 100000);
   SongRow song = ResolveSong(context.db, call.Get("songid"));
-  if (song.access == kSongBlocked) {
-    Json answer = Answer(code::kBlockedSong);
-    answer["result"] = BlockedResult();
-    return answer;
-  }
-  if (song.access == kSongPaid) {
-    Json answer = Answer(code::kPaidSong);
-    answer["result"] = PurchaseResult(song);
-    return answer;
-  }
+  if (std::optional<Json> refused = UnavailableSongAnswer(song)) return *refused;
   // Files up to the asked bit rate, ascending: the last one is the file to play. Below the
   // smallest rate the smallest file is still offered.
   Json bitrates = Json::array();
@@ -109,9 +100,7 @@ Json GetSongLink(const Call& call, HandlerContext& context) {
   Json result = Json::object();
   result["songinfo"] = SongInfo(song);
   result["bitrate"] = bitrates;
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 std::string NonEmptyQuery(const Call& call) {
@@ -123,81 +112,46 @@ std::string NonEmptyQuery(const Call& call) {
 Json CatalogSug(const Call& call, HandlerContext& context) {
   std::string query = NonEmptyQuery(call);
   Json answer = Answer();
-  Json songs = Json::array();
-  size_t n = 0;
-  Query song_rows = context.db.Sql(
+  Query songs = context.db.Sql(
       "SELECT id, title, author FROM songs WHERE instr(lower(title), lower(?1)) > 0 "
       "OR instr(lower(author), lower(?1)) > 0 ORDER BY id LIMIT 10",
       query);
-  while (song_rows.Next()) {
-    Json item = Json::object();
-    item["songid"] = IdText(song_rows.Int(0));
-    item["songname"] = Text(song_rows.Text(1));
-    item["artistname"] = Text(song_rows.Text(2));
-    songs[n++] = item;
-  }
-  answer["song"] = songs;
-  Json artists = Json::array();
-  n = 0;
-  Query artist_rows = context.db.Sql(
+  answer["song"] = RowsToArray(
+      songs, {{"songid", 0, As::kId}, {"songname", 1, As::kText}, {"artistname", 2, As::kText}});
+  Query artists = context.db.Sql(
       "SELECT id, name, avatar FROM artists WHERE instr(lower(name), lower(?)) > 0 "
       "ORDER BY id LIMIT 5",
       query);
-  while (artist_rows.Next()) {
-    Json item = Json::object();
-    item["artistid"] = IdText(artist_rows.Int(0));
-    item["artistname"] = Text(artist_rows.Text(1));
-    item["artistpic"] = Text(artist_rows.Text(2));
-    artists[n++] = item;
-  }
-  answer["artist"] = artists;
-  Json albums = Json::array();
-  n = 0;
-  Query album_rows = context.db.Sql(
+  answer["artist"] = RowsToArray(
+      artists,
+      {{"artistid", 0, As::kId}, {"artistname", 1, As::kText}, {"artistpic", 2, As::kText}});
+  Query albums = context.db.Sql(
       "SELECT al.id, al.title, ar.name, ar.avatar FROM albums al JOIN artists ar "
       "ON ar.id = al.artist_id WHERE instr(lower(al.title), lower(?)) > 0 ORDER BY al.id LIMIT 5",
       query);
-  while (album_rows.Next()) {
-    Json item = Json::object();
-    item["albumid"] = IdText(album_rows.Int(0));
-    item["albumname"] = Text(album_rows.Text(1));
-    item["artistname"] = Text(album_rows.Text(2));
-    item["artistpic"] = Text(album_rows.Text(3));
-    albums[n++] = item;
-  }
-  answer["album"] = albums;
+  answer["album"] = RowsToArray(albums, {{"albumid", 0, As::kId},
+                                         {"albumname", 1, As::kText},
+                                         {"artistname", 2, As::kText},
+                                         {"artistpic", 3, As::kText}});
   return answer;
 }
 
 Json SearchMerge(const Call& call, HandlerContext& context) {
   std::string query = NonEmptyQuery(call);
   IntParam(call, "type", 0, 100);
-  Json artist_list = Json::array();
-  size_t n = 0;
   Query artists = context.db.Sql(
       "SELECT id, name, avatar FROM artists WHERE instr(lower(name), lower(?)) > 0 "
       "ORDER BY id LIMIT 10",
       query);
-  while (artists.Next()) {
-    Json item = Json::object();
-    item["artist_id"] = IdText(artists.Int(0));
-    item["author"] = Text(artists.Text(1));
-    item["avatar_s500"] = Text(artists.Text(2));
-    artist_list[n++] = item;
-  }
-  Json song_list = Json::array();
-  n = 0;
+  Json artist_list = RowsToArray(
+      artists,
+      {{"artist_id", 0, As::kId}, {"author", 1, As::kText}, {"avatar_s500", 2, As::kText}});
   Query songs = context.db.Sql(
       "SELECT id, title, author FROM songs WHERE instr(lower(title), lower(?)) > 0 "
       "ORDER BY id LIMIT 10",
       query);
-  while (songs.Next()) {
-    Json item = Json::object();
-    item["song_id"] = IdText(songs.Int(0));
-    item["title"] = Text(songs.Text(1));
-    item["author"] = Text(songs.Text(2));
-    song_list[n++] = item;
-  }
+  Json song_list = RowsToArray(
+      songs, {{"song_id", 0, As::kId}, {"title", 1, As::kText}, {"author", 2, As::kText}});
   Json artist_info = Json::object();
   artist_info["total"] = Number(static_cast<int64_t>(artist_list.size()));
   artist_info["artist_list"] = artist_list;
@@ -207,9 +161,7 @@ Json SearchMerge(const Call& call, HandlerContext& context) {
   Json result = Json::object();
   result["artist_info"] = artist_info;
   result["song_info"] = song_info;
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 // The lookup's own parameters travel twice: readable, and encrypted in "e". The two must agree.
@@ -290,15 +242,8 @@ Json GetArtistInfo(const Call& call, HandlerContext& context) {
   answer["artist_id"] = IdText(id);
   answer["name"] = Text(artist.Text(0));
   answer["avatar_s1000"] = Text(artist.Text(1));
-  Json pics = Json::array();
-  size_t n = 0;
-  Query rows = context.db.Sql("SELECT url FROM artist_pics WHERE artist_id = ? ORDER BY pos", id);
-  while (all && rows.Next()) {
-    Json pic = Json::object();
-    pic["url"] = Text(rows.Text(0));
-    pics[n++] = pic;
-  }
-  answer["pic_list"] = pics;
+  Query pics = context.db.Sql("SELECT url FROM artist_pics WHERE artist_id = ? ORDER BY pos", id);
+  answer["pic_list"] = all ? RowsToArray(pics, {{"url", 0, As::kText}}) : Json::array();
   return answer;
 }
 
@@ -311,44 +256,24 @@ Json GetRecommendSongs(const Call& call, HandlerContext& context) {
       "WHERE s.id <> ?1 ORDER BY (s.artist_ids = ?2 OR s.artist_ids LIKE ?2 || ',%') DESC, "
       "(s.id - ?1 + 100000) % 100000 LIMIT ?3",
       seed.id, FirstId(seed.artist_ids), num);
-  Json list = Json::array();
-  size_t n = 0;
-  while (rows.Next()) {
-    SongRow song = ReadSong(rows);
-    Json item = Json::object();
-    item["song_id"] = IdText(song.id);
-    item["title"] = Text(song.title);
-    item["author"] = Text(song.author);
-    item["artist_id"] = Text(song.artist_ids);
-    item["album_title"] = Text(song.album_title);
-    item["album_id"] = IdText(song.album_id);
-    item["pic_huge"] = Text(song.pic_huge);
-    item["pic_premium"] = Text(song.pic_premium);
-    item["pic_big"] = Text(song.pic_big);
-    item["pic_small"] = Text(song.pic_small);
-    item["has_mv"] = Number(song.has_mv);
-    list[n++] = item;
-  }
   Json result = Json::object();
-  result["list"] = list;
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  result["list"] = RowsToArray(rows, {{"song_id", kSongId, As::kId},
+                                      {"title", kSongTitle, As::kText},
+                                      {"author", kSongAuthor, As::kText},
+                                      {"artist_id", kSongArtistIds, As::kText},
+                                      {"album_title", kSongAlbumTitle, As::kText},
+                                      {"album_id", kSongAlbumId, As::kId},
+                                      {"pic_huge", kSongPicHuge, As::kText},
+                                      {"pic_premium", kSongPicPremium, As::kText},
+                                      {"pic_big", kSongPicBig, As::kText},
+                                      {"pic_small", kSongPicSmall, As::kText},
+                                      {"has_mv", kSongHasMv, As::kNumber}});
+  return ResultAnswer(result);
 }
 
 Json GetSplashPic(const Call&, HandlerContext& context) {
-  Json pictures = Json::array();
-  size_t n = 0;
   Query rows = context.db.Sql("SELECT pic, link FROM splash ORDER BY pos");
-  while (rows.Next()) {
-    Json item = Json::object();
-    item["pic"] = Text(rows.Text(0));
-    item["link"] = Text(rows.Text(1));
-    pictures[n++] = item;
-  }
-  Json answer = Answer();
-  answer["result"] = pictures;
-  return answer;
+  return ResultAnswer(RowsToArray(rows, {{"pic", 0, As::kText}, {"link", 1, As::kText}}));
 }
 
 Json GetAlbumInfo(const Call& call, HandlerContext& context) {
@@ -368,26 +293,18 @@ Json GetAlbumInfo(const Call& call, HandlerContext& context) {
   info["publishtime"] = Text(album.Text(5));
   info["collect_num"] = Number(album.Int(6));
   info["buy_url"] = Text(album.Text(7));
-  Json songs = Json::array();
-  size_t n = 0;
   Query rows = context.db.Sql(SANDBOX_SONG_SELECT "WHERE s.album_id = ? ORDER BY s.id", id);
-  while (rows.Next()) {
-    SongRow song = ReadSong(rows);
-    Json item = Json::object();
-    item["song_id"] = IdText(song.id);
-    item["title"] = Text(song.title);
-    item["author"] = Text(song.author);
-    item["artist_id"] = Text(song.artist_ids);
-    item["album_title"] = Text(song.album_title);
-    item["album_id"] = IdText(song.album_id);
-    item["pic_big"] = Text(song.pic_big);
-    item["pic_small"] = Text(song.pic_small);
-    item["has_mv"] = Number(song.has_mv);
-    songs[n++] = item;
-  }
   Json answer = Answer();
   answer["albumInfo"] = info;
-  answer["songlist"] = songs;
+  answer["songlist"] = RowsToArray(rows, {{"song_id", kSongId, As::kId},
+                                          {"title", kSongTitle, As::kText},
+                                          {"author", kSongAuthor, As::kText},
+                                          {"artist_id", kSongArtistIds, As::kText},
+                                          {"album_title", kSongAlbumTitle, As::kText},
+                                          {"album_id", kSongAlbumId, As::kId},
+                                          {"pic_big", kSongPicBig, As::kText},
+                                          {"pic_small", kSongPicSmall, As::kText},
+                                          {"has_mv", kSongHasMv, As::kNumber}});
   return answer;
 }
 
@@ -414,9 +331,7 @@ Json GetChannels(const Call&, HandlerContext& context) {
   Json result = Json::object();
   result["hot"] = hot;
   result["tags"] = tags;
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 // Comments are counted per song list; "commentlist_last_nums" is how many follow this page.
@@ -439,9 +354,7 @@ Json GetCommentList(const Call& call, HandlerContext& context) {
   Json result = Json::object();
   result["commentlist"] = comments;
   result["commentlist_last_nums"] = Number(std::max<int64_t>(0, total - offset - size));
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 }  // namespace

@@ -60,9 +60,7 @@ Json CheckFile(const Call& call, HandlerContext& context) {
     result["time"] = Number(context.now);
     result["file_size"] = Number(0);
   }
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 std::string ObjectParam(const Call& call) {
@@ -91,9 +89,7 @@ Json Signature(const Call& call, HandlerContext& context) {
   result["Content-Type"] = Text(grant.content_type);
   result["x-qcs-date"] = Text(grant.date);
   result["Authorization"] = Text(grant.authorization);
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 // Registers an uploaded file as one of the user's cloud songs. The file must be in the store
@@ -122,18 +118,16 @@ Json Record(const Call& call, HandlerContext& context) {
   if (stored_md5 != md5) {
     throw Refusal(code::kObjectMd5Mismatch, "md5 differs from the stored object's " + stored_md5);
   }
-  Json answer = Answer();
   Json result = Json::object();
   Query existing =
       db.Sql("SELECT song_id FROM cloud_records WHERE user_id = ? AND md5 = ?", user, md5);
   if (existing.Next()) {
     result["song_id"] = IdText(existing.Int(0));
-    answer["result"] = result;
-    return answer;
+    return ResultAnswer(result);
   }
-  Query count = db.Sql("SELECT COUNT(*) FROM cloud_records WHERE user_id = ?", user);
-  count.Next();
-  if (count.Int(0) >= kCloudLimit) throw Refusal(code::kCloudFull, "the cloud is full");
+  if (db.Scalar("SELECT COUNT(*) FROM cloud_records WHERE user_id = ?", user) >= kCloudLimit) {
+    throw Refusal(code::kCloudFull, "the cloud is full");
+  }
   int64_t song_id = 0;
   if (asked_id && LoadSong(db, *asked_id)) {
     song_id = *asked_id;
@@ -150,22 +144,17 @@ Json Record(const Call& call, HandlerContext& context) {
         call.Get("artist_name"), call.Get("file_name"), ext, bitrate, duration, size, context.now)
       .Run();
   result["song_id"] = IdText(song_id);
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 // Quota in songs: "used" counts the user's cloud records.
 Json Expand(const Call& call, HandlerContext& context) {
-  Query count =
-      context.db.Sql("SELECT COUNT(*) FROM cloud_records WHERE user_id = ?", call.user->id);
-  count.Next();
   Json result = Json::object();
   result["expand"] = Number(0);
   result["cloud_limit"] = Number(kCloudLimit);
-  result["used"] = Number(count.Int(0));
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  result["used"] = Number(
+      context.db.Scalar("SELECT COUNT(*) FROM cloud_records WHERE user_id = ?", call.user->id));
+  return ResultAnswer(result);
 }
 
 Json UserDown(const Call& call, HandlerContext& context) {

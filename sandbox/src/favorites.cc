@@ -18,69 +18,57 @@ Page PageParams(const Call& call) {
   return {IntParam(call, "pn", 0, 100000000), IntParam(call, "rn", 1, 100)};
 }
 
-int64_t Count(Db& db, const char* sql, int64_t user) {
-  Query query = db.Sql(sql, user);
-  query.Next();
-  return query.Int(0);
-}
-
-Json GetFavoriteSong(const Call& call, HandlerContext& context) {
+// A page of the user's songs in `table` (favorites or collected), newest first.
+Json SongPage(const Call& call, HandlerContext& context, const std::string& table,
+              std::initializer_list<Field> fields) {
   Page page = PageParams(call);
   int64_t total =
-      Count(context.db, "SELECT COUNT(*) FROM favorites WHERE user_id = ?", call.user->id);
-  Json songs = Json::array();
-  size_t n = 0;
-  Query rows = context.db.Sql(SANDBOX_SONG_SELECT
-                              "JOIN favorites f ON f.song_id = s.id WHERE f.user_id = ? "
-                              "ORDER BY f.seq DESC LIMIT ? OFFSET ?",
+      context.db.Scalar("SELECT COUNT(*) FROM " + table + " WHERE user_id = ?", call.user->id);
+  Query rows = context.db.Sql(SANDBOX_SONG_SELECT "JOIN " + table +
+                                  " t ON t.song_id = s.id WHERE t.user_id = ? "
+                                  "ORDER BY t.seq DESC LIMIT ? OFFSET ?",
                               call.user->id, page.rn, page.pn);
-  while (rows.Next()) {
-    SongRow song = ReadSong(rows);
-    Json item = Json::object();
-    item["song_id"] = IdText(song.id);
-    item["title"] = Text(song.title);
-    item["artist"] = Text(song.author);
-    item["album_id"] = IdText(song.album_id);
-    item["album"] = Text(song.album_title);
-    item["del_status"] = Number(0);
-    item["resource_type"] = Number(song.resource_type);
-    songs[n++] = item;
-  }
   Json answer = Answer();
   answer["havemore"] = Number(page.pn + page.rn < total ? 1 : 0);
   answer["total"] = Number(total);
-  answer["result"] = songs;
+  answer["result"] = RowsToArray(rows, fields);
+  return answer;
+}
+
+Json GetFavoriteSong(const Call& call, HandlerContext& context) {
+  Json answer = SongPage(call, context, "favorites",
+                         {{"song_id", kSongId, As::kId},
+                          {"title", kSongTitle, As::kText},
+                          {"artist", kSongAuthor, As::kText},
+                          {"album_id", kSongAlbumId, As::kId},
+                          {"album", kSongAlbumTitle, As::kText},
+                          {"resource_type", kSongResourceType, As::kNumber}});
+  for (Json& song : answer["result"].as_array()) song["del_status"] = Number(0);
   return answer;
 }
 
 // A page past the last collected song answers 22001 with an empty "result".
 Json GetCollectSong(const Call& call, HandlerContext& context) {
-  Page page = PageParams(call);
-  int64_t total =
-      Count(context.db, "SELECT COUNT(*) FROM collected WHERE user_id = ?", call.user->id);
-  Json songs = Json::array();
-  size_t n = 0;
-  Query rows = context.db.Sql(SANDBOX_SONG_SELECT
-                              "JOIN collected c ON c.song_id = s.id WHERE c.user_id = ? "
-                              "ORDER BY c.seq DESC LIMIT ? OFFSET ?",
-                              call.user->id, page.rn, page.pn);
-  while (rows.Next()) {
-    SongRow song = ReadSong(rows);
-    Json item = Json::object();
-    item["song_id"] = IdText(song.id);
-    item["title"] = Text(song.title);
-    item["artist"] = Text(song.author);
-    item["all_artist_id"] = Text(song.artist_ids);
-    item["album"] = Text(song.album_title);
-    item["album_id"] = IdText(song.album_id);
-    item["has_mv"] = Number(song.has_mv);
-    songs[n++] = item;
-  }
-  Json answer = Answer(n == 0 ? code::kNoCollectedSongs : code::kOk);
-  answer["havemore"] = Number(page.pn + page.rn < total ? 1 : 0);
-  answer["total"] = Number(total);
-  answer["result"] = songs;
+  Json answer = SongPage(call, context, "collected",
+                         {{"song_id", kSongId, As::kId},
+                          {"title", kSongTitle, As::kText},
+                          {"artist", kSongAuthor, As::kText},
+                          {"all_artist_id", kSongArtistIds, As::kText},
+                          {"album", kSongAlbumTitle, As::kText},
+                          {"album_id", kSongAlbumId, As::kId},
+                          {"has_mv", kSongHasMv, As::kNumber}});
+  if (answer["result"].size() == 0) answer["error_code"] = Json::number(code::kNoCollectedSongs);
   return answer;
+}
+
+// Adds `song` to the user's favourites unless it is there; true when it was added.
+bool AddFavorite(Db& db, int64_t user, int64_t song, int64_t time) {
+  db.Sql(
+        "INSERT OR IGNORE INTO favorites(user_id, song_id, seq, time) VALUES(?1, ?2, "
+        "(SELECT COALESCE(MAX(seq), 0) + 1 FROM favorites WHERE user_id = ?1), ?3)",
+        user, song, time)
+      .Run();
+  return db.Changes() > 0;
 }
 
 // Adds one song: 22322 when it is a favourite already, the purchase data (22469) for a paid
@@ -88,27 +76,11 @@ Json GetCollectSong(const Call& call, HandlerContext& context) {
 Json AddSongFavorite(const Call& call, HandlerContext& context) {
   SongRow song = LoadSongOrRefuse(context.db, IdParam(call, "songId"));
   int64_t time = IntParam(call, "time", INT64_MIN + 1, INT64_MAX);
+  if (std::optional<Json> refused = UnavailableSongAnswer(song)) return *refused;
   Json result = Json::object();
   result["song_id"] = IdText(song.id);
-  if (song.access == kSongBlocked) {
-    Json answer = Answer(code::kBlockedSong);
-    answer["result"] = BlockedResult();
-    return answer;
-  }
-  if (song.access == kSongPaid) {
-    Json answer = Answer(code::kPaidSong);
-    answer["result"] = PurchaseResult(song);
-    return answer;
-  }
-  context.db
-      .Sql(
-          "INSERT OR IGNORE INTO favorites(user_id, song_id, seq, time) VALUES(?1, ?2, "
-          "(SELECT COALESCE(MAX(seq), 0) + 1 FROM favorites WHERE user_id = ?1), ?3)",
-          call.user->id, song.id, time)
-      .Run();
-  Json answer = Answer(context.db.Changes() == 0 ? code::kAlreadyFavorite : code::kOk);
-  answer["result"] = result;
-  return answer;
+  bool added = AddFavorite(context.db, call.user->id, song.id, time);
+  return ResultAnswer(result, added ? code::kOk : code::kAlreadyFavorite);
 }
 
 // Adds the free songs that are not favourites yet, in the given order; the answer lists them.
@@ -117,18 +89,11 @@ Json AddSongFavorites(const Call& call, HandlerContext& context) {
   Json added = Json::array();
   size_t n = 0;
   for (const SongRow& song : LoadSongs(context.db, ids)) {
-    if (song.access != kSongFree) continue;
-    context.db
-        .Sql(
-            "INSERT OR IGNORE INTO favorites(user_id, song_id, seq, time) VALUES(?1, ?2, "
-            "(SELECT COALESCE(MAX(seq), 0) + 1 FROM favorites WHERE user_id = ?1), ?3)",
-            call.user->id, song.id, context.now)
-        .Run();
-    if (context.db.Changes() > 0) added[n++] = IdText(song.id);
+    if (song.access == kSongFree && AddFavorite(context.db, call.user->id, song.id, context.now)) {
+      added[n++] = IdText(song.id);
+    }
   }
-  Json answer = Answer();
-  answer["result"] = added;
-  return answer;
+  return ResultAnswer(added);
 }
 
 Json DeleteFrom(const char* sql, const Call& call, HandlerContext& context) {
@@ -139,9 +104,7 @@ Json DeleteFrom(const char* sql, const Call& call, HandlerContext& context) {
   }
   Json result = Json::object();
   result["deleted"] = Number(deleted);
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 Json DelCollectSong(const Call& call, HandlerContext& context) {

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "refusal.h"
+#include "store.h"
 
 namespace lumo::sandbox {
 namespace {
@@ -135,11 +136,40 @@ Json Answer(int error_code) {
   return answer;
 }
 
+Json ResultAnswer(Json result, int error_code) {
+  Json answer = Answer(error_code);
+  answer["result"] = std::move(result);
+  return answer;
+}
+
 Json Text(std::string_view text) { return Json::string(std::string(text)); }
 
 Json Number(int64_t value) { return Json::number(value); }
 
 Json IdText(int64_t id) { return Json::string(std::to_string(id)); }
+
+Json RowsToArray(Query& rows, std::initializer_list<Field> fields) {
+  Json array = Json::array();
+  size_t n = 0;
+  while (rows.Next()) {
+    Json item = Json::object();
+    for (const Field& field : fields) {
+      switch (field.as) {
+        case As::kId:
+          item[field.key] = IdText(rows.Int(field.column));
+          break;
+        case As::kText:
+          item[field.key] = Text(rows.Text(field.column));
+          break;
+        case As::kNumber:
+          item[field.key] = Number(rows.Int(field.column));
+          break;
+      }
+    }
+    array[n++] = item;
+  }
+  return array;
+}
 
 std::string FirstId(const std::string& ids) { return ids.substr(0, ids.find(',')); }
 

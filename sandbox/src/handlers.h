@@ -6,6 +6,7 @@
 #include <cpprest/json.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 namespace lumo::sandbox {
 
 class Db;
+class Query;
 
 using Json = web::json::value;
 
@@ -66,10 +68,22 @@ std::string Md5Param(const Call& call, std::string_view name);
 
 // JSON helpers.
 Json Answer(int error_code = 22000);  // {"error_code": code}
+// {"error_code": code, "result": result}
+Json ResultAnswer(Json result, int error_code = 22000);
 Json Text(std::string_view text);
 Json Number(int64_t value);
 // `id` as the decimal text the service sends identifiers in.
 Json IdText(int64_t id);
+
+// How RowsToArray writes a column: as an id (decimal text), as text or as a number.
+enum class As { kId, kText, kNumber };
+struct Field {
+  const char* key;
+  int column;
+  As as;
+};
+// Each remaining row of `rows` as an object with one member per field.
+Json RowsToArray(Query& rows, std::initializer_list<Field> fields);
 
 // The first id of a comma-separated id text.
 std::string FirstId(const std::string& ids);

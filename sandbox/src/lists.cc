@@ -119,11 +119,9 @@ int64_t CreateList(Db& db, int64_t owner, const std::string& title, int64_t now)
 }
 
 Json ListEntry(Db& db, int64_t id, const std::string& title, const std::string& pic) {
-  Query count = db.Sql("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", id);
-  count.Next();
   Json entry = Json::object();
   entry["list_id"] = IdText(id);
-  entry["song_num"] = Number(count.Int(0));
+  entry["song_num"] = Number(db.Scalar("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", id));
   entry["list_title"] = Text(title);
   entry["list_pic"] = Text(pic);
   return entry;
@@ -151,57 +149,41 @@ Json UserList(const Call& call, HandlerContext& context) {
   Json entries = Json::array();
   size_t n = 0;
   if (selector == "0/10") {
-    Query count = db.Sql("SELECT COUNT(*) FROM lists WHERE owner = ?", user);
-    count.Next();
-    total = count.Int(0);
+    total = db.Scalar("SELECT COUNT(*) FROM lists WHERE owner = ?", user);
     Query rows =
         db.Sql("SELECT id, title, pic FROM lists WHERE owner = ? ORDER BY id DESC LIMIT ? OFFSET ?",
                user, kListPageSize, offset);
     while (rows.Next()) entries[n++] = ListEntry(db, rows.Int(0), rows.Text(1), rows.Text(2));
   } else if (selector == "0/0") {
-    Query count = db.Sql("SELECT COUNT(*) FROM list_favorites WHERE user_id = ?", user);
-    count.Next();
-    total = count.Int(0);
+    total = db.Scalar("SELECT COUNT(*) FROM list_favorites WHERE user_id = ?", user);
     Query rows = db.Sql(
         "SELECT l.id, l.title, l.pic FROM list_favorites f JOIN lists l ON l.id = f.list_id "
         "WHERE f.user_id = ? ORDER BY f.seq DESC LIMIT ? OFFSET ?",
         user, kListPageSize, offset);
     while (rows.Next()) entries[n++] = ListEntry(db, rows.Int(0), rows.Text(1), rows.Text(2));
   } else if (selector == "1/0") {
-    Query count = db.Sql("SELECT COUNT(*) FROM user_albums WHERE user_id = ?", user);
-    count.Next();
-    total = count.Int(0);
+    total = db.Scalar("SELECT COUNT(*) FROM user_albums WHERE user_id = ?", user);
     Query rows = db.Sql(
         "SELECT a.id, a.title, a.pic, (SELECT COUNT(*) FROM songs s WHERE s.album_id = a.id) "
         "FROM user_albums u JOIN albums a ON a.id = u.album_id WHERE u.user_id = ? "
         "ORDER BY u.seq DESC LIMIT ? OFFSET ?",
         user, kListPageSize, offset);
-    while (rows.Next()) {
-      Json entry = Json::object();
-      entry["album_id"] = IdText(rows.Int(0));
-      entry["title"] = Text(rows.Text(1));
-      entry["pic_big"] = Text(rows.Text(2));
-      entry["songs_total"] = Number(rows.Int(3));
-      entries[n++] = entry;
-    }
+    entries = RowsToArray(rows, {{"album_id", 0, As::kId},
+                                 {"title", 1, As::kText},
+                                 {"pic_big", 2, As::kText},
+                                 {"songs_total", 3, As::kNumber}});
   } else {
-    Query count = db.Sql("SELECT COUNT(*) FROM favorites WHERE user_id = ?", user);
-    count.Next();
     Json result = Json::object();
-    result["listnum"] = Number(count.Int(0));
+    result["listnum"] = Number(db.Scalar("SELECT COUNT(*) FROM favorites WHERE user_id = ?", user));
     result["havemore"] = Number(0);
     result["listinfo"] = Json::array();
-    Json answer = Answer();
-    answer["result"] = result;
-    return answer;
+    return ResultAnswer(result);
   }
   Json result = Json::object();
   result["listnum"] = Number(total);
   result["havemore"] = Number(offset + kListPageSize < total ? 1 : 0);
   result["listinfo"] = entries;
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 Json GetBaseInfo(const Call& call, HandlerContext& context) {
@@ -226,28 +208,21 @@ Json GetBaseInfo(const Call& call, HandlerContext& context) {
   info["createtime"] = Number(list.created);
   info["lastmodify"] = Number(list.modified);
   info["userinfo"] = userinfo;
-  Query count = db.Sql("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", list.id);
-  count.Next();
-  Json songs = Json::array();
-  size_t n = 0;
   Query rows = db.Sql(SANDBOX_SONG_SELECT
                       "JOIN list_songs ls ON ls.song_id = s.id WHERE ls.list_id = ? "
                       "ORDER BY ls.pos LIMIT ? OFFSET ?",
                       list.id, size, offset);
-  while (with_songs && rows.Next()) {
-    SongRow song = ReadSong(rows);
-    Json item = Json::object();
-    item["song_id"] = IdText(song.id);
-    item["title"] = Text(song.title);
-    item["author"] = Text(song.author);
-    item["artist_id"] = Text(song.artist_ids);
-    item["album_title"] = Text(song.album_title);
-    item["album_id"] = IdText(song.album_id);
-    item["has_mv"] = Number(song.has_mv);
-    songs[n++] = item;
-  }
+  Json songs = with_songs ? RowsToArray(rows, {{"song_id", kSongId, As::kId},
+                                               {"title", kSongTitle, As::kText},
+                                               {"author", kSongAuthor, As::kText},
+                                               {"artist_id", kSongArtistIds, As::kText},
+                                               {"album_title", kSongAlbumTitle, As::kText},
+                                               {"album_id", kSongAlbumId, As::kId},
+                                               {"has_mv", kSongHasMv, As::kNumber}})
+                          : Json::array();
   Json result = Json::object();
-  result["song_num"] = Number(count.Int(0));
+  result["song_num"] =
+      Number(db.Scalar("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", list.id));
   result["share_num"] = Number(list.share_num);
   result["listen_num"] = Number(list.listen_num);
   result["comment_num"] = Number(list.comment_num);
@@ -255,18 +230,14 @@ Json GetBaseInfo(const Call& call, HandlerContext& context) {
   result["share_url"] = Text("http://www.lumo.example/playlist/" + std::to_string(list.id));
   result["info"] = info;
   result["songlist"] = songs;
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 Json CreatedAnswer(int64_t list_id, const std::string& title) {
   Json result = Json::object();
   result["list_id"] = IdText(list_id);
   result["title"] = Text(title);
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 Json AddList(const Call& call, HandlerContext& context) {
@@ -298,9 +269,8 @@ Json UpList(const Call& call, HandlerContext& context) {
   result["desc"] = Text(description);
   result["tag"] = Text(call.Get("tag"));
   result["diypic"] = Text(pic);
-  Json answer = Answer(error_code);
+  Json answer = ResultAnswer(result, error_code);
   if (error_code != code::kOk) answer["error_msg"] = Text("description shortened");
-  answer["result"] = result;
   return answer;
 }
 
@@ -316,9 +286,17 @@ Json SongCountAnswer(int64_t list_id, size_t count) {
   Json result = Json::object();
   result["list_id"] = IdText(list_id);
   result["song_num"] = Number(static_cast<int64_t>(count));
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
+}
+
+// Appends the ids that `songs` lacks, in the given order; refuses when the list would be full.
+void AppendNewSongs(std::vector<int64_t>& songs, const std::vector<int64_t>& ids) {
+  for (int64_t id : ids) {
+    if (std::find(songs.begin(), songs.end(), id) == songs.end()) songs.push_back(id);
+  }
+  if (songs.size() > static_cast<size_t>(kListCapacity)) {
+    throw Refusal(code::kListFull, "a song list holds at most 500 songs");
+  }
 }
 
 // Songs already in the list stay where they are; the others are appended in the given order.
@@ -327,12 +305,7 @@ Json AddListSong(const Call& call, HandlerContext& context) {
   ListRow list = LoadOwnList(context.db, call);
   RequireSongs(context.db, ids);
   std::vector<int64_t> songs = ListSongIds(context.db, list.id);
-  for (int64_t id : ids) {
-    if (std::find(songs.begin(), songs.end(), id) == songs.end()) songs.push_back(id);
-  }
-  if (songs.size() > static_cast<size_t>(kListCapacity)) {
-    throw Refusal(code::kListFull, "a song list holds at most 500 songs");
-  }
+  AppendNewSongs(songs, ids);
   WriteListSongs(context.db, list.id, songs, context.now);
   return SongCountAnswer(list.id, songs.size());
 }
@@ -355,12 +328,7 @@ Json AddUgcSongListAtOnce(const Call& call, HandlerContext& context) {
   std::vector<int64_t> ids = IdListParam(call, "song_ids", true);
   RequireSongs(context.db, ids);
   std::vector<int64_t> songs;
-  for (int64_t id : ids) {
-    if (std::find(songs.begin(), songs.end(), id) == songs.end()) songs.push_back(id);
-  }
-  if (songs.size() > static_cast<size_t>(kListCapacity)) {
-    throw Refusal(code::kListFull, "a song list holds at most 500 songs");
-  }
+  AppendNewSongs(songs, ids);
   int64_t list_id = CreateList(context.db, call.user->id, title, context.now);
   WriteListSongs(context.db, list_id, songs, context.now);
   return CreatedAnswer(list_id, title);

@@ -33,9 +33,7 @@ UploadGrant GrantUpload(Db& db, const std::string& object, int64_t length, const
   std::string canonical = "PUT\n" + md5 + "\n" + content_type + "\n" + grant.date + "\n/" +
                           kObjectBucket + "/" + object;
   // The grant's sequence number keeps two grants of the same object in one second apart.
-  Query count = db.Sql("SELECT COUNT(*) FROM upload_grants");
-  count.Next();
-  canonical += "\n" + std::to_string(count.Int(0));
+  canonical += "\n" + std::to_string(db.Scalar("SELECT COUNT(*) FROM upload_grants"));
   grant.authorization = "QCS sandbox:" + HmacSha256Hex(kGrantSecret, canonical);
   db.Sql(
         "INSERT INTO upload_grants(authorization, object, length, md5, content_type, date, "

@@ -72,9 +72,7 @@ Json GetPublicRadioSongs(const Call& call, HandlerContext& context) {
   Json result = Json::object();
   result["channelname"] = Text(call.Get("channelname"));
   result["songlist"] = SongArray(songs, "songid");
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 Json GetPrivateRadioSongs(const Call& call, HandlerContext& context) {
@@ -102,9 +100,7 @@ Json GetSceneSongs(const Call& call, HandlerContext& context) {
   result["scene_id"] = IdText(scene);
   result["scene_name"] = Text(found.Text(0));
   result["songlist"] = SongArray(songs, "song_id");
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 // The channel goes on after the song acted on.
@@ -121,9 +117,7 @@ Json RadioPlayAction(const Call& call, HandlerContext& context) {
   while (rows.Next()) songs.push_back(ReadSong(rows));
   Json result = Json::object();
   result["list"] = SongArray(songs, "songid");
-  Json answer = Answer();
-  answer["result"] = result;
-  return answer;
+  return ResultAnswer(result);
 }
 
 }  // namespace

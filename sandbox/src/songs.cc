@@ -1,6 +1,7 @@
 #include "songs.h"
 
 #include "refusal.h"
+#include "seed.h"
 #include "store.h"
 
 namespace lumo::sandbox {
@@ -50,8 +51,13 @@ std::vector<SongRow> LoadSongs(Db& db, const std::vector<int64_t>& ids) {
   return songs;
 }
 
-Json PurchaseResult(const SongRow& song) {
+std::optional<Json> UnavailableSongAnswer(const SongRow& song) {
   Json result = Json::object();
+  if (song.access == kSongBlocked) {
+    result["tips"] = Text("This song is not available in your region (该歌曲暂时无法播放)");
+    return ResultAnswer(result, code::kBlockedSong);
+  }
+  if (song.access != kSongPaid) return std::nullopt;
   result["song_id"] = IdText(song.id);
   result["song_title"] = Text(song.title);
   result["author"] = Text(song.author);
@@ -61,13 +67,7 @@ Json PurchaseResult(const SongRow& song) {
   result["publishtime"] = Text(song.publishtime);
   result["buy_url"] = Text("http://pay.lumo.example/song/" + std::to_string(song.id));
   result["resource_type_ext"] = Number(1);
-  return result;
-}
-
-Json BlockedResult() {
-  Json result = Json::object();
-  result["tips"] = Text("This song is not available in your region (该歌曲暂时无法播放)");
-  return result;
+  return ResultAnswer(result, code::kPaidSong);
 }
 
 }  // namespace lumo::sandbox

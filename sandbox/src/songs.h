@@ -42,6 +42,29 @@ struct SongRow {
   "s.duration, s.pic_huge, s.pic_premium, s.pic_big, s.pic_small, s.lrclink "          \
   "FROM songs s JOIN albums a ON a.id = s.album_id "
 
+// The columns of SANDBOX_SONG_SELECT, for RowsToArray.
+enum SongColumn : int {
+  kSongId,
+  kSongTitle,
+  kSongAuthor,
+  kSongArtistIds,
+  kSongAlbumId,
+  kSongAlbumTitle,
+  kSongPublishtime,
+  kSongAllRate,
+  kSongAccess,
+  kSongResourceType,
+  kSongHasMv,
+  kSongPlayType,
+  kSongRelateStatus,
+  kSongDuration,
+  kSongPicHuge,
+  kSongPicPremium,
+  kSongPicBig,
+  kSongPicSmall,
+  kSongLrclink,
+};
+
 SongRow ReadSong(const Query& query);
 std::optional<SongRow> LoadSong(Db& db, int64_t id);
 // Refuses with kNoSuchSong.
@@ -49,10 +72,9 @@ SongRow LoadSongOrRefuse(Db& db, int64_t id);
 // The songs that exist, in the order of `ids`.
 std::vector<SongRow> LoadSongs(Db& db, const std::vector<int64_t>& ids);
 
-// The purchase data of a paid song, as the song-link and favourite answers carry it.
-Json PurchaseResult(const SongRow& song);
-// The refusal text of a blocked song.
-Json BlockedResult();
+// The answer for a song that cannot be played: 24003 with the refusal text for a blocked song,
+// 22469 with the purchase data for a paid one; nothing for a free song.
+std::optional<Json> UnavailableSongAnswer(const SongRow& song);
 
 }  // namespace lumo::sandbox
 

@@ -77,6 +77,13 @@ class Db {
   Query Sql(std::string_view sql, const Args&... args) {
     return Query(*this, Prepare(sql), args...);
   }
+  // The first column of the one row `sql` gives, e.g. of "SELECT COUNT(*) ...".
+  template <typename... Args>
+  int64_t Scalar(std::string_view sql, const Args&... args) {
+    Query query = Sql(sql, args...);
+    query.Next();
+    return query.Int(0);
+  }
   void Exec(const char* sql);
   int64_t LastInsertId() const;
   int Changes() const;

@@ -4,8 +4,6 @@
 
 #include <curl/curl.h>
 
-#include <chrono>
-
 #include "refusal.h"
 #include "sandbox/server.h"
 #include "sandbox_fixture.h"
@@ -29,53 +27,40 @@ class FaultsTest : public SandboxTest {
   Response Splash() { return client().Get(PlainTarget(kSplash, {})); }
 };
 
+// A delayed answer still arrives; that it is held back shows in the report pool's integration
+// test, which keeps a report running behind a long delay.
 TEST_F(FaultsTest, EachActionDoesWhatItSays) {
   struct Case {
-    const char* rule;
+    const char* action;
     int curl_code;
-    long status;
+    long status;  // 0: no answer
     int error_code;  // -1: the body is not JSON
+    const char* body_start = "";
   };
   const Case cases[] = {
-      {R"({"method":"norda.lumo.active.startPC","action":"close"})", CURLE_GOT_NOTHING, 0, -1},
-      {R"({"method":"norda.lumo.active.startPC","action":"truncate"})", CURLE_PARTIAL_FILE, 200,
-       -1},
-      {R"({"method":"norda.lumo.active.startPC","action":"html502"})", CURLE_OK, 502, -1},
-      {R"({"method":"norda.lumo.active.startPC","action":"not_json"})", CURLE_OK, 200, -1},
-      {R"({"method":"*","action":"error_code","error_code":22469})", CURLE_OK, 200, 22469},
-      {R"({"method":"norda.lumo.active.startPC","action":"delay","delay_ms":50})", CURLE_OK, 200,
-       22000},
+      {R"("close")", CURLE_GOT_NOTHING, 0, -1},
+      {R"("truncate")", CURLE_PARTIAL_FILE, 200, -1},
+      {R"("html502")", CURLE_OK, 502, -1, "<!DOCTYPE html>"},
+      {R"("not_json")", CURLE_OK, 200, -1},
+      {R"("error_code","error_code":22469)", CURLE_OK, 200, 22469},
+      {R"("delay","delay_ms":50)", CURLE_OK, 200, 22000},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.rule);
+    SCOPED_TRACE(c.action);
     ASSERT_EQ(client().Send("DELETE", "/_sandbox/rules", {}).error_code(), 22000);
-    Response added = AddRule(c.rule);
+    Response added = AddRule(R"({"method":")" + kSplash + R"(","action":)" + c.action + "}");
     ASSERT_EQ(added.error_code(), 22000) << added.body;
     Response faulted = Splash();
     EXPECT_EQ(faulted.curl_code, c.curl_code);
-    if (c.status != 0) {
-      EXPECT_EQ(faulted.status, c.status);
-    }
+    EXPECT_EQ(faulted.status, c.status);
     EXPECT_EQ(faulted.error_code(), c.error_code) << faulted.body;
+    EXPECT_EQ(faulted.body.rfind(c.body_start, 0), 0u) << faulted.body;
   }
-  Response html = Splash();  // the html502 rule is gone, the delay rule is in force
-  EXPECT_EQ(html.error_code(), 22000);
-}
-
-TEST_F(FaultsTest, HtmlPageIsAnHtmlPage) {
-  AddRule(R"({"method":"norda.lumo.active.startPC","action":"html502"})");
-  Response page = Splash();
-  EXPECT_EQ(page.status, 502);
-  EXPECT_EQ(page.body.rfind("<!DOCTYPE html>", 0), 0u);
-}
-
-TEST_F(FaultsTest, DelayHoldsTheAnswerBack) {
-  AddRule(R"({"method":"norda.lumo.active.startPC","action":"delay","delay_ms":300})");
-  auto start = std::chrono::steady_clock::now();
-  Response late = Splash();
-  auto waited = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(late.error_code(), 22000);
-  EXPECT_GE(waited, std::chrono::milliseconds(300));
+  // Any method: "*".
+  AddRule(R"({"method":"*","action":"error_code","error_code":24003})");
+  EXPECT_EQ(
+      client().Get(PlainTarget("norda.lumo.search.catalogSug", {{"query", "a"}})).error_code(),
+      24003);
 }
 
 TEST_F(FaultsTest, CountRunsOutAndOtherMethodsAreUntouched) {

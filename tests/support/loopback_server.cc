@@ -9,13 +9,11 @@
 #include <strings.h>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace lumo::testing {
 namespace {
 
-constexpr size_t kMaxHeadBytes = size_t{64} * 1024;
 constexpr size_t kChunkBytes = size_t{16} * 1024;
 
 bool SendAll(int fd, std::string_view data) {
@@ -28,57 +26,50 @@ bool SendAll(int fd, std::string_view data) {
   return true;
 }
 
-// Appends what arrives on `fd` to `buffer`; false on end of stream or error.
-bool ReceiveSome(int fd, std::string& buffer) {
-  char chunk[8192];
-  for (;;) {
+// Reads one request head from `fd` into `request`, keeping surplus bytes in `buffer`.
+bool ReadRequest(int fd, std::string& buffer, RecordedRequest& request) {
+  size_t head_end;
+  while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
+    char chunk[8192];
     const ssize_t received = ::recv(fd, chunk, sizeof(chunk), 0);
     if (received < 0 && errno == EINTR) continue;
     if (received <= 0) return false;
     buffer.append(chunk, static_cast<size_t>(received));
-    return true;
   }
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-const char* ReasonPhrase(int status) {
-  switch (status) {
-    case 200:
-      return "OK";
-    case 204:
-      return "No Content";
-    case 301:
-      return "Moved Permanently";
-    case 400:
-      return "Bad Request";
-    case 403:
-      return "Forbidden";
-    case 404:
-      return "Not Found";
-    case 500:
-      return "Internal Server Error";
-    case 502:
-      return "Bad Gateway";
-    case 503:
-      return "Service Unavailable";
-    default:
-      return "Status";
+  std::string_view head(buffer.data(), head_end);
+  size_t line_end = head.find("\r\n");
+  request.request_line = std::string(head.substr(0, line_end));
+  const size_t first_space = request.request_line.find(' ');
+  const size_t second_space = request.request_line.find(' ', first_space + 1);
+  request.target = request.request_line.substr(first_space + 1, second_space - first_space - 1);
+  while (line_end != std::string_view::npos) {
+    head.remove_prefix(line_end + 2);
+    line_end = head.find("\r\n");
+    const std::string_view line = head.substr(0, line_end);
+    const size_t colon = line.find(':');
+    if (colon == std::string_view::npos) continue;
+    std::string_view value = line.substr(colon + 1);
+    while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
+    request.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
   }
+  buffer.erase(0, head_end + 4);
+  return true;
 }
 
-bool WantsClose(const std::optional<std::string>& connection_header) {
-  return connection_header && ::strcasecmp(connection_header->c_str(), "close") == 0;
-}
-
-std::string Hex(size_t n) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%zx", n);
-  return text;
+bool SendResponse(int fd, const CannedResponse& response) {
+  std::string head = "HTTP/1.1 " + std::to_string(response.status) + " Canned\r\n";
+  for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
+  head += response.chunked ? "Transfer-Encoding: chunked\r\n"
+                           : "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
+  if (!SendAll(fd, head + "\r\n")) return false;
+  if (!response.chunked) return SendAll(fd, response.body);
+  for (size_t at = 0; at < response.body.size(); at += kChunkBytes) {
+    const std::string_view chunk = std::string_view(response.body).substr(at, kChunkBytes);
+    char size[32];
+    std::snprintf(size, sizeof(size), "%zx\r\n", chunk.size());
+    if (!SendAll(fd, size) || !SendAll(fd, chunk) || !SendAll(fd, "\r\n")) return false;
+  }
+  return SendAll(fd, "0\r\n\r\n");
 }
 
 }  // namespace
@@ -94,16 +85,15 @@ std::optional<std::string> RecordedRequest::Header(std::string_view name) const 
 
 LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
   listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_fd_ < 0) throw std::runtime_error("loopback server: socket failed");
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
   socklen_t length = sizeof(address);
-  if (::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+  if (listen_fd_ < 0 ||
+      ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
       ::listen(listen_fd_, SOMAXCONN) != 0 ||
       ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    ::close(listen_fd_);
+    if (listen_fd_ >= 0) ::close(listen_fd_);
     throw std::runtime_error("loopback server: cannot listen on 127.0.0.1");
   }
   port_ = ntohs(address.sin_port);
@@ -131,11 +121,6 @@ std::string LoopbackServer::Url(std::string_view target) const {
   return "http://" + host_port() + std::string(target);
 }
 
-void LoopbackServer::SetHandler(Handler handler) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  handler_ = std::move(handler);
-}
-
 std::vector<RecordedRequest> LoopbackServer::requests() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_;
@@ -160,44 +145,10 @@ void LoopbackServer::AcceptLoop() {
       ::close(fd);
       return;
     }
-    const size_t connection = ++accepted_;
+    ++accepted_;
     open_fds_.insert(fd);
-    connection_threads_.emplace_back([this, fd, connection] { Serve(fd, connection); });
+    connection_threads_.emplace_back([this, fd] { Serve(fd); });
   }
-}
-
-bool LoopbackServer::ReadRequest(int fd, std::string& buffer, RecordedRequest& request) {
-  size_t head_end;
-  while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
-    if (buffer.size() > kMaxHeadBytes || !ReceiveSome(fd, buffer)) return false;
-  }
-  std::string_view head(buffer.data(), head_end);
-  size_t line_end = head.find("\r\n");
-  request.request_line = std::string(head.substr(0, line_end));
-  const size_t first_space = request.request_line.find(' ');
-  const size_t second_space = request.request_line.find(' ', first_space + 1);
-  request.method = request.request_line.substr(0, first_space);
-  request.target = request.request_line.substr(first_space + 1, second_space - first_space - 1);
-  size_t content_length = 0;
-  while (line_end != std::string_view::npos) {
-    head.remove_prefix(line_end + 2);
-    line_end = head.find("\r\n");
-    const std::string_view line = head.substr(0, line_end);
-    const size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    request.headers.emplace_back(std::string(line.substr(0, colon)),
-                                 std::string(Trim(line.substr(colon + 1))));
-  }
-  if (auto length = request.Header("Content-Length")) {
-    content_length = std::strtoul(length->c_str(), nullptr, 10);
-  }
-  buffer.erase(0, head_end + 4);
-  while (buffer.size() < content_length) {
-    if (!ReceiveSome(fd, buffer)) return false;
-  }
-  request.body = buffer.substr(0, content_length);
-  buffer.erase(0, content_length);
-  return true;
 }
 
 bool LoopbackServer::Wait(std::chrono::milliseconds delay) {
@@ -205,49 +156,21 @@ bool LoopbackServer::Wait(std::chrono::milliseconds delay) {
   return !stopping_changed_.wait_for(lock, delay, [this] { return stopping_; });
 }
 
-void LoopbackServer::Serve(int fd, size_t connection) {
+void LoopbackServer::Serve(int fd) {
   std::string buffer;
-  for (;;) {
-    RecordedRequest request;
-    request.connection = connection;
-    if (!ReadRequest(fd, buffer, request)) break;
-    Handler handler;
+  for (RecordedRequest request; ReadRequest(fd, buffer, request); request = RecordedRequest()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(request);
-      handler = handler_;
     }
     CannedResponse response;
-    if (handler) {
-      response = handler(request);
+    if (handler_) {
+      response = handler_(request);
     } else {
       response.body = "ok";
     }
     if (response.delay.count() > 0 && !Wait(response.delay)) break;
-    if (response.close_without_answer) break;
-
-    std::string head = "HTTP/1.1 " + std::to_string(response.status) + " " +
-                       ReasonPhrase(response.status) + "\r\n";
-    for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
-    head += response.chunked ? "Transfer-Encoding: chunked\r\n"
-                             : "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-    head += "\r\n";
-    bool sent = SendAll(fd, head);
-    if (response.chunked) {
-      for (size_t at = 0; sent && at < response.body.size(); at += kChunkBytes) {
-        const std::string_view chunk = std::string_view(response.body).substr(at, kChunkBytes);
-        sent = SendAll(fd, Hex(chunk.size()) + "\r\n") && SendAll(fd, chunk) && SendAll(fd, "\r\n");
-      }
-      sent = sent && SendAll(fd, "0\r\n\r\n");
-    } else {
-      sent = sent && SendAll(fd, response.body);
-    }
-    if (!sent || WantsClose(request.Header("Connection"))) break;
-    bool close_after = false;
-    for (const auto& [name, value] : response.headers) {
-      close_after |= ::strcasecmp(name.c_str(), "Connection") == 0 && WantsClose(value);
-    }
-    if (close_after) break;
+    if (response.close_without_answer || !SendResponse(fd, response)) break;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   open_fds_.erase(fd);

@@ -1,5 +1,5 @@
 // A small HTTP/1.1 server on 127.0.0.1 for tests of the real transport: it records what arrives
-// and answers with whatever the test's handler returns, with keep-alive.
+// and answers with whatever the test's handler returns, with keep-alive. Requests carry no body.
 #ifndef TESTS_SUPPORT_LOOPBACK_SERVER_H_
 #define TESTS_SUPPORT_LOOPBACK_SERVER_H_
 
@@ -21,11 +21,8 @@ namespace lumo::testing {
 
 struct RecordedRequest {
   std::string request_line;  // e.g. "GET /path?a=1 HTTP/1.1"
-  std::string method;
   std::string target;
   std::vector<std::pair<std::string, std::string>> headers;  // as received, in order
-  std::string body;
-  size_t connection = 0;  // which accepted connection it came on, counting from 1
 
   // The value of the first header called `name` (any letter case).
   std::optional<std::string> Header(std::string_view name) const;
@@ -53,22 +50,19 @@ class LoopbackServer {
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
-  uint16_t port() const { return port_; }
   std::string host_port() const;                   // "127.0.0.1:<port>"
   std::string Url(std::string_view target) const;  // "http://127.0.0.1:<port>" + target
 
-  void SetHandler(Handler handler);
   std::vector<RecordedRequest> requests() const;
   size_t accepted_connections() const;
 
  private:
   void AcceptLoop();
-  void Serve(int fd, size_t connection);
-  // Reads one request from `fd` into `request`, keeping surplus bytes in `buffer`.
-  bool ReadRequest(int fd, std::string& buffer, RecordedRequest& request);
+  void Serve(int fd);
   // Waits `delay` unless the server stops first; false when it stops.
   bool Wait(std::chrono::milliseconds delay);
 
+  const Handler handler_;
   int listen_fd_ = -1;
   uint16_t port_ = 0;
   std::thread accept_thread_;
@@ -76,7 +70,6 @@ class LoopbackServer {
   mutable std::mutex mutex_;
   std::condition_variable stopping_changed_;
   bool stopping_ = false;                      // guarded by mutex_
-  Handler handler_;                            // guarded by mutex_
   std::vector<RecordedRequest> requests_;      // guarded by mutex_
   size_t accepted_ = 0;                        // guarded by mutex_
   std::set<int> open_fds_;                     // guarded by mutex_

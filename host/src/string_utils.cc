@@ -68,7 +68,6 @@ bool IsAscii(const std::string& text) {
 // Both directions write through a pointer into a string sized beforehand: appending unit by unit
 // costs several times the conversion itself. Most texts (addresses, Base64, JSON keys and
 // numbers) are ASCII and take a plain copy.
-
 std::string WideToUtf8(const std::wstring& text) {
   if (IsAscii(text)) return std::string(text.begin(), text.end());
   // A code unit becomes at most 4 bytes (UTF-32), or 3 (UTF-16, where a pair makes 4).
@@ -164,7 +163,7 @@ std::wstring ToUtf16(const std::string& utf8) {
   std::string valid;
   valid.reserve(utf8.size());
   utf8::replace_invalid(utf8.begin(), utf8.end(), std::back_inserter(valid), kReplacement);
-  DecodeValidUtf8(valid, text);
+  DecodeValidUtf8(valid, text);  // cannot fail: `valid` is well formed
   return text;
 }
 

@@ -12,11 +12,6 @@ namespace {
 
 namespace lt = lumo::testing;
 
-TEST(GetArtistInfoTest, SendsArtistAndAllPictures) {
-  EXPECT_EQ(lt::OwnPairs(GetArtistInfo(L"1&all_pic=0").BuildUrl()),
-            (lt::Pairs{{"artistid", "1&all_pic=0"}, {"all_pic", "1"}}));
-}
-
 TEST(GetArtistInfoTest, PictureListElseAvatar) {
   const std::pair<const char*, std::vector<std::wstring>> cases[] = {
       {R"({"pic_list":[{"url":"a"},{"size":1},{"url":"c"}],"avatar_s1000":"v"})",

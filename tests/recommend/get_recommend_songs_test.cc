@@ -11,12 +11,6 @@ namespace {
 
 namespace lt = lumo::testing;
 
-TEST(GetRecommendSongsTest, SendsSongAndFixedCount) {
-  const std::wstring url = GetRecommendSongs(L"1&num=5").BuildUrl();
-  EXPECT_EQ(lt::ValueOf(lt::QueryPairs(url), "method"), "norda.lumo.song.getRecommandSongList");
-  EXPECT_EQ(lt::OwnPairs(url), (lt::Pairs{{"song_id", "1&num=5"}, {"num", "20"}}));
-}
-
 // One "[...]" per record: ids, texts, large and small picture, "mv", kind.
 TEST(GetRecommendSongsTest, RecordsForEntriesWithSongId) {
   const std::pair<const char*, std::wstring> cases[] = {

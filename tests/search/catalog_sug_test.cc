@@ -11,11 +11,6 @@ namespace {
 
 namespace lt = lumo::testing;
 
-TEST(CatalogSugTest, SendsQuery) {
-  EXPECT_EQ(lt::OwnPairs(CatalogSug(L"rock & roll=1+1 周").BuildUrl()),
-            (lt::Pairs{{"query", "rock & roll=1+1 周"}}));
-}
-
 // Each list is read on its own; entries are kept as sent, gaps and repeats included.
 TEST(CatalogSugTest, ReadsEachList) {
   const std::pair<const char*, std::wstring> cases[] = {

@@ -11,10 +11,6 @@ namespace {
 
 namespace lt = lumo::testing;
 
-TEST(GetSplashPicTest, SendsNoParametersOfItsOwn) {
-  EXPECT_TRUE(lt::OwnPairs(GetSplashPic().BuildUrl()).empty());
-}
-
 // A refused answer ends through the failure way: one completion, posted to the UI thread after
 // the HTTP request has been dropped.
 TEST(GetSplashPicTest, FirstPictureOrFailure) {

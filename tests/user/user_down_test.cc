@@ -14,15 +14,6 @@ namespace {
 using lumo::testing::Pairs;
 using lumoapi::user::UserDown;
 
-TEST(UserDownTest, AddressFromThePathOn) {
-  const std::wstring url = UserDown({L"1", L"2"}, L"7").BuildUrl();
-  const size_t path = url.find(L"/v1/restserver/lumo");
-  ASSERT_NE(path, std::wstring::npos);
-  EXPECT_EQ(url.substr(path),
-            L"/v1/restserver/lumo?method=norda.lumo.user.down&format=json&from=qxpc"
-            L"&version=1.0.0&version_d=10.1.1.1&songid=1,2&uid=7");
-}
-
 TEST(UserDownTest, JoinsSongIdsWithCommas) {
   struct Case {
     std::vector<std::wstring> songids;

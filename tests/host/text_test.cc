@@ -1,4 +1,5 @@
-// Text conversions, hashing, machine identity, the log sink and the localized labels.
+// Text conversions, hashing, machine identity and the localized labels. The log sink is
+// exercised by the request lifecycle tests, which capture the log through it.
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -7,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/logging.h"
 #include "base/os_utils.h"
 #include "base/string_utils.h"
 #include "settings/language_settings.h"
@@ -136,23 +136,6 @@ TEST(OsUtilsTest, MachineIdIsStableHashedAndNeverTheRawId) {
     EXPECT_EQ(id.find(raw), std::string::npos);
     EXPECT_NE(base::os_utils::GetStringMD5(su::ToUtf16(raw), true), su::ToUtf16(id));
   }
-}
-
-TEST(LoggingTest, ReplacedSinkReceivesEachRecordUntilRestored) {
-  std::vector<base::logging::LogRecord> records;
-  auto previous = base::logging::SetLogSink(
-      [&records](const base::logging::LogRecord& record) { records.push_back(record); });
-  base::logging::LogMessage(L"lumoapi::Thing::Do", 42, base::logging::LoggingSeverity::kError,
-                            L"failed \u4e2d");
-  base::logging::SetLogSink(nullptr);
-  base::logging::LogMessage(L"elsewhere", 1, base::logging::LoggingSeverity::kInfo,
-                            L"to standard error");
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].location, L"lumoapi::Thing::Do");
-  EXPECT_EQ(records[0].line, 42u);
-  EXPECT_EQ(records[0].severity, base::logging::LoggingSeverity::kError);
-  EXPECT_EQ(records[0].message, L"failed \u4e2d");
-  base::logging::SetLogSink(previous);
 }
 
 TEST(LanguageSettingsTest, UnsupportedLanguagesAndUnknownKeysFallBack) {

@@ -52,14 +52,14 @@ class CloudIntegrationTest : public ::testing::Test {
     return std::make_unique<CheckFile>(md5, md5, L"mp3", bytes.size(), 12345u);
   }
 
-  // The PUT of `bytes` with the headers `signature` gave, as the host sends it.
-  static HttpAnswer Put(const Signature& signature, const std::string& bytes) {
-    const std::string host = ToUtf8(signature.host);
-    return Send(
-        "PUT", "http://" + host + "/" + ToUtf8(signature.object),
-        {"Content-Type: " + ToUtf8(signature.content_type), "x-qcs-date: " + ToUtf8(signature.date),
+  // The PUT of `bytes` with the headers `signature` gave.
+  static sandbox::testing::Response Put(const Signature& signature, const std::string& bytes) {
+    return ToSandbox(
+        "PUT", "/" + ToUtf8(signature.object),
+        {"Host: " + ToUtf8(signature.host), "Content-Type: " + ToUtf8(signature.content_type),
+         "x-qcs-date: " + ToUtf8(signature.date),
          "Authorization: " + ToUtf8(signature.authorization)},
-        bytes, RouteToSandbox(host));
+        bytes);
   }
 };
 
@@ -75,7 +75,7 @@ TEST_F(CloudIntegrationTest, UploadCheckSignPutRecordAndCheckAgain) {
   Signature signature(first_check->object, bytes.size(), md5);
   ASSERT_TRUE(done[1].Run(signature));
   ASSERT_TRUE(signature.succeeded) << ToUtf8(signature.response_text);
-  const HttpAnswer put = Put(signature, bytes);
+  const sandbox::testing::Response put = Put(signature, bytes);
   ASSERT_EQ(put.status, 200) << put.body;
 
   Record record(kToken, md5, first_check->file_link, SongFor(bytes));
@@ -122,7 +122,7 @@ class ReportPoolIntegrationTest : public ::testing::Test {
   void SetUp() override { ResetSandbox(); }
   void TearDown() override {
     lumoapi::user::ReportPool::Instance().Uninit();
-    Inspect("DELETE", "/_sandbox/rules");
+    ToSandbox("DELETE", "/_sandbox/rules");
   }
 };
 
@@ -159,8 +159,8 @@ TEST_F(ReportPoolIntegrationTest, SendsReportsAndDeletesThemOnceFinished) {
 
 TEST_F(ReportPoolIntegrationTest, KeepsARunningReportUntilUninitDeletesIt) {
   // The user-down report is answered only after the test is over.
-  Inspect("POST", "/_sandbox/rules",
-          R"({"method":"norda.lumo.user.down","action":"delay","delay_ms":60000})");
+  ToSandbox("POST", "/_sandbox/rules", {},
+            R"({"method":"norda.lumo.user.down","action":"delay","delay_ms":60000})");
   bool slow_deleted = false;
   bool fast_deleted = false;
   Completion slow_done;

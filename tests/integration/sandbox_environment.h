@@ -15,11 +15,12 @@
 
 #include "lumoapi/request_base.h"
 #include "sandbox/server.h"
+#include "test_client.h"
 
 namespace lumo::integration {
 
-// Starts the sandbox (state in memory) and routes the service's and the object store's host
-// names to it; undoes both at the end.
+// Starts the sandbox (state in memory) and routes the service's host name to it; undoes that at
+// the end.
 class SandboxEnvironment : public ::testing::Environment {
  public:
   void SetUp() override;
@@ -44,28 +45,17 @@ class Completion : public sigslot::has_slots<sigslot::single_threaded> {
   std::atomic<int> count_{0};
 };
 
-struct HttpAnswer {
-  long status = 0;  // 0 when the exchange failed
-  std::string body;
-};
-
-// One exchange with libcurl. `connect_to` routes the address's host as curl's CONNECT_TO does.
-HttpAnswer Send(const std::string& verb, const std::string& url,
-                const std::vector<std::string>& headers = {}, const std::string& body = "",
-                const std::string& connect_to = "");
-
-// A request to the sandbox's inspection endpoints ("/_sandbox/log", ...); the answer parsed.
-web::json::value Inspect(const std::string& verb, const std::string& path,
-                         const std::string& body = "");
+// One exchange with the sandbox on its own port, through the sandbox tests' client: its
+// inspection endpoints ("/_sandbox/log", ...) or an upload as the object store receives it.
+sandbox::testing::Response ToSandbox(const std::string& verb, const std::string& target,
+                                     const std::vector<std::string>& headers = {},
+                                     const std::string& body = "");
 
 // The sandbox's log entries of `method`, oldest first.
 std::vector<web::json::value> Logged(const std::string& method);
 
 // Puts the sandbox back to its seed, without rules and with an empty log.
 void ResetSandbox();
-
-// "<host>:80:127.0.0.1:<port>", for Send's `connect_to`.
-std::string RouteToSandbox(const std::string& host);
 
 }  // namespace lumo::integration
 

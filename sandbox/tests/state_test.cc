@@ -1,11 +1,8 @@
 // The sandbox's state: what only the sandbox decides (song lookup, lists, favourites, paging, the
-// object store's rules), writes showing in later reads, and the state surviving a restart. The
-// library's integration tests cover the methods it calls end to end.
+// object store's rules) and writes showing in later reads. The library's integration tests cover
+// the methods it calls end to end, and the tool's tests the state kept in a file between runs.
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
-#include <cstdio>
 #include <set>
 #include <thread>
 
@@ -192,29 +189,20 @@ TEST_F(StateTest, FavouritesAndCollectionsAddAndRemove) {
     return Plain("favorite.getCollectSong",
                  {{"kwtok", kOrdinaryUserToken}, {"pn", pn}, {"rn", "50"}});
   };
-  Response first = collected("0");
-  ASSERT_EQ(first.json.at("result").size(), 20u);
-  const std::string gone = first.json.at("result").at(0).at("song_id").as_string();
+  const std::string gone = collected("0").json.at("result").at(0).at("song_id").as_string();
   ASSERT_EQ(Plain("favorite.delCollectSong", {{"kwtok", kOrdinaryUserToken}, {"songId", gone}})
                 .error_code(),
             code::kOk);
   EXPECT_EQ(collected("0").json.at("result").size(), 19u);
   EXPECT_EQ(collected("50").error_code(), code::kNoCollectedSongs);
 
-  auto favourite_lists = [&] {
-    return List("userList", {{"offset", "0"}, {"source", "0"}, {"type", "0"}})
-        .json.at("result")
-        .at("listnum")
-        .as_integer();
-  };
+  // Removing refuses a list that is not a favourite, so each answer shows the write before it.
   auto mark = [&](const char* method) {
     return List(method, {{"list_id", "300100"}, {"source", "0"}}).error_code();
   };
-  const int before = favourite_lists();
+  EXPECT_EQ(mark("deleteFavoriteDiy"), code::kNotListFavorite);
   ASSERT_EQ(mark("addFavoriteDiy"), code::kOk);
-  EXPECT_EQ(favourite_lists(), before + 1);
   ASSERT_EQ(mark("deleteFavoriteDiy"), code::kOk);
-  EXPECT_EQ(favourite_lists(), before);
   EXPECT_EQ(mark("deleteFavoriteDiy"), code::kNotListFavorite);
 }
 
@@ -314,34 +302,6 @@ TEST_F(StateTest, ConcurrentWritesAreAllKept) {
     }
   }
   EXPECT_EQ(page.json.at("total").as_integer(), expected);
-}
-
-TEST(RestartTest, StateSurvivesARestartOnTheSameFile) {
-  char path[] = "/tmp/lumo-sandbox-test-XXXXXX";
-  int fd = mkstemp(path);
-  ASSERT_GE(fd, 0);
-  close(fd);
-  std::remove(path);
-  Options options;
-  options.db_path = path;
-  std::string id;
-  for (int run = 0; run < 2; ++run) {
-    Server server(options);
-    ASSERT_TRUE(server.Start(nullptr));
-    Client client(server.port());
-    if (run == 0) {
-      Response created = client.Get(
-          EncryptedTarget("norda.lumo.ugcdiy.addSongList", {{"title", "Kept"}, {"process", "1"}}),
-          kBigUserToken);
-      ASSERT_EQ(created.error_code(), code::kOk);
-      id = created.json.at("result").at("list_id").as_string();
-    } else {
-      Response read = BaseInfo(client, id, kBigUserToken);
-      ASSERT_EQ(read.error_code(), code::kOk) << read.body;
-      EXPECT_EQ(read.json.at("result").at("info").at("list_title").as_string(), "Kept");
-    }
-  }
-  for (const char* suffix : {"", "-wal", "-shm"}) std::remove((std::string(path) + suffix).c_str());
 }
 
 }  // namespace

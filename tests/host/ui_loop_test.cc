@@ -1,5 +1,6 @@
-// The UI loop and the dispatcher: ordering, never running inside a post, dropping on cancel and
-// destruction, and posting from other threads meanwhile.
+// The UI loop and the dispatcher: ordering, never running inside a post, and dropping on cancel
+// and destruction. Posting from other threads while dispatchers are cancelled and destroyed is
+// stressed through requests (tests/core) and the report pool.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -9,7 +10,6 @@
 
 #include "base/thread/dispatcher.h"
 #include "base/thread/ui_loop.h"
-#include "support/ui_test_util.h"
 
 namespace {
 
@@ -96,41 +96,6 @@ TEST(DispatcherTest, CancelAndDestructionDropPendingCallables) {
       EXPECT_EQ(ran, 1);
     }
   }
-}
-
-TEST(DispatcherTest, OtherThreadsPostWhileTheUiThreadCancelsAndDestroys) {
-  constexpr int kThreads = 4;
-  constexpr int kPostsPerThread = 2000;
-  std::atomic<int> ran{0};
-  std::atomic<int> dropped{0};
-  int posted_on_ui = 0;
-  Dispatcher shared;
-  std::atomic<int> finished_threads{0};
-  std::vector<std::thread> posters;
-  for (int t = 0; t < kThreads; ++t) {
-    posters.emplace_back([&] {
-      for (int i = 0; i < kPostsPerThread; ++i) {
-        auto ticket = std::make_shared<Ticket>(&ran, &dropped);
-        shared.InvokeOnUIThread([ticket] { ticket->Use(); });
-      }
-      ++finished_threads;
-    });
-  }
-  while (finished_threads < kThreads) {
-    // A dispatcher that dies with callables still queued behind the other threads' ones.
-    {
-      Dispatcher short_lived;
-      for (int i = 0; i < 5; ++i, ++posted_on_ui) {
-        auto ticket = std::make_shared<Ticket>(&ran, &dropped);
-        short_lived.InvokeOnUIThread([ticket] { ticket->Use(); });
-      }
-    }
-    shared.CancelPendingInvokes();
-    lumo::testing::RunUiUntil([] { return false; }, std::chrono::milliseconds(1));
-  }
-  for (std::thread& poster : posters) poster.join();
-  UiLoop::Instance().RunUntilIdle();
-  EXPECT_EQ(ran + dropped, kThreads * kPostsPerThread + posted_on_ui);
 }
 
 }  // namespace

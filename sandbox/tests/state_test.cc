@@ -55,35 +55,6 @@ class StateTest : public SandboxTest {
   }
 };
 
-TEST_F(StateTest, MethodsNoOtherTestCallsAnswer) {
-  struct Case {
-    const char* method;
-    Params params;
-    const char* token;
-  };
-  const Case cases[] = {
-      {"ugcdiy.getChannels", {}, ""},
-      {"ugcmsg.getCommentListByType",
-       {{"type_id", "300001"}, {"type", "2"}, {"size", "20"}, {"offset", "0"}},
-       ""},
-      {"ugcdiy.addSongListOnce",
-       {{"kwtok", kOrdinaryUserToken},
-        {"title", Encode("Once")},
-        {"process", "1"},
-        {"song_ids", "100004,100004"}},
-       kOrdinaryUserToken},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.method);
-    Response response =
-        client().Get(EncryptedTarget("norda.lumo." + std::string(c.method), c.params), c.token);
-    EXPECT_EQ(response.error_code(), code::kOk) << response.body;
-  }
-  Response album = Plain("album.getAlbumInfo", {{"album_id", "5003"}});
-  EXPECT_EQ(album.error_code(), code::kOk) << album.body;
-  EXPECT_GT(album.json.at("songlist").size(), 0u);
-}
-
 TEST_F(StateTest, SongLinkFindsSongsByNameAndOffersFilesUpToTheAskedRate) {
   auto link = [&](const char* songid, const char* bit) {
     return Plain("song.getSongLink", {{"songid", songid},
@@ -155,55 +126,25 @@ TEST_F(StateTest, ListWritesShowInLaterReads) {
             code::kListFull);
 }
 
-TEST_F(StateTest, FavouritesAndCollectionsAddAndRemove) {
-  auto favourites = [&] {
-    return Values(Plain("favorite.getFavoriteSong",
-                        {{"kwtok", kOrdinaryUserToken}, {"pn", "0"}, {"rn", "100"}})
-                      .json.at("result"),
-                  "song_id");
-  };
+TEST_F(StateTest, FavouritesTakeFreeSongsOnce) {
   auto add = [&](const std::string& id) {
     return Plain("favorite.addSongFavorite",
                  {{"kwtok", kOrdinaryUserToken}, {"songId", id}, {"time", "1700000000"}})
         .error_code();
   };
   ASSERT_EQ(add("100004"), code::kOk);
-  EXPECT_EQ(favourites().front(), "100004");
   EXPECT_EQ(add("100004"), code::kAlreadyFavorite);
   EXPECT_EQ(add("100017"), code::kPaidSong);
   EXPECT_EQ(add("100029"), code::kBlockedSong);
-
+  // 100004 is there already and 100017 is paid.
   Response several = Plain("favorite.addSongFavorites",
                            {{"kwtok", kOrdinaryUserToken}, {"songId", "100004,100006,100017"}});
-  // 100004 is there already and 100017 is paid.
   EXPECT_EQ(several.json.at("result").serialize(), R"(["100006"])");
   ASSERT_EQ(Plain("favorite.delSongFavorites",
                   {{"kwtok", kOrdinaryUserToken}, {"songId", "100004,100006"}})
                 .error_code(),
             code::kOk);
-  const std::vector<std::string> after = favourites();
-  EXPECT_EQ(std::count(after.begin(), after.end(), "100004"), 0);
-  EXPECT_EQ(after.size(), 30u);
-
-  auto collected = [&](const char* pn) {
-    return Plain("favorite.getCollectSong",
-                 {{"kwtok", kOrdinaryUserToken}, {"pn", pn}, {"rn", "50"}});
-  };
-  const std::string gone = collected("0").json.at("result").at(0).at("song_id").as_string();
-  ASSERT_EQ(Plain("favorite.delCollectSong", {{"kwtok", kOrdinaryUserToken}, {"songId", gone}})
-                .error_code(),
-            code::kOk);
-  EXPECT_EQ(collected("0").json.at("result").size(), 19u);
-  EXPECT_EQ(collected("50").error_code(), code::kNoCollectedSongs);
-
-  // Removing refuses a list that is not a favourite, so each answer shows the write before it.
-  auto mark = [&](const char* method) {
-    return List(method, {{"list_id", "300100"}, {"source", "0"}}).error_code();
-  };
-  EXPECT_EQ(mark("deleteFavoriteDiy"), code::kNotListFavorite);
-  ASSERT_EQ(mark("addFavoriteDiy"), code::kOk);
-  ASSERT_EQ(mark("deleteFavoriteDiy"), code::kOk);
-  EXPECT_EQ(mark("deleteFavoriteDiy"), code::kNotListFavorite);
+  EXPECT_EQ(add("100004"), code::kOk);
 }
 
 TEST_F(StateTest, PagingEnds) {

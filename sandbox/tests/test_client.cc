@@ -10,16 +10,6 @@
 namespace lumo::sandbox::testing {
 namespace {
 
-std::string Hex(const unsigned char* bytes, size_t size) {
-  std::string out;
-  char two[3];
-  for (size_t i = 0; i < size; ++i) {
-    std::snprintf(two, sizeof(two), "%02x", bytes[i]);
-    out += two;
-  }
-  return out;
-}
-
 std::string AesBase64(const std::string& key, const std::string& iv, const std::string& plain) {
   EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
   std::string cipher(plain.size() + 16, '\0');
@@ -90,7 +80,13 @@ std::string Md5Hex(const std::string& bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned int size = 0;
   EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
-  return Hex(digest, size);
+  std::string hex;
+  char two[3];
+  for (unsigned int i = 0; i < size; ++i) {
+    std::snprintf(two, sizeof(two), "%02x", digest[i]);
+    hex += two;
+  }
+  return hex;
 }
 
 std::string PlainTarget(const std::string& method, const Params& own, const std::string& version) {

@@ -1,5 +1,5 @@
-// Text conversions, hashing, machine identity and the localized labels. The log sink is
-// exercised by the request lifecycle tests, which capture the log through it.
+// Text conversions, hashing and machine identity. The log sink is exercised by the request
+// lifecycle tests, which capture the log through it.
 #include <gtest/gtest.h>
 
 #include <cwctype>
@@ -10,7 +10,6 @@
 
 #include "base/os_utils.h"
 #include "base/string_utils.h"
-#include "settings/language_settings.h"
 
 namespace {
 
@@ -93,12 +92,6 @@ TEST(StringUtilsTest, GbkConversions) {
   }
 }
 
-TEST(StringUtilsTest, FormatterCollectsWideNarrowAndNumbers) {
-  su::Formatter formatter;
-  formatter << L"code " << 22000 << " text \xe4\xb8\xad " << std::string("\xc3\xa9");
-  EXPECT_EQ(formatter.utf16_str(), L"code 22000 text \u4e2d \u00e9");
-}
-
 TEST(OsUtilsTest, Md5MatchesTheReferenceVectorsInBothCases) {
   struct Case {
     std::wstring text;
@@ -136,16 +129,6 @@ TEST(OsUtilsTest, MachineIdIsStableHashedAndNeverTheRawId) {
     EXPECT_EQ(id.find(raw), std::string::npos);
     EXPECT_NE(base::os_utils::GetStringMD5(su::ToUtf16(raw), true), su::ToUtf16(id));
   }
-}
-
-TEST(LanguageSettingsTest, UnsupportedLanguagesAndUnknownKeysFallBack) {
-  auto& settings = settings::language::LanguageSettings::Instance();
-  settings.SetLanguage(L"zh");
-  EXPECT_EQ(settings.GetString(L"song_source_net"), L"\u7f51\u7edc");
-  EXPECT_EQ(settings.GetString(L"no_such_key"), L"no_such_key");
-  settings.SetLanguage(L"fr");
-  EXPECT_EQ(settings.GetString(L"song_source_net"), L"Internet");
-  settings.SetLanguage(L"en");
 }
 
 }  // namespace

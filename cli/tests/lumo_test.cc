@@ -210,7 +210,7 @@ TEST_F(LumoTest, ReportDownGoesThroughThePool) {
 
 TEST_F(LumoTest, CommandsHaveHelp) {
   const std::vector<std::vector<std::string>> commands = {
-      {}, {"song", "link"}, {"cloud", "upload"}, {"sandbox", "serve"}};
+      {}, {"song", "link"}, {"cloud", "upload"}};
   for (std::vector<std::string> command : commands) {
     std::string path = "lumo";
     for (const std::string& word : command) path += " " + word;

@@ -94,23 +94,6 @@ TEST_F(FaultsTest, ReplacedAnswerLeavesNoWrite) {
   EXPECT_EQ(log.json.at("entries").at(0).at("fault").as_string(), "close");
 }
 
-TEST_F(FaultsTest, BadRulesAreRefused) {
-  const char* const kBad[] = {
-      "not json",
-      R"({"method":"*","action":"explode"})",
-      R"({"method":"*","action":"error_code"})",
-      R"({"method":"*","action":"close","count":0})",
-      R"({"method":"*","action":"close","colour":"red"})",
-  };
-  for (const char* body : kBad) {
-    SCOPED_TRACE(body);
-    Response refused = AddRule(body);
-    EXPECT_EQ(refused.status, 400);
-    EXPECT_EQ(refused.error_code(), code::kBadRule);
-  }
-  EXPECT_EQ(client().Send("DELETE", "/_sandbox/rules/99", {}).error_code(), code::kNoSuchRule);
-}
-
 TEST_F(FaultsTest, ResetPutsTheSeedBack) {
   client().Get(EncryptedTarget("norda.lumo.ugcdiy.delList", {{"list_id", "300001"}}),
                kCuratorToken);

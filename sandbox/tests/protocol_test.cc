@@ -137,15 +137,5 @@ TEST_F(ProtocolTest, LyricsLookupChecksItsEncryptedCopy) {
   EXPECT_EQ(client().Get(PlainTarget(kMethod, mixed)).error_code(), code::kBadLyricsCipher);
 }
 
-TEST_F(ProtocolTest, OtherPathsAndVerbs) {
-  Response missing = client().Get("/v2/other");
-  EXPECT_EQ(missing.status, 404);
-  EXPECT_EQ(missing.error_code(), code::kNotFound);
-  Response post = client().Send("POST", PlainTarget("norda.lumo.active.startPC", {}),
-                                {"User-Agent: qxpc_1.0.0"}, "x");
-  EXPECT_EQ(post.status, 405);
-  EXPECT_EQ(post.error_code(), code::kVerbNotAllowed);
-}
-
 }  // namespace
 }  // namespace lumo::sandbox::testing

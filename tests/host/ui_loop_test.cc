@@ -1,6 +1,6 @@
-// The UI loop and the dispatcher: ordering, never running inside a post, and dropping on cancel
-// and destruction. Posting from other threads while dispatchers are cancelled and destroyed is
-// stressed through requests (tests/core) and the report pool.
+// The dispatcher and the UI loop under it: ordering, never running inside a post, and dropping on
+// cancel and destruction. Posting from other threads while dispatchers are cancelled and destroyed
+// is stressed through requests (tests/core) and the report pool.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -33,20 +33,6 @@ struct Ticket {
   std::atomic<int>* dropped_;
   bool used_ = false;
 };
-
-TEST(UiLoopTest, RunsTasksLaterInPostingOrder) {
-  std::vector<int> order;
-  UiLoop& loop = UiLoop::Instance();
-  loop.Post([&] {
-    order.push_back(1);
-    loop.Post([&] { order.push_back(4); });
-  });
-  loop.Post([&] { order.push_back(2); });
-  loop.Post([&] { order.push_back(3); });
-  EXPECT_TRUE(order.empty());
-  loop.RunUntilIdle();
-  EXPECT_EQ(order, (std::vector<int>{1, 2, 3, 4}));
-}
 
 TEST(DispatcherTest, RunsCallablesFromAnyThreadOnTheUiThreadInOrder) {
   Dispatcher dispatcher;

@@ -57,10 +57,6 @@ TEST(CatalogueIntegrationTest, SongLinkOfAFreeAPaidAndABlockedSong) {
     EXPECT_EQ(!item.file_link.empty(), c.has_link);
     EXPECT_EQ(!item.buy_url.empty(), c.has_buy_url);
     EXPECT_EQ(!item.tips.empty(), c.has_tips);
-    // Song 100001 offers 128 and 320 kbit/s; the last file is the one played.
-    if (c.has_link) {
-      EXPECT_EQ(item.file_bitrate, 320);
-    }
   }
 }
 

@@ -57,7 +57,6 @@ TEST(LrcpicTest, SingleSongOrList) {
            "lrclink":"l","pic_s500":"p5","pic_s180":"p1","avatar_s500":"a5",
            "avatar_s180":"a1","pic_radio":"x"},{"song_id":"2"}]})",
        L"[1|T|A|9|l|p5|p1|a5|a1][2||||||||]"},
-      {static_cast<Type>(0), R"({"songinfo":[{"song_id":"3"}]})", L"[3||||||||]"},
       {Lrcpic::kSongList, R"({"songinfo":{"song_id":"1"}})", L""},
   };
   for (const auto& [type, body, expected] : cases) {

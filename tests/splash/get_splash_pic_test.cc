@@ -27,7 +27,6 @@ TEST(GetSplashPicTest, FirstPictureOrFailure) {
       {R"({"error_code":24003,"result":[{"pic":"A"}]})", false, 24003, L""},
       {R"({"error_code":22469,"result":[{"pic":"A"}]})", false, 22469, L""},
       {R"({"result":[{"url":"A"},{"pic":"B"}]})", false, 22000, L""},
-      {R"({"result":[{"pic":7}]})", false, 22000, L""},
   };
   for (const Case& c : cases) {
     lt::ScopedFakeTransport transport;

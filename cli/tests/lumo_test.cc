@@ -172,8 +172,6 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
   };
   const Case cases[] = {
       {{"artist", "pics", "1"}, 1, "lumo: artist pics failed: service code 41005 (no such artist"},
-      {{"--token", "nobody", "cloud", "quota"}, 1, "service code 40011"},
-      {{"radio", "channel", "No Such Channel"}, 1, "service code 41007"},
       {{"--connect-to", "127.0.0.1:1", "splash"}, 3, "lumo: splash failed: "},
       {{"cloud", "upload", no_extension}, 2, "has no file extension"},
       {{"song", "link", "100001", "--bogus"}, 2, "--bogus"},

@@ -15,11 +15,6 @@ const std::string kSplash = "norda.lumo.active.startPC";
 
 class FaultsTest : public SandboxTest {
  protected:
-  void SetUp() override {
-    SandboxTest::SetUp();
-    Reset();
-  }
-
   Response AddRule(const std::string& json) {
     return client().Send("POST", "/_sandbox/rules", {"Content-Type: application/json"}, json);
   }

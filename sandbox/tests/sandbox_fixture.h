@@ -21,7 +21,11 @@ class SandboxEnvironment : public ::testing::Environment {
 
 class SandboxTest : public ::testing::Test {
  protected:
-  void SetUp() override { client_ = std::make_unique<Client>(SandboxEnvironment::port()); }
+  // Every test starts from the seed, without rules and with an empty log.
+  void SetUp() override {
+    client_ = std::make_unique<Client>(SandboxEnvironment::port());
+    Reset();
+  }
 
   // Puts the state, the rules and the log back to the seed.
   void Reset() { ASSERT_EQ(client().Send("POST", "/_sandbox/reset", {}).error_code(), 22000); }

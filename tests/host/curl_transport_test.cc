@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -228,15 +229,11 @@ TEST(CurlTransportTest, RequestsMayBeDeletedOnTheNetworkThread) {
     void OnCompleted() {
       delete other;
       delete self;
-      std::lock_guard<std::mutex> lock(mutex);
-      done = true;
-      deleted.notify_all();
+      deleted.set_value();
     }
     WinHttpRequest* self;
     WinHttpRequest* other;
-    std::mutex mutex;
-    std::condition_variable deleted;
-    bool done = false;
+    std::promise<void> deleted;
   } deleter;
   deleter.self = fast;
   deleter.other = slow;
@@ -246,9 +243,8 @@ TEST(CurlTransportTest, RequestsMayBeDeletedOnTheNetworkThread) {
   while (server.requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   Start(*fast, server.Url("/fast"));
 
-  std::unique_lock<std::mutex> lock(deleter.mutex);
-  ASSERT_TRUE(
-      deleter.deleted.wait_for(lock, std::chrono::seconds(20), [&] { return deleter.done; }));
+  ASSERT_EQ(deleter.deleted.get_future().wait_for(std::chrono::seconds(20)),
+            std::future_status::ready);
   EXPECT_EQ(fast_outcome.completed, 1);
   EXPECT_EQ(slow_outcome.completed + slow_outcome.failed, 0);
 }

@@ -2,10 +2,10 @@
 // arrives as the service reads it, and what it answers fills their results.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
+#include <tuple>
 
 #include "base/string_utils.h"
 #include "integration/sandbox_environment.h"
@@ -63,32 +63,23 @@ TEST(CatalogueIntegrationTest, SongLinkOfAFreeAPaidAndABlockedSong) {
 // Text with the characters that break a query when a layer forgets to encode them.
 TEST(CatalogueIntegrationTest, SearchTextArrivesIntact) {
   const std::wstring text = L"Simon & Garfunkel + 周杰伦 #1 =50%";
-  struct Case {
-    const char* method;
-    std::function<std::unique_ptr<lumoapi::RequestBase>()> make;
-    std::string expected_query;
+  Completion done[3];
+  lumoapi::search::CatalogSug suggest(text);
+  lumoapi::search::SearchMerge merge(text);
+  lumoapi::search::Lrcpic lyrics(text, L"歌手 & Co", lumoapi::search::Lrcpic::kSongList, false);
+  const std::tuple<lumoapi::RequestBase*, const char*, std::wstring> cases[] = {
+      {&suggest, "norda.lumo.search.catalogSug", text},
+      {&merge, "norda.lumo.search.merge", text},
+      {&lyrics, "norda.lumo.search.lrcpic", text + L"$$歌手 & Co"},
   };
-  const Case cases[] = {
-      {"norda.lumo.search.catalogSug",
-       [&] { return std::make_unique<lumoapi::search::CatalogSug>(text); }, ToUtf8(text)},
-      {"norda.lumo.search.merge",
-       [&] { return std::make_unique<lumoapi::search::SearchMerge>(text); }, ToUtf8(text)},
-      {"norda.lumo.search.lrcpic",
-       [&] {
-         return std::make_unique<lumoapi::search::Lrcpic>(
-             text, L"歌手 & Co", lumoapi::search::Lrcpic::kSongList, false);
-       },
-       ToUtf8(text + L"$$歌手 & Co")},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.method);
-    Completion done;
-    std::unique_ptr<lumoapi::RequestBase> request = c.make();
-    ASSERT_TRUE(done.Run(*request));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const auto& [request, method, query] = cases[i];
+    SCOPED_TRACE(method);
+    ASSERT_TRUE(done[i].Run(*request));
     EXPECT_EQ(request->status, 22000) << ToUtf8(request->response_text);
-    const auto entries = Logged(c.method);
+    const auto entries = Logged(method);
     ASSERT_FALSE(entries.empty());
-    EXPECT_EQ(entries.back().at("params").at("query").as_string(), c.expected_query);
+    EXPECT_EQ(entries.back().at("params").at("query").as_string(), ToUtf8(query));
   }
 }
 

@@ -16,7 +16,6 @@ using ProtocolTest = SandboxTest;
 
 TEST(MethodTableTest, EveryMethodHasAHandler) {
   Router router;
-  ASSERT_EQ(AllMethods().size(), 36u);
   for (const MethodSpec& spec : AllMethods()) {
     EXPECT_NE(router.Find(spec.name), nullptr) << spec.name;
   }

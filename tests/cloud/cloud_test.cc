@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -128,7 +127,6 @@ TEST(CloudTest, RecordWithoutAnExtensionSendsNothingAndFails) {
   for (const auto& files : cases) {
     ScopedFakeTransport transport;
     Record request(L"tok", L"md5x", L"link", MakeSong(files));
-    EXPECT_THROW(request.BuildUrl(), std::out_of_range);
     EXPECT_EQ(RunWithAnswer(request, *transport, 200, "{}"), 1);
     EXPECT_TRUE(transport->Started().empty());
     EXPECT_EQ(std::make_tuple(request.finished.load(), request.succeeded, request.status),

@@ -60,15 +60,9 @@ TEST(WinHttpRequestTest, FiresExactlyOneSignalPerSend) {
     std::wstring text;  // the response text, or the failure's text
   };
   const Case cases[] = {
-      {"ok", [](auto& t, uint64_t id) { return t.Answer(id, 200, "{\"a\":\"\xe4\xb8\xad\"}"); }, 1,
-       L"{\"a\":\"\u4e2d\"}"},
-      {"invalid utf-8",
-       [](auto& t, uint64_t id) {
-         return t.Answer(id, 404,
-                         "a\xff"
-                         "b");
-       },
-       1, L"a\ufffdb"},
+      {"utf-8 with an invalid byte",
+       [](auto& t, uint64_t id) { return t.Answer(id, 404, "\xe4\xb8\xad\xff"); }, 1,
+       L"\u4e2d\ufffd"},
       {"failure", [](auto& t, uint64_t id) { return t.Fail(id, 7, "Couldn't connect: \xc3\xa9"); },
        0, L"Couldn't connect: \u00e9"},
   };

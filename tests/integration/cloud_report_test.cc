@@ -38,12 +38,8 @@ class CloudIntegrationTest : public ::testing::Test {
     auto song = std::make_shared<utilities::SongInfo>();
     song->title = L"Integration Song";
     song->author = L"Tester";
-    auto file = std::make_shared<utilities::SongFile>();
-    file->path = L"/music/song.mp3";
-    file->file_size = bytes.size();
-    file->duration_ms = 245999;
-    file->bitrate = 128;
-    song->files.push_back(file);
+    song->files.push_back(std::make_shared<utilities::SongFile>(
+        utilities::SongFile{L"/music/song.mp3", bytes.size(), 245999, 128}));
     return song;
   }
 

@@ -147,11 +147,9 @@ TEST_F(LumoTest, CloudUploadStoresTheFileAndLaterRunsFindIt) {
 TEST_F(LumoTest, DryRunPrintsTheAddressAndDecryptsItsEncryptedPart) {
   const value lyrics = RunJson({"--dry-run", "search", "lyrics", "Neon & Letters", "林子轩"});
   const std::string url = lyrics.at("url").as_string();
-  EXPECT_NE(url.find("method=norda.lumo.search.lrcpic"), std::string::npos);
   const size_t plain = url.find("query=");
   const size_t e = url.find("&e=");
-  ASSERT_NE(plain, std::string::npos);
-  ASSERT_NE(e, std::string::npos);
+  ASSERT_TRUE(plain != std::string::npos && e != std::string::npos) << url;
   EXPECT_EQ(lyrics.at("decrypted_parameter").as_string(), "e");
   EXPECT_EQ(lyrics.at("decrypted").as_string(), url.substr(plain, e - plain));
 

@@ -26,7 +26,6 @@ TEST(JsonReadersTest, ToString) {
   };
   const Case cases[] = {
       {"\"text \\u4e2d\"", L"text \u4e2d"},
-      {"12345", L"12345"},
       {"18446744073709551615", L"18446744073709551615"},
       {"2.5", L"2.5"},
       {"1e20", L"1e+20"},
@@ -34,7 +33,6 @@ TEST(JsonReadersTest, ToString) {
       {"true", L"true"},
       {"null", L""},
       {"{\"a\":1}", L"{\"a\":1}"},
-      {"[1,\"x\"]", L"[1,\"x\"]"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.json);
@@ -56,7 +54,6 @@ TEST(JsonReadersTest, NumberReaders) {
     double as_double;
   };
   const Case cases[] = {
-      {"42", 42, 42, 42.0},
       {"-42", -42, kInt64Default, -42.0},
       {"2.7", 2, 2, 2.7},
       {"-0.5", 0, kInt64Default, -0.5},
@@ -67,7 +64,6 @@ TEST(JsonReadersTest, NumberReaders) {
       {"18446744073709551615", kIntDefault, 18446744073709551615u, 18446744073709551615.0},
       {"1e20", kIntDefault, kInt64Default, 1e20},
       {"true", 1, 1, 1.0},
-      {"false", 0, 0, 0.0},
       {"\"17\"", 17, 17, 17.0},
       {"\" 17 \"", 17, 17, 17.0},
       {"\"-3\"", -3, kInt64Default, -3.0},
@@ -78,7 +74,6 @@ TEST(JsonReadersTest, NumberReaders) {
       {"\"nan\"", kIntDefault, kInt64Default, kDoubleDefault},
       {"\"\"", kIntDefault, kInt64Default, kDoubleDefault},
       {"null", kIntDefault, kInt64Default, kDoubleDefault},
-      {"{}", kIntDefault, kInt64Default, kDoubleDefault},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.json);

@@ -25,9 +25,13 @@ using lumo::testing::RunWithAnswer;
 using lumo::testing::ScopedFakeTransport;
 using lumo::testing::ValueOf;
 
-TEST(CloudTest, CheckFileSendsTheChecksumUnsigned) {
-  CheckFile request(L"cmd5", L"smd5", L"mp3", 5 * 1024 * 1024, 0x80000001u);
-  EXPECT_EQ(ValueOf(OwnPairs(request.BuildUrl()), "content_crc32"), "2147483649");
+// The two digests in their places and the checksum unsigned.
+TEST(CloudTest, CheckFileSendsItsDigests) {
+  const Pairs sent =
+      OwnPairs(CheckFile(L"cmd5", L"smd5", L"mp3", 5 * 1024 * 1024, 0x80000001u).BuildUrl());
+  EXPECT_EQ(ValueOf(sent, "content_md5") + "|" + ValueOf(sent, "slice_md5") + "|" +
+                ValueOf(sent, "content_crc32"),
+            "cmd5|smd5|2147483649");
 }
 
 TEST(CloudTest, CheckFileReadsEveryAnswerAndDropsSongIdZero) {
@@ -90,6 +94,8 @@ std::shared_ptr<utilities::SongInfo> MakeSong(const std::vector<File>& files) {
   auto song = std::make_shared<utilities::SongInfo>();
   song->song_id = L"s1";
   song->title = L"Title";
+  song->author = L"Artist";
+  song->album_title = L"Album";
   for (const File& f : files) {
     song->files.push_back(std::make_shared<utilities::SongFile>(
         utilities::SongFile{f.path, f.size, f.duration_ms, f.bitrate}));
@@ -109,14 +115,14 @@ TEST(CloudTest, RecordDescribesTheSongsFirstFile) {
   auto described = [](Record& request) {
     const Pairs sent = OwnPairs(request.BuildUrl());
     std::string text;
-    for (const char* name :
-         {"song_title", "file_name", "file_bitrate", "file_duartion", "file_size", "ext"}) {
+    for (const char* name : {"song_title", "album_title", "artist_name", "file_name",
+                             "file_bitrate", "file_duartion", "file_size", "ext"}) {
       text += ValueOf(sent, name) + "|";
     }
     return text;
   };
-  EXPECT_EQ(described(first), "Title|a.b|320|245|5242880|mp3|");
-  EXPECT_EQ(described(second), "Title|My Song|4294967295|1|7|ogg|");
+  EXPECT_EQ(described(first), "Title|Album|Artist|a.b|320|245|5242880|mp3|");
+  EXPECT_EQ(described(second), "Title|Album|Artist|My Song|4294967295|1|7|ogg|");
 }
 
 TEST(CloudTest, RecordWithoutAnExtensionSendsNothingAndFails) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "base/string_utils.h"
 #include "integration/sandbox_environment.h"
@@ -101,7 +102,9 @@ TEST(CatalogueIntegrationTest, EveryCatalogueRequestFillsItsResult) {
   EXPECT_EQ(merge.artist_id, L"2069");
   ASSERT_EQ(lyrics.items.size(), 1u);
   EXPECT_EQ(lyrics.items[0].lrclink, L"http://lrc.lumo.example/lrc/100001.lrc");
-  EXPECT_FALSE(artist.pics.empty());
+  // All pictures, not the avatar the request falls back to when the list is empty.
+  EXPECT_EQ(artist.pics,
+            std::vector<std::wstring>{L"http://img.lumo.example/artist/2002/1000.jpg?v=1"});
   ASSERT_EQ(recommend.songs.size(), 20u);
   EXPECT_EQ(splash.pic, L"http://img.lumo.example/splash/winter-2026.jpg");
 }

@@ -11,12 +11,6 @@ namespace {
 
 namespace lt = lumo::testing;
 
-// The sandbox ignores "type"; a query cannot add a second one.
-TEST(SearchMergeTest, SendsQueryAndFixedType) {
-  EXPECT_EQ(lt::OwnPairs(SearchMerge(L"a&type=2+五").BuildUrl()),
-            (lt::Pairs{{"query", "a&type=2+五"}, {"type", "1"}}));
-}
-
 TEST(SearchMergeTest, TakesFirstArtist) {
   const std::pair<const char*, std::wstring> cases[] = {
       {R"({"result":{"artist_info":{"artist_list":[{"artist_id":"7"},{"artist_id":"8"}]}}})", L"7"},

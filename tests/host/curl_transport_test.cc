@@ -4,11 +4,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <condition_variable>
 #include <cstdlib>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -16,6 +14,7 @@
 
 #include "base/http/transport.h"
 #include "base/http/win_http_request.h"
+#include "outcome.h"
 #include "support/loopback_server.h"
 
 namespace {
@@ -24,46 +23,9 @@ using base::http::TransportLimits;
 using base::http::WinHttpRequest;
 using lumo::testing::CannedResponse;
 using lumo::testing::LoopbackServer;
+using lumo::testing::Outcome;
 using lumo::testing::RecordedRequest;
 using Headers = std::vector<std::pair<const wchar_t*, const wchar_t*>>;
-
-// Records the signals of one request; they arrive on the network thread.
-class Outcome : public sigslot::has_slots<> {
- public:
-  explicit Outcome(WinHttpRequest* request) : request_(request) {
-    request->response_completed.connect(this, &Outcome::OnCompleted);
-    request->request_failed.connect(this, &Outcome::OnFailed);
-  }
-  void OnCompleted() { Record(true, request_->GetStatus(), request_->GetResponseBody(), L""); }
-  void OnFailed(int code, std::wstring text) { Record(false, code, "", std::move(text)); }
-
-  // Waits for a signal; false if none came in time.
-  bool Wait() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return signalled_.wait_for(lock, std::chrono::seconds(20),
-                               [this] { return completed + failed > 0; });
-  }
-
-  int completed = 0;
-  int failed = 0;
-  int32_t code = 0;  // the HTTP status, or the CURLcode of a failure
-  std::string body;
-  std::wstring error_text;
-
- private:
-  void Record(bool answered, int32_t value, std::string answer, std::wstring text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++(answered ? completed : failed);
-    code = value;
-    body = std::move(answer);
-    error_text = std::move(text);
-    signalled_.notify_all();
-  }
-
-  WinHttpRequest* request_;
-  std::mutex mutex_;
-  std::condition_variable signalled_;
-};
 
 void Start(WinHttpRequest& request, const std::string& url, const Headers& headers = {}) {
   request.Open(L"GET", std::wstring(url.begin(), url.end()), true, false);

@@ -8,31 +8,14 @@
 #include <functional>
 #include <thread>
 
+#include "outcome.h"
 #include "support/fake_transport.h"
 
 namespace {
 
 using base::http::WinHttpRequest;
+using lumo::testing::Outcome;
 using lumo::testing::ScopedFakeTransport;
-
-class Receiver : public sigslot::has_slots<> {
- public:
-  explicit Receiver(WinHttpRequest* request) {
-    request->response_completed.connect(this, &Receiver::OnCompleted);
-    request->request_failed.connect(this, &Receiver::OnFailed);
-  }
-  void OnCompleted() { ++completed; }
-  void OnFailed(int code, std::wstring text) {
-    ++failed;
-    error_code = code;
-    error_text = std::move(text);
-  }
-
-  int completed = 0;
-  int failed = 0;
-  int error_code = 0;
-  std::wstring error_text;
-};
 
 TEST(WinHttpRequestTest, HandsMethodAddressAndHeadersToTheTransportInUtf8) {
   ScopedFakeTransport transport;
@@ -70,7 +53,7 @@ TEST(WinHttpRequestTest, FiresExactlyOneSignalPerSend) {
     SCOPED_TRACE(c.name);
     ScopedFakeTransport transport;
     WinHttpRequest request;
-    Receiver receiver(&request);
+    Outcome outcome(&request);
     request.Open(L"GET", L"http://api.lumo.example/", true, false);
     request.Send(0);
     request.Send(0);  // ignored
@@ -82,13 +65,13 @@ TEST(WinHttpRequestTest, FiresExactlyOneSignalPerSend) {
     EXPECT_FALSE(transport->Answer(id, 200, "again"));
     EXPECT_FALSE(transport->Fail(id, 1, "again"));
 
-    EXPECT_EQ(receiver.completed, c.completed);
-    EXPECT_EQ(receiver.failed, 1 - c.completed);
+    EXPECT_EQ(outcome.completed, c.completed);
+    EXPECT_EQ(outcome.failed, 1 - c.completed);
     if (c.completed) {
       EXPECT_EQ(request.GetResponseText(), c.text);
     } else {
-      EXPECT_EQ(receiver.error_code, 7);
-      EXPECT_EQ(receiver.error_text, c.text);
+      EXPECT_EQ(outcome.code, 7);
+      EXPECT_EQ(outcome.error_text, c.text);
     }
   }
 }

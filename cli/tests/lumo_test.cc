@@ -198,12 +198,6 @@ TEST_F(LumoTest, BuiltInSandboxSaysSoOnceAndKeepsItsStateInTheStateDirectory) {
   EXPECT_TRUE(fs::exists(StatePath()));
 }
 
-TEST_F(LumoTest, ReportDownGoesThroughThePool) {
-  const value answer = RunJson({"report", "down", "100001", "100002", "--pool"});
-  EXPECT_EQ(answer.at("status").as_integer(), 22000);
-  EXPECT_EQ(answer.at("songid").size(), 2u);
-}
-
 TEST_F(LumoTest, CommandsHaveHelp) {
   const std::vector<std::vector<std::string>> commands = {
       {}, {"song", "link"}, {"cloud", "upload"}};

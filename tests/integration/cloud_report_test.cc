@@ -89,17 +89,6 @@ TEST_F(CloudIntegrationTest, UploadCheckSignPutRecordAndCheckAgain) {
   EXPECT_EQ(quota.used, 1);
 }
 
-TEST_F(CloudIntegrationTest, RecordBeforeTheUploadIsRefused) {
-  const std::string bytes = "never uploaded";
-  Completion done[2];
-  std::unique_ptr<CheckFile> check = Check(bytes);
-  ASSERT_TRUE(done[0].Run(*check));
-  Record record(kToken, ToUtf16(lumo::testing::Md5Hex(bytes)), check->file_link, SongFor(bytes));
-  ASSERT_TRUE(done[1].Run(record));
-  EXPECT_FALSE(record.succeeded);
-  EXPECT_EQ(record.status, 41011);
-}
-
 // A report that records when the pool deletes it.
 template <class Request>
 class Tracked : public Request {

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The tests that exercise threads (host layer, request lifecycle, integration), under
-# ThreadSanitizer.
+# The tests that exercise threads (signals, the request lifecycle, the HTTP transport, the
+# dispatcher, the report pool), under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset tsan
-cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test lumohost_thread_test lumohost_http_test
-ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|Signal|WinHttpRequest|UiLoop|Dispatcher|CurlTransport)'
+cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test lumohost_thread_test lumohost_http_test report_pool_test
+ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|Signal|WinHttpRequest|Dispatcher|CurlTransport|ReportPool)Test\.'

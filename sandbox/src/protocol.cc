@@ -20,7 +20,7 @@ constexpr std::string_view kRadioVersion = "2.2.0";
 using F = AddressForm;
 using T = TokenRule;
 
-std::vector<MethodSpec> MakeMethods() {
+std::vector<MethodRules> MakeMethods() {
   const F kP = F::kPlain;
   const F kE = F::kEncrypted;
   const std::string_view v1 = kDefaultVersion;
@@ -176,13 +176,13 @@ std::string OpenEncryptedForm(const Pairs& outer, int64_t now_seconds, LogRecord
   return std::move(*inner);
 }
 
-void CheckCommonParameters(const Pairs& pairs, const MethodSpec& spec) {
+void CheckCommonParameters(const Pairs& pairs, const MethodRules& rules) {
   struct Expected {
     std::string_view name;
     std::string_view value;
   };
   const Expected expected[] = {
-      {"format", kFormat}, {"from", kFrom}, {"version", spec.version}, {"version_d", kVersionD}};
+      {"format", kFormat}, {"from", kFrom}, {"version", rules.version}, {"version_d", kVersionD}};
   for (const Expected& e : expected) {
     const std::string* value = FindPair(pairs, e.name);
     if (!value) throw Refusal(code::kBadCommonParameter, "missing " + std::string(e.name));
@@ -201,14 +201,14 @@ User ResolveOrRefuse(const std::string& token, const TokenResolver& resolve, Log
 }
 
 std::optional<User> CheckToken(const HttpRequest& request, const Pairs& pairs,
-                               const MethodSpec& spec, const TokenResolver& resolve,
+                               const MethodRules& rules, const TokenResolver& resolve,
                                LogRecord& record) {
   std::optional<std::string> cookie;
   if (const std::string* header = request.Header("cookie")) cookie = KwtokFromCookie(*header);
   const std::string* parameter = FindPair(pairs, "kwtok");
   bool wants_cookie =
-      spec.token == TokenRule::kCookie || spec.token == TokenRule::kCookieAndParameter;
-  bool wants_parameter = spec.token != TokenRule::kNone && spec.token != TokenRule::kCookie;
+      rules.token == TokenRule::kCookie || rules.token == TokenRule::kCookieAndParameter;
+  bool wants_parameter = rules.token != TokenRule::kNone && rules.token != TokenRule::kCookie;
 
   if (cookie && !wants_cookie) {
     throw Refusal(code::kUnexpectedCookie, "this method never carries the KWTOK cookie");
@@ -216,14 +216,14 @@ std::optional<User> CheckToken(const HttpRequest& request, const Pairs& pairs,
   if (parameter && !wants_parameter) {
     throw Refusal(code::kUnexpectedParameter, "this method takes no kwtok parameter");
   }
-  switch (spec.token) {
+  switch (rules.token) {
     case TokenRule::kNone:
       return std::nullopt;
     case TokenRule::kCookie:
     case TokenRule::kCookieAndParameter: {
       if (!cookie || cookie->empty()) throw Refusal(code::kMissingToken, "no KWTOK cookie");
       User user = ResolveOrRefuse(*cookie, resolve, record);
-      if (spec.token == TokenRule::kCookieAndParameter) {
+      if (rules.token == TokenRule::kCookieAndParameter) {
         if (!parameter) throw Refusal(code::kMissingParameter, "missing kwtok");
         if (*parameter != *cookie) {
           throw Refusal(code::kTokenMismatch, "kwtok parameter differs from the KWTOK cookie");
@@ -248,13 +248,13 @@ std::optional<User> CheckToken(const HttpRequest& request, const Pairs& pairs,
 }
 
 // Keeps the method's own parameters and refuses unknown, repeated and missing ones.
-Pairs OwnParameters(const Pairs& pairs, const MethodSpec& spec) {
+Pairs OwnParameters(const Pairs& pairs, const MethodRules& rules) {
   static const std::vector<std::string_view> kCommon = {"format", "from", "version", "version_d",
                                                         "kwtok"};
   Pairs own;
   for (const auto& [name, value] : pairs) {
     if (IsOneOf(name, kCommon)) continue;
-    if (!IsOneOf(name, spec.required) && !IsOneOf(name, spec.optional)) {
+    if (!IsOneOf(name, rules.required) && !IsOneOf(name, rules.optional)) {
       throw Refusal(code::kUnexpectedParameter, "unexpected parameter " + name);
     }
     own.emplace_back(name, value);
@@ -266,7 +266,7 @@ Pairs OwnParameters(const Pairs& pairs, const MethodSpec& spec) {
     }
     seen.push_back(pair.first);
   }
-  for (std::string_view name : spec.required) {
+  for (std::string_view name : rules.required) {
     if (!FindPair(own, name)) {
       throw Refusal(code::kMissingParameter, "missing parameter " + std::string(name));
     }
@@ -276,14 +276,14 @@ Pairs OwnParameters(const Pairs& pairs, const MethodSpec& spec) {
 
 }  // namespace
 
-const std::vector<MethodSpec>& AllMethods() {
-  static const std::vector<MethodSpec> methods = MakeMethods();
+const std::vector<MethodRules>& AllMethods() {
+  static const std::vector<MethodRules> methods = MakeMethods();
   return methods;
 }
 
-const MethodSpec* FindMethod(std::string_view name) {
-  for (const MethodSpec& spec : AllMethods()) {
-    if (spec.name == name) return &spec;
+const MethodRules* FindMethod(std::string_view name) {
+  for (const MethodRules& rules : AllMethods()) {
+    if (rules.name == name) return &rules;
   }
   return nullptr;
 }
@@ -317,14 +317,14 @@ Call CheckCall(const HttpRequest& request, std::string_view query, int64_t now_s
   const std::string* method = FindPair(outer, "method");
   if (!method) throw Refusal(code::kBadMethod, "missing method");
   record.method = *method;
-  const MethodSpec* spec = FindMethod(*method);
-  if (!spec) throw Refusal(code::kBadMethod, "unknown method " + *method);
+  const MethodRules* rules = FindMethod(*method);
+  if (!rules) throw Refusal(code::kBadMethod, "unknown method " + *method);
   if (outer.front().first != "method") {
     throw Refusal(code::kMalformedQuery, "method must be the first parameter");
   }
 
   Pairs pairs;
-  if (spec->form == AddressForm::kEncrypted) {
+  if (rules->form == AddressForm::kEncrypted) {
     record.form = "encrypted";
     std::string inner = OpenEncryptedForm(outer, now_seconds, record);
     pairs = ParseQuery(inner);
@@ -339,12 +339,12 @@ Call CheckCall(const HttpRequest& request, std::string_view query, int64_t now_s
     }
     pairs.assign(outer.begin() + 1, outer.end());
   }
-  CheckCommonParameters(pairs, *spec);
+  CheckCommonParameters(pairs, *rules);
   Call call;
-  call.spec = spec;
-  call.user = CheckToken(request, pairs, *spec, resolve, record);
-  call.params = OwnParameters(pairs, *spec);
-  if (spec->needs_cuid) {
+  call.rules = rules;
+  call.user = CheckToken(request, pairs, *rules, resolve, record);
+  call.params = OwnParameters(pairs, *rules);
+  if (rules->needs_cuid) {
     const std::string* cuid = request.Header("cuid");
     if (!cuid || cuid->empty()) throw Refusal(code::kMissingCuid, "missing CUID header");
     call.cuid = *cuid;

@@ -28,7 +28,7 @@ enum class TokenRule {
   kOptionalParameter,   // "kwtok" parameter absent (anonymous) or a known token
 };
 
-struct MethodSpec {
+struct MethodRules {
   std::string_view name;
   AddressForm form;
   std::string_view version;
@@ -39,8 +39,8 @@ struct MethodSpec {
 };
 
 // The 36 methods, or nullptr for an unknown name.
-const MethodSpec* FindMethod(std::string_view name);
-const std::vector<MethodSpec>& AllMethods();
+const MethodRules* FindMethod(std::string_view name);
+const std::vector<MethodRules>& AllMethods();
 
 struct User {
   int64_t id = 0;
@@ -50,7 +50,7 @@ struct User {
 
 // A call that passed every protocol check.
 struct Call {
-  const MethodSpec* spec = nullptr;
+  const MethodRules* rules = nullptr;
   Pairs params;              // the method's own parameters, decoded
   std::optional<User> user;  // empty for methods without a token and for anonymous callers
   std::string cuid;          // the CUID header, when the method needs it

@@ -146,7 +146,7 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
   std::optional<FaultRule> fault = rules_.Take(record.method);
   HttpReply reply;
   if (!fault || RunsHandler(fault->action)) {
-    Json answer = RunHandler(router_.Find(call.spec->name), call);
+    Json answer = RunHandler(router_.Find(call.rules->name), call);
     record.error_code = answer.at("error_code").as_integer();
     reply = JsonReply(answer, record.error_code == code::kInternal ? 500 : 200);
   }

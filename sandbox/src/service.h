@@ -10,7 +10,7 @@
 
 #include "exchange.h"
 #include "handlers.h"
-#include "inspection.h"
+#include "log_and_faults.h"
 #include "store.h"
 
 namespace lumo::sandbox {

@@ -16,8 +16,8 @@ using ProtocolTest = SandboxTest;
 
 TEST(MethodTableTest, EveryMethodHasAHandler) {
   Router router;
-  for (const MethodSpec& spec : AllMethods()) {
-    EXPECT_NE(router.Find(spec.name), nullptr) << spec.name;
+  for (const MethodRules& rules : AllMethods()) {
+    EXPECT_NE(router.Find(rules.name), nullptr) << rules.name;
   }
 }
 

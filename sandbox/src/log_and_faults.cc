@@ -1,4 +1,4 @@
-#include "inspection.h"
+#include "log_and_faults.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // What the sandbox offers tests beyond the service: the log of the requests it received, and
 // fault rules that make a method misbehave.
-#ifndef SANDBOX_SRC_INSPECTION_H_
-#define SANDBOX_SRC_INSPECTION_H_
+#ifndef SANDBOX_SRC_LOG_AND_FAULTS_H_
+#define SANDBOX_SRC_LOG_AND_FAULTS_H_
 
 #include <chrono>
 #include <cstdint>
@@ -76,4 +76,4 @@ const char* FaultActionName(FaultAction action);
 
 }  // namespace lumo::sandbox
 
-#endif  // SANDBOX_SRC_INSPECTION_H_
+#endif  // SANDBOX_SRC_LOG_AND_FAULTS_H_

@@ -1,10 +1,13 @@
 // Reading members of a parsed answer without throwing: a missing member, or any member of a value
 // that is not an object, reads as null (which every utilities::json reader turns into its
-// default).
+// default). Also the reading rules that several answers share.
 #ifndef LUMOAPI_JSON_ACCESS_H_
 #define LUMOAPI_JSON_ACCESS_H_
 
 #include <cpprest/json.h>
+
+#include <initializer_list>
+#include <string>
 
 #include "lumoapi/export.h"
 
@@ -13,6 +16,12 @@ namespace lumoapi {
 // REQUIRES: `key` is a UTF-8 text (the service's keys are ASCII).
 LUMOAPI_EXPORT_PRIVATE const web::json::value& Member(const web::json::value& object,
                                                       const char* key);
+
+// Picture addresses: the service sends up to four sizes of a picture and often leaves some empty;
+// a caller asking for a large (or a small) picture gets the nearest size that is there, or an
+// empty text when none is.
+LUMOAPI_EXPORT_PRIVATE std::wstring LargePicture(const web::json::value& object);
+LUMOAPI_EXPORT_PRIVATE std::wstring SmallPicture(const web::json::value& object);
 
 inline bool IsObject(const web::json::value& v) { return v.type() == web::json::value::Object; }
 inline bool IsArray(const web::json::value& v) { return v.type() == web::json::value::Array; }

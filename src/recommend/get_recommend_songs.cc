@@ -4,7 +4,6 @@
 
 #include "json_access.h"
 #include "query_builder.h"
-#include "song/picture_chain.h"
 #include "utilities/json.h"
 
 namespace lumoapi::recommend {
@@ -48,8 +47,8 @@ void GetRecommendSongs::ParseResult(web::json::value& answer) {
     song->artist_id = ToString(Member(entry, "artist_id"));
     song->album_title = ToString(Member(entry, "album_title"));
     song->album_id = ToString(Member(entry, "album_id"));
-    song->pic_big = song::LargePicture(entry);
-    song->pic_small = song::SmallPicture(entry);
+    song->pic_big = LargePicture(entry);
+    song->pic_small = SmallPicture(entry);
     song->has_mv = ToBoolean(Member(entry, "has_mv"), false);
     song->item_kind = kRecommendedKind;
     songs.push_back(std::move(song));

@@ -12,7 +12,6 @@
 #include "json_access.h"
 #include "query_builder.h"
 #include "settings/language_settings.h"
-#include "song/picture_chain.h"
 #include "utilities/json.h"
 
 namespace lumoapi::song {

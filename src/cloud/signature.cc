@@ -19,11 +19,11 @@ std::wstring Signature::GetMethodName() { return L"norda.lumo.cloud.signature2";
 
 std::wstring Signature::BuildParams() {
   web::uri_builder builder;
-  AppendPair(builder, L"input_method", std::wstring(L"PUT"));
+  AppendPair(builder, L"input_method", L"PUT");
   AppendPair(builder, L"object", object);
   AppendPair(builder, L"content_length", content_length);
   AppendPair(builder, L"content_md5", content_md5);
-  AppendPair(builder, L"content_type", std::wstring(L"application/octet-stream"));
+  AppendPair(builder, L"content_type", L"application/octet-stream");
   return QueryText(builder);
 }
 

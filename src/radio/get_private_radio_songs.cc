@@ -23,7 +23,7 @@ std::wstring GetPrivateRadioSongs::GetMethodName() { return L"norda.lumo.radio.s
 std::wstring GetPrivateRadioSongs::BuildParams() {
   web::uri_builder builder;
   AppendPair(builder, L"usrname", usrname);
-  AppendPair(builder, L"needdata", std::wstring(L"true"));
+  AppendPair(builder, L"needdata", L"true");
   AppendPair(builder, L"kwtok", kwtok);
   return QueryText(builder);
 }

@@ -21,7 +21,7 @@ std::wstring GetPublicRadioSongs::GetVersion() { return L"2.2.0"; }
 std::wstring GetPublicRadioSongs::BuildParams() {
   web::uri_builder builder;
   AppendPair(builder, L"channelname", channelname);
-  AppendPair(builder, L"rn", std::wstring(L"10"));
+  AppendPair(builder, L"rn", L"10");
   AppendPair(builder, L"kwtok", settings::user::UserAccountSettings::Instance()._GetKwtok());
   return QueryText(builder);
 }

@@ -21,7 +21,7 @@ std::wstring GetSceneSongs::BuildParams() {
   web::uri_builder builder;
   AppendPair(builder, L"scene_id", scene_id);
   AppendPair(builder, L"item_id", 0);
-  AppendPair(builder, L"page_size", std::wstring(L"10"));
+  AppendPair(builder, L"page_size", L"10");
   AppendPair(builder, L"kwtok", settings::user::UserAccountSettings::Instance()._GetKwtok());
   return QueryText(builder);
 }

@@ -57,10 +57,12 @@ class TinyServer {
         request.append(buffer, static_cast<size_t>(n));
       }
       last_request_ = request;
-      const std::string body = R"({"error_code":22000,"result":{"greeting":"hello from loopback"}})";
-      const std::string answer = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                 "Connection: close\r\nContent-Length: " +
-                                 std::to_string(body.size()) + "\r\n\r\n" + body;
+      const std::string body =
+          R"({"error_code":22000,"result":{"greeting":"hello from loopback"}})";
+      const std::string answer =
+          "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+          "Connection: close\r\nContent-Length: " +
+          std::to_string(body.size()) + "\r\n\r\n" + body;
       send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
       close(client);
     }

@@ -50,10 +50,11 @@ void ReportPool::OnReportCompleted() {
 }
 
 void ReportPool::RemoveFinishedReports() {
-  reports.erase(
-      std::remove_if(reports.begin(), reports.end(),
-                     [](const std::unique_ptr<RequestBase>& report) { return report->finished.load(); }),
-      reports.end());
+  reports.erase(std::remove_if(reports.begin(), reports.end(),
+                               [](const std::unique_ptr<RequestBase>& report) {
+                                 return report->finished.load();
+                               }),
+                reports.end());
 }
 
 }  // namespace lumoapi::user

@@ -273,9 +273,15 @@ TEST_F(RequestLifecycleTest, StressAnswersRacingDeletions) {
     std::mt19937 random(42);
     for (size_t i = exchanges.size() - kRequests; i < exchanges.size(); ++i) {
       switch (random() % 3) {
-        case 0: transport_->Answer(exchanges[i].id, 200, R"({"error_code":22000})"); break;
-        case 1: transport_->Answer(exchanges[i].id, 502, "<html>"); break;
-        default: transport_->Fail(exchanges[i].id, 7, "refused"); break;
+        case 0:
+          transport_->Answer(exchanges[i].id, 200, R"({"error_code":22000})");
+          break;
+        case 1:
+          transport_->Answer(exchanges[i].id, 502, "<html>");
+          break;
+        default:
+          transport_->Fail(exchanges[i].id, 7, "refused");
+          break;
       }
     }
   });

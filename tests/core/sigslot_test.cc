@@ -79,9 +79,11 @@ TEST(SignalTest, ReceiversMayChangeConnectionsDuringEmission) {
     Log expected;
   };
   const Case cases[] = {
-      {"disconnect itself", [](auto& s, auto& first, auto&) { s.disconnect(&first); },
+      {"disconnect itself",
+       [](auto& s, auto& first, auto&) { s.disconnect(&first); },
        {"first", "second", "third"}},
-      {"disconnect the next receiver", [](auto& s, auto&, auto& second) { s.disconnect(&second); },
+      {"disconnect the next receiver",
+       [](auto& s, auto&, auto& second) { s.disconnect(&second); },
        {"first", "third"}},
       {"disconnect everything", [](auto& s, auto&, auto&) { s.disconnect_all(); }, {"first"}},
   };

@@ -15,9 +15,9 @@ namespace utilities {
 // One file of a song on this computer.
 struct LUMOHOST_EXPORT SongFile {
   std::wstring path;
-  uint64_t file_size = 0;     // bytes
-  uint32_t duration_ms = 0;   // milliseconds
-  int32_t bitrate = 0;        // kbit/s
+  uint64_t file_size = 0;    // bytes
+  uint32_t duration_ms = 0;  // milliseconds
+  int32_t bitrate = 0;       // kbit/s
 };
 
 class LUMOHOST_EXPORT SongInfo {

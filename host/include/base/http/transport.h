@@ -22,11 +22,11 @@ struct TransportRequest {
 };
 
 struct TransportResult {
-  bool ok = false;          // true: an answer arrived (any HTTP status); false: the exchange failed
-  int32_t status = 0;       // HTTP status, when ok
-  std::string body;         // the whole body as bytes, when ok
-  int error_code = 0;       // transport error code (libcurl's for the default transport), when !ok
-  std::string error_text;   // its description, when !ok
+  bool ok = false;         // true: an answer arrived (any HTTP status); false: the exchange failed
+  int32_t status = 0;      // HTTP status, when ok
+  std::string body;        // the whole body as bytes, when ok
+  int error_code = 0;      // transport error code (libcurl's for the default transport), when !ok
+  std::string error_text;  // its description, when !ok
 };
 
 // Called exactly once per started exchange unless it was cancelled first, on the transport's

@@ -1,8 +1,8 @@
 // Export macros of liblumoapi: symbols are hidden unless marked.
 //
 // LUMOAPI_EXPORT marks the library's interface towards the host. LUMOAPI_EXPORT_PRIVATE marks
-// internal pieces that are exported only so that the library's own tests and tools can reach
-// them; hosts must not rely on them.
+// internal pieces that the library's own tests reach; they stay hidden in the shared library
+// (the tests link a static build of the same objects instead).
 #ifndef LUMOAPI_EXPORT_H_
 #define LUMOAPI_EXPORT_H_
 
@@ -16,6 +16,6 @@
 #define LUMOAPI_EXPORT __attribute__((visibility("default")))
 #endif
 
-#define LUMOAPI_EXPORT_PRIVATE LUMOAPI_EXPORT
+#define LUMOAPI_EXPORT_PRIVATE
 
 #endif  // LUMOAPI_EXPORT_H_

@@ -9,10 +9,12 @@
 #include "base/http/win_http_request.h"
 #include "base/logging.h"
 #include "base/string_utils.h"
+#include "delete_in_place.h"
 #include "encrypt_lumoapi_param.h"
 #include "json_access.h"
 #include "log_masking.h"
 #include "query_builder.h"
+#include "request_base_testing.h"
 #include "utilities/json.h"
 
 namespace lumoapi {
@@ -44,7 +46,12 @@ void AppendCommonPairs(web::uri_builder& builder, const std::wstring& version) {
   AppendPair(builder, L"version_d", kVersionD);
 }
 
+// Destructions that found the HTTP request still alive; see ~RequestBase.
+std::atomic<int> late_http_stops{0};
+
 }  // namespace
+
+int LateHttpStopsForTesting() { return late_http_stops.load(); }
 
 RequestRoot::RequestRoot() = default;
 RequestRoot::~RequestRoot() = default;
@@ -52,8 +59,14 @@ RequestRoot::~RequestRoot() = default;
 RequestBase::RequestBase() = default;
 
 RequestBase::~RequestBase() {
-  // The HTTP request goes first: its destructor waits out an answer being handled on the
-  // network thread, which may still be using this object. Derived classes have done the same.
+  // Every derived destructor has stopped the HTTP request already: by now the derived members
+  // are gone, and an answer still being handled on the network thread would have parsed into
+  // them. A live HTTP request here means a derived class forgot.
+  if (http_request) {
+    ++late_http_stops;
+    LogError(L"lumoapi::RequestBase::~RequestBase", __LINE__,
+             L"a request class did not call StopHttpRequest() first in its destructor: " + url);
+  }
   StopHttpRequest();
   disconnect_all();
 }
@@ -160,11 +173,9 @@ void RequestBase::PostFailedCompletion() {
 }
 
 void RequestBase::StopHttpRequest() {
-  // Delete through the member itself: until the destructor has waited out an emission on the
-  // network thread, that emission may still read `http_request`.
-  if (!http_request) return;
-  delete http_request.get();
-  (void)http_request.release();
+  // Until the HTTP request's destructor has waited out an emission on the network thread, that
+  // emission may still read `http_request`.
+  internal::DeleteInPlace(http_request);
 }
 
 void RequestBase::EmitCompleted() {

@@ -7,9 +7,10 @@
 //
 // BeginRequest builds the address (plain, or encrypted and signed when `encrypt_params` is set),
 // sends one HTTP GET and returns at once. An answer that parses as JSON completes directly on the
-// network thread; a transport failure, a body that is not JSON, a non-2xx status without a service
-// error code, or an exception while building the address or parsing completes later on the UI
-// thread with `succeeded` false. Every call ends with exactly one emission of `completed`.
+// network thread; so does a non-2xx status whose JSON body has no service error code, with
+// `status` the HTTP status and `succeeded` false. A transport failure, a body that is not JSON, or
+// an exception while building the address or parsing completes later on the UI thread with
+// `succeeded` false. Every call ends with exactly one emission of `completed`.
 //
 // Threads: construction, BeginRequest and destruction on the UI thread; receivers of `completed`
 // must expect it on the UI thread or on the network thread. A request may be deleted on the UI
@@ -95,7 +96,7 @@ class LUMOAPI_EXPORT RequestBase : public RequestRoot {
   //
   // Every derived class calls this first in its destructor: an answer being handled runs the
   // derived class's ParseResult, and the derived members must outlive it. (RequestBase's own
-  // destructor comes too late for that.)
+  // destructor comes too late for that; it logs an error when it finds the HTTP request alive.)
   void StopHttpRequest();
 
  private:

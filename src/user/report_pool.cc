@@ -6,8 +6,17 @@
 
 #include "base/logging.h"
 #include "base/string_utils.h"
+#include "delete_in_place.h"
 
 namespace lumoapi::user {
+namespace {
+
+void DeleteAll(std::vector<std::unique_ptr<RequestBase>>& reports) {
+  for (std::unique_ptr<RequestBase>& report : reports) internal::DeleteInPlace(report);
+  reports.clear();
+}
+
+}  // namespace
 
 ReportPool& ReportPool::Instance() {
   static ReportPool pool;
@@ -18,13 +27,12 @@ ReportPool::ReportPool() = default;
 
 // Reports go before the dispatcher: deleting a report waits for an emission of it that may be in
 // progress on the network thread, and that emission posts through the dispatcher.
-ReportPool::~ReportPool() { reports.clear(); }
+ReportPool::~ReportPool() { DeleteAll(reports); }
 
 void ReportPool::Init() {}
 
 void ReportPool::Uninit() {
-  for (std::unique_ptr<RequestBase>& report : reports) report.reset();
-  reports.clear();
+  DeleteAll(reports);
   // Only now: deleting a running report above may still have posted a clean-up.
   dispatcher.CancelPendingInvokes();
 }
@@ -50,11 +58,13 @@ void ReportPool::OnReportCompleted() {
 }
 
 void ReportPool::RemoveFinishedReports() {
-  reports.erase(std::remove_if(reports.begin(), reports.end(),
-                               [](const std::unique_ptr<RequestBase>& report) {
-                                 return report->finished.load();
-                               }),
-                reports.end());
+  const auto first_finished = std::stable_partition(
+      reports.begin(), reports.end(),
+      [](const std::unique_ptr<RequestBase>& report) { return !report->finished.load(); });
+  for (auto report = first_finished; report != reports.end(); ++report) {
+    internal::DeleteInPlace(*report);
+  }
+  reports.erase(first_finished, reports.end());
 }
 
 }  // namespace lumoapi::user

@@ -1,54 +1,18 @@
 // The exact query each request class sends: names, order, fixed values, versions and encoding.
-// One row per class; the service refuses a request whose pairs differ from these.
+// One row per class in support/every_request.cc; the service refuses a request whose pairs
+// differ from these.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <memory>
 #include <string>
 
 #include "base/os_utils.h"
 #include "base/string_utils.h"
-#include "lumoapi/artist/get_artist_info.h"
-#include "lumoapi/cloud/check_file.h"
-#include "lumoapi/cloud/expand.h"
-#include "lumoapi/cloud/record.h"
-#include "lumoapi/cloud/signature.h"
-#include "lumoapi/radio/get_private_radio_songs.h"
-#include "lumoapi/radio/get_public_radio_songs.h"
-#include "lumoapi/radio/get_scene_songs.h"
-#include "lumoapi/radio/radio_play_action.h"
-#include "lumoapi/recommend/get_recommend_songs.h"
-#include "lumoapi/search/catalog_sug.h"
-#include "lumoapi/search/search_merge.h"
-#include "lumoapi/song/get_song_link.h"
-#include "lumoapi/splash/get_splash_pic.h"
-#include "lumoapi/user/user_down.h"
 #include "settings/user_account_settings.h"
+#include "support/every_request.h"
 #include "support/request_harness.h"
 
-namespace lumoapi {
+namespace lumo::testing {
 namespace {
-
-constexpr char kCommon[] = "format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1";
-constexpr char kCommon220[] = "format=json&from=qxpc&version=2.2.0&version_d=10.1.1.1";
-
-std::shared_ptr<utilities::SongInfo> Song(std::wstring id, std::wstring title,
-                                          std::wstring author) {
-  auto song = std::make_shared<utilities::SongInfo>();
-  song->song_id = std::move(id);
-  song->title = std::move(title);
-  song->author = std::move(author);
-  song->album_title = L"Album";
-  song->files.push_back(std::make_shared<utilities::SongFile>(
-      utilities::SongFile{L"D:\\Music\\a.b.mp3", 5242880, 245999, 320}));
-  return song;
-}
-
-struct Row {
-  const char* name;
-  std::function<std::unique_ptr<RequestBase>()> make;
-  std::string query;  // "{id}" stands for the machine id
-};
 
 std::string WithMachineId(std::string text) {
   const std::string id = base::string_utils::ToUtf8(base::os_utils::GetMachineID());
@@ -60,89 +24,13 @@ std::string WithMachineId(std::string text) {
 TEST(RequestParametersTest, EachClassSendsItsPairsInOrder) {
   settings::user::UserAccountSettings& account = settings::user::UserAccountSettings::Instance();
   const std::wstring saved = account._GetKwtok();
-  account.SetKwtok(L"acct");
-  const std::string c = kCommon;
-  const std::string c220 = kCommon220;
-  const Row rows[] = {
-      {"user down (the worked example)",
-       [] {
-         return std::make_unique<user::UserDown>(std::vector<std::wstring>{L"1", L"2"}, L"7");
-       },
-       "method=norda.lumo.user.down&" + c + "&songid=1,2&uid=7"},
-      {"song link by id",
-       [] {
-         return std::make_unique<song::GetSongLink>(Song(L"42", L"T", L"A"), true, L"320", true,
-                                                    L"tok");
-       },
-       "method=norda.lumo.song.getSongLink&" + c +
-           "&songid=42&lebo=0&down=1&bit=320&type=2&kwtok=tok"},
-      {"song link by title and author",
-       [] {
-         return std::make_unique<song::GetSongLink>(Song(L"", L"T&1", L"A"), false, L"", false,
-                                                    L"");
-       },
-       "method=norda.lumo.song.getSongLink&" + c +
-           "&songid=T%261$$A&lebo=0&down=0&bit=&type=1&kwtok="},
-      {"suggestions", [] { return std::make_unique<search::CatalogSug>(L"rock & roll=1+1 周"); },
-       "method=norda.lumo.search.catalogSug&" + c + "&query=rock%20%26%20roll%3D1%2B1%20%E5%91%A8"},
-      {"merged search", [] { return std::make_unique<search::SearchMerge>(L"a&type=2"); },
-       "method=norda.lumo.search.merge&" + c + "&query=a%26type%3D2&type=1"},
-      {"artist pictures", [] { return std::make_unique<artist::GetArtistInfo>(L"1&all_pic=0"); },
-       "method=norda.lumo.artist.getInfo&" + c + "&artistid=1%26all_pic%3D0&all_pic=1"},
-      {"recommended songs", [] { return std::make_unique<recommend::GetRecommendSongs>(L"9"); },
-       "method=norda.lumo.song.getRecommandSongList&" + c + "&song_id=9&num=20"},
-      {"splash", [] { return std::make_unique<splash::GetSplashPic>(); },
-       "method=norda.lumo.active.startPC&" + c},
-      {"public radio", [] { return std::make_unique<radio::GetPublicRadioSongs>(L"Jazz & 爵士"); },
-       "method=norda.lumo.radio.getChannelSong&" + c220 +
-           "&channelname=Jazz%20%26%20%E7%88%B5%E5%A3%AB&rn=10&kwtok=acct"},
-      {"scene radio", [] { return std::make_unique<radio::GetSceneSongs>(L"42"); },
-       "method=norda.lumo.song.getSmartSongList&" + c220 +
-           "&scene_id=42&item_id=0&page_size=10&kwtok=acct"},
-      {"private radio",
-       [] { return std::make_unique<radio::GetPrivateRadioSongs>(L"alice", L"secret"); },
-       "method=norda.lumo.radio.serv&" + c + "&usrname=alice&needdata=true&kwtok=secret"},
-      {"play action",
-       [] {
-         auto action = std::make_unique<radio::RadioPlayAction>(L"tk");
-         action->ch_name = L"pop";
-         action->item_id = L"123";
-         action->action_no = -3;
-         return action;
-       },
-       "method=norda.lumo.radio.playAction&" + c +
-           "&nordaid={id}&ch_name=pop&item_id=123&action_no=-3&kwtok=tk"},
-      {"upload check",
-       [] {
-         return std::make_unique<cloud::CheckFile>(L"cmd5", L"smd5", L"mp3", 5242880, 0x80000001u);
-       },
-       "method=norda.lumo.cloud.checkFile&" + c +
-           "&content_md5=cmd5&slice_md5=smd5&ext=mp3&content_length=5242880"
-           "&content_crc32=2147483649&id={id}&isXos=1"},
-      {"storage signature",
-       [] { return std::make_unique<cloud::Signature>(L"music/a b.mp3", 1234, L"cmd5"); },
-       "method=norda.lumo.cloud.signature2&" + c +
-           "&input_method=PUT&object=music/a%20b.mp3&content_length=1234&content_md5=cmd5"
-           "&content_type=application/octet-stream"},
-      {"cloud record",
-       [] {
-         return std::make_unique<cloud::Record>(L"tok", L"md5x", L"http://l/f",
-                                                Song(L"s1", L"Title", L"Artist"));
-       },
-       "method=norda.lumo.cloud.record&" + c +
-           "&kwtok=tok&song_id=s1&file_link=http://l/f&md5=md5x&song_title=Title"
-           "&album_title=Album&artist_name=Artist&file_name=a.b&compose=&songwriting="
-           "&publish_time=&style=&file_bitrate=320&file_duartion=245&file_size=5242880&ext=mp3"
-           "&id={id}&isXos=1"},
-      {"quota", [] { return std::make_unique<cloud::Expand>(L"tok"); },
-       "method=norda.lumo.cloud.expand&" + c + "&kwtok=tok"},
-  };
-  for (const Row& row : rows) {
-    EXPECT_EQ(lumo::testing::RawQuery(row.make()->BuildUrl()), WithMachineId(row.query))
-        << row.name;
+  account.SetKwtok(kAccountToken);
+  for (const RequestRow& row : EveryRequestRow()) {
+    if (row.query.empty()) continue;
+    EXPECT_EQ(RawQuery(row.make()->BuildUrl()), WithMachineId(row.query)) << row.name;
   }
   account.SetKwtok(saved);
 }
 
 }  // namespace
-}  // namespace lumoapi
+}  // namespace lumo::testing

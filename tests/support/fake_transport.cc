@@ -109,6 +109,12 @@ bool FakeTransport::IsCancelled(ExchangeId id) const {
   return it != entries_.end() && it->second.state == State::kCancelled;
 }
 
+bool FakeTransport::IsAnswering(ExchangeId id) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto it = entries_.find(id);
+  return it != entries_.end() && it->second.state == State::kAnswering;
+}
+
 ScopedFakeTransport::ScopedFakeTransport() : transport_(std::make_shared<FakeTransport>()) {
   base::http::SetTransport(transport_);
 }

@@ -49,6 +49,8 @@ class FakeTransport : public base::http::Transport {
   bool Fail(ExchangeId id, int error_code, std::string error_text);
 
   bool IsCancelled(ExchangeId id) const;
+  // True from the moment Answer or Fail takes the exchange until its callback has returned.
+  bool IsAnswering(ExchangeId id) const;
 
  private:
   enum class State { kPending, kAnswering, kAnswered, kCancelled };

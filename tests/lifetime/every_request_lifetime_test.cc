@@ -1,0 +1,74 @@
+// Every request class may be deleted on the UI thread at any moment of its call. Each class's
+// destructor must stop its HTTP request before its own members go: an answer being handled on the
+// network thread parses into them. These tests run over every class; under ThreadSanitizer the
+// second one also shows a destructor that lets its members go while the answer is parsed.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+
+#include "request_base_testing.h"
+#include "settings/user_account_settings.h"
+#include "support/every_request.h"
+#include "support/fake_transport.h"
+
+namespace lumo::testing {
+namespace {
+
+// A valid answer large enough that parsing it takes a while.
+std::string LargeAnswer() {
+  std::string body = R"({"error_code":22000,"padding":[)";
+  for (int i = 0; i < 20000; ++i) body += (i ? ",\"" : "\"") + std::to_string(i) + "\"";
+  return body + "]}";
+}
+
+class EveryRequestLifetimeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    saved_token_ = account_._GetKwtok();
+    account_.SetKwtok(kAccountToken);
+  }
+  void TearDown() override { account_.SetKwtok(saved_token_); }
+
+  ScopedFakeTransport transport_;
+  settings::user::UserAccountSettings& account_ = settings::user::UserAccountSettings::Instance();
+  std::wstring saved_token_;
+};
+
+TEST_F(EveryRequestLifetimeTest, DestructorStopsTheHttpRequestBeforeItsMembersGo) {
+  for (const RequestRow& row : EveryRequestRow()) {
+    const int late_before = lumoapi::LateHttpStopsForTesting();
+    auto request = row.make();
+    request->BeginRequest();
+    ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
+    const auto id = transport_->Pending().front().id;
+    request.reset();
+    EXPECT_TRUE(transport_->IsCancelled(id)) << row.name;
+    EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before)
+        << row.name << ": its destructor must call StopHttpRequest() first";
+  }
+}
+
+TEST_F(EveryRequestLifetimeTest, DeletionWhileALargeAnswerIsParsedWaitsForIt) {
+  const std::string answer = LargeAnswer();
+  for (const RequestRow& row : EveryRequestRow()) {
+    const int late_before = lumoapi::LateHttpStopsForTesting();
+    auto request = row.make();
+    request->BeginRequest();
+    ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
+    const auto id = transport_->Pending().front().id;
+    std::atomic<bool> answered{false};
+    std::thread network([&] {
+      transport_->Answer(id, 200, answer);
+      answered = true;
+    });
+    while (!transport_->IsAnswering(id) && !answered) std::this_thread::yield();
+    request.reset();  // waits until the answer has been handled
+    network.join();
+    EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before) << row.name;
+  }
+}
+
+}  // namespace
+}  // namespace lumo::testing

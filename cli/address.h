@@ -1,17 +1,17 @@
 // Reading back an address the library built, for --dry-run: its query pairs and the decrypted
-// text of its encrypted part. Written against the service's published key rules, not with the
-// library's own cipher, so that the output shows what the service would read.
+// text of its encrypted part, read with the sandbox's reading of the service's address forms,
+// not with the library's own cipher, so that the output shows what the service would read.
 #ifndef LUMO_CLI_ADDRESS_H_
 #define LUMO_CLI_ADDRESS_H_
 
 #include <optional>
 #include <string>
-#include <utility>
-#include <vector>
+
+#include "sandbox/address_form.h"
 
 namespace lumo::cli {
 
-using QueryPairs = std::vector<std::pair<std::string, std::string>>;
+using QueryPairs = sandbox::Pairs;
 
 // The pairs of the query after "?", percent-decoded ("+" stays a plus sign).
 QueryPairs SplitQuery(const std::string& url);

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <memory>
 
+#include "query.h"
+
 namespace lumo::sandbox {
 namespace {
 
@@ -44,6 +46,17 @@ std::string Md5Hex(std::string_view bytes) {
   EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
   return Hex(digest, size);
 }
+
+namespace {
+
+// The last 16 digits of the UPPER-case MD5 of the fixed key text.
+std::string LyricsKey() {
+  std::string digest = Md5Hex(kLyricsKeyText);
+  for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return digest.substr(16);
+}
+
+}  // namespace
 
 std::string HmacSha256Hex(std::string_view key, std::string_view bytes) {
   unsigned char digest[EVP_MAX_MD_SIZE];
@@ -100,6 +113,24 @@ std::optional<std::string> AesCbcDecrypt(std::string_view key, std::string_view 
   return out;
 }
 
+std::string AesCbcEncrypt(std::string_view key, std::string_view iv, std::string_view plaintext) {
+  assert(key.size() == 16 && iv.size() == 16);
+  CipherContext context(EVP_CIPHER_CTX_new());
+  std::string out(plaintext.size() + 16, '\0');
+  int written = 0;
+  int final_written = 0;
+  auto* buffer = reinterpret_cast<unsigned char*>(out.data());
+  if (!context ||
+      EVP_EncryptInit_ex(context.get(), EVP_aes_128_cbc(), nullptr, Bytes(key), Bytes(iv)) != 1 ||
+      EVP_EncryptUpdate(context.get(), buffer, &written, Bytes(plaintext),
+                        static_cast<int>(plaintext.size())) != 1 ||
+      EVP_EncryptFinal_ex(context.get(), buffer + written, &final_written) != 1) {
+    return std::string();
+  }
+  out.resize(static_cast<size_t>(written + final_written));
+  return out;
+}
+
 std::string ParamKeyFor(std::string_view timestamp) {
   std::string input(kKeyDerivationSalt);
   input.append(timestamp);
@@ -120,12 +151,29 @@ std::optional<std::string> DecryptParam(std::string_view param_base64, std::stri
   return AesCbcDecrypt(key, key, *ciphertext);
 }
 
+std::string EncryptParam(std::string_view inner_text, std::string_view timestamp) {
+  std::string key = ParamKeyFor(timestamp);
+  return Base64Encode(AesCbcEncrypt(key, key, inner_text));
+}
+
+std::string EncryptLyricsValue(std::string_view plain) {
+  return Base64Encode(AesCbcEncrypt(LyricsKey(), kLyricsIv, plain));
+}
+
 std::optional<std::string> DecryptLyricsValue(std::string_view base64) {
   std::optional<std::string> ciphertext = Base64Decode(base64);
   if (!ciphertext) return std::nullopt;
-  std::string digest = Md5Hex(kLyricsKeyText);
-  for (char& c : digest) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return AesCbcDecrypt(digest.substr(16), kLyricsIv, *ciphertext);
+  return AesCbcDecrypt(LyricsKey(), kLyricsIv, *ciphertext);
+}
+
+std::optional<EncryptedPart> DecryptEncryptedPart(const Pairs& pairs) {
+  const std::string* param = FindPair(pairs, "param");
+  const std::string* timestamp = FindPair(pairs, "timestamp");
+  if (param && timestamp) return EncryptedPart{"param", DecryptParam(*param, *timestamp)};
+  if (const std::string* e = FindPair(pairs, "e")) {
+    return EncryptedPart{"e", DecryptLyricsValue(*e)};
+  }
+  return std::nullopt;
 }
 
 }  // namespace lumo::sandbox

@@ -1,5 +1,5 @@
-// The service's ciphers and digests, on OpenSSL. This is the service's own reading of the
-// client's encryption; it shares no code with the client.
+// The service's ciphers and digests, on OpenSSL: the building blocks below the address forms of
+// sandbox/address_form.h. It shares no code with the client.
 #ifndef SANDBOX_SRC_CRYPTO_H_
 #define SANDBOX_SRC_CRYPTO_H_
 
@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "sandbox/address_form.h"
+
 namespace lumo::sandbox {
 
-// Lower-case hexadecimal MD5 of the bytes.
-std::string Md5Hex(std::string_view bytes);
 // Lower-case hexadecimal HMAC-SHA256.
 std::string HmacSha256Hex(std::string_view key, std::string_view bytes);
 
@@ -22,16 +22,7 @@ std::string Base64Encode(std::string_view bytes);
 // ciphertext is not a whole number of blocks or the padding is wrong.
 std::optional<std::string> AesCbcDecrypt(std::string_view key, std::string_view iv,
                                          std::string_view ciphertext);
-
-// The encrypted address form: the key (and IV) that belongs to a timestamp, and the signature
-// over the Base64 "param" text and the timestamp.
-std::string ParamKeyFor(std::string_view timestamp);
-std::string ParamSignature(std::string_view param_base64, std::string_view timestamp);
-// Decrypts a Base64 "param" with the key of `timestamp`.
-std::optional<std::string> DecryptParam(std::string_view param_base64, std::string_view timestamp);
-
-// The fixed-key cipher of the lyrics lookup's "e" value (after percent-decoding).
-std::optional<std::string> DecryptLyricsValue(std::string_view base64);
+std::string AesCbcEncrypt(std::string_view key, std::string_view iv, std::string_view plaintext);
 
 }  // namespace lumo::sandbox
 

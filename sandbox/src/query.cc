@@ -1,5 +1,6 @@
 #include "query.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -29,24 +30,50 @@ std::string DecodeOrRefuse(std::string_view text, std::string_view what) {
   return std::move(*decoded);
 }
 
-}  // namespace
-
-std::optional<std::string> PercentDecode(std::string_view text) {
+// Decodes %XX escapes. An escape that is not one fails the whole text, or with `keep_bad` stays
+// as it is.
+std::optional<std::string> DecodeEscapes(std::string_view text, bool keep_bad) {
   std::string out;
   out.reserve(text.size());
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] != '%') {
+    const int high = text[i] == '%' && i + 2 < text.size() ? HexValue(text[i + 1]) : -1;
+    const int low = high >= 0 ? HexValue(text[i + 2]) : -1;
+    if (low >= 0) {
+      out.push_back(static_cast<char>(high * 16 + low));
+      i += 2;
+    } else if (text[i] != '%' || keep_bad) {
       out.push_back(text[i]);
-      continue;
+    } else {
+      return std::nullopt;
     }
-    if (i + 2 >= text.size()) return std::nullopt;
-    int high = HexValue(text[i + 1]);
-    int low = HexValue(text[i + 2]);
-    if (high < 0 || low < 0) return std::nullopt;
-    out.push_back(static_cast<char>(high * 16 + low));
-    i += 2;
   }
   return out;
+}
+
+}  // namespace
+
+std::optional<std::string> PercentDecode(std::string_view text) {
+  return DecodeEscapes(text, /*keep_bad=*/false);
+}
+
+std::string_view QueryOf(std::string_view address) {
+  const size_t start = address.find('?');
+  return start == std::string_view::npos ? std::string_view() : address.substr(start + 1);
+}
+
+Pairs ReadQuery(std::string_view query) {
+  Pairs pairs;
+  size_t start = 0;
+  while (start < query.size()) {
+    const size_t end = std::min(query.find('&', start), query.size());
+    const std::string_view pair = query.substr(start, end - start);
+    start = end + 1;
+    if (pair.empty()) continue;
+    const size_t eq = std::min(pair.find('='), pair.size());
+    pairs.emplace_back(*DecodeEscapes(pair.substr(0, eq), /*keep_bad=*/true),
+                       *DecodeEscapes(pair.substr(std::min(eq + 1, pair.size())), true));
+  }
+  return pairs;
 }
 
 bool IsUtf8(std::string_view text) {

@@ -1,5 +1,6 @@
-// Reading query texts the way the client writes them: pairs joined by '&', name and value split
-// at the first '=', both percent-encoded, '+' a literal plus.
+// Checking query texts the way the service reads them: pairs joined by '&', name and value split
+// at the first '=', both percent-encoded, '+' a literal plus. The lenient reading for display is
+// ReadQuery in sandbox/address_form.h.
 #ifndef SANDBOX_SRC_QUERY_H_
 #define SANDBOX_SRC_QUERY_H_
 
@@ -9,9 +10,9 @@
 #include <utility>
 #include <vector>
 
-namespace lumo::sandbox {
+#include "sandbox/address_form.h"
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
+namespace lumo::sandbox {
 
 // Splits and decodes `query` (without the leading '?'). An empty text gives no pairs. Throws
 // Refusal(kMalformedQuery) for an empty pair, a pair without '=', a raw '=' inside a value, a
@@ -23,9 +24,6 @@ std::optional<std::string> PercentDecode(std::string_view text);
 
 // True when `text` is valid UTF-8.
 bool IsUtf8(std::string_view text);
-
-// The value of the first pair named `name`, if any.
-const std::string* FindPair(const Pairs& pairs, std::string_view name);
 
 }  // namespace lumo::sandbox
 

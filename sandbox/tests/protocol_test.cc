@@ -59,7 +59,7 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
   const std::string not_cipher = "bm90IGEgY2lwaGVydGV4dA==";
   const std::string undecryptable = "/v1/restserver/lumo?method=" + kList + "&timestamp=" + ts +
                                     "&param=" + Encode(not_cipher) +
-                                    "&sign=" + Md5Hex("velmar_quint_hush" + not_cipher + ts);
+                                    "&sign=" + ParamSignature(not_cipher, ts);
   const std::string kFav = "norda.lumo.favorite.getFavoriteSong";
   const Params kFavPage = {{"kwtok", kOrdinaryUserToken}, {"pn", "0"}, {"rn", "50"}};
   const std::string kUser = kOrdinaryUserToken;

@@ -1,7 +1,6 @@
 #include "test_client.h"
 
 #include <curl/curl.h>
-#include <openssl/evp.h>
 
 #include <cctype>
 #include <chrono>
@@ -9,28 +8,6 @@
 
 namespace lumo::sandbox::testing {
 namespace {
-
-std::string AesBase64(const std::string& key, const std::string& iv, const std::string& plain) {
-  EVP_CIPHER_CTX* context = EVP_CIPHER_CTX_new();
-  std::string cipher(plain.size() + 16, '\0');
-  int n = 0;
-  int tail = 0;
-  auto* out = reinterpret_cast<unsigned char*>(cipher.data());
-  EVP_EncryptInit_ex(context, EVP_aes_128_cbc(), nullptr,
-                     reinterpret_cast<const unsigned char*>(key.data()),
-                     reinterpret_cast<const unsigned char*>(iv.data()));
-  EVP_EncryptUpdate(context, out, &n, reinterpret_cast<const unsigned char*>(plain.data()),
-                    static_cast<int>(plain.size()));
-  EVP_EncryptFinal_ex(context, out + n, &tail);
-  EVP_CIPHER_CTX_free(context);
-  cipher.resize(static_cast<size_t>(n + tail));
-  std::string base64(cipher.size() / 3 * 4 + 8, '\0');
-  int size = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(base64.data()),
-                             reinterpret_cast<const unsigned char*>(cipher.data()),
-                             static_cast<int>(cipher.size()));
-  base64.resize(static_cast<size_t>(size));
-  return base64;
-}
 
 std::string Join(const Params& pairs) {
   std::string text;
@@ -76,19 +53,6 @@ int64_t NowSeconds() {
       .count();
 }
 
-std::string Md5Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
-  std::string hex;
-  char two[3];
-  for (unsigned int i = 0; i < size; ++i) {
-    std::snprintf(two, sizeof(two), "%02x", digest[i]);
-    hex += two;
-  }
-  return hex;
-}
-
 std::string PlainTarget(const std::string& method, const Params& own, const std::string& version) {
   Params all = {{"method", method}};
   for (const auto& pair : Common(version)) all.push_back(pair);
@@ -101,9 +65,8 @@ std::string EncryptedTarget(const std::string& method, const Params& own, int64_
   Params inner = Common(version);
   for (const auto& pair : own) inner.push_back(pair);
   std::string ts = std::to_string(timestamp);
-  std::string key = Md5Hex("qorvel_amber_tune_signer_key" + ts).substr(8, 16);
-  std::string param = AesBase64(key, key, Join(inner));
-  std::string sign = Md5Hex("velmar_quint_hush" + param + ts);
+  std::string param = EncryptParam(Join(inner), ts);
+  std::string sign = ParamSignature(param, ts);
   return "/v1/restserver/lumo?" +
          Join({{"method", method}, {"timestamp", ts}, {"param", param}, {"sign", sign}});
 }
@@ -111,9 +74,7 @@ std::string EncryptedTarget(const std::string& method, const Params& own, int64_
 Params LyricsParams(const std::string& query, int64_t ts, int type) {
   std::string plain =
       "query=" + Encode(query) + "&ts=" + std::to_string(ts) + "&type=" + std::to_string(type);
-  std::string key = Md5Hex("4817305926148350");
-  for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  std::string e = AesBase64(key.substr(16), "7390261548103726", plain);
+  std::string e = EncryptLyricsValue(plain);
   return {{"query", query}, {"ts", std::to_string(ts)}, {"type", std::to_string(type)}, {"e", e}};
 }
 

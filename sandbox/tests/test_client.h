@@ -1,5 +1,6 @@
-// A client for the sandbox's tests that shares nothing with the sandbox or the library: it
-// writes queries, encrypts and signs with its own code on libcurl and OpenSSL.
+// A client for the sandbox's tests, on libcurl, that shares nothing with the library: it writes
+// queries with its own code and encrypts and signs with the sandbox's address forms. (The
+// shell check beside it recomputes a signature with openssl and md5sum on its own.)
 #ifndef SANDBOX_TESTS_TEST_CLIENT_H_
 #define SANDBOX_TESTS_TEST_CLIENT_H_
 
@@ -9,6 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "sandbox/address_form.h"
 
 namespace lumo::sandbox::testing {
 
@@ -34,7 +37,6 @@ std::string EncryptedTarget(const std::string& method, const Params& own,
                             int64_t timestamp = NowSeconds(), const std::string& version = "1.0.0");
 // The lyrics lookup's own parameters with their encrypted copy "e".
 Params LyricsParams(const std::string& query, int64_t ts, int type);
-std::string Md5Hex(const std::string& bytes);
 
 // One connection, kept alive between calls. Thread-compatible.
 class Client {

@@ -111,7 +111,7 @@ TEST(EncryptedAddressTest, CarriesMethodTimestampParamAndSign) {
     EXPECT_GE(timestamp, before);
     EXPECT_LE(timestamp, std::time(nullptr));
     EXPECT_EQ(DecryptedInnerText(url), c.inner);
-    EXPECT_EQ(outer[3].second, Md5Hex("velmar_quint_hush" + outer[2].second + outer[1].second));
+    EXPECT_EQ(outer[3].second, sandbox::ParamSignature(outer[2].second, outer[1].second));
     // Base64's "=" never reaches the address raw.
     EXPECT_EQ(RawQuery(url).find("=="), std::string::npos);
   }
@@ -133,8 +133,7 @@ TEST(ParamEncryptionTest, BufferIsThePaddedLength) {
     const std::wstring base64 = encryption.Encrypt(c.text);
     EXPECT_EQ(base64.size(), c.base64_length) << ToUtf8(c.text);
     EXPECT_EQ(encryption.param, base64);
-    const std::string key = Md5Hex("qorvel_amber_tune_signer_key1700000000").substr(8, 16);
-    EXPECT_EQ(DecryptBase64(ToUtf8(base64), key, key), ToUtf8(c.text));
+    EXPECT_EQ(sandbox::DecryptParam(ToUtf8(base64), "1700000000"), ToUtf8(c.text));
   }
   EXPECT_EQ(lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L""),
             L"" + lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L""));
@@ -143,17 +142,12 @@ TEST(ParamEncryptionTest, BufferIsThePaddedLength) {
 }
 
 TEST(TextEncryptionTest, IsUrlReadyAndDecryptsWithTheFixedKey) {
-  const std::string key = [] {
-    std::string upper = Md5Hex("4817305926148350");
-    for (char& ch : upper) ch = static_cast<char>(std::toupper(ch));
-    return upper.substr(16);
-  }();
   for (const std::wstring text : {L"", L"hello world", L"周杰伦 - 晴天", L"?>>>???~~~~"}) {
     const std::string encrypted =
         ToUtf8(lumoapi::encryption::LumoAPIEncryption::Instance().EncryptText(text));
     EXPECT_EQ(encrypted.find_first_of("+/="), std::string::npos) << encrypted;
     const std::string base64 = SplitQuery("v=" + encrypted)[0].second;
-    EXPECT_EQ(DecryptBase64(base64, key, "7390261548103726"), ToUtf8(text));
+    EXPECT_EQ(sandbox::DecryptLyricsValue(base64), ToUtf8(text));
   }
 }
 
@@ -222,7 +216,7 @@ TEST_F(CipherFailureTest, EncryptReturnsEmptyAndLogsTheMaskedText) {
   request.encrypt_params = true;
   const Pairs outer = QueryPairs(request.BuildUrl());
   EXPECT_EQ(ValueOf(outer, "param"), "");
-  EXPECT_EQ(ValueOf(outer, "sign"), Md5Hex("velmar_quint_hush" + ValueOf(outer, "timestamp")));
+  EXPECT_EQ(ValueOf(outer, "sign"), sandbox::ParamSignature("", ValueOf(outer, "timestamp")));
 }
 
 TEST_F(CipherFailureTest, EncryptTextNamesTheFailedStep) {

@@ -44,7 +44,7 @@ class CloudIntegrationTest : public ::testing::Test {
   }
 
   static std::unique_ptr<CheckFile> Check(const std::string& bytes) {
-    const std::wstring md5 = ToUtf16(lumo::testing::Md5Hex(bytes));
+    const std::wstring md5 = ToUtf16(lumo::sandbox::Md5Hex(bytes));
     return std::make_unique<CheckFile>(md5, md5, L"mp3", bytes.size(), 12345u);
   }
 
@@ -61,7 +61,7 @@ class CloudIntegrationTest : public ::testing::Test {
 
 TEST_F(CloudIntegrationTest, UploadCheckSignPutRecordAndCheckAgain) {
   const std::string bytes(300000, 'x');
-  const std::wstring md5 = ToUtf16(lumo::testing::Md5Hex(bytes));
+  const std::wstring md5 = ToUtf16(lumo::sandbox::Md5Hex(bytes));
   Completion done[5];
   std::unique_ptr<CheckFile> first_check = Check(bytes);
   ASSERT_TRUE(done[0].Run(*first_check));

@@ -1,7 +1,5 @@
 #include "support/request_harness.h"
 
-#include <openssl/evp.h>
-
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -21,27 +19,6 @@ class CompletionCounter : public sigslot::has_slots<> {
  private:
   std::atomic<int> count_{0};
 };
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecode(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
 
 template <class Finish>
 int Run(lumoapi::RequestBase& request, FakeTransport& transport, Finish finish) {
@@ -80,23 +57,7 @@ std::string RawQuery(const std::wstring& url) {
   return q == std::string::npos ? std::string() : text.substr(q + 1);
 }
 
-Pairs SplitQuery(const std::string& query) {
-  Pairs pairs;
-  size_t start = 0;
-  while (start <= query.size() && !query.empty()) {
-    size_t end = query.find('&', start);
-    if (end == std::string::npos) end = query.size();
-    const std::string pair = query.substr(start, end - start);
-    const size_t eq = pair.find('=');
-    if (eq == std::string::npos) {
-      pairs.emplace_back(PercentDecode(pair), "");
-    } else {
-      pairs.emplace_back(PercentDecode(pair.substr(0, eq)), PercentDecode(pair.substr(eq + 1)));
-    }
-    start = end + 1;
-  }
-  return pairs;
-}
+Pairs SplitQuery(const std::string& query) { return sandbox::ReadQuery(query); }
 
 Pairs QueryPairs(const std::wstring& url) { return SplitQuery(RawQuery(url)); }
 
@@ -107,56 +68,10 @@ std::string ValueOf(const Pairs& pairs, const std::string& name) {
   return std::string();
 }
 
-std::string Md5Hex(const std::string& bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
-  static const char kHex[] = "0123456789abcdef";
-  std::string out;
-  for (unsigned int i = 0; i < length; ++i) {
-    out += kHex[digest[i] >> 4];
-    out += kHex[digest[i] & 15];
-  }
-  return out;
-}
-
-std::string DecryptBase64(const std::string& base64, const std::string& key,
-                          const std::string& iv) {
-  if (base64.empty() || base64.size() % 4 != 0) return std::string();
-  std::string cipher(base64.size() / 4 * 3, '\0');
-  int decoded = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(cipher.data()),
-                                reinterpret_cast<const unsigned char*>(base64.data()),
-                                static_cast<int>(base64.size()));
-  if (decoded < 0) return std::string();
-  size_t padding = 0;
-  if (base64.size() >= 1 && base64[base64.size() - 1] == '=') ++padding;
-  if (base64.size() >= 2 && base64[base64.size() - 2] == '=') ++padding;
-  cipher.resize(static_cast<size_t>(decoded) - padding);
-
-  std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(),
-                                                                      &EVP_CIPHER_CTX_free);
-  std::string plain(cipher.size() + 16, '\0');
-  int n1 = 0;
-  int n2 = 0;
-  if (EVP_DecryptInit_ex(ctx.get(), EVP_aes_128_cbc(), nullptr,
-                         reinterpret_cast<const unsigned char*>(key.data()),
-                         reinterpret_cast<const unsigned char*>(iv.data())) != 1 ||
-      EVP_DecryptUpdate(ctx.get(), reinterpret_cast<unsigned char*>(plain.data()), &n1,
-                        reinterpret_cast<const unsigned char*>(cipher.data()),
-                        static_cast<int>(cipher.size())) != 1 ||
-      EVP_DecryptFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(plain.data()) + n1, &n2) !=
-          1) {
-    return std::string();
-  }
-  plain.resize(static_cast<size_t>(n1 + n2));
-  return plain;
-}
-
 std::string DecryptedInnerText(const std::wstring& url) {
   const Pairs outer = QueryPairs(url);
-  const std::string timestamp = ValueOf(outer, "timestamp");
-  const std::string key = Md5Hex("qorvel_amber_tune_signer_key" + timestamp).substr(8, 16);
-  return DecryptBase64(ValueOf(outer, "param"), key, key);
+  return sandbox::DecryptParam(ValueOf(outer, "param"), ValueOf(outer, "timestamp"))
+      .value_or(std::string());
 }
 
 Pairs OwnPairs(const std::wstring& url) {

@@ -1,6 +1,7 @@
 // Running request objects in tests: answering them through the fake transport and reading back the
-// addresses they built. The decoding here is written independently of the library's own address
-// builder and cipher, so that an error in one is not hidden by the same error in the other.
+// addresses they built. The reading is the sandbox's, which shares nothing with the library's own
+// address builder and cipher, so that an error in one is not hidden by the same error in the
+// other.
 #ifndef LUMO_TESTS_SUPPORT_REQUEST_HARNESS_H_
 #define LUMO_TESTS_SUPPORT_REQUEST_HARNESS_H_
 
@@ -10,11 +11,12 @@
 #include <vector>
 
 #include "lumoapi/request_base.h"
+#include "sandbox/address_form.h"
 #include "support/fake_transport.h"
 
 namespace lumo::testing {
 
-using Pairs = std::vector<std::pair<std::string, std::string>>;
+using sandbox::Pairs;
 
 // Connects to request.completed, calls BeginRequest, answers the exchange it started with
 // (http_status, body) from another thread, then runs the UI loop until `completed` has fired and
@@ -42,12 +44,6 @@ std::string DecryptedInnerText(const std::wstring& url);
 
 // Splits a query text into percent-decoded pairs.
 Pairs SplitQuery(const std::string& query);
-
-// Lower-case hexadecimal MD5 of `bytes`.
-std::string Md5Hex(const std::string& bytes);
-
-// Decrypts AES-128-CBC (PKCS#5) Base64 `text` with `key` and `iv`; empty on failure.
-std::string DecryptBase64(const std::string& base64, const std::string& key, const std::string& iv);
 
 // The value of the first pair named `name`, or empty.
 std::string ValueOf(const Pairs& pairs, const std::string& name);

@@ -145,8 +145,9 @@ void RequestBase::OnHttpCompleted() {
   } catch (...) {
     FailOnUIThread(L"LumoAPI unknown exception: " + url + response_text);
   }
-  // Outside the guard: a receiver that throws must not turn this into a second completion.
-  if (handled) EmitCompleted();
+  // Outside the guard: a receiver that throws must not turn this into a second completion. A
+  // request being deleted on the UI thread meanwhile has no one left to tell.
+  if (handled && !http_request->IsBeingDeleted()) EmitCompleted();
 }
 
 void RequestBase::OnHttpFailed(int code, std::wstring message) {

@@ -85,4 +85,9 @@ std::wstring WinHttpRequest::GetResponseText() const { return string_utils::ToUt
 
 const std::string& WinHttpRequest::GetResponseBody() const { return body_; }
 
+bool WinHttpRequest::IsBeingDeleted() const {
+  std::lock_guard<std::mutex> lock(core_->mutex);
+  return core_->owner == nullptr;
+}
+
 }  // namespace base::http

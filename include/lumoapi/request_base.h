@@ -15,7 +15,8 @@
 // Threads: construction, BeginRequest and destruction on the UI thread; receivers of `completed`
 // must expect it on the UI thread or on the network thread. A request may be deleted on the UI
 // thread at any time, also while its answer is being handled on the network thread (the
-// destructor waits for that to finish), and from inside a receiver of its own `completed`.
+// destructor waits for that to finish, and `completed` is then not emitted), and from inside a
+// receiver of its own `completed`.
 #ifndef LUMOAPI_REQUEST_BASE_H_
 #define LUMOAPI_REQUEST_BASE_H_
 

@@ -194,8 +194,10 @@ TEST_F(RequestLifecycleTest, DeletingBeforeOrDuringTheCallNeverReports) {
   EXPECT_EQ(probe.count, 0);
 }
 
-TEST_F(RequestLifecycleTest, DeletionWaitsForAnAnswerBeingHandled) {
+TEST_F(RequestLifecycleTest, DeletionWaitsForAnAnswerBeingHandledWhichThenNeverReports) {
   auto request = std::make_unique<ProbeRequest>();
+  CompletionProbe probe;
+  request->completed.connect(&probe, &CompletionProbe::OnCompleted);
   std::atomic<bool> parsing{false};
   std::atomic<bool> parsed{false};
   request->parse = [&](web::json::value&) {
@@ -210,6 +212,8 @@ TEST_F(RequestLifecycleTest, DeletionWaitsForAnAnswerBeingHandled) {
   request.reset();  // must wait until the parser has returned
   EXPECT_TRUE(parsed);
   network.join();
+  base::thread::UiLoop::Instance().RunUntilIdle();
+  EXPECT_EQ(probe.count, 0);
 }
 
 TEST_F(RequestLifecycleTest, ReceiverMayDeleteTheRequestOnEitherThread) {

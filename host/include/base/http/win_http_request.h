@@ -41,6 +41,9 @@ class LUMOHOST_EXPORT WinHttpRequest {
   std::wstring GetResponseText() const;
   // The body as the bytes that arrived (GetResponseText is their UTF-8 decoding).
   const std::string& GetResponseBody() const;
+  // True once the destructor has begun. A receiver running on the network thread while the
+  // object is deleted on another one sees it, and should not report an answer nobody waits for.
+  bool IsBeingDeleted() const;
 
   sigslot::signal0<sigslot::single_threaded> response_completed;
   sigslot::signal2<int, std::wstring, sigslot::single_threaded> request_failed;

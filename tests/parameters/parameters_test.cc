@@ -1,6 +1,6 @@
 // The exact query each request class sends: names, order, fixed values, versions and encoding.
-// One row per class in support/every_request.cc; the service refuses a request whose pairs
-// differ from these.
+// One row per class in support/every_request.cc, with the address form and the account cookie;
+// the service refuses a request whose pairs differ from these.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,8 +26,18 @@ TEST(RequestParametersTest, EachClassSendsItsPairsInOrder) {
   const std::wstring saved = account._GetKwtok();
   account.SetKwtok(kAccountToken);
   for (const RequestRow& row : EveryRequestRow()) {
+    const auto request = row.make();
+    EXPECT_EQ(request->encrypt_params, row.encrypted) << row.name;
+    EXPECT_EQ(request->session_token, row.session_token) << row.name;
     if (row.query.empty()) continue;
-    EXPECT_EQ(RawQuery(row.make()->BuildUrl()), WithMachineId(row.query)) << row.name;
+    const std::wstring url = request->BuildUrl();
+    if (row.encrypted) {
+      const Pairs outer = QueryPairs(url);
+      ASSERT_EQ(outer.size(), 4u) << row.name;
+      EXPECT_EQ("method=" + outer[0].second + "&" + DecryptedInnerText(url), row.query) << row.name;
+    } else {
+      EXPECT_EQ(RawQuery(url), WithMachineId(row.query)) << row.name;
+    }
   }
   account.SetKwtok(saved);
 }

@@ -9,6 +9,20 @@
 #include "lumoapi/cloud/expand.h"
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
+#include "lumoapi/diy/add_favorite_song_list.h"
+#include "lumoapi/diy/add_list.h"
+#include "lumoapi/diy/add_list_song.h"
+#include "lumoapi/diy/add_ugc_song_list_at_once.h"
+#include "lumoapi/diy/cancel_favorite_song_list.h"
+#include "lumoapi/diy/del_list.h"
+#include "lumoapi/diy/del_list_song.h"
+#include "lumoapi/diy/get_album_info.h"
+#include "lumoapi/diy/get_channels.h"
+#include "lumoapi/diy/get_comment_list.h"
+#include "lumoapi/diy/get_playlist.h"
+#include "lumoapi/diy/get_playlists.h"
+#include "lumoapi/diy/sort_song_list_songs.h"
+#include "lumoapi/diy/up_list.h"
 #include "lumoapi/radio/get_private_radio_songs.h"
 #include "lumoapi/radio/get_public_radio_songs.h"
 #include "lumoapi/radio/get_scene_songs.h"
@@ -24,6 +38,8 @@
 
 namespace lumo::testing {
 namespace {
+
+namespace diy = lumoapi::diy;
 
 constexpr char kCommon[] = "format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1";
 constexpr char kCommon220[] = "format=json&from=qxpc&version=2.2.0&version_d=10.1.1.1";
@@ -131,6 +147,64 @@ const std::vector<RequestRow>& EveryRequestRow() {
            "&id={id}&isXos=1"},
       {"quota", [] { return std::make_unique<lumoapi::cloud::Expand>(L"tok"); },
        "method=norda.lumo.cloud.expand&" + c + "&kwtok=tok"},
+      // Song lists: encrypted, so the query is the method and the decrypted inner text.
+      {"list pages", [] { return std::make_unique<diy::GetPlayLists>(L"tok", 2, 50, 0); },
+       "method=norda.lumo.ugcdiy.userList&" + c + "&offset=100&source=0&type=10", true, L"tok"},
+      {"list detail", [] { return std::make_unique<diy::GetPlayList>(L"tok", L"123", 200, 20); },
+       "method=norda.lumo.ugcdiy.getBaseInfo&" + c +
+           "&list_id=123&size=100&withsong=1&offset=200&withcount=1",
+       true, L"tok"},
+      {"channels", [] { return std::make_unique<diy::GetChannels>(); },
+       "method=norda.lumo.ugcdiy.getChannels&" + c, true, L""},
+      {"comment count", [] { return std::make_unique<diy::GetCommentList>(L"42", 2, 20, 0); },
+       "method=norda.lumo.ugcmsg.getCommentListByType&" + c + "&type_id=42&type=2&size=20&offset=0",
+       true, L""},
+      {"album", [] { return std::make_unique<diy::GetAlbumInfo>(L"ignored", L"7"); },
+       "method=norda.lumo.album.getAlbumInfo&" + c + "&album_id=7"},
+      // Titles and descriptions are encoded once by the request, then again as query values.
+      {"new list", [] { return std::make_unique<diy::AddList>(L"tok", L"My list & 周", 0); },
+       "method=norda.lumo.ugcdiy.addSongList&" + c +
+           "&title=My%2520list%2520%2526%2520%25E5%2591%25A8&process=1",
+       true, L"tok"},
+      {"list edit",
+       [] {
+         return std::make_unique<diy::UpList>(L"tok", L"5", L"T i", L"D&d", L"t", L"p.jpg", 9);
+       },
+       "method=norda.lumo.ugcdiy.editDiy&" + c +
+           "&list_id=5&desc=D%2526d&tag=t&diypic=p.jpg&title=T%2520i&process=1",
+       true, L"tok"},
+      {"list deletion", [] { return std::make_unique<diy::DelList>(L"tok", L"5"); },
+       "method=norda.lumo.ugcdiy.delList&" + c + "&list_id=5", true, L"tok"},
+      {"songs added",
+       [] {
+         return std::make_unique<diy::AddListSong>(
+             L"tok", L"5", std::vector<std::wstring>{L"1", L"2", L"3"}, L"x");
+       },
+       "method=norda.lumo.ugcdiy.addSongToDiy&" + c + "&song_ids=1,2,3&list_id=5", true, L"tok"},
+      {"songs removed",
+       [] {
+         return std::make_unique<diy::DelListSong>(L"tok", L"5", std::vector<std::wstring>{L"7"});
+       },
+       "method=norda.lumo.ugcdiy.delListSongs&" + c + "&song_ids=7&list_id=5", true, L"tok"},
+      {"new list with songs",
+       [] {
+         return std::make_unique<diy::AddUgcSongListAtOnce>(
+             L"tok", L"New", L"x", std::vector<std::wstring>{L"12", L"a3", L"45"});
+       },
+       "method=norda.lumo.ugcdiy.addSongListOnce&" + c +
+           "&kwtok=tok&title=New&process=1&song_ids=12,45",
+       true, L"tok"},
+      {"song order",
+       [] {
+         return std::make_unique<diy::SortSongListSongs>(
+             L"tok", L"5", std::vector<std::wstring>{L"9", L"3", L"5"});
+       },
+       "method=norda.lumo.ugcdiy.sortDiySongs&" + c + "&list_id=5&song_ids=9,3,5", true, L"tok"},
+      {"list favourite", [] { return std::make_unique<diy::AddFavoriteSongList>(L"tok", L"5", 1); },
+       "method=norda.lumo.ugcdiy.addFavoriteDiy&" + c + "&list_id=5&source=1", true, L"tok"},
+      {"list favourite removed",
+       [] { return std::make_unique<diy::CancelFavoriteSongList>(L"tok", L"5", 0); },
+       "method=norda.lumo.ugcdiy.deleteFavoriteDiy&" + c + "&list_id=5&source=0", true, L"tok"},
   };
   return rows;
 }

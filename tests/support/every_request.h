@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lumoapi/request_base.h"
@@ -14,12 +15,24 @@
 namespace lumo::testing {
 
 struct RequestRow {
+  RequestRow(const char* name, std::function<std::unique_ptr<lumoapi::RequestBase>()> make,
+             std::string query, bool encrypted = false, std::wstring session_token = L"")
+      : name(name),
+        make(std::move(make)),
+        query(std::move(query)),
+        encrypted(encrypted),
+        session_token(std::move(session_token)) {}
+
   const char* name;
   std::function<std::unique_ptr<lumoapi::RequestBase>()> make;
   // The query after "?". "{id}" stands for the machine id. The public and scene radio requests
   // read the account token from the settings: these rows expect it to be "acct". Empty for a
   // class whose query changes from call to call; its own tests check it.
   std::string query;
+  // The encrypted form: `query` is then the method and the decrypted inner text.
+  bool encrypted;
+  // The session token sent as the account cookie; empty: no cookie.
+  std::wstring session_token;
 };
 
 // Some classes appear in more than one row (a song link by id and by title).

@@ -1,0 +1,59 @@
+// GetAllPlayListSongs: every song of one song list, with the list's texts (see GetPlayList).
+//
+// A task: it makes no HTTP call itself but runs one GetPlayList page request at a time, 100 songs
+// a page from `offset`, until the next offset reaches the count the last page reported (a negative
+// count ends the run too), and at most 10,000 pages in a run. It ends with its inherited
+// `completed`, exactly once per BeginRequest. A failing page ends the run at once; the songs of the
+// earlier pages stay in `songs`. The host tells the outcome with _GetSucceeded and _GetStatus. A
+// second BeginRequest goes on from the current offset and appends.
+//
+// Threads and lifetime: constructed, started and destroyed on the UI thread; `completed` comes on
+// the network thread or on the UI thread (a failed page). The task may be deleted at any time on
+// the UI thread (a page in flight is stopped, a posted next page never starts, nothing is emitted
+// afterwards) and from inside a receiver of its own `completed`, on either thread.
+#ifndef LUMOAPI_DIY_GET_ALL_PLAYLIST_SONGS_H_
+#define LUMOAPI_DIY_GET_ALL_PLAYLIST_SONGS_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/thread/dispatcher.h"
+#include "lumoapi/diy/get_playlist.h"
+#include "lumoapi/export.h"
+#include "lumoapi/request_base.h"
+
+namespace lumoapi::diy {
+
+class LUMOAPI_EXPORT GetAllPlayListSongs : public RequestRoot {
+ public:
+  GetAllPlayListSongs(std::wstring kwtok, std::wstring list_id);
+  ~GetAllPlayListSongs() override;
+  GetAllPlayListSongs(const GetAllPlayListSongs&) = delete;
+  GetAllPlayListSongs& operator=(const GetAllPlayListSongs&) = delete;
+
+  // Starts the page at `offset`. REQUIRES: UI thread.
+  void BeginRequest() override;
+
+  // The current page request's status and success; 0 and false before the first BeginRequest.
+  unsigned int _GetStatus() const;
+  bool _GetSucceeded() const;
+
+  std::wstring kwtok;
+  std::wstring list_id;
+  int32_t song_num = 0;
+  std::vector<PlayListSong> songs;
+  PlayListInfo info;
+  uint32_t offset = 0;
+  std::unique_ptr<GetPlayList> request;
+  base::thread::Dispatcher dispatcher;
+
+ private:
+  // Connected to the page request's `completed`.
+  void OnPageCompleted();
+};
+
+}  // namespace lumoapi::diy
+
+#endif  // LUMOAPI_DIY_GET_ALL_PLAYLIST_SONGS_H_

@@ -1,0 +1,63 @@
+// GetAllPlayLists: every page of the user's song lists of one kind (see GetPlayLists), gathered
+// into one vector.
+//
+// A task: it makes no HTTP call itself but runs one GetPlayLists page request at a time, 50
+// entries a page, for as long as a page says there are more (and at most 10,000 pages in a run).
+// It ends with `task_completed` (`kind`, the status of the last page request), exactly once per
+// BeginRequest, and never emits its inherited `completed`. A failing page ends the run at once;
+// the entries of the earlier pages stay in `lists`. The host tells the outcome with
+// _GetSucceeded and _GetStatus. A second BeginRequest goes on from the current page and appends.
+//
+// Threads and lifetime: constructed, started and destroyed on the UI thread; `task_completed`
+// comes on the network thread or on the UI thread (a failed page). The task may be deleted at any
+// time on the UI thread (a page in flight is stopped, a posted next page never starts, nothing is
+// emitted afterwards) and from inside a receiver of its own `task_completed`, on either thread.
+#ifndef LUMOAPI_DIY_GET_ALL_PLAYLISTS_H_
+#define LUMOAPI_DIY_GET_ALL_PLAYLISTS_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/thread/dispatcher.h"
+#include "lumoapi/diy/get_playlists.h"
+#include "lumoapi/export.h"
+#include "lumoapi/request_base.h"
+#include "sigslot/sigslot.h"
+
+namespace lumoapi::diy {
+
+class LUMOAPI_EXPORT GetAllPlayLists : public RequestRoot {
+ public:
+  GetAllPlayLists(std::wstring kwtok, int kind);
+  ~GetAllPlayLists() override;
+  GetAllPlayLists(const GetAllPlayLists&) = delete;
+  GetAllPlayLists& operator=(const GetAllPlayLists&) = delete;
+
+  // Starts the page at `page`. REQUIRES: UI thread.
+  void BeginRequest() override;
+
+  // The current page request's status, success and capacity (500); 0, false and 0 before the
+  // first BeginRequest.
+  unsigned int _GetStatus() const;
+  bool _GetSucceeded() const;
+  unsigned int _GetCapacity() const;
+
+  sigslot::signal2<int, int, sigslot::single_threaded> task_completed;
+  std::wstring kwtok;
+  uint32_t page = 0;
+  int32_t listnum = 0;
+  std::vector<PlayListItem> lists;
+  std::unique_ptr<GetPlayLists> request;
+  base::thread::Dispatcher dispatcher;
+  int32_t kind;
+
+ private:
+  // Connected to the page request's `completed`.
+  void OnPageCompleted();
+};
+
+}  // namespace lumoapi::diy
+
+#endif  // LUMOAPI_DIY_GET_ALL_PLAYLISTS_H_

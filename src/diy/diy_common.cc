@@ -1,0 +1,102 @@
+#include "diy/diy_common.h"
+
+#include <cpprest/uri.h>
+
+#include <cwctype>
+#include <regex>
+
+#include "base/string_utils.h"
+#include "json_access.h"
+#include "query_builder.h"
+#include "utilities/json.h"
+
+namespace lumoapi::diy {
+namespace {
+
+using utilities::json::ToBoolean;
+using utilities::json::ToString;
+
+std::wstring Join(const std::vector<std::wstring>& ids, bool digits_only) {
+  std::wstring joined;
+  bool first = true;
+  for (const std::wstring& id : ids) {
+    if (digits_only) {
+      bool digits = true;
+      for (wchar_t c : id) digits = digits && std::iswdigit(c);
+      if (!digits) continue;
+    }
+    if (!first) joined += L',';
+    joined += id;
+    first = false;
+  }
+  return joined;
+}
+
+}  // namespace
+
+std::wstring FirstOfCommaList(std::wstring text) {
+  if (text.empty()) return text;
+  // Built once: a regular expression costs far more to build than to run.
+  static const std::wregex kSeparator(L"\\s*,\\s*");
+  std::wsregex_token_iterator piece(text.begin(), text.end(), kSeparator, -1);
+  return piece == std::wsregex_token_iterator() ? std::wstring() : std::wstring(*piece);
+}
+
+void UseAccountSession(RequestBase& request, const std::wstring& kwtok) {
+  request.session_token = kwtok;
+  request.encrypt_params = true;
+}
+
+std::wstring JoinIds(const std::vector<std::wstring>& ids) { return Join(ids, false); }
+
+std::wstring JoinDigitIds(const std::vector<std::wstring>& ids) { return Join(ids, true); }
+
+std::wstring EncodeDataString(const std::wstring& text) {
+  return base::string_utils::ToUtf16(
+      web::uri::encode_data_string(base::string_utils::ToUtf8(text)));
+}
+
+PlayListSong ReadPlayListSong(const web::json::value& element, SongReading reading) {
+  PlayListSong song;
+  song.song_id = ToString(Member(element, "song_id"));
+  song.title = ToString(Member(element, "title"));
+  song.author = ToString(Member(element, "author"));
+  const std::wstring artist_id = ToString(Member(element, "artist_id"));
+  song.artist_id = reading == SongReading::kListSong ? FirstOfCommaList(artist_id) : artist_id;
+  song.album_title = ToString(Member(element, "album_title"));
+  song.album_id = ToString(Member(element, "album_id"));
+  if (reading == SongReading::kAlbumSong) {
+    song.pic_big = ToString(Member(element, "pic_big"));
+    song.pic_small = ToString(Member(element, "pic_small"));
+  }
+  song.has_mv = ToBoolean(Member(element, "has_mv"), false);
+  return song;
+}
+
+bool AppendPlayListSongs(const web::json::value& songlist, SongReading reading,
+                         std::vector<PlayListSong>& songs) {
+  if (!IsArray(songlist)) return false;
+  for (const web::json::value& element : songlist.as_array()) {
+    PlayListSong song = ReadPlayListSong(element, reading);
+    if (!song.song_id.empty()) songs.push_back(std::move(song));
+  }
+  return true;
+}
+
+std::wstring FavoriteListParams(const std::wstring& list_id, int source) {
+  web::uri_builder builder;
+  if (source >= 0 && source <= 2) {
+    AppendPair(builder, L"list_id", list_id);
+    AppendPair(builder, L"source", source);
+  }
+  return QueryText(builder);
+}
+
+void ReadNewList(const web::json::value& result, std::wstring& list_id, std::wstring& title,
+                 int32_t& capacity) {
+  list_id = ToString(Member(result, "list_id"));
+  title = ToString(Member(result, "title"));
+  capacity = 500;
+}
+
+}  // namespace lumoapi::diy

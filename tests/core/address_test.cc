@@ -15,6 +15,7 @@
 #include "log_masking.h"
 #include "lumoapi/encryption.h"
 #include "query_builder.h"
+#include "support/glog_capture.h"
 #include "support/request_harness.h"
 
 namespace lumo::testing {
@@ -172,27 +173,6 @@ TEST(CipherTest, MatchesPublishedVectors) {
   ASSERT_EQ(cipher.size(), plain.size() + 16);
   EXPECT_EQ(std::string(cipher.begin(), cipher.begin() + 64), expected);
 }
-
-class GlogCapture : public google::LogSink {
- public:
-  GlogCapture() { google::AddLogSink(this); }
-  ~GlogCapture() override { google::RemoveLogSink(this); }
-  void send(google::LogSeverity severity, const char* full_filename, const char*, int line,
-            const google::LogMessageTime&, const char* message, size_t length) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    lines.push_back({severity, full_filename, line, std::string(message, length)});
-  }
-  struct Line {
-    google::LogSeverity severity;
-    std::string file;
-    int line;
-    std::string text;
-  };
-  std::vector<Line> lines;
-
- private:
-  std::mutex mutex_;
-};
 
 class CipherFailureTest : public ::testing::Test {
  protected:

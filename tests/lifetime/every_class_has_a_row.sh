@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
-# Fails when a class of include/lumoapi that derives from RequestBase is made by no row of
-# tests/support/every_request.cc, so that the lifetime tests cannot silently skip a new class.
+# Fails when a class of include/lumoapi that derives from RequestBase (a request) or from
+# RequestRoot (a task) is made by no row of tests/support/every_request.cc, so that the lifetime
+# tests cannot silently skip a new class.
 # Usage: every_class_has_a_row.sh SOURCE_DIR
 set -euo pipefail
 src="$1"
 table="$src/tests/support/every_request.cc"
+classes="$(grep -rhoE 'class LUMOAPI_EXPORT [A-Za-z0-9_]+ (final )?: public Request(Base|Root)\b' \
+             "$src/include/lumoapi" | awk '$3 != "RequestBase" {print $3}')"
+[ -n "$classes" ] || { echo "found no request class under $src/include/lumoapi" >&2; exit 1; }
 missing=0
 while read -r name; do
   if ! grep -qE "make_unique<[a-z:]*::$name>" "$table"; then
     echo "no row of $table makes $name" >&2
     missing=1
   fi
-done < <(grep -rhoE 'class LUMOAPI_EXPORT [A-Za-z0-9_]+ (final )?: public RequestBase' \
-           "$src/include/lumoapi" | awk '{print $3}')
-count="$(grep -rhoE 'class LUMOAPI_EXPORT [A-Za-z0-9_]+ (final )?: public RequestBase' \
-           "$src/include/lumoapi" | wc -l)"
-[ "$count" -gt 0 ] || { echo "found no request class under $src/include/lumoapi" >&2; exit 1; }
-[ "$missing" -eq 0 ] && echo "$count request classes, each with a row"
+done <<<"$classes"
+[ "$missing" -eq 0 ] && echo "$(wc -l <<<"$classes") request and task classes, each with a row"
 exit "$missing"

@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "base/thread/ui_loop.h"
 #include "request_base_testing.h"
 #include "settings/user_account_settings.h"
 #include "support/every_request.h"
@@ -67,6 +68,29 @@ TEST_F(EveryRequestLifetimeTest, DeletionWhileALargeAnswerIsParsedWaitsForIt) {
     request.reset();  // waits until the answer has been handled
     network.join();
     EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before) << row.name;
+  }
+}
+
+// A task deleted while its request's answer is being parsed waits for it, and starts nothing
+// afterwards.
+TEST_F(EveryRequestLifetimeTest, TaskDeletionWhileALargeAnswerIsParsedWaitsForIt) {
+  const std::string answer = LargeAnswer();
+  for (const TaskRow& row : EveryTaskRow()) {
+    const size_t started_before = transport_->Started().size();
+    auto task = row.make();
+    task->BeginRequest();
+    ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
+    const auto id = transport_->Pending().front().id;
+    std::atomic<bool> answered{false};
+    std::thread network([&] {
+      transport_->Answer(id, 200, answer);
+      answered = true;
+    });
+    while (!transport_->IsAnswering(id) && !answered) std::this_thread::yield();
+    task.reset();
+    network.join();
+    base::thread::UiLoop::Instance().RunUntilIdle();
+    EXPECT_EQ(transport_->Started().size(), started_before + 1) << row.name;
   }
 }
 

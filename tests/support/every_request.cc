@@ -10,18 +10,23 @@
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
 #include "lumoapi/diy/add_favorite_song_list.h"
+#include "lumoapi/diy/add_favorite_song_list_task.h"
 #include "lumoapi/diy/add_list.h"
 #include "lumoapi/diy/add_list_song.h"
 #include "lumoapi/diy/add_ugc_song_list_at_once.h"
 #include "lumoapi/diy/cancel_favorite_song_list.h"
+#include "lumoapi/diy/cancel_favorite_song_list_task.h"
 #include "lumoapi/diy/del_list.h"
 #include "lumoapi/diy/del_list_song.h"
 #include "lumoapi/diy/get_album_info.h"
+#include "lumoapi/diy/get_all_playlist_songs.h"
+#include "lumoapi/diy/get_all_playlists.h"
 #include "lumoapi/diy/get_channels.h"
 #include "lumoapi/diy/get_comment_list.h"
 #include "lumoapi/diy/get_playlist.h"
 #include "lumoapi/diy/get_playlists.h"
 #include "lumoapi/diy/sort_song_list_songs.h"
+#include "lumoapi/diy/sort_song_list_songs_task.h"
 #include "lumoapi/diy/up_list.h"
 #include "lumoapi/radio/get_private_radio_songs.h"
 #include "lumoapi/radio/get_public_radio_songs.h"
@@ -205,6 +210,24 @@ const std::vector<RequestRow>& EveryRequestRow() {
       {"list favourite removed",
        [] { return std::make_unique<diy::CancelFavoriteSongList>(L"tok", L"5", 0); },
        "method=norda.lumo.ugcdiy.deleteFavoriteDiy&" + c + "&list_id=5&source=0", true, L"tok"},
+  };
+  return rows;
+}
+
+const std::vector<TaskRow>& EveryTaskRow() {
+  static const std::vector<TaskRow> rows = {
+      {"all lists", [] { return std::make_unique<diy::GetAllPlayLists>(L"tok", 0); }},
+      {"all songs of a list",
+       [] { return std::make_unique<diy::GetAllPlayListSongs>(L"tok", L"5"); }},
+      {"song order task",
+       [] {
+         return std::make_unique<diy::SortSongListSongsTask>(L"tok", L"5",
+                                                             std::vector<std::wstring>{L"1"});
+       }},
+      {"list favourite task",
+       [] { return std::make_unique<diy::AddFavoriteSongListTask>(L"tok", L"5", 1); }},
+      {"list favourite removal task",
+       [] { return std::make_unique<diy::CancelFavoriteSongListTask>(L"tok", L"5", 1); }},
   };
   return rows;
 }

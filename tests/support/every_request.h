@@ -38,6 +38,14 @@ struct RequestRow {
 // Some classes appear in more than one row (a song link by id and by title).
 const std::vector<RequestRow>& EveryRequestRow();
 
+// Every task class (a RequestRoot that runs requests of its own), one row each, for the lifetime
+// tests. Each task's first BeginRequest starts one request.
+struct TaskRow {
+  const char* name;
+  std::function<std::unique_ptr<lumoapi::RequestRoot>()> make;
+};
+const std::vector<TaskRow>& EveryTaskRow();
+
 // The account token the rows above expect in the settings.
 inline constexpr wchar_t kAccountToken[] = L"acct";
 

@@ -1,0 +1,316 @@
+// The song-list tasks over the fake transport: the pages they ask for, how and how often they end,
+// and deleting them in every state of a run.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/string_utils.h"
+#include "base/thread/ui_loop.h"
+#include "lumoapi/diy/add_favorite_song_list_task.h"
+#include "lumoapi/diy/cancel_favorite_song_list_task.h"
+#include "lumoapi/diy/get_all_playlist_songs.h"
+#include "lumoapi/diy/get_all_playlists.h"
+#include "lumoapi/diy/sort_song_list_songs_task.h"
+#include "support/fake_transport.h"
+#include "support/request_harness.h"
+#include "support/ui_test_util.h"
+
+namespace lumoapi::diy {
+namespace {
+
+using lumo::testing::FakeTransport;
+using lumo::testing::OwnPairs;
+using lumo::testing::ValueOf;
+
+// Counts a task's end signal, whichever it has, and runs `during` inside it.
+class EndProbe : public sigslot::has_slots<> {
+ public:
+  void OnCompleted() { Record(0, 0); }
+  void OnTaskCompleted(int selector, int status) { Record(selector, status); }
+
+  std::atomic<int> count{0};
+  int selector = 0;
+  int status = 0;
+  std::function<void()> during;
+
+ private:
+  void Record(int s, int code) {
+    selector = s;
+    status = code;
+    ++count;
+    if (during) during();
+  }
+};
+
+// Answers the pages a task starts, one at a time from a network thread, with `answer(page)` (an
+// empty text fails the page at the transport), until the task's end signal has come once more;
+// returns the "offset" of every page asked for.
+std::vector<std::string> AnswerPages(FakeTransport& transport, const EndProbe& probe,
+                                     const std::function<std::string(size_t)>& answer) {
+  std::vector<std::string> offsets;
+  const int ends_before = probe.count;
+  const auto ended = [&] { return probe.count > ends_before; };
+  for (size_t page = 0; page < 20 && !ended(); ++page) {
+    lumo::testing::RunUiUntil([&] { return !transport.Pending().empty() || ended(); });
+    const auto pending = transport.Pending();
+    if (pending.empty()) break;
+    const auto& exchange = pending.front();
+    offsets.push_back(
+        ValueOf(OwnPairs(base::string_utils::ToUtf16(exchange.request.url)), "offset"));
+    const std::string body = answer(page);
+    std::thread([&] {
+      if (body.empty()) {
+        transport.Fail(exchange.id, 7, "refused");
+      } else {
+        transport.Answer(exchange.id, 200, body);
+      }
+    }).join();
+  }
+  lumo::testing::RunUiUntil(ended);
+  base::thread::UiLoop::Instance().RunUntilIdle();
+  return offsets;
+}
+
+std::string SongPage(int song_num, int first_id, int count) {
+  std::string songs;
+  for (int i = 0; i < count; ++i) {
+    songs +=
+        (i ? "," : "") + std::string(R"({"song_id":")") + std::to_string(first_id + i) + R"("})";
+  }
+  return R"({"result":{"song_num":)" + std::to_string(song_num) +
+         R"(,"info":{"list_title":"L"},"songlist":[)" + songs + "]}}";
+}
+
+std::string ListPage(int havemore, const std::string& id) {
+  return R"({"error_code":22000,"result":{"listnum":120,"havemore":)" + std::to_string(havemore) +
+         R"(,"listinfo":[{"list_id":")" + id + R"("}]}})";
+}
+
+TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCount) {
+  struct Case {
+    const char* name;
+    std::string first_answer;
+    std::vector<std::string> offsets;
+  };
+  const Case cases[] = {
+      {"250 songs", SongPage(250, 1, 100), {"0", "100", "200"}},
+      {"200 songs", SongPage(200, 1, 100), {"0", "100"}},
+      {"no songs", SongPage(0, 1, 0), {"0"}},
+      {"no count", R"({"result":{"songlist":[{"song_id":"1"}]}})", {"0"}},
+      {"a negative count", SongPage(-5, 1, 3), {"0"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lumo::testing::ScopedFakeTransport transport;
+    GetAllPlayListSongs task(L"t", L"5");
+    EndProbe probe;
+    task.completed.connect(&probe, &EndProbe::OnCompleted);
+    task.BeginRequest();
+    // Later pages report the same count and carry no songs: only the count decides.
+    const auto offsets = AnswerPages(*transport, probe, [&](size_t page) {
+      return page == 0 ? c.first_answer
+                       : R"({"result":{"song_num":)" + std::to_string(task.song_num) + "}}";
+    });
+    EXPECT_EQ(offsets, c.offsets);
+    EXPECT_EQ(probe.count, 1);
+    EXPECT_TRUE(task._GetSucceeded());
+    EXPECT_EQ(task._GetStatus(), 22000u);
+  }
+}
+
+TEST(GetAllPlayListSongsTest, AFailingPageEndsTheRunAndKeepsEarlierSongs) {
+  lumo::testing::ScopedFakeTransport transport;
+  GetAllPlayListSongs task(L"t", L"5");
+  EndProbe probe;
+  task.completed.connect(&probe, &EndProbe::OnCompleted);
+  task.BeginRequest();
+  const auto offsets = AnswerPages(*transport, probe, [](size_t page) {
+    return page == 0 ? SongPage(300, 1, 100) : std::string();
+  });
+  EXPECT_EQ(offsets, (std::vector<std::string>{"0", "100"}));
+  EXPECT_EQ(probe.count, 1);
+  EXPECT_FALSE(task._GetSucceeded());
+  EXPECT_EQ(task.songs.size(), 100u);
+  EXPECT_EQ(task.songs.back().song_id, L"100");
+  EXPECT_EQ(task.info.list_title, L"L");
+  EXPECT_EQ(task.song_num, 300);
+}
+
+TEST(GetAllPlayListsTest, PagesWhileThereIsMore) {
+  lumo::testing::ScopedFakeTransport transport;
+  GetAllPlayLists task(L"t", 0);
+  EndProbe probe;
+  task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+  EXPECT_EQ(task._GetCapacity(), 0u);
+  task.BeginRequest();
+  const auto offsets = AnswerPages(*transport, probe, [](size_t page) {
+    return ListPage(page < 2 ? 1 : 0, "L" + std::to_string(page));
+  });
+  EXPECT_EQ(offsets, (std::vector<std::string>{"0", "50", "100"}));
+  EXPECT_EQ(probe.count, 1);
+  EXPECT_EQ(probe.selector, 0);
+  EXPECT_EQ(probe.status, 22000);
+  ASSERT_EQ(task.lists.size(), 3u);
+  EXPECT_EQ(task.lists[2].list_id, L"L2");
+  EXPECT_EQ(task.listnum, 120);
+  EXPECT_EQ(task.page, 2u);
+  EXPECT_EQ(task._GetCapacity(), 500u);
+}
+
+TEST(GetAllPlayListsTest, EndsAfterOnePageForTheCountOnlyKindOrAFailure) {
+  struct Case {
+    const char* name;
+    int kind;
+    std::string answer;
+    int status;
+    size_t lists;
+  };
+  const Case cases[] = {
+      {"count only", 3, ListPage(1, "x"), 22000, 0},
+      {"service error", 1, R"({"error_code":40011})", 40011, 0},
+      {"last page", 1, ListPage(0, "x"), 22000, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lumo::testing::ScopedFakeTransport transport;
+    GetAllPlayLists task(L"t", c.kind);
+    EndProbe probe;
+    task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+    task.BeginRequest();
+    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return c.answer; }).size(), 1u);
+    EXPECT_EQ(probe.count, 1);
+    EXPECT_EQ(probe.selector, c.kind);
+    EXPECT_EQ(probe.status, c.status);
+    EXPECT_EQ(task.lists.size(), c.lists);
+  }
+}
+
+// A service that says "more" forever: the run stops after 10,000 pages, as after a last page.
+TEST(GetAllPlayListsTest, StopsAfterTenThousandPages) {
+  lumo::testing::ScopedFakeTransport transport;
+  GetAllPlayLists task(L"t", 1);
+  EndProbe probe;
+  task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+  task.BeginRequest();
+  const std::string more = ListPage(1, "x");
+  size_t pages = 0;
+  // Answered on this thread: the page completes here and posts the next one to the UI loop.
+  while (pages <= 10000) {
+    const auto pending = transport->Pending();
+    if (pending.empty()) break;
+    transport->Answer(pending.front().id, 200, more);
+    ++pages;
+    base::thread::UiLoop::Instance().RunUntilIdle();
+  }
+  EXPECT_EQ(pages, 10000u);
+  EXPECT_EQ(probe.count, 1);
+  EXPECT_EQ(probe.status, 22000);
+  EXPECT_EQ(task.lists.size(), 10000u);
+}
+
+// Deleting a task at each point of a run: it never crashes, never emits afterwards, and a posted
+// next page never starts.
+TEST(PageTaskLifetimeTest, DeletionInEveryState) {
+  enum class When { kPageInFlight, kNextPagePosted, kAnswerBeingHandled };
+  for (When when : {When::kPageInFlight, When::kNextPagePosted, When::kAnswerBeingHandled}) {
+    SCOPED_TRACE(static_cast<int>(when));
+    lumo::testing::ScopedFakeTransport transport;
+    auto task = std::make_unique<GetAllPlayListSongs>(L"t", L"5");
+    EndProbe probe;
+    task->completed.connect(&probe, &EndProbe::OnCompleted);
+    task->BeginRequest();
+    const auto first = transport->Pending().front().id;
+    if (when == When::kPageInFlight) {
+      task.reset();
+      EXPECT_TRUE(transport->IsCancelled(first));
+    } else if (when == When::kNextPagePosted) {
+      std::thread([&] { transport->Answer(first, 200, SongPage(250, 1, 100)); }).join();
+      task.reset();  // the posted start of the second page is still in the UI loop
+    } else {
+      std::thread network([&] { transport->Answer(first, 200, SongPage(250, 1, 2000)); });
+      while (!transport->IsAnswering(first)) std::this_thread::yield();
+      task.reset();  // waits for the page's answer to be handled
+      network.join();
+    }
+    base::thread::UiLoop::Instance().RunUntilIdle();
+    EXPECT_EQ(transport->Started().size(), 1u);
+    EXPECT_EQ(probe.count, 0);
+  }
+}
+
+TEST(PageTaskLifetimeTest, AReceiverMayDeleteTheTaskOnEitherThread) {
+  // A last page ends the run on the network thread; a failed one on the UI thread.
+  for (const char* answer : {R"({"result":{"song_num":1}})", ""}) {
+    SCOPED_TRACE(answer);
+    lumo::testing::ScopedFakeTransport transport;
+    auto* task = new GetAllPlayListSongs(L"t", L"5");
+    EndProbe probe;
+    probe.during = [&] { delete task; };
+    task->completed.connect(&probe, &EndProbe::OnCompleted);
+    task->BeginRequest();
+    AnswerPages(*transport, probe, [&](size_t) { return std::string(answer); });
+    EXPECT_EQ(probe.count, 1);
+  }
+}
+
+TEST(ListEditTasksTest, EndWithTheSourceAndTheStatus) {
+  struct Case {
+    const char* name;
+    std::function<std::unique_ptr<RequestRoot>(EndProbe&)> make;
+    std::string answer;  // empty: a transport failure
+    int status;
+  };
+  const auto add = [](EndProbe& probe) {
+    auto task = std::make_unique<AddFavoriteSongListTask>(L"t", L"5", 1);
+    task->task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+    return task;
+  };
+  const auto cancel = [](EndProbe& probe) {
+    auto task = std::make_unique<CancelFavoriteSongListTask>(L"t", L"5", 2);
+    task->task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+    return task;
+  };
+  const Case cases[] = {
+      {"added", add, "{}", 22000},
+      {"refused", add, R"({"error_code":41010})", 41010},
+      {"transport failure", add, "", 0},
+      {"mark removed", cancel, "{}", 22000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    lumo::testing::ScopedFakeTransport transport;
+    EndProbe probe;
+    auto task = c.make(probe);
+    task->BeginRequest();
+    AnswerPages(*transport, probe, [&](size_t) { return c.answer; });
+    EXPECT_EQ(probe.count, 1);
+    EXPECT_EQ(probe.status, c.status);
+    EXPECT_NE(probe.selector, 0);
+  }
+}
+
+TEST(ListEditTasksTest, SortingAgainReplacesTheRequest) {
+  lumo::testing::ScopedFakeTransport transport;
+  SortSongListSongsTask task(L"t", L"5", {L"2", L"1"});
+  EXPECT_EQ(task._GetStatus(), 0u);
+  EXPECT_FALSE(task._GetSucceeded());
+  EndProbe probe;
+  task.completed.connect(&probe, &EndProbe::OnCompleted);
+  task.BeginRequest();
+  AnswerPages(*transport, probe, [](size_t) { return std::string(R"({"error_code":41009})"); });
+  EXPECT_EQ(task._GetStatus(), 41009u);
+  task.BeginRequest();
+  AnswerPages(*transport, probe, [](size_t) { return std::string("{}"); });
+  EXPECT_EQ(probe.count, 2);
+  EXPECT_EQ(task._GetStatus(), 22000u);
+  EXPECT_TRUE(task._GetSucceeded());
+  EXPECT_EQ(transport->Started().size(), 2u);
+}
+
+}  // namespace
+}  // namespace lumoapi::diy

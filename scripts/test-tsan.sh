@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The tests that exercise threads (signals, the request lifecycle, every request and task class
-# deleted while its answer is parsed, the paging tasks, the HTTP transport, the dispatcher, the report pool), under
-# ThreadSanitizer.
+# deleted while its answer is parsed, the paging tasks, the HTTP transport, the dispatcher, the
+# report pool), under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

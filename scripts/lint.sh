@@ -45,8 +45,9 @@ changed_files() {
   git diff --name-only --diff-filter=d "$1" -- '*.cc' '*.h'
 }
 
-# The .cc files to run clang-tidy on: those given, and for a given header the .cc file of the
-# same name (beside it, or under src/ for a public header).
+# The .cc files to run clang-tidy on: those given, and for a given header the .cc files of the
+# same name (beside it, or elsewhere for a public header: src/song/get_song_link.cc for
+# include/lumoapi/song/get_song_link.h).
 sources_of() {
   local path name
   for path in "$@"; do
@@ -104,7 +105,7 @@ check_tidy() {
     fi
   done < <(sources_of "${given[@]}")
   if [ ${#files[@]} -eq 0 ]; then
-    echo "lint: no changed .cc file that the build compiles; clang-tidy skipped"
+    echo "lint: no .cc file of the change is one the build compiles; clang-tidy skipped"
     return 0
   fi
   echo "lint: clang-tidy on ${#files[@]} files"

@@ -2,7 +2,6 @@
 
 #include <cpprest/uri.h>
 
-#include <cwctype>
 #include <regex>
 
 #include "base/string_utils.h"
@@ -15,22 +14,6 @@ namespace {
 
 using utilities::json::ToBoolean;
 using utilities::json::ToString;
-
-std::wstring Join(const std::vector<std::wstring>& ids, bool digits_only) {
-  std::wstring joined;
-  bool first = true;
-  for (const std::wstring& id : ids) {
-    if (digits_only) {
-      bool digits = true;
-      for (wchar_t c : id) digits = digits && std::iswdigit(c);
-      if (!digits) continue;
-    }
-    if (!first) joined += L',';
-    joined += id;
-    first = false;
-  }
-  return joined;
-}
 
 }  // namespace
 
@@ -46,10 +29,6 @@ void UseAccountSession(RequestBase& request, const std::wstring& kwtok) {
   request.session_token = kwtok;
   request.encrypt_params = true;
 }
-
-std::wstring JoinIds(const std::vector<std::wstring>& ids) { return Join(ids, false); }
-
-std::wstring JoinDigitIds(const std::vector<std::wstring>& ids) { return Join(ids, true); }
 
 std::wstring EncodeDataString(const std::wstring& text) {
   return base::string_utils::ToUtf16(

@@ -1,5 +1,5 @@
-// What the song-list requests share: the account call set-up, id joins, and reading the list and
-// song records of their answers.
+// What the song-list requests share: the account call set-up, the favourite-list parameters, and
+// reading the list and song records of their answers. (Id lists are joined by id_list.h.)
 #ifndef LUMOAPI_DIY_DIY_COMMON_H_
 #define LUMOAPI_DIY_DIY_COMMON_H_
 
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "id_list.h"
 #include "lumoapi/diy/get_playlist.h"
 #include "lumoapi/request_base.h"
 
@@ -16,11 +17,6 @@ namespace lumoapi::diy {
 
 // The session token travels as the account cookie, and the parameters in the encrypted form.
 void UseAccountSession(RequestBase& request, const std::wstring& kwtok);
-
-// The ids as passed, joined by ",". Empty for no ids.
-std::wstring JoinIds(const std::vector<std::wstring>& ids);
-// Only the ids made of digits alone (an empty id counts as one), joined by ",".
-std::wstring JoinDigitIds(const std::vector<std::wstring>& ids);
 
 // The URI library's data-string encoding of `text` (UTF-8, every byte that is not unreserved as
 // %XX), as the service expects titles and descriptions before the pair writer encodes them again.

@@ -4,6 +4,7 @@
 
 #include "base/http/win_http_request.h"
 #include "base/os_utils.h"
+#include "id_list.h"
 #include "query_builder.h"
 
 namespace lumoapi::user {
@@ -16,13 +17,8 @@ UserDown::~UserDown() { StopHttpRequest(); }
 std::wstring UserDown::GetMethodName() { return L"norda.lumo.user.down"; }
 
 std::wstring UserDown::BuildParams() {
-  std::wstring joined;
-  for (size_t i = 0; i < songids.size(); ++i) {
-    if (i > 0) joined += L',';
-    joined += songids[i];
-  }
   web::uri_builder builder;
-  AppendPair(builder, L"songid", joined);
+  AppendPair(builder, L"songid", JoinIds(songids));
   AppendPair(builder, L"uid", uid);
   return QueryText(builder);
 }

@@ -28,6 +28,14 @@
 #include "lumoapi/diy/sort_song_list_songs.h"
 #include "lumoapi/diy/sort_song_list_songs_task.h"
 #include "lumoapi/diy/up_list.h"
+#include "lumoapi/favorite/add_song_favorite.h"
+#include "lumoapi/favorite/add_song_favorites.h"
+#include "lumoapi/favorite/del_collect_song.h"
+#include "lumoapi/favorite/del_song_favorites.h"
+#include "lumoapi/favorite/get_all_collect_songs.h"
+#include "lumoapi/favorite/get_all_favorite_songs.h"
+#include "lumoapi/favorite/get_collect_song.h"
+#include "lumoapi/favorite/get_favorite_song.h"
 #include "lumoapi/radio/get_private_radio_songs.h"
 #include "lumoapi/radio/get_public_radio_songs.h"
 #include "lumoapi/radio/get_scene_songs.h"
@@ -45,6 +53,7 @@ namespace lumo::testing {
 namespace {
 
 namespace diy = lumoapi::diy;
+namespace favorite = lumoapi::favorite;
 
 constexpr char kCommon[] = "format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1";
 constexpr char kCommon220[] = "format=json&from=qxpc&version=2.2.0&version_d=10.1.1.1";
@@ -210,24 +219,74 @@ const std::vector<RequestRow>& EveryRequestRow() {
       {"list favourite removed",
        [] { return std::make_unique<diy::CancelFavoriteSongList>(L"tok", L"5", 0); },
        "method=norda.lumo.ugcdiy.deleteFavoriteDiy&" + c + "&list_id=5&source=0", true, L"tok"},
+      // Favourites: plain, the token as a parameter and no cookie.
+      {"favourite page",
+       [] { return std::make_unique<favorite::GetFavoriteSong>(L"tok", 100, 50); },
+       "method=norda.lumo.favorite.getFavoriteSong&" + c + "&kwtok=tok&pn=100&rn=50"},
+      {"collected page", [] { return std::make_unique<favorite::GetCollectSong>(L"tok", 0, 50); },
+       "method=norda.lumo.favorite.getCollectSong&" + c + "&kwtok=tok&pn=0&rn=50"},
+      {"favourite added",
+       [] { return std::make_unique<favorite::AddSongFavorite>(L"tok", L"42", -5); },
+       "method=norda.lumo.favorite.addSongFavorite&" + c + "&kwtok=tok&songId=42&time=-5"},
+      {"favourites added",
+       [] {
+         return std::make_unique<favorite::AddSongFavorites>(L"tok",
+                                                             std::vector<std::wstring>{L"1", L"2"});
+       },
+       "method=norda.lumo.favorite.addSongFavorites&" + c + "&kwtok=tok&songId=1,2"},
+      {"collected removed, no ids",
+       [] {
+         return std::make_unique<favorite::DelCollectSong>(L"tok", std::vector<std::wstring>{});
+       },
+       "method=norda.lumo.favorite.delCollectSong&" + c + "&kwtok=tok&songId="},
+      {"favourites removed",
+       [] {
+         return std::make_unique<favorite::DelSongFavorites>(
+             L"tok", std::vector<std::wstring>{L"1", L"2", L"3"});
+       },
+       "method=norda.lumo.favorite.delSongFavorites&" + c + "&kwtok=tok&songId=1,2,3"},
   };
   return rows;
 }
 
+namespace {
+
+// Owns one task of any class.
+template <class T>
+class TaskOf : public Task {
+ public:
+  explicit TaskOf(std::unique_ptr<T> task) : task_(std::move(task)) {}
+  void BeginRequest() override { task_->BeginRequest(); }
+
+ private:
+  std::unique_ptr<T> task_;
+};
+
+template <class T>
+std::unique_ptr<Task> Own(std::unique_ptr<T> task) {
+  return std::make_unique<TaskOf<T>>(std::move(task));
+}
+
+}  // namespace
+
 const std::vector<TaskRow>& EveryTaskRow() {
   static const std::vector<TaskRow> rows = {
-      {"all lists", [] { return std::make_unique<diy::GetAllPlayLists>(L"tok", 0); }},
+      {"all lists", [] { return Own(std::make_unique<diy::GetAllPlayLists>(L"tok", 0)); }},
       {"all songs of a list",
-       [] { return std::make_unique<diy::GetAllPlayListSongs>(L"tok", L"5"); }},
+       [] { return Own(std::make_unique<diy::GetAllPlayListSongs>(L"tok", L"5")); }},
       {"song order task",
        [] {
-         return std::make_unique<diy::SortSongListSongsTask>(L"tok", L"5",
-                                                             std::vector<std::wstring>{L"1"});
+         return Own(std::make_unique<diy::SortSongListSongsTask>(L"tok", L"5",
+                                                                 std::vector<std::wstring>{L"1"}));
        }},
       {"list favourite task",
-       [] { return std::make_unique<diy::AddFavoriteSongListTask>(L"tok", L"5", 1); }},
+       [] { return Own(std::make_unique<diy::AddFavoriteSongListTask>(L"tok", L"5", 1)); }},
       {"list favourite removal task",
-       [] { return std::make_unique<diy::CancelFavoriteSongListTask>(L"tok", L"5", 1); }},
+       [] { return Own(std::make_unique<diy::CancelFavoriteSongListTask>(L"tok", L"5", 1)); }},
+      {"all collected songs",
+       [] { return Own(std::make_unique<favorite::GetAllCollectSongs>(L"tok")); }},
+      {"all favourite songs",
+       [] { return Own(std::make_unique<favorite::GetAllFavoriteSongs>(L"tok")); }},
   };
   return rows;
 }

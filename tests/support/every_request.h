@@ -38,11 +38,16 @@ struct RequestRow {
 // Some classes appear in more than one row (a song link by id and by title).
 const std::vector<RequestRow>& EveryRequestRow();
 
-// Every task class (a RequestRoot that runs requests of its own), one row each, for the lifetime
+// Every task class (an object that runs requests of its own), one row each, for the lifetime
 // tests. Each task's first BeginRequest starts one request.
+class Task {
+ public:
+  virtual ~Task() = default;
+  virtual void BeginRequest() = 0;
+};
 struct TaskRow {
   const char* name;
-  std::function<std::unique_ptr<lumoapi::RequestRoot>()> make;
+  std::function<std::unique_ptr<Task>()> make;
 };
 const std::vector<TaskRow>& EveryTaskRow();
 

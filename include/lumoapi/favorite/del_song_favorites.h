@@ -1,0 +1,36 @@
+// DelSongFavorites: removes songs from the user's favourite songs.
+//
+// Sends "norda.lumo.favorite.delSongFavorites" in the plain form: "kwtok" (the token as a
+// parameter; no account cookie) and "songId", the ids joined by ",". No result beyond `status` and
+// `succeeded`.
+#ifndef LUMOAPI_FAVORITE_DEL_SONG_FAVORITES_H_
+#define LUMOAPI_FAVORITE_DEL_SONG_FAVORITES_H_
+
+#include <string>
+#include <vector>
+
+#include "lumoapi/export.h"
+#include "lumoapi/request_base.h"
+
+namespace lumoapi::favorite {
+
+// Threads and lifetime: as RequestBase.
+class LUMOAPI_EXPORT DelSongFavorites : public RequestBase {
+ public:
+  DelSongFavorites(std::wstring kwtok, std::vector<std::wstring> song_ids);
+  ~DelSongFavorites() override;
+  DelSongFavorites(const DelSongFavorites&) = delete;
+  DelSongFavorites& operator=(const DelSongFavorites&) = delete;
+
+  std::wstring kwtok;
+  std::vector<std::wstring> song_ids;
+
+ protected:
+  std::wstring GetMethodName() override;
+  std::wstring BuildParams() override;
+  void ParseResult(web::json::value& answer) override;
+};
+
+}  // namespace lumoapi::favorite
+
+#endif  // LUMOAPI_FAVORITE_DEL_SONG_FAVORITES_H_

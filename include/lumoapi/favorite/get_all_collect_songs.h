@@ -1,0 +1,57 @@
+// GetAllCollectSongs: every collected song of the user, gathered page by page (see
+// GetCollectSong).
+//
+// A task: it makes no HTTP call itself but runs one GetCollectSong page request at a time, 50
+// songs a page from `pn`, for as long as a page says there are more (and at most 10,000 pages in a
+// run). It ends with its inherited `completed`, exactly once per BeginRequest. A failing page ends
+// the run at once; the songs of the earlier pages stay in `songs`. The host tells the outcome with
+// _GetSucceeded and _GetStatus. A second BeginRequest goes on from the current position and
+// appends.
+//
+// Threads and lifetime: constructed, started and destroyed on the UI thread; `completed` comes on
+// the network thread or on the UI thread (a failed page). The task may be deleted at any time on
+// the UI thread (a page in flight is stopped, a posted next page never starts, nothing is emitted
+// afterwards) and from inside a receiver of its own `completed`, on either thread.
+#ifndef LUMOAPI_FAVORITE_GET_ALL_COLLECT_SONGS_H_
+#define LUMOAPI_FAVORITE_GET_ALL_COLLECT_SONGS_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/thread/dispatcher.h"
+#include "lumoapi/export.h"
+#include "lumoapi/favorite/get_collect_song.h"
+#include "lumoapi/request_base.h"
+
+namespace lumoapi::favorite {
+
+class LUMOAPI_EXPORT GetAllCollectSongs : public RequestRoot {
+ public:
+  explicit GetAllCollectSongs(std::wstring kwtok);
+  ~GetAllCollectSongs() override;
+  GetAllCollectSongs(const GetAllCollectSongs&) = delete;
+  GetAllCollectSongs& operator=(const GetAllCollectSongs&) = delete;
+
+  // Starts the page at `pn`. REQUIRES: UI thread.
+  void BeginRequest() override;
+
+  // The current page request's status and success; 0 and false before the first BeginRequest.
+  unsigned int _GetStatus() const;
+  bool _GetSucceeded() const;
+
+  std::wstring kwtok;
+  uint32_t pn = 0;
+  std::vector<CollectSongItem> songs;
+  std::unique_ptr<GetCollectSong> request;
+  base::thread::Dispatcher dispatcher;
+
+ private:
+  // Connected to the page request's `completed`.
+  void OnPageCompleted();
+};
+
+}  // namespace lumoapi::favorite
+
+#endif  // LUMOAPI_FAVORITE_GET_ALL_COLLECT_SONGS_H_

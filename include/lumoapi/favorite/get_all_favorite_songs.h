@@ -1,0 +1,60 @@
+// GetAllFavoriteSongs: every favourite song of the user, gathered page by page (see
+// GetFavoriteSong).
+//
+// It runs one GetFavoriteSong page request at a time, 50 songs a page from `pn`, for as long as a
+// page says there are more (and at most 10,000 pages in a run), and ends with its own `completed`,
+// exactly once per BeginRequest. A failing page ends the run at once; the songs of the earlier
+// pages stay in `songs`. The host tells the outcome with _GetSucceeded and _GetStatus. A second
+// BeginRequest goes on from the current position and appends.
+//
+// Unlike the other tasks it is no RequestRoot: a plain receiver with a signal of its own and a
+// BeginRequest that is not virtual.
+//
+// Threads and lifetime: constructed, started and destroyed on the UI thread; `completed` comes on
+// the network thread or on the UI thread (a failed page). The object may be deleted at any time on
+// the UI thread (a page in flight is stopped, a posted next page never starts, nothing is emitted
+// afterwards) and from inside a receiver of its own `completed`, on either thread.
+#ifndef LUMOAPI_FAVORITE_GET_ALL_FAVORITE_SONGS_H_
+#define LUMOAPI_FAVORITE_GET_ALL_FAVORITE_SONGS_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/thread/dispatcher.h"
+#include "lumoapi/export.h"
+#include "lumoapi/favorite/get_favorite_song.h"
+#include "sigslot/sigslot.h"
+
+namespace lumoapi::favorite {
+
+class LUMOAPI_EXPORT GetAllFavoriteSongs : public sigslot::has_slots<sigslot::single_threaded> {
+ public:
+  explicit GetAllFavoriteSongs(std::wstring kwtok);
+  ~GetAllFavoriteSongs() override;
+  GetAllFavoriteSongs(const GetAllFavoriteSongs&) = delete;
+  GetAllFavoriteSongs& operator=(const GetAllFavoriteSongs&) = delete;
+
+  // Starts the page at `pn`. REQUIRES: UI thread.
+  void BeginRequest();
+
+  // The current page request's status and success; 0 and false before the first BeginRequest.
+  unsigned int _GetStatus() const;
+  bool _GetSucceeded() const;
+
+  sigslot::signal0<sigslot::single_threaded> completed;
+  std::wstring kwtok;
+  uint32_t pn = 0;
+  std::vector<FavoriteSongItem> songs;
+  std::unique_ptr<GetFavoriteSong> request;
+  base::thread::Dispatcher dispatcher;
+
+ private:
+  // Connected to the page request's `completed`.
+  void OnPageCompleted();
+};
+
+}  // namespace lumoapi::favorite
+
+#endif  // LUMOAPI_FAVORITE_GET_ALL_FAVORITE_SONGS_H_

@@ -109,7 +109,7 @@ std::optional<std::string> AesCbcDecrypt(std::string_view key, std::string_view 
       EVP_DecryptFinal_ex(context.get(), buffer + written, &final_written) != 1) {
     return std::nullopt;
   }
-  out.resize(static_cast<size_t>(written + final_written));
+  out.resize(static_cast<size_t>(written) + static_cast<size_t>(final_written));
   return out;
 }
 
@@ -127,7 +127,7 @@ std::string AesCbcEncrypt(std::string_view key, std::string_view iv, std::string
       EVP_EncryptFinal_ex(context.get(), buffer + written, &final_written) != 1) {
     return std::string();
   }
-  out.resize(static_cast<size_t>(written + final_written));
+  out.resize(static_cast<size_t>(written) + static_cast<size_t>(final_written));
   return out;
 }
 

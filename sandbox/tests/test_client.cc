@@ -1,6 +1,8 @@
-#include "test_client.h"
-
+// libcurl before the client's header: cpprestsdk's headers define `dllimport` as a macro, which
+// breaks curl.h's attribute checks under clang.
 #include <curl/curl.h>
+
+#include "test_client.h"
 
 #include <cctype>
 #include <chrono>

@@ -232,8 +232,12 @@ TEST(PageTaskLifetimeTest, DeletionInEveryState) {
       std::thread([&] { transport->Answer(first, 200, SongPage(250, 1, 100)); }).join();
       task.reset();  // the posted start of the second page is still in the UI loop
     } else {
-      std::thread network([&] { transport->Answer(first, 200, SongPage(250, 1, 2000)); });
-      while (!transport->IsAnswering(first)) std::this_thread::yield();
+      std::atomic<bool> answered{false};
+      std::thread network([&] {
+        transport->Answer(first, 200, SongPage(250, 1, 2000));
+        answered = true;
+      });
+      while (!transport->IsAnswering(first) && !answered) std::this_thread::yield();
       task.reset();  // waits for the page's answer to be handled
       network.join();
     }

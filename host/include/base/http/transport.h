@@ -64,7 +64,7 @@ LUMOHOST_EXPORT void SetConnectTo(const std::string& host_port, const std::strin
 struct TransportLimits {
   int64_t connect_timeout_ms = 10'000;
   int64_t total_timeout_ms = 30'000;
-  int64_t max_body_bytes = 32 * 1024 * 1024;
+  int64_t max_body_bytes = int64_t{32} * 1024 * 1024;
 };
 // Applies to exchanges started afterwards. Any thread.
 LUMOHOST_EXPORT void SetTransportLimits(const TransportLimits& limits);

@@ -42,8 +42,22 @@ Examples:
   lumo help cloud upload
 )";
 
+// Named subcommands; option groups are nameless subcommands to CLI11.
 std::vector<const CLI::App*> Subcommands(const CLI::App& app) {
-  return app.get_subcommands([](const CLI::App*) { return true; });
+  return app.get_subcommands([](const CLI::App* sub) { return !sub->get_name().empty(); });
+}
+
+// The options of `app`, its option groups and the commands above it (which fall through).
+std::vector<const CLI::Option*> OptionsOf(const CLI::App& app) {
+  std::vector<const CLI::Option*> options;
+  for (const CLI::App* at = &app; at; at = at->get_parent()) {
+    for (const CLI::Option* option : at->get_options()) options.push_back(option);
+    for (const CLI::App* group :
+         at->get_subcommands([](const CLI::App* sub) { return sub->get_name().empty(); })) {
+      for (const CLI::Option* option : group->get_options()) options.push_back(option);
+    }
+  }
+  return options;
 }
 
 const CLI::App* FindSubcommand(const CLI::App& app, const std::string& name) {
@@ -56,10 +70,8 @@ const CLI::App* FindSubcommand(const CLI::App& app, const std::string& name) {
 // The option of `app` or of the commands above it that `word` ("--x", "--x=1", "-v") names.
 const CLI::Option* FindOption(const CLI::App& app, const std::string& word) {
   const std::string name = word.substr(0, word.find('='));
-  for (const CLI::App* at = &app; at; at = at->get_parent()) {
-    for (const CLI::Option* option : at->get_options()) {
-      if (option->check_name(name)) return option;
-    }
+  for (const CLI::Option* option : OptionsOf(app)) {
+    if (option->check_name(name)) return option;
   }
   return nullptr;
 }
@@ -80,17 +92,21 @@ std::string FailureMessage(const CLI::App* app, const CLI::Error& error) {
 
 // The words a shell may complete after `app`: its subcommands and options.
 std::string CompletionWords(const CLI::App& app) {
-  std::string words;
+  std::vector<std::string> words;
   for (const CLI::App* sub : Subcommands(app)) {
-    words += " " + sub->get_name();
-    for (const std::string& alias : sub->get_aliases()) words += " " + alias;
+    words.push_back(sub->get_name());
+    for (const std::string& alias : sub->get_aliases()) words.push_back(alias);
   }
-  for (const CLI::App* at = &app; at; at = at->get_parent()) {
-    for (const CLI::Option* option : at->get_options()) {
-      for (const std::string& name : option->get_lnames()) words += " --" + name;
+  for (const CLI::Option* option : OptionsOf(app)) {
+    for (const std::string& name : option->get_lnames()) {
+      if (std::find(words.begin(), words.end(), "--" + name) == words.end()) {
+        words.push_back("--" + name);
+      }
     }
   }
-  return words.empty() ? words : words.substr(1);
+  std::string text;
+  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
+  return text;
 }
 
 // One "case" branch per command of the tree under `app`, whose path is `path`.

@@ -1,1 +1,239 @@
-// placeholder
+// The tool's parts that a run of the binary shows poorly: the task runner with a fake task, the
+// typo suggestions, the completion script, readable units and token masking.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "base/thread/ui_loop.h"
+#include "command_line.h"
+#include "file_digest.h"
+#include "lumoapi/request_base.h"
+#include "report.h"
+#include "sandbox/serve_options.h"
+#include "session.h"
+#include "trace.h"
+
+namespace lumo::cli {
+namespace {
+
+// A task of `pages` pages, each "fetched" by a task posted to the UI loop; `completed` fires
+// once after the last. With `pages` < 0 it never ends.
+class FakePagingTask : public lumoapi::RequestRoot {
+ public:
+  explicit FakePagingTask(int pages) : pages_(pages) {}
+
+  void BeginRequest() override { PostNextPage(); }
+
+  int pages_done = 0;
+  int items = 0;
+  int completions = 0;
+
+ private:
+  void PostNextPage() {
+    if (pages_ < 0) return;
+    base::thread::UiLoop::Instance().Post([this] {
+      if (pages_done == pages_) {
+        ++completions;
+        completed();
+        return;
+      }
+      ++pages_done;
+      items += 50;
+      PostNextPage();
+    });
+  }
+
+  const int pages_;
+};
+
+GlobalOptions NowhereOptions(int timeout_seconds) {
+  GlobalOptions options;
+  // Nothing is sent: the route only has to exist, without starting the built-in sandbox.
+  options.connect_to = "127.0.0.1:1";
+  options.timeout_seconds = timeout_seconds;
+  return options;
+}
+
+TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
+  base::thread::UiLoop::Instance().BindToCurrentThread();
+  struct Case {
+    int pages;
+    int timeout_seconds;
+    std::optional<int> exit;
+  };
+  const Case cases[] = {
+      {0, 5, std::nullopt},
+      {3, 5, std::nullopt},
+      {120, 5, std::nullopt},
+      {-1, 1, kExitTransportError},  // never ends: gives up after the timeout (and its grace)
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pages);
+    FakePagingTask task(c.pages);
+    int asked = 0;
+    {
+      Session session(NowhereOptions(c.timeout_seconds));
+      EXPECT_EQ(session.RunTask(task, "fake",
+                                [&] {
+                                  ++asked;
+                                  return Session::Progress{task.pages_done, task.items};
+                                }),
+                c.exit);
+    }
+    EXPECT_EQ(task.completions, c.exit ? 0 : 1);
+    if (c.pages > 0) {
+      EXPECT_EQ(task.pages_done, c.pages);
+      EXPECT_EQ(task.items, 50 * c.pages);
+    }
+    EXPECT_GT(asked, 0);
+  }
+}
+
+TEST(SuggestionTest, ClosestWordIsALikelyTypo) {
+  struct Case {
+    const char* word;
+    std::optional<std::string> closest;
+  };
+  const std::vector<std::string> commands = {"song", "search", "sandbox", "cloud", "radio"};
+  const Case cases[] = {
+      {"sgn", "song"},        {"serach", "search"},     {"clod", "cloud"},
+      {"sanbdox", "sandbox"}, {"xyzzyq", std::nullopt}, {"r", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ClosestWord(c.word, commands), c.closest) << c.word;
+  }
+  EXPECT_EQ(EditDistance("", "abc"), 3u);
+  EXPECT_EQ(EditDistance("kitten", "sitting"), 3u);
+  EXPECT_EQ(EditDistance("link", "link"), 0u);
+}
+
+// A small tree like the tool's: a group that needs a subcommand, a command with a positional,
+// an option with a value and a flag.
+struct SmallTree {
+  SmallTree() : app("test", "lumo") {
+    app.add_option("--db", db);
+    app.add_flag("--json", json);
+    app.require_subcommand(1);
+    CLI::App* song = app.add_subcommand("song", "");
+    song->require_subcommand(1);
+    song->add_subcommand("link", "")->add_option("ID", id);
+    app.add_subcommand("splash", "");
+  }
+  CLI::App app;
+  std::string db;
+  std::string id;
+  bool json = false;
+};
+
+TEST(SuggestionTest, UnknownCommandFollowsTheTree) {
+  SmallTree tree;
+  struct Case {
+    std::vector<std::string> words;
+    const char* message_part;  // nullptr: not an unknown command
+  };
+  const Case cases[] = {
+      {{"sgn", "link", "1"}, "unknown command \"sgn\"; did you mean \"song\"?"},
+      {{"song", "lnk", "1"}, "unknown command \"lnk\"; did you mean \"link\"?"},
+      {{"--db", "song", "splash"}, nullptr},  // "song" is the value of --db
+      {{"--db=x", "sgn"}, "unknown command \"sgn\""},
+      {{"--json", "qqqqqq"}, "unknown command \"qqqqqq\"\n"},
+      {{"song", "link", "anything"}, nullptr},
+      {{}, nullptr},
+  };
+  for (const Case& c : cases) {
+    const std::optional<std::string> message = UnknownCommand(tree.app, c.words);
+    if (!c.message_part) {
+      EXPECT_FALSE(message) << *message;
+      continue;
+    }
+    ASSERT_TRUE(message);
+    EXPECT_NE(message->find(c.message_part), std::string::npos) << *message;
+  }
+}
+
+TEST(CompletionTest, ScriptCompletesEachLevelOfTheTree) {
+  SmallTree tree;
+  const std::string bash = CompletionScript(tree.app, "bash");
+  EXPECT_NE(bash.find("\"lumo\") words=\"song splash --help --db --json\""), std::string::npos)
+      << bash;
+  EXPECT_NE(bash.find("\"lumo song\") words=\"link --help --db --json\""), std::string::npos)
+      << bash;
+  EXPECT_NE(bash.find("complete -F _lumo_complete lumo"), std::string::npos);
+  const std::string zsh = CompletionScript(tree.app, "zsh");
+  EXPECT_NE(zsh.find("bashcompinit"), std::string::npos);
+  EXPECT_EQ(CompletionScript(tree.app, "fish"), "");
+}
+
+TEST(ReadableTest, UnitsForPeople) {
+  struct Case {
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {ReadableBytes(0), "0 B"},
+      {ReadableBytes(1023), "1023 B"},
+      {ReadableBytes(1536), "1.5 KB"},
+      {ReadableBytes(10'066'329), "9.6 MB"},
+      {ReadableBytes(64ull * 1024 * 1024), "64 MB"},
+      {ReadableBytes(3ull << 30), "3.0 GB"},
+      {ReadableDuration(0), "0:00"},
+      {ReadableDuration(65), "1:05"},
+      {ReadableDuration(252), "4:12"},
+      {ReadableDuration(3600 + 61), "1:01:01"},
+      {ReadableTime(0), "1970-01-01 00:00:00 UTC"},
+      {ReadableTime(1'800'000'000), "2027-01-15 08:00:00 UTC"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.text, c.expected);
+}
+
+TEST(MaskingTest, TokensAreMaskedByTheLibrarysRule) {
+  struct Case {
+    const char* text;
+    const char* masked;
+  };
+  const Case cases[] = {
+      {"http://h/p?a=1&kwtok=abc&b=2", "http://h/p?a=1&kwtok=***&b=2"},
+      {"KWTOK=abc; other=1", "KWTOK=***; other=1"},
+      {"KwToK=secret", "KwToK=***"},
+      {"?KWTOK=s1&kwtok=s2", "?KWTOK=***&kwtok=***"},
+      {"kwtok=abc def", "kwtok=*** def"},
+      {"\"kwtok=abc\"", "\"kwtok=***\""},
+      {"xkwtok=abc", "xkwtok=abc"},
+      {"kwtok=", "kwtok="},
+      {"kwtok=林子轩&x", "kwtok=***&x"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MaskTokens(c.text), c.masked) << c.text;
+  EXPECT_EQ(Shown("kwtok=abc", /*show_token=*/true), "kwtok=abc");
+}
+
+TEST(FileDigestTest, SpecialFilesAreRefusedWithoutReading) {
+  char pattern[] = "/tmp/lumo_special_test.XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::filesystem::path dir = pattern;
+  const std::string fifo = (dir / "pipe.mp3").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& path : {fifo, dir.string(), std::string("/dev/zero")}) {
+    SCOPED_TRACE(path);
+    std::string error;
+    EXPECT_FALSE(DigestFile(path, &error));
+    EXPECT_NE(error, "");
+    EXPECT_TRUE(RefuseUpload(path));
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(ServeOptionsTest, StartupLineNamesTheAddressAndTheState) {
+  sandbox::Options options;
+  EXPECT_EQ(sandbox::StartupLine(options, 40123),
+            "lumo-sandbox listening on http://127.0.0.1:40123 (state in :memory:)");
+}
+
+}  // namespace
+}  // namespace lumo::cli

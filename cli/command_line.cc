@@ -123,14 +123,29 @@ void AddCompletionCases(const CLI::App& app, const std::string& path, std::strin
   }
 }
 
+// The error line's text for `word`, which names no subcommand of `command`.
+std::string UnknownWord(const CLI::App& command, const std::string& word) {
+  std::vector<std::string> names;
+  for (const CLI::App* sub : Subcommands(command)) {
+    names.push_back(sub->get_name());
+    for (const std::string& alias : sub->get_aliases()) names.push_back(alias);
+  }
+  std::string message = "unknown command \"" + word + "\"";
+  if (std::optional<std::string> closest = ClosestWord(word, names)) {
+    message += "; did you mean \"" + *closest + "\"?";
+  }
+  const CLI::App* root = &command;
+  while (root->get_parent()) root = root->get_parent();
+  return message + "\nRun `" + root->get_name() + " help` for the list of commands.";
+}
+
 int PrintHelp(const CLI::App& app, const std::vector<std::string>& words) {
   const CLI::App* command = &app;
   std::string path = app.get_name();
   for (const std::string& word : words) {
     const CLI::App* sub = FindSubcommand(*command, word);
     if (!sub) {
-      std::vector<std::string> rest(words.begin() + (&word - words.data()), words.end());
-      std::cerr << "lumo: " << UnknownCommand(*command, rest).value_or("unknown command") << "\n";
+      std::cerr << "lumo: " << UnknownWord(*command, word) << "\n";
       return kExitUsageError;
     }
     command = sub;
@@ -240,16 +255,7 @@ std::optional<std::string> UnknownCommand(const CLI::App& app,
       continue;
     }
     if (command->get_require_subcommand_min() == 0) return std::nullopt;
-    std::vector<std::string> names;
-    for (const CLI::App* sub : Subcommands(*command)) {
-      names.push_back(sub->get_name());
-      for (const std::string& alias : sub->get_aliases()) names.push_back(alias);
-    }
-    std::string message = "unknown command \"" + word + "\"";
-    if (std::optional<std::string> closest = ClosestWord(word, names)) {
-      message += "; did you mean \"" + *closest + "\"?";
-    }
-    return message + "\nRun `" + app.get_name() + " help` for the list of commands.";
+    return UnknownWord(*command, word);
   }
   return std::nullopt;
 }

@@ -44,7 +44,8 @@ int RunServe(const GlobalOptions& options, const sandbox::Options& args) {
     return kExitTransportError;
   }
   std::cout << sandbox::StartupLine(server_options, server.port()) << std::endl;
-  Output(options).Notice("use it with: lumo --connect-to " + server_options.bind_address + ":" +
+  Output(options).Notice("state in " + server_options.db_path +
+                         "; use it with: lumo --connect-to " + server_options.bind_address + ":" +
                          std::to_string(server.port()) + " COMMAND; stop with Ctrl-C");
   int signal_number = 0;
   sigwait(&stop_signals, &signal_number);

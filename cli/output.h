@@ -33,7 +33,7 @@ class Output {
 };
 
 // A line on standard error that is redrawn in place ("\r") while a task runs, and cleared when
-// it goes. Draws nothing when the output does not show progress.
+// it goes. Draws nothing when the output does not show progress. Thread-compatible.
 class ProgressLine {
  public:
   explicit ProgressLine(const Output& output) : shown_(output.ShowsProgress()) {}

@@ -260,20 +260,6 @@ TEST_F(LumoTest, BuiltInSandboxSaysSoOnceAndKeepsItsStateInTheStateDirectory) {
   EXPECT_TRUE(fs::exists(StatePath()));
 }
 
-TEST_F(LumoTest, CommandsHaveHelp) {
-  const std::vector<std::vector<std::string>> commands = {
-      {}, {"song", "link"}, {"cloud", "upload"}};
-  for (std::vector<std::string> command : commands) {
-    std::string path = "lumo";
-    for (const std::string& word : command) path += " " + word;
-    SCOPED_TRACE(path);
-    command.push_back("--help");
-    const RunResult result = Run(command);
-    EXPECT_EQ(result.exit_code, 0);
-    EXPECT_NE(result.out.find("Usage: " + path), std::string::npos) << result.out;
-  }
-}
-
 // A listening socket on 127.0.0.1 that never accepts: connections complete and then wait.
 class SilentListener {
  public:

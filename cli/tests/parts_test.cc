@@ -229,10 +229,10 @@ TEST(FileDigestTest, SpecialFilesAreRefusedWithoutReading) {
   std::filesystem::remove_all(dir);
 }
 
-TEST(ServeOptionsTest, StartupLineNamesTheAddressAndTheState) {
+TEST(ServeOptionsTest, StartupLineEndsWithThePort) {
   sandbox::Options options;
   EXPECT_EQ(sandbox::StartupLine(options, 40123),
-            "lumo-sandbox listening on http://127.0.0.1:40123 (state in :memory:)");
+            "lumo-sandbox listening on http://127.0.0.1:40123");
 }
 
 }  // namespace

@@ -17,9 +17,9 @@ void AddServeOptions(CLI::App& app, Options& options) {
       ->capture_default_str();
 }
 
+// Scripts read the port as the digits that end the line.
 std::string StartupLine(const Options& options, uint16_t port) {
-  return "lumo-sandbox listening on http://" + options.bind_address + ":" + std::to_string(port) +
-         " (state in " + options.db_path + ")";
+  return "lumo-sandbox listening on http://" + options.bind_address + ":" + std::to_string(port);
 }
 
 }  // namespace lumo::sandbox

@@ -18,7 +18,7 @@ namespace lumo::sandbox {
 // outlive the parse). The current field values are the defaults.
 void AddServeOptions(CLI::App& app, Options& options);
 
-// The line printed once the server listens: where it listens and where its state is.
+// The line printed once the server listens, ending with the port.
 std::string StartupLine(const Options& options, uint16_t port);
 
 }  // namespace lumo::sandbox

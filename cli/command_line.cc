@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <clocale>
 #include <iostream>
-#include <map>
 #include <numeric>
 
 #include "base/thread/ui_loop.h"
 #include "commands.h"
-#include "file_digest.h"
 #include "options.h"
 #include "session.h"
 
@@ -179,32 +177,6 @@ void AddHelpAndCompletion(CLI::App& app, Tool& tool) {
 }
 
 }  // namespace
-
-const CLI::Validator kNumericId(
-    [](const std::string& text) -> std::string {
-      const bool numeric =
-          !text.empty() && text.size() <= 19 &&
-          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-      return numeric ? std::string()
-                     : "expected a numeric id, such as 100001, not \"" + text + "\"";
-    },
-    "ID");
-
-CLI::App* AddGroup(CLI::App& parent, const std::string& name, const std::string& description) {
-  CLI::App* group = parent.add_subcommand(name, description);
-  group->require_subcommand(1);
-  return group;
-}
-
-CLI::App* AddTextCommand(CLI::App& parent, Tool& tool, const std::string& name,
-                         const std::string& description, const std::string& argument,
-                         const std::string& argument_description,
-                         int (*run)(Session&, const std::string&)) {
-  auto text = std::make_shared<std::string>();
-  CLI::App* command = AddCommand(parent, tool, name, description, text, run);
-  command->add_option(argument, *text, argument_description)->required();
-  return command;
-}
 
 size_t EditDistance(const std::string& a, const std::string& b) {
   std::vector<size_t> row(b.size() + 1);

@@ -13,6 +13,8 @@
 
 #include "base/thread/ui_loop.h"
 #include "command_line.h"
+#include "describe.h"
+#include "exchange_watch.h"
 #include "file_digest.h"
 #include "lumoapi/request_base.h"
 #include "report.h"
@@ -191,6 +193,76 @@ TEST(ReadableTest, UnitsForPeople) {
       {ReadableTime(1'800'000'000), "2027-01-15 08:00:00 UTC"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.text, c.expected);
+}
+
+TEST(ReportTest, TextShowsWhatThereIsAndJsonKeepsEverything) {
+  web::json::value rows = web::json::value::array(2);
+  rows[0] = OrderedObject();
+  rows[0]["id"] = web::json::value::string("");
+  rows[0]["name"] = web::json::value::string("");
+  rows[0]["hidden"] = web::json::value::string("x");
+  rows[1] = OrderedObject();
+  rows[1]["id"] = web::json::value::string("7");
+  rows[1]["name"] = web::json::value::string("seven");
+  struct Case {
+    const char* name;
+    Report report;
+    std::string text;
+    std::string json;
+  };
+  Case cases[] = {
+      {"nothing", Report().Table("songs", web::json::value::array(), {"id"}).List("ids", {}), "",
+       R"({"songs":[],"ids":[]})"},
+      {"blank row left out", Report().Table("rows", rows, {"id", "name"}),
+       "rows (1):\n  id  name\n  7   seven\n",
+       R"({"rows":[{"id":"","name":"","hidden":"x"},{"id":"7","name":"seven"}]})"},
+      {"units", Report().Bytes("size", 2048).Seconds("length", 61).Kbps("rate", 320),
+       "size    2.0 KB\nlength  1:01\nrate    320 kbit/s\n",
+       R"({"size":2048,"length":61,"rate":320})"},
+      {"json only",
+       Report().JsonOnly("raw", web::json::value::number(1)).Text("shown", std::string("yes")),
+       "shown  yes\n", R"({"raw":1,"shown":"yes"})"},
+      {"empty section", Report().Section("inner", Report().Text("empty", std::string())), "",
+       R"({"inner":{"empty":""}})"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.report.ToText(), c.text) << c.name;
+    EXPECT_EQ(c.report.ToJson().serialize(), c.json) << c.name;
+  }
+}
+
+TEST(ReportTest, RadioSongsGetTheTitlesTheAnswerCarried) {
+  const std::wstring answer =
+      LR"({"error_code":22000,"result":{"songlist":[{"songid":"1","title":"One","artist":"A"},)"
+      LR"({"songid":2,"title":"Two","artist":"B"}]}})";
+  Report with_titles;
+  AddRadioSongs(with_titles, {L"1", L"2", L"3"}, answer);
+  EXPECT_EQ(with_titles.ToText(),
+            "songs (3):\n  song_id  title  artist\n  1        One    A\n  2        Two    B\n"
+            "  3\n");
+  EXPECT_EQ(with_titles.ToJson().at("song_ids").size(), 3u);
+  Report ids_only;
+  AddRadioSongs(ids_only, {L"1"}, L"not json");
+  EXPECT_EQ(ids_only.ToText(), "song_ids (1):\n  1\n");
+}
+
+TEST(TransportWordsTest, FailuresInPlainWords) {
+  struct Case {
+    int code;
+    const char* words;
+  };
+  const Case cases[] = {
+      {7, "nothing listens on 127.0.0.1:9; start one with `lumo sandbox serve`"},
+      {28, "no answer within 12 s"},
+      {52, "the server closed the connection without answering"},
+      {18, "the answer was cut short"},
+      {56, "no answer: Recv failure"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(
+        DescribeTransportFailure(c.code, "Recv failure", "127.0.0.1:9", std::chrono::seconds(12)),
+        c.words);
+  }
 }
 
 TEST(MaskingTest, TokensAreMaskedByTheLibrarysRule) {

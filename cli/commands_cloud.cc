@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "describe.h"
 #include "direct_http.h"
+#include "exchange_watch.h"
 #include "file_digest.h"
 #include "lumoapi/cloud/check_file.h"
 #include "lumoapi/cloud/expand.h"
@@ -108,8 +109,12 @@ std::optional<int> PutToStore(Session& session, const std::string& path, const S
     if (result.http_status >= 200 && result.http_status <= 299) return std::nullopt;
   }
   session.output().Print(report);
-  if (!result.answered)
-    return session.output().Fail("cloud upload: put", result.error, kExitTransportError);
+  if (!result.answered) {
+    return session.output().Fail("cloud upload: put",
+                                 DescribeTransportFailure(result.error_code, result.error,
+                                                          session.route().target(), put.timeout),
+                                 kExitTransportError);
+  }
   int code = 0;
   try {
     code = web::json::value::parse(result.body).at("error_code").as_integer();

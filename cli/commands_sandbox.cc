@@ -94,6 +94,7 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
   request.method = verb;
   request.url = "http://" + (route.target().empty() ? "127.0.0.1:PORT" : route.target()) + path;
   request.body = body;
+  request.timeout = session.options().timeout();
   request.verbose = session.options().verbose > 0;
   if (session.options().dry_run) {
     Report report;
@@ -108,10 +109,10 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
   }
   const DirectResult result = SendDirect(request);
   if (!result.answered) {
-    return output.Fail(operation,
-                       DescribeTransportFailure(result.error_code, result.error, route.target(),
-                                                session.options().timeout()),
-                       kExitTransportError);
+    return output.Fail(
+        operation,
+        DescribeTransportFailure(result.error_code, result.error, route.target(), request.timeout),
+        kExitTransportError);
   }
   try {
     *answer = value::parse(result.body);

@@ -14,9 +14,8 @@ size_t AppendBody(char* data, size_t size, size_t count, void* body) {
   return size * count;
 }
 
-// The connect limit of the service's transport; the total is longer for a large upload.
+// The connect limit of the service's transport.
 constexpr long kConnectTimeoutMs = 10'000;
-constexpr long kTotalTimeoutMs = 120'000;
 
 }  // namespace
 
@@ -62,7 +61,8 @@ DirectResult SendDirect(const DirectRequest& request) {
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTotalTimeoutMs);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                   static_cast<long>(std::chrono::milliseconds(request.timeout).count()));
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendBody);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &result.body);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);

@@ -4,12 +4,16 @@
 #ifndef LUMO_CLI_DIRECT_HTTP_H_
 #define LUMO_CLI_DIRECT_HTTP_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "trace.h"
 
 namespace lumo::cli {
+
+// How long an upload may take in all; longer than the service's limit.
+inline constexpr std::chrono::seconds kUploadTimeout{120};
 
 struct DirectRequest {
   std::string method = "GET";
@@ -19,7 +23,8 @@ struct DirectRequest {
   std::string path;        // a file whose bytes are the body
   uint64_t size = 0;       // its length
   std::string connect_to;  // curl's "HOST:PORT:TO_HOST:TO_PORT" route, or empty
-  bool verbose = false;    // trace the exchange on standard error
+  std::chrono::seconds timeout = kUploadTimeout;  // for the whole exchange
+  bool verbose = false;                           // trace the exchange on standard error
   bool show_token = false;
 };
 

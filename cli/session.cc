@@ -118,21 +118,25 @@ std::optional<int> Session::RunTask(lumoapi::RequestRoot& task, const std::strin
   if (!route_.Connect(operation)) return kExitTransportError;
   Watch(task);
   task.BeginRequest();
-  ProgressLine line(output_);
-  Progress last{-1, -1};
-  auto last_change = std::chrono::steady_clock::now();
-  while (!done()) {
-    base::thread::UiLoop::Instance().RunUntil([this] { return done(); }, kProgressInterval);
-    const Progress now = progress();
-    if (now.pages != last.pages || now.items != last.items) {
-      last = now;
-      last_change = std::chrono::steady_clock::now();
-      line.Show("pages " + std::to_string(now.pages) + ", items " + std::to_string(now.items));
-    } else if (!done() &&
-               std::chrono::steady_clock::now() - last_change > options_.timeout() + kWaitGrace) {
-      return output_.Fail(operation, NoAnswerWithin(options_.timeout()), kExitTransportError);
+  bool stalled = false;
+  {
+    ProgressLine line(output_);  // cleared before an error line is printed
+    Progress last{-1, -1};
+    auto last_change = std::chrono::steady_clock::now();
+    while (!done() && !stalled) {
+      base::thread::UiLoop::Instance().RunUntil([this] { return done(); }, kProgressInterval);
+      const Progress now = progress();
+      const auto time = std::chrono::steady_clock::now();
+      if (now.pages != last.pages || now.items != last.items) {
+        last = now;
+        last_change = time;
+        line.Show("pages " + std::to_string(now.pages) + ", items " + std::to_string(now.items));
+      }
+      stalled = !done() && time - last_change > options_.timeout() + kWaitGrace;
     }
   }
+  if (stalled)
+    return output_.Fail(operation, NoAnswerWithin(options_.timeout()), kExitTransportError);
   return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 // The tool's parts that a run of the binary shows poorly: the task runner with a fake task, the
 // typo suggestions, the completion script, readable units and token masking.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,6 +98,59 @@ TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
     }
     EXPECT_GT(asked, 0);
   }
+}
+
+// Standard error goes to a terminal (a pseudo-terminal this test reads) while it lives.
+class StderrOnTerminal {
+ public:
+  StderrOnTerminal() {
+    EXPECT_EQ(openpty(&reader_, &terminal_, nullptr, nullptr, nullptr), 0);
+    fcntl(reader_, F_SETFL, O_NONBLOCK);
+    std::fflush(stderr);
+    saved_ = dup(STDERR_FILENO);
+    dup2(terminal_, STDERR_FILENO);
+  }
+  ~StderrOnTerminal() {
+    std::fflush(stderr);
+    dup2(saved_, STDERR_FILENO);
+    for (int fd : {saved_, terminal_, reader_}) close(fd);
+  }
+  // What was written so far.
+  std::string Written() {
+    std::fflush(stderr);
+    std::string text;
+    char buffer[256];
+    for (ssize_t n; (n = read(reader_, buffer, sizeof buffer)) > 0;) text.append(buffer, n);
+    return text;
+  }
+
+ private:
+  int reader_ = -1;
+  int terminal_ = -1;
+  int saved_ = -1;
+};
+
+TEST(ProgressLineTest, DrawsInPlaceOnATerminalOnlyAndNeverForJson) {
+  StderrOnTerminal terminal;
+  GlobalOptions text_options;
+  GlobalOptions json_options;
+  json_options.json = true;
+  {
+    ProgressLine line{Output(text_options)};
+    line.Show("pages 1, items 50");
+    line.Show("pages 1, items 50");
+    line.Show("pages 10, items 500");
+    line.Show("pages 2, items 9");
+  }
+  // Each change redraws the line from its start, blanks cover what a longer line left, and the
+  // line is cleared at the end.
+  EXPECT_EQ(terminal.Written(), "\rpages 1, items 50\rpages 10, items 500\rpages 2, items 9   \r" +
+                                    std::string(16, ' ') + "\r");
+  {
+    ProgressLine line{Output(json_options)};
+    line.Show("pages 1, items 50");
+  }
+  EXPECT_EQ(terminal.Written(), "");
 }
 
 TEST(SuggestionTest, ClosestWordIsALikelyTypo) {

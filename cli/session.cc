@@ -78,9 +78,16 @@ std::optional<int> Session::RequireToken(const std::string& operation) const {
 
 void Session::OnCompleted() { ++completions_; }
 
-void Session::Watch(lumoapi::RequestRoot& request) {
+void Session::Watch(lumoapi::RequestRoot& request) { WatchEnd(request.completed); }
+
+void Session::WatchEnd(sigslot::signal0<sigslot::single_threaded>& end) {
   awaited_ = completions_ + 1;
-  request.completed.connect(this, &Session::OnCompleted);
+  end.connect(this, &Session::OnCompleted);
+}
+
+void Session::WatchEnd(sigslot::signal2<int, int, sigslot::single_threaded>& end) {
+  awaited_ = completions_ + 1;
+  end.connect(this, &Session::OnTaskCompleted);
 }
 
 bool Session::WaitForCompletion(const std::string& operation) {
@@ -103,10 +110,10 @@ Session::Ending Session::EndingOf(const lumoapi::RequestBase& request) {
 
 std::optional<int> Session::Call(lumoapi::RequestBase& request, const std::string& operation,
                                  Accept accept) {
-  if (options_.dry_run) return PrintHeld(request, operation);
+  Watch(request);
+  if (options_.dry_run) return PrintHeld([&request] { request.BeginRequest(); }, operation);
   if (!route_.Connect(operation)) return kExitTransportError;
   const Mark mark = MarkNow();
-  Watch(request);
   request.BeginRequest();
   if (!WaitForCompletion(operation)) return kExitTransportError;
   return Judge(operation, EndingOf(request), mark, accept);
@@ -114,10 +121,15 @@ std::optional<int> Session::Call(lumoapi::RequestBase& request, const std::strin
 
 std::optional<int> Session::RunTask(lumoapi::RequestRoot& task, const std::string& operation,
                                     const std::function<Progress()>& progress) {
-  if (options_.dry_run) return PrintHeld(task, operation);
+  return RunTask(task, task.completed, operation, progress);
+}
+
+std::optional<int> Session::RunWatched(const std::function<void()>& begin,
+                                       const std::string& operation,
+                                       const std::function<Progress()>& progress) {
+  if (options_.dry_run) return PrintHeld(begin, operation);
   if (!route_.Connect(operation)) return kExitTransportError;
-  Watch(task);
-  task.BeginRequest();
+  begin();
   bool stalled = false;
   {
     ProgressLine line(output_);  // cleared before an error line is printed
@@ -185,10 +197,9 @@ std::string Session::LastLogLineSince(size_t first) const {
   return WithoutAddress(log_lines_.back());
 }
 
-int Session::PrintHeld(lumoapi::RequestRoot& request, const std::string& operation) {
+int Session::PrintHeld(const std::function<void()>& begin, const std::string& operation) {
   const Mark mark = MarkNow();
-  Watch(request);
-  request.BeginRequest();
+  begin();
   std::optional<base::http::TransportRequest> held = watch_->held();
   if (!held) {
     // The address could not be built; the library reports that on the UI loop.

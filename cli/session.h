@@ -62,14 +62,21 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   std::optional<int> Call(lumoapi::RequestBase& request, const std::string& operation,
                           Accept accept = Accept::kParsed);
 
-  // Starts a multi-page `task` and waits until its `completed` fires, drawing "pages N, items M"
-  // from `progress` on a progress line meanwhile. Gives up after --timeout without progress.
-  // Nothing when the task has ended (the caller reads its outcome); otherwise the exit status as
-  // for Call.
+  // Starts a multi-page `task` (anything with BeginRequest()) and waits until `end` fires: the
+  // signal the task emits once when it ends, its `completed` (a signal0) or its `task_completed`
+  // (a signal2<int, int>). Meanwhile draws "pages N, items M" from `progress` on a progress line.
+  // Gives up after --timeout without progress. Nothing when the task has ended (the caller reads
+  // its outcome); otherwise the exit status as for Call.
   struct Progress {
     int pages = 0;
     int items = 0;
   };
+  template <class Task, class EndSignal>
+  std::optional<int> RunTask(Task& task, EndSignal& end, const std::string& operation,
+                             const std::function<Progress()>& progress) {
+    WatchEnd(end);
+    return RunWatched([&task] { task.BeginRequest(); }, operation, progress);
+  }
   std::optional<int> RunTask(lumoapi::RequestRoot& task, const std::string& operation,
                              const std::function<Progress()>& progress);
 
@@ -90,19 +97,26 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   };
   Mark MarkNow() const;
   void Watch(lumoapi::RequestRoot& request);
+  void WatchEnd(sigslot::signal0<sigslot::single_threaded>& end);
+  void WatchEnd(sigslot::signal2<int, int, sigslot::single_threaded>& end);
   bool WaitForCompletion(const std::string& operation);
   std::optional<int> Judge(const std::string& operation, const Ending& ending, const Mark& mark,
                            Accept accept = Accept::kParsed) const;
 
  private:
   void OnCompleted();
+  void OnTaskCompleted(int, int) { OnCompleted(); }
   bool done() const { return completions_ >= awaited_; }
   // The error line's problem, and the exit status, for a request that ended without success.
   std::pair<std::string, int> Diagnose(const Ending& ending, const Mark& mark) const;
   // The problem in plain words when the last exchange since `mark` is what went wrong.
   std::optional<std::string> TransportProblem(const Mark& mark) const;
-  // --dry-run: prints the exchange `request` started and held.
-  int PrintHeld(lumoapi::RequestRoot& request, const std::string& operation);
+  // Runs what `begin` starts, once its end is watched, as RunTask says.
+  std::optional<int> RunWatched(const std::function<void()>& begin, const std::string& operation,
+                                const std::function<Progress()>& progress);
+  // --dry-run: prints the exchange that `begin` started and that was held. REQUIRES: its end is
+  // watched.
+  int PrintHeld(const std::function<void()>& begin, const std::string& operation);
   // Library log lines since `first`; the last one.
   std::string LastLogLineSince(size_t first) const;
 

@@ -27,25 +27,32 @@
 namespace lumo::cli {
 namespace {
 
-// A task of `pages` pages, each "fetched" by a task posted to the UI loop; `completed` fires
-// once after the last. With `pages` < 0 it never ends.
+// A task of `pages` pages, each "fetched" by a task posted to the UI loop; its end signal fires
+// once after the last: `completed`, or `task_completed` as some of the library's tasks do. With
+// `pages` < 0 it never ends.
 class FakePagingTask : public lumoapi::RequestRoot {
  public:
-  explicit FakePagingTask(int pages) : pages_(pages) {}
+  FakePagingTask(int pages, bool ends_with_task_completed)
+      : pages_(pages), ends_with_task_completed_(ends_with_task_completed) {}
 
   void BeginRequest() override { PostNextPage(); }
 
+  sigslot::signal2<int, int, sigslot::single_threaded> task_completed;
   int pages_done = 0;
   int items = 0;
-  int completions = 0;
+  int ends = 0;
 
  private:
   void PostNextPage() {
     if (pages_ < 0) return;
     base::thread::UiLoop::Instance().Post([this] {
       if (pages_done == pages_) {
-        ++completions;
-        completed();
+        ++ends;
+        if (ends_with_task_completed_) {
+          task_completed(0, 22000);
+        } else {
+          completed();
+        }
         return;
       }
       ++pages_done;
@@ -55,6 +62,7 @@ class FakePagingTask : public lumoapi::RequestRoot {
   }
 
   const int pages_;
+  const bool ends_with_task_completed_;
 };
 
 GlobalOptions NowhereOptions(int timeout_seconds) {
@@ -69,29 +77,32 @@ TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
   struct Case {
     int pages;
+    bool ends_with_task_completed;
     int timeout_seconds;
     std::optional<int> exit;
   };
   const Case cases[] = {
-      {0, 5, std::nullopt},
-      {3, 5, std::nullopt},
-      {120, 5, std::nullopt},
-      {-1, 1, kExitTransportError},  // never ends: gives up after the timeout (and its grace)
+      {0, false, 5, std::nullopt},         {3, false, 5, std::nullopt},
+      {120, false, 5, std::nullopt},       {3, true, 5, std::nullopt},
+      {-1, false, 1, kExitTransportError},  // never ends: gives up after the timeout and its grace
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.pages);
-    FakePagingTask task(c.pages);
+    SCOPED_TRACE(testing::Message()
+                 << c.pages << (c.ends_with_task_completed ? " task_completed" : ""));
+    FakePagingTask task(c.pages, c.ends_with_task_completed);
     int asked = 0;
+    const std::function<Session::Progress()> progress = [&] {
+      ++asked;
+      return Session::Progress{task.pages_done, task.items};
+    };
     {
       Session session(NowhereOptions(c.timeout_seconds));
-      EXPECT_EQ(session.RunTask(task, "fake",
-                                [&] {
-                                  ++asked;
-                                  return Session::Progress{task.pages_done, task.items};
-                                }),
-                c.exit);
+      const std::optional<int> exit =
+          c.ends_with_task_completed ? session.RunTask(task, task.task_completed, "fake", progress)
+                                     : session.RunTask(task, "fake", progress);
+      EXPECT_EQ(exit, c.exit);
     }
-    EXPECT_EQ(task.completions, c.exit ? 0 : 1);
+    EXPECT_EQ(task.ends, c.exit ? 0 : 1);
     if (c.pages > 0) {
       EXPECT_EQ(task.pages_done, c.pages);
       EXPECT_EQ(task.items, 50 * c.pages);

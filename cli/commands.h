@@ -8,19 +8,25 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "options.h"
+#include "output.h"
 #include "session.h"
 
 namespace lumo::cli {
 
 struct Tool {
   GlobalOptions options;
-  // The chosen command: run with a session, or on its own (a command that is not a call to the
-  // service, such as serving the sandbox).
+  // The chosen command: run with a session, or on its own (a command that sends nothing to the
+  // service, such as serving the sandbox or printing a table the tool knows).
   std::function<int(Session&)> action;
   std::function<int(const GlobalOptions&)> standalone_action;
 };
+
+// Ids the service sends as decimal texts: song, artist, scene and user ids.
+extern const CLI::Validator kNumericId;
 
 // Adds a subcommand whose arguments live in an `Args` owned by the command line; choosing it
 // sets `tool.action` to `run`.
@@ -35,27 +41,38 @@ CLI::App* AddCommand(CLI::App& parent, Tool& tool, const std::string& name,
   return command;
 }
 
-// A subcommand whose only argument is one required text, such as a query or an id.
-inline CLI::App* AddTextCommand(CLI::App& parent, Tool& tool, const std::string& name,
-                                const std::string& description, const std::string& argument,
-                                const std::string& argument_description,
-                                int (*run)(Session&, const std::string&)) {
-  auto text = std::make_shared<std::string>();
-  CLI::App* command = AddCommand(parent, tool, name, description, text, run);
-  command->add_option(argument, *text, argument_description)->required();
+// The same for a command that needs no session; `run` gets the global options.
+template <class Args>
+CLI::App* AddStandaloneCommand(CLI::App& parent, Tool& tool, const std::string& name,
+                               const std::string& description, std::shared_ptr<Args> args,
+                               int (*run)(const GlobalOptions&, const Args&)) {
+  CLI::App* command = parent.add_subcommand(name, description);
+  command->callback([&tool, args, run] {
+    tool.standalone_action = [args, run](const GlobalOptions& options) {
+      return run(options, *args);
+    };
+  });
   return command;
 }
 
-// Runs `request` and prints what `describe` makes of its result.
+// A subcommand whose only argument is one required text, such as a query or an id.
+CLI::App* AddTextCommand(CLI::App& parent, Tool& tool, const std::string& name,
+                         const std::string& description, const std::string& argument,
+                         const std::string& argument_description,
+                         int (*run)(Session&, const std::string&));
+
+// A group of subcommands ("radio", "cloud"): one of them must be chosen.
+CLI::App* AddGroup(CLI::App& parent, const std::string& name, const std::string& description);
+
+// Runs `request` and prints what `describe` makes of it.
 template <class Request, class Describe>
 int CallAndPrint(Session& session, Request& request, const std::string& operation,
                  Describe describe) {
   if (auto exit = session.Call(request, operation)) return *exit;
-  return session.Print(describe(request));
+  return session.output().Print(describe(request));
 }
 
-// A group of subcommands ("radio", "cloud"): one of them must be chosen.
-CLI::App* AddGroup(CLI::App& parent, const std::string& name, const std::string& description);
+struct NoArgs {};
 
 void AddCatalogueCommands(CLI::App& app, Tool& tool);  // song, search, artist, recommend, splash
 void AddRadioCommands(CLI::App& app, Tool& tool);

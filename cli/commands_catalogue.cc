@@ -5,6 +5,7 @@
 
 #include "base/string_utils.h"
 #include "commands.h"
+#include "describe.h"
 #include "lumoapi/artist/get_artist_info.h"
 #include "lumoapi/recommend/get_recommend_songs.h"
 #include "lumoapi/search/catalog_sug.h"
@@ -13,115 +14,11 @@
 #include "lumoapi/song/get_song_link.h"
 #include "lumoapi/splash/get_splash_pic.h"
 #include "report.h"
-#include "service_codes.h"
 
 namespace lumo::cli {
 namespace {
 
 using base::string_utils::ToUtf16;
-
-// --- Describing results ---
-
-Report DescribeSongLink(const lumoapi::song::GetSongLink& request) {
-  const lumoapi::song::GetSongLink::SongUrlItem item = request.GetSongInfo();
-  Report report;
-  report.Outcome(request)
-      .Text("song_id", item.song_id)
-      .Text("title", item.title)
-      .Text("author", item.author)
-      .Text("artist_id", item.artist_id)
-      .Text("album_title", item.album_title)
-      .Text("album_id", item.album_id)
-      .Text("tips", item.tips)
-      .Text("buy_url", item.buy_url)
-      .Int("resource_type_ext", item.resource_type_ext)
-      .Text("publishtime", item.publishtime)
-      .Text("song_pic", item.song_pic)
-      .Text("file_link", item.file_link)
-      .Text("show_link", item.show_link)
-      .Text("file_extension", item.file_extension)
-      .Int("file_bitrate", item.file_bitrate)
-      .Int("file_size", item.file_size)
-      .Int("file_duration", item.file_duration)
-      .Text("song_file_id", item.song_file_id)
-      .Text("hash", item.hash)
-      .Int("xcode_expire", item.xcode_expire)
-      .Real("replay_gain", item.replay_gain)
-      .Flag("free", item.free)
-      .Int("best_rate", item.best_rate)
-      .Text("song_source", item.song_source)
-      .Int("play_type", item.play_type)
-      .Flag("relate_status", item.relate_status)
-      .Text("lrclink", item.lrclink)
-      .Text("pic_big", item.pic_big)
-      .Text("pic_small", item.pic_small);
-  // A purchase or refusal answer fills only a few of the fields.
-  if (request.status != kSuccessCode) report.OmitDefaultsInText();
-  return report;
-}
-
-Report DescribeSuggestions(const lumoapi::search::CatalogSug& request) {
-  using Sug = lumoapi::search::CatalogSug;
-  Report report;
-  report.Outcome(request)
-      .Table("songs",
-             TextRows(request.songs, {{"songid", &Sug::SongSugItem::songid},
-                                      {"songname", &Sug::SongSugItem::songname},
-                                      {"artistname", &Sug::SongSugItem::artistname}}),
-             {"songid", "songname", "artistname"})
-      .Table("artists",
-             TextRows(request.artists, {{"artistid", &Sug::ArtistSugItem::artistid},
-                                        {"artistname", &Sug::ArtistSugItem::artistname},
-                                        {"artistpic", &Sug::ArtistSugItem::artistpic}}),
-             {"artistid", "artistname"})
-      .Table("albums",
-             TextRows(request.albums, {{"albumid", &Sug::AlbumSugItem::albumid},
-                                       {"albumname", &Sug::AlbumSugItem::albumname},
-                                       {"artistname", &Sug::AlbumSugItem::artistname},
-                                       {"artistpic", &Sug::AlbumSugItem::artistpic}}),
-             {"albumid", "albumname", "artistname"});
-  return report;
-}
-
-Report DescribeLyrics(const lumoapi::search::Lrcpic& request) {
-  using Item = lumoapi::search::Lrcpic::LrcpicItem;
-  Report report;
-  report.Outcome(request).Table("items",
-                                TextRows(request.items, {{"song_id", &Item::song_id},
-                                                         {"song_title", &Item::song_title},
-                                                         {"author", &Item::author},
-                                                         {"artist_id", &Item::artist_id},
-                                                         {"lrclink", &Item::lrclink},
-                                                         {"pic_s500", &Item::pic_s500},
-                                                         {"pic_s180", &Item::pic_s180},
-                                                         {"avatar_s500", &Item::avatar_s500},
-                                                         {"avatar_s180", &Item::avatar_s180}}),
-                                {"song_id", "song_title", "author", "lrclink"});
-  return report;
-}
-
-Report DescribeRecommendations(const lumoapi::recommend::GetRecommendSongs& request) {
-  web::json::value rows = web::json::value::array(request.songs.size());
-  for (size_t i = 0; i < request.songs.size(); ++i) {
-    const utilities::SongInfo& song = *request.songs[i];
-    web::json::value row = OrderedObject();
-    row["song_id"] = JsonText(song.song_id);
-    row["title"] = JsonText(song.title);
-    row["author"] = JsonText(song.author);
-    row["artist_id"] = JsonText(song.artist_id);
-    row["album_title"] = JsonText(song.album_title);
-    row["album_id"] = JsonText(song.album_id);
-    row["pic_big"] = JsonText(song.pic_big);
-    row["pic_small"] = JsonText(song.pic_small);
-    row["item_kind"] = web::json::value::number(song.item_kind);
-    row["has_mv"] = web::json::value::boolean(song.has_mv);
-    rows[i] = std::move(row);
-  }
-  Report report;
-  report.Outcome(request).Table("songs", std::move(rows),
-                                {"song_id", "title", "author", "album_title", "has_mv"});
-  return report;
-}
 
 // --- Commands ---
 
@@ -143,12 +40,21 @@ int RunSongLink(Session& session, const SongLinkArgs& args) {
   song->lebo = args.lebo;
   lumoapi::song::GetSongLink request(song, args.down, ToUtf16(args.bit), args.alt_type,
                                      session.token());
-  return CallAndPrint(session, request, "song link", DescribeSongLink);
+  return CallAndPrint(session, request, "song link", [](const auto& link) {
+    Report report;
+    AddSongLink(report.Outcome(link), link.GetSongInfo(), link.status);
+    return report;
+  });
 }
 
 int RunSuggest(Session& session, const std::string& query) {
   lumoapi::search::CatalogSug request(ToUtf16(query));
-  return CallAndPrint(session, request, "search suggest", DescribeSuggestions);
+  return CallAndPrint(session, request, "search suggest", [](const auto& suggestions) {
+    Report report;
+    report.Outcome(suggestions);
+    AddSuggestions(report, suggestions);
+    return report;
+  });
 }
 
 int RunMerge(Session& session, const std::string& query) {
@@ -171,24 +77,32 @@ int RunLyrics(Session& session, const LyricsArgs& args) {
   using lumoapi::search::Lrcpic;
   Lrcpic request(ToUtf16(args.title), ToUtf16(args.artist),
                  args.list ? Lrcpic::kSongList : Lrcpic::kSingleSong, args.drop_empty_title);
-  return CallAndPrint(session, request, "search lyrics", DescribeLyrics);
+  return CallAndPrint(session, request, "search lyrics", [](const auto& lyrics) {
+    Report report;
+    report.Outcome(lyrics);
+    AddLyricsMatches(report, lyrics.items);
+    return report;
+  });
 }
 
 int RunArtistPics(Session& session, const std::string& artist_id) {
   lumoapi::artist::GetArtistInfo request(ToUtf16(artist_id));
   return CallAndPrint(session, request, "artist pics", [](const auto& info) {
     Report report;
-    report.Outcome(info).List("pics", info.pics);
+    report.Outcome(info);
+    AddPictureSet(report, "pics", info.pics);
     return report;
   });
 }
 
 int RunRecommend(Session& session, const std::string& song_id) {
   lumoapi::recommend::GetRecommendSongs request(ToUtf16(song_id));
-  return CallAndPrint(session, request, "recommend", DescribeRecommendations);
+  return CallAndPrint(session, request, "recommend", [](const auto& recommendations) {
+    Report report;
+    report.Outcome(recommendations).Table("songs", SongRows(recommendations.songs), kSongColumns);
+    return report;
+  });
 }
-
-struct NoArgs {};
 
 int RunSplash(Session& session, const NoArgs&) {
   lumoapi::splash::GetSplashPic request;
@@ -212,7 +126,7 @@ void AddSongCommands(CLI::App& app, Tool& tool) {
       "that is not available with 24003 and a message for the user (tips). Both are answers, "
       "not errors: the exit status is 0.");
   CLI::Option_group* which = link->add_option_group("song", "Which song (one of them)");
-  which->add_option("SONG_ID", args->song_id, "The song's id in the catalogue");
+  which->add_option("SONG_ID", args->song_id, "The song's id in the catalogue")->check(kNumericId);
   which->add_option("--title", args->title, "Find the song by its title (with --artist, by both)");
   which->require_option(1);
   link->add_option("--artist", args->artist, "The song's artist, with --title");
@@ -251,10 +165,14 @@ void AddCatalogueCommands(CLI::App& app, Tool& tool) {
 
   CLI::App* artist = AddGroup(app, "artist", "Artists of the catalogue");
   AddTextCommand(*artist, tool, "pics", "The addresses of an artist's pictures", "ARTIST_ID",
-                 "The artist's id", &RunArtistPics);
+                 "The artist's id", &RunArtistPics)
+      ->get_option("ARTIST_ID")
+      ->check(kNumericId);
   AddTextCommand(app, tool, "recommend",
                  "Songs recommended for a song (the service is asked for 20)", "SONG_ID",
-                 "The song's id", &RunRecommend);
+                 "The song's id", &RunRecommend)
+      ->get_option("SONG_ID")
+      ->check(kNumericId);
 
   AddCommand(app, tool, "splash", "The address of the splash picture shown at start-up",
              std::make_shared<NoArgs>(), &RunSplash);

@@ -7,12 +7,14 @@
 
 #include "base/string_utils.h"
 #include "commands.h"
+#include "describe.h"
+#include "direct_http.h"
+#include "exchange_watch.h"
 #include "file_digest.h"
 #include "lumoapi/cloud/check_file.h"
 #include "lumoapi/cloud/expand.h"
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
-#include "object_store.h"
 #include "report.h"
 #include "service_codes.h"
 
@@ -25,58 +27,6 @@ using lumoapi::cloud::CheckFile;
 using lumoapi::cloud::Expand;
 using lumoapi::cloud::Record;
 using lumoapi::cloud::Signature;
-
-// --- Describing results ---
-
-Report DescribeFile(const std::string& path, const FileDigest& digest) {
-  Report report;
-  report.Text("path", path)
-      .UInt("size", digest.size)
-      .Text("md5", digest.md5)
-      .Text("slice_md5", digest.slice_md5)
-      .UInt("crc32", digest.crc32)
-      .Text("ext", digest.ext);
-  return report;
-}
-
-Report DescribeCheck(const CheckFile& check) {
-  Report report;
-  report.Outcome(check)
-      .Text("song_id", check.song_id)
-      .Text("host", check.host)
-      .Text("bucket", check.bucket)
-      .Text("object", check.object)
-      .Text("file_link", check.file_link)
-      .UInt("file_size", check.file_size)
-      .UInt("time", check.time);
-  return report;
-}
-
-Report DescribeSignature(const Signature& signature) {
-  Report report;
-  report.Outcome(signature)
-      .Text("object", signature.object)
-      .Text("host", signature.host)
-      .UInt("content_length", signature.content_length)
-      .Text("content_type", signature.content_type)
-      .Text("date", signature.date)
-      .Text("authorization", signature.authorization);
-  return report;
-}
-
-Report DescribeRecord(const Record& record) {
-  Report report;
-  report.Outcome(record)
-      .Text("song_id", record.song_id)
-      .Text("song_title", record.song_title)
-      .Text("artist_name", record.artist_name)
-      .Text("album_title", record.album_title)
-      .Text("file_link", record.file_link)
-      .Int("file_bitrate", record.file_bitrate)
-      .UInt("file_duration", record.file_duration)
-      .UInt("file_size", record.file_size);
-  return report;
-}
 
 // --- The steps ---
 
@@ -101,11 +51,11 @@ std::optional<FileDigest> Digest(Session& session, const std::string& operation,
   std::string error;
   std::optional<FileDigest> digest = DigestFile(path, &error);
   if (!digest) {
-    *exit = session.Fail(operation, error, kExitUsageError);
+    *exit = session.output().Fail(operation, error, kExitUsageError);
   } else if (digest->ext.empty()) {
     // The service files songs by extension; Record could not even be sent.
-    *exit =
-        session.Fail(operation, path + " has no file extension (such as .mp3)", kExitUsageError);
+    *exit = session.output().Fail(operation, path + " has no file extension (such as .mp3)",
+                                  kExitUsageError);
     digest.reset();
   }
   return digest;
@@ -138,7 +88,8 @@ Record MakeRecord(Session& session, const SongArgs& args, const FileDigest& dige
 std::optional<int> PutToStore(Session& session, const std::string& path, const Signature& signature,
                               Report& report) {
   const std::string host = ToUtf8(signature.host);
-  PutRequest put;
+  DirectRequest put;
+  put.method = "PUT";
   put.url = "http://" + host + "/" + ToUtf8(signature.object);
   put.headers = {{"Host", host},
                  {"Content-Length", std::to_string(signature.content_length)},
@@ -147,17 +98,23 @@ std::optional<int> PutToStore(Session& session, const std::string& path, const S
                  {"Authorization", ToUtf8(signature.authorization)}};
   put.path = path;
   put.size = signature.content_length;
-  put.connect_to = session.RouteFor(host);
-  put.verbose = session.options().verbose;
-  const PutResult result = PutFile(put);
+  put.connect_to = session.route().RouteFor(host);
+  put.verbose = session.options().verbose > 0;
+  put.show_token = session.options().show_token;
+  const DirectResult result = SendDirect(put);
   if (result.answered) {
     Report step;
     step.Text("url", put.url).Int("http_status", result.http_status);
     report.Section("put", step);
     if (result.http_status >= 200 && result.http_status <= 299) return std::nullopt;
   }
-  session.Print(report);
-  if (!result.answered) return session.Fail("cloud upload: put", result.error, kExitTransportError);
+  session.output().Print(report);
+  if (!result.answered) {
+    return session.output().Fail("cloud upload: put",
+                                 DescribeTransportFailure(result.error_code, result.error,
+                                                          session.route().target(), put.timeout),
+                                 kExitTransportError);
+  }
   int code = 0;
   try {
     code = web::json::value::parse(result.body).at("error_code").as_integer();
@@ -165,25 +122,27 @@ std::optional<int> PutToStore(Session& session, const std::string& path, const S
     // Not an answer of the store; the HTTP status is all there is.
   }
   if (code == 0) {
-    return session.Fail("cloud upload: put", "HTTP status " + std::to_string(result.http_status),
-                        kExitTransportError);
+    return session.output().Fail("cloud upload: put",
+                                 "HTTP status " + std::to_string(result.http_status),
+                                 kExitTransportError);
   }
-  return session.Fail("cloud upload: put", DescribeServiceError(code, result.body),
-                      kExitServiceError);
+  return session.output().Fail("cloud upload: put", DescribeServiceError(code, result.body),
+                               kExitServiceError);
 }
 
 // --- Commands ---
 
 int RunUpload(Session& session, const SongArgs& args) {
+  if (auto exit_status = session.RequireToken("cloud upload")) return *exit_status;
   int exit = kExitOk;
   std::optional<FileDigest> digest = Digest(session, "cloud upload", args.path, &exit);
   if (!digest) return exit;
   Report report;
-  report.Section("file", DescribeFile(args.path, *digest));
+  report.Section("file", DescribeLocalFile(args.path, *digest));
   // Each step's answer goes into the report; a failed step prints what came before it.
   auto step = [&](lumoapi::RequestBase& request, const std::string& name) -> std::optional<int> {
     auto result = session.Call(request, "cloud upload: " + name, Session::Accept::kSuccessOnly);
-    if (result && *result != kExitOk) session.Print(report);
+    if (result && *result != kExitOk) session.output().Print(report);
     return result;
   };
 
@@ -192,7 +151,7 @@ int RunUpload(Session& session, const SongArgs& args) {
   report.Section("check", DescribeCheck(check));
   if (!check.song_id.empty()) {
     report.Flag("already_stored", true).Text("song_id", check.song_id);
-    return session.Print(report);
+    return session.output().Print(report);
   }
 
   Signature signature(check.object, digest->size, ToUtf16(digest->md5));
@@ -209,7 +168,7 @@ int RunUpload(Session& session, const SongArgs& args) {
   if (auto exit_status = step(recheck, "check again")) return *exit_status;
   report.Section("check_again", DescribeCheck(recheck));
   report.Flag("already_stored", false).Text("song_id", recheck.song_id);
-  return session.Print(report);
+  return session.output().Print(report);
 }
 
 int RunCheck(Session& session, const FileArgs& args) {
@@ -221,10 +180,10 @@ int RunCheck(Session& session, const FileArgs& args) {
     return *result;
   }
   Report report;
-  report.Section("file", DescribeFile(args.path, *digest))
+  report.Section("file", DescribeLocalFile(args.path, *digest))
       .Section("check", DescribeCheck(check))
       .Flag("stored", !check.song_id.empty());
-  return session.Print(report);
+  return session.output().Print(report);
 }
 
 struct SignatureArgs {
@@ -236,33 +195,34 @@ struct SignatureArgs {
 int RunSignature(Session& session, const SignatureArgs& args) {
   Signature signature(ToUtf16(args.object), args.length, ToUtf16(args.md5));
   if (auto result = session.Call(signature, "cloud signature")) return *result;
-  return session.Print(DescribeSignature(signature));
+  return session.output().Print(DescribeSignature(signature));
 }
 
 int RunRecord(Session& session, const SongArgs& args) {
+  if (auto result = session.RequireToken("cloud record")) return *result;
   int exit = kExitOk;
   std::optional<FileDigest> digest = Digest(session, "cloud record", args.path, &exit);
   if (!digest) return exit;
   Record record = MakeRecord(session, args, *digest, ToUtf16(args.link));
   if (auto result = session.Call(record, "cloud record")) return *result;
-  return session.Print(DescribeRecord(record));
+  return session.output().Print(DescribeRecord(record));
 }
 
-int RunQuota(Session& session, const FileArgs&) {
+int RunQuota(Session& session, const NoArgs&) {
+  if (auto result = session.RequireToken("cloud quota")) return *result;
   Expand expand(session.token());
-  if (auto result = session.Call(expand, "cloud quota")) return *result;
-  Report report;
-  report.Outcome(expand)
-      .Int("used", expand.used)
-      .Int("cloud_limit", expand.cloud_limit)
-      .Int("expand", expand.expand);
-  return session.Print(report);
+  return CallAndPrint(session, expand, "cloud quota", DescribeQuota);
 }
+
+// Refuses, before anything is sent, what cannot be uploaded: a missing, empty or too large file,
+// a directory, a device or a FIFO.
+const CLI::Validator kUploadableFile(
+    [](const std::string& path) { return RefuseUpload(path).value_or(std::string()); }, "FILE");
 
 void AddFileOption(CLI::App& command, FileArgs& args) {
-  command.add_option("FILE", args.path, "The song file on this computer")
+  command.add_option("FILE", args.path, "The song file on this computer (at most 64 MB)")
       ->required()
-      ->check(CLI::ExistingFile);
+      ->check(kUploadableFile);
 }
 
 // What Record sends about the song, besides the file's own facts.
@@ -271,8 +231,10 @@ void AddSongOptions(CLI::App& command, SongArgs& args) {
   command.add_option("--title", args.title, "The song's title (default: the file's name)");
   command.add_option("--artist", args.artist, "The song's artist");
   command.add_option("--album", args.album, "The song's album");
-  command.add_option("--song-id", args.song_id, "The catalogue's id of the song, when known");
-  command.add_option("--bitrate", args.bitrate, "The file's bit rate in kbit/s");
+  command.add_option("--song-id", args.song_id, "The catalogue's id of the song, when known")
+      ->check(kNumericId);
+  command.add_option("--bitrate", args.bitrate, "The file's bit rate in kbit/s")
+      ->check(CLI::NonNegativeNumber);
   command.add_option("--duration", args.duration, "The song's length in seconds");
 }
 
@@ -317,7 +279,7 @@ void AddCloudCommands(CLI::App& app, Tool& tool) {
       ->required();
 
   AddCommand(*cloud, tool, "quota", "How many songs the cloud holds and may hold",
-             std::make_shared<FileArgs>(), &RunQuota)
+             std::make_shared<NoArgs>(), &RunQuota)
       ->alias("expand");
 }
 

@@ -6,26 +6,29 @@
 
 #include "base/string_utils.h"
 #include "commands.h"
+#include "describe.h"
 #include "lumoapi/radio/get_private_radio_songs.h"
 #include "lumoapi/radio/get_public_radio_songs.h"
 #include "lumoapi/radio/get_scene_songs.h"
 #include "lumoapi/radio/radio_play_action.h"
 #include "report.h"
 #include "sandbox/server.h"
+#include "sandbox_seed.h"
 
 namespace lumo::cli {
 namespace {
 
 using base::string_utils::ToUtf16;
 
-// Every radio answer: what was asked for, then the ids.
+// Every radio answer: what was asked for, then the songs.
 int CallForSongIds(Session& session, lumoapi::RequestBase& request, const std::string& operation,
                    const std::string& asked_key, const std::wstring& asked,
                    const std::vector<std::wstring>& song_ids) {
   if (auto exit = session.Call(request, operation)) return *exit;
   Report report;
-  report.Outcome(request).Text(asked_key, asked).List("song_ids", song_ids);
-  return session.Print(report);
+  report.Outcome(request).Text(asked_key, asked);
+  AddRadioSongs(report, song_ids, request.response_text);
+  return session.output().Print(report);
 }
 
 int RunChannel(Session& session, const std::string& name) {
@@ -35,8 +38,9 @@ int RunChannel(Session& session, const std::string& name) {
 }
 
 int RunPrivate(Session& session, const std::string& user) {
+  if (auto exit = session.RequireToken("radio private")) return *exit;
   lumoapi::radio::GetPrivateRadioSongs request(
-      session.OrSandboxDefault(ToUtf16(user), sandbox::kOrdinaryUserName), session.token());
+      session.route().OrSandboxDefault(ToUtf16(user), sandbox::kOrdinaryUserName), session.token());
   return CallForSongIds(session, request, "radio private", "usrname", request.usrname,
                         request.song_ids);
 }
@@ -62,13 +66,32 @@ int RunAction(Session& session, const ActionArgs& args) {
                         request.song_ids);
 }
 
+int RunChannels(const GlobalOptions& options, const NoArgs&) {
+  Output output(options);
+  if (!options.uses_built_in_sandbox()) {
+    output.Notice("these are the sandbox's channels; the service has no call that lists its own");
+  }
+  std::vector<std::wstring> names;
+  for (const char* name : SeedChannels()) names.push_back(ToUtf16(name));
+  Report report;
+  report.List("channels", names);
+  return output.Print(report);
+}
+
 }  // namespace
 
 void AddRadioCommands(CLI::App& app, Tool& tool) {
   CLI::App* radio = AddGroup(app, "radio", "Radio channels, the personal radio and scenes");
 
+  AddStandaloneCommand(*radio, tool, "channels",
+                       "The names of the sandbox's public channels, for radio channel",
+                       std::make_shared<NoArgs>(), &RunChannels)
+      ->footer(
+          "The service has no call that lists its channels: this is the sandbox's seed, which "
+          "the built-in sandbox and `lumo sandbox serve` answer for.");
+
   AddTextCommand(*radio, tool, "channel", "The next songs of a public radio channel", "NAME",
-                 "The channel's name, such as \"Jazz Café\"", &RunChannel);
+                 "The channel's name, such as \"Jazz Café\" (see radio channels)", &RunChannel);
 
   auto user = std::make_shared<std::string>();
   AddCommand(*radio, tool, "private", "The next songs (at most 10) of the user's personal radio",
@@ -77,7 +100,10 @@ void AddRadioCommands(CLI::App& app, Tool& tool) {
                    "The user's name (default with the built-in sandbox: its ordinary user)");
 
   AddTextCommand(*radio, tool, "scene", "The next songs of a scene", "SCENE_ID", "The scene's id",
-                 &RunScene);
+                 &RunScene)
+      ->footer("The sandbox's scenes: " + SceneList() + ".")
+      ->get_option("SCENE_ID")
+      ->check(kNumericId);
 
   auto action_args = std::make_shared<ActionArgs>();
   CLI::App* action = AddCommand(
@@ -86,9 +112,14 @@ void AddRadioCommands(CLI::App& app, Tool& tool) {
       "(at most 10) the channel goes on with",
       action_args, &RunAction);
   action->add_option("--channel", action_args->channel, "The channel's name")->required();
-  action->add_option("--item", action_args->item, "The id of the song acted on")->required();
-  action->add_option("--action", action_args->action, "The action's code (the service's own)")
-      ->required();
+  action->add_option("--item", action_args->item, "The id of the song acted on")
+      ->required()
+      ->check(kNumericId);
+  action->add_option("--action", action_args->action, "The action's code")->required();
+  action->footer(
+      "Action codes are the service's own and are passed through as they are; the library does "
+      "not name them, and the sandbox accepts any 32-bit number and answers the same songs "
+      "whatever the code.");
 }
 
 }  // namespace lumo::cli

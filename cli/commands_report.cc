@@ -36,12 +36,12 @@ class EndingRecorder : public sigslot::has_slots<sigslot::single_threaded> {
 // Hands the report to the pool and waits until it has finished and the pool has removed it.
 std::optional<int> SendThroughPool(Session& session, std::unique_ptr<UserDown> report,
                                    Session::Ending* ending) {
-  if (!session.Connect()) return kExitTransportError;
+  if (!session.route().Connect("report down")) return kExitTransportError;
   EndingRecorder recorder(*report);
   // The recorder goes first, so the ending is copied before the session sees the completion.
   report->completed.connect(&recorder, &EndingRecorder::OnCompleted);
   session.Watch(*report);
-  const size_t log_mark = session.LogMark();
+  const Session::Mark mark = session.MarkNow();
   ReportPool& pool = ReportPool::Instance();
   pool.Init();
   pool.AddReport(std::move(report));
@@ -51,7 +51,7 @@ std::optional<int> SendThroughPool(Session& session, std::unique_ptr<UserDown> r
   pool.Uninit();
   if (!completed) return kExitTransportError;
   *ending = recorder.ending();
-  return session.Judge("report down", *ending, log_mark);
+  return session.Judge("report down", *ending, mark);
 }
 
 struct DownArgs {
@@ -64,7 +64,7 @@ int RunDown(Session& session, const DownArgs& args) {
   std::vector<std::wstring> song_ids;
   for (const std::string& id : args.song_ids) song_ids.push_back(ToUtf16(id));
   auto report = std::make_unique<UserDown>(
-      song_ids, session.OrSandboxDefault(ToUtf16(args.uid), sandbox::kOrdinaryUserId));
+      song_ids, session.route().OrSandboxDefault(ToUtf16(args.uid), sandbox::kOrdinaryUserId));
   const std::wstring uid = report->uid;
   Session::Ending ending;
   if (args.pool && !session.options().dry_run) {
@@ -78,7 +78,7 @@ int RunDown(Session& session, const DownArgs& args) {
       .List("songid", song_ids)
       .Text("uid", uid)
       .Text("sent_through", std::string(args.pool ? "report pool" : "direct"));
-  return session.Print(out);
+  return session.output().Print(out);
 }
 
 }  // namespace
@@ -89,9 +89,11 @@ void AddReportCommands(CLI::App& app, Tool& tool) {
   CLI::App* down =
       AddCommand(*report, tool, "down",
                  "Report songs the user downloaded (identifies this computer too)", args, &RunDown);
-  down->add_option("SONG_IDS", args->song_ids, "The ids of the songs (none is allowed)");
+  down->add_option("SONG_IDS", args->song_ids, "The ids of the songs (none is allowed)")
+      ->check(kNumericId);
   down->add_option("--uid", args->uid,
-                   "The user's id (default with the built-in sandbox: its ordinary user)");
+                   "The user's id (default with the built-in sandbox: its ordinary user)")
+      ->check(kNumericId);
   down->add_flag("--pool", args->pool,
                  "Hand the report to the report pool, which starts it and deletes it once it "
                  "has finished, instead of sending it directly");

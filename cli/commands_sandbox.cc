@@ -1,25 +1,32 @@
-// Running the sandbox service in the foreground, for other programs (or other runs of the tool
-// with --connect-to) to use.
+// The sandbox service: running it in the foreground for other programs (or other runs of the
+// tool with --connect-to), its seed users, and its inspection and fault endpoints under
+// /_sandbox/ (reset, the request log, fault rules).
 #include <pthread.h>
 #include <signal.h>
 
+#include <cpprest/base_uri.h>
+#include <cpprest/json.h>
+
 #include <iostream>
 #include <memory>
+#include <regex>
 #include <string>
 
 #include "commands.h"
+#include "direct_http.h"
+#include "exchange_watch.h"
 #include "report.h"
+#include "sandbox/serve_options.h"
 #include "sandbox/server.h"
+#include "sandbox_seed.h"
+#include "service_codes.h"
 
 namespace lumo::cli {
 namespace {
 
-struct ServeArgs {
-  uint16_t port = 0;
-  int threads = 2;
-};
+using web::json::value;
 
-int RunServe(const GlobalOptions& options, const ServeArgs& args) {
+int RunServe(const GlobalOptions& options, const sandbox::Options& args) {
   // Blocked before the server's threads start, so that they inherit the mask and the signals
   // wait for sigwait below.
   sigset_t stop_signals;
@@ -28,47 +35,233 @@ int RunServe(const GlobalOptions& options, const ServeArgs& args) {
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-  sandbox::Options server_options;
-  server_options.port = args.port;
-  server_options.threads = args.threads;
-  server_options.db_path = SandboxStatePath(options.db_path);
+  sandbox::Options server_options = args;
+  if (server_options.db_path.empty()) server_options.db_path = SandboxStatePath(options.db_path);
   sandbox::Server server(server_options);
   std::string error;
   if (!server.Start(&error)) {
     std::cerr << "lumo: sandbox serve failed: " << error << "\n";
     return kExitTransportError;
   }
-  const std::string address = "127.0.0.1:" + std::to_string(server.port());
-  Report report;
-  report.Text("address", address)
-      .Int("port", server.port())
-      .Text("db", server_options.db_path)
-      .Text("use", "lumo --connect-to " + address + " <command>")
-      .Text("stop", std::string("Ctrl-C (SIGINT) or SIGTERM"));
-  PrintReport(report, options.json);
+  std::cout << sandbox::StartupLine(server_options, server.port()) << std::endl;
+  Output(options).Notice("state in " + server_options.db_path +
+                         "; use it with: lumo --connect-to " + server_options.bind_address + ":" +
+                         std::to_string(server.port()) + " COMMAND; stop with Ctrl-C");
   int signal_number = 0;
   sigwait(&stop_signals, &signal_number);
   server.Stop();
-  std::cerr << "lumo: sandbox stopped\n";
+  Output(options).Notice("sandbox stopped");
   return kExitOk;
+}
+
+int RunUsers(const GlobalOptions& options, const NoArgs&) {
+  value rows = value::array();
+  size_t i = 0;
+  for (const SeedUser& user : SeedUsers()) {
+    value row = OrderedObject();
+    row["role"] = value::string(user.role);
+    row["name"] = value::string(user.name);
+    row["id"] = value::string(user.id);
+    row["token"] = value::string(user.token);
+    rows[i++] = std::move(row);
+  }
+  Report report;
+  report.Table("users", std::move(rows), {"role", "name", "id", "token"});
+  return Output(options).Print(report);
+}
+
+// The sandbox's own endpoints are reached on loopback only.
+bool IsLoopback(const std::string& target) {
+  static const std::regex kLoopback(R"(^127(\.[0-9]{1,3}){3}:[0-9]+$)");
+  return std::regex_match(target, kLoopback);
+}
+
+// Sends `verb` `path` to the sandbox and hands back its answer, or the exit status after an
+// error line.
+std::optional<int> AskSandbox(Session& session, const std::string& operation,
+                              const std::string& verb, const std::string& path,
+                              const std::string& body, value* answer) {
+  const Output& output = session.output();
+  Route& route = session.route();
+  if (!session.options().dry_run && !route.Connect(operation)) return kExitTransportError;
+  if (!route.target().empty() && !IsLoopback(route.target())) {
+    return output.Fail(operation,
+                       "the sandbox's endpoints answer on loopback only; give --connect-to "
+                       "127.0.0.1:PORT",
+                       kExitUsageError);
+  }
+  DirectRequest request;
+  request.method = verb;
+  request.url = "http://" + (route.target().empty() ? "127.0.0.1:PORT" : route.target()) + path;
+  request.body = body;
+  request.timeout = session.options().timeout();
+  request.verbose = session.options().verbose > 0;
+  if (session.options().dry_run) {
+    Report report;
+    report.Text("operation", operation).Text("method", verb).Text("url", request.url);
+    report.Text("body", body);
+    return output.Print(report);
+  }
+  if (route.uses_built_in_sandbox() && verb != "POST") {
+    output.Notice(
+        "the built-in sandbox lives only as long as this command; its log and rules start "
+        "empty (run `lumo sandbox serve` and use --connect-to to keep them)");
+  }
+  const DirectResult result = SendDirect(request);
+  if (!result.answered) {
+    return output.Fail(
+        operation,
+        DescribeTransportFailure(result.error_code, result.error, route.target(), request.timeout),
+        kExitTransportError);
+  }
+  try {
+    *answer = value::parse(result.body);
+  } catch (const std::exception&) {
+    return output.Fail(operation,
+                       "HTTP " + std::to_string(result.http_status) + " (not a sandbox answer)",
+                       kExitTransportError);
+  }
+  const int code = answer->has_number_field("error_code") ? answer->at("error_code").as_integer()
+                                                          : static_cast<int>(result.http_status);
+  if (code != kSuccessCode) {
+    return output.Fail(operation, DescribeServiceError(code, result.body), kExitServiceError);
+  }
+  return std::nullopt;
+}
+
+const std::vector<std::string> kRuleColumns = {"id",       "method",     "action",
+                                               "delay_ms", "error_code", "count"};
+
+int RunReset(Session& session, const NoArgs&) {
+  value answer;
+  if (auto exit = AskSandbox(session, "sandbox reset", "POST", "/_sandbox/reset", "", &answer)) {
+    return *exit;
+  }
+  Report report;
+  report.Text("reset", std::string("the state is the seed again; rules and log are empty"));
+  return session.output().Print(report);
+}
+
+struct LogArgs {
+  uint64_t since = 0;
+  std::string method;
+};
+
+int RunLog(Session& session, const LogArgs& args) {
+  std::string path = "/_sandbox/log?since=" + std::to_string(args.since);
+  if (!args.method.empty()) {
+    path += "&method=" + web::uri::encode_data_string(args.method);
+  }
+  value answer;
+  if (auto exit = AskSandbox(session, "sandbox log", "GET", path, "", &answer)) return *exit;
+  Report report;
+  report.Int("last_seq", answer.at("last_seq").as_number().to_int64())
+      .Table("entries", answer.at("entries"),
+             {"seq", "verb", "method", "form", "user_id", "http_status", "error_code", "fault"});
+  return session.output().Print(report);
+}
+
+int RunRules(Session& session, const NoArgs&) {
+  value answer;
+  if (auto exit = AskSandbox(session, "sandbox rules", "GET", "/_sandbox/rules", "", &answer)) {
+    return *exit;
+  }
+  Report report;
+  report.Table("rules", answer.at("rules"), kRuleColumns);
+  return session.output().Print(report);
+}
+
+struct RuleArgs {
+  std::string method = "*";
+  std::string action;
+  int error_code = 0;
+  int delay_ms = 0;
+  int count = -1;
+};
+
+int RunAddRule(Session& session, const RuleArgs& args) {
+  value rule = OrderedObject();
+  rule["method"] = value::string(args.method);
+  rule["action"] = value::string(args.action);
+  if (args.action == "error_code") rule["error_code"] = value::number(args.error_code);
+  rule["delay_ms"] = value::number(args.delay_ms);
+  rule["count"] = value::number(args.count);
+  value answer;
+  if (auto exit = AskSandbox(session, "sandbox rules add", "POST", "/_sandbox/rules",
+                             rule.serialize(), &answer)) {
+    return *exit;
+  }
+  value rows = value::array(1);
+  rows[0] = answer.at("rule");
+  Report report;
+  report.Table("rules", rows, kRuleColumns);
+  return session.output().Print(report);
+}
+
+int RunRemoveRule(Session& session, const std::string& id) {
+  const std::string path = id == "all" ? "/_sandbox/rules" : "/_sandbox/rules/" + id;
+  value answer;
+  if (auto exit = AskSandbox(session, "sandbox rules remove", "DELETE", path, "", &answer)) {
+    return *exit;
+  }
+  Report report;
+  report.Text("removed", id == "all" ? std::string("every rule") : "rule " + id);
+  return session.output().Print(report);
+}
+
+void AddRuleCommands(CLI::App& sandbox, Tool& tool) {
+  CLI::App* rules = AddGroup(sandbox, "rules", "Fault rules that make methods misbehave");
+  AddCommand(*rules, tool, "list", "The rules in force", std::make_shared<NoArgs>(), &RunRules);
+
+  auto args = std::make_shared<RuleArgs>();
+  CLI::App* add = AddCommand(*rules, tool, "add", "Add a fault rule", args, &RunAddRule);
+  add->add_option("--method", args->method,
+                  "The service method, such as norda.lumo.song.getSongLink, or * for all")
+      ->capture_default_str();
+  add->add_option("--action", args->action, "What the method does instead")
+      ->required()
+      ->check(CLI::IsMember({"delay", "close", "truncate", "html502", "not_json", "error_code"}));
+  add->add_option("--error-code", args->error_code, "The code to answer, with --action error_code");
+  add->add_option("--delay-ms", args->delay_ms, "Wait this long before acting (0 to 60000)")
+      ->check(CLI::Range(0, 60000));
+  add->add_option("--count", args->count, "How many calls it applies to (-1: until removed)")
+      ->capture_default_str();
+  add->footer(
+      "Actions: delay (answer late), close (drop the connection), truncate (cut the body short), "
+      "html502 (an HTML error page), not_json (a body that is not JSON), error_code (answer "
+      "--error-code).");
+
+  AddTextCommand(*rules, tool, "remove", "Remove a rule, or every rule", "ID",
+                 "The rule's id (see rules list), or all", &RunRemoveRule);
 }
 
 }  // namespace
 
 void AddSandboxCommands(CLI::App& app, Tool& tool) {
   CLI::App* sandbox = AddGroup(app, "sandbox", "The sandbox service");
-  auto args = std::make_shared<ServeArgs>();
-  CLI::App* serve = sandbox->add_subcommand(
-      "serve",
-      "Run the sandbox on 127.0.0.1 in the foreground until interrupted, with its state in the "
-      "--db file (default: the built-in sandbox's file), and print its address");
-  serve->add_option("--port", args->port, "The port to listen on (0: any free port)");
-  serve->add_option("--threads", args->threads, "Worker threads")->check(CLI::Range(1, 64));
-  serve->callback([&tool, args] {
-    tool.standalone_action = [args](const GlobalOptions& options) {
-      return RunServe(options, *args);
-    };
-  });
+  auto serve_args = std::make_shared<sandbox::Options>();
+  serve_args->db_path.clear();
+  CLI::App* serve = AddStandaloneCommand(
+      *sandbox, tool, "serve",
+      "Run the sandbox on 127.0.0.1 in the foreground until interrupted, and print its address",
+      serve_args, &RunServe);
+  sandbox::AddServeOptions(*serve, *serve_args);
+  serve->footer("Without --db the state is the built-in sandbox's file (see lumo --help).");
+
+  AddStandaloneCommand(*sandbox, tool, "users", "The sandbox's seed users and their tokens",
+                       std::make_shared<NoArgs>(), &RunUsers);
+
+  AddCommand(*sandbox, tool, "reset",
+             "Put the sandbox's state back to the seed, remove its rules and empty its log",
+             std::make_shared<NoArgs>(), &RunReset);
+
+  auto log_args = std::make_shared<LogArgs>();
+  CLI::App* log = AddCommand(*sandbox, tool, "log", "The requests the sandbox received, decoded",
+                             log_args, &RunLog);
+  log->add_option("--since", log_args->since, "Only entries after this sequence number");
+  log->add_option("--method", log_args->method, "Only this service method");
+
+  AddRuleCommands(*sandbox, tool);
 }
 
 }  // namespace lumo::cli

@@ -1,14 +1,19 @@
 #include "file_digest.h"
 
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <boost/crc.hpp>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <vector>
+
+#include "report.h"
 
 namespace lumo::cli {
 namespace {
@@ -40,6 +45,31 @@ std::string Extension(const std::string& path) {
   return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
+// Why a file of this kind is not read; nothing for a regular file.
+std::optional<std::string> RefuseKind(const std::string& path, mode_t mode) {
+  if (S_ISREG(mode)) return std::nullopt;
+  if (S_ISDIR(mode)) return path + " is a directory";
+  return path + " is not a regular file (a device, FIFO or socket)";
+}
+
+std::string CannotRead(const std::string& path) {
+  return "cannot read " + path + ": " + std::strerror(errno);
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 std::string Md5Hex(std::string_view bytes) {
@@ -48,10 +78,29 @@ std::string Md5Hex(std::string_view bytes) {
   return FinishHex(context.get());
 }
 
+std::optional<std::string> RefuseUpload(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return CannotRead(path);
+  if (auto refused = RefuseKind(path, info.st_mode)) return refused;
+  const auto size = static_cast<uint64_t>(info.st_size);
+  if (size == 0) return path + " is empty";
+  if (size > kUploadLimit) {
+    return path + " is " + ReadableBytes(size) + "; the object store takes at most " +
+           ReadableBytes(kUploadLimit);
+  }
+  return std::nullopt;
+}
+
 std::optional<FileDigest> DigestFile(const std::string& path, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *error = "cannot read " + path + ": " + std::strerror(errno);
+  // Non-blocking, so that opening a FIFO does not wait for a writer; fstat then refuses it.
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  struct stat info {};
+  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
+    *error = CannotRead(path);
+    return std::nullopt;
+  }
+  if (auto refused = RefuseKind(path, info.st_mode)) {
+    *error = *refused;
     return std::nullopt;
   }
   FileDigest digest;
@@ -60,21 +109,26 @@ std::optional<FileDigest> DigestFile(const std::string& path, std::string* error
   DigestContext slice = NewMd5();
   boost::crc_32_type crc;
   std::vector<char> buffer(64 * 1024);
-  while (file) {
-    file.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-    const auto count = static_cast<size_t>(file.gcount());
+  // A file that grows while it is read is read up to the size it had.
+  const auto size = static_cast<uint64_t>(info.st_size);
+  while (digest.size < size) {
+    const size_t wanted =
+        static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - digest.size));
+    const ssize_t count = ::read(file.get(), buffer.data(), wanted);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) {
+      *error = CannotRead(path);
+      return std::nullopt;
+    }
     if (count == 0) break;
-    EVP_DigestUpdate(whole.get(), buffer.data(), count);
+    const auto got = static_cast<size_t>(count);
+    EVP_DigestUpdate(whole.get(), buffer.data(), got);
     if (digest.size < kSliceBytes) {
       EVP_DigestUpdate(slice.get(), buffer.data(),
-                       std::min<uint64_t>(count, kSliceBytes - digest.size));
+                       std::min<uint64_t>(got, kSliceBytes - digest.size));
     }
-    crc.process_bytes(buffer.data(), count);
-    digest.size += count;
-  }
-  if (file.bad()) {
-    *error = "error while reading " + path;
-    return std::nullopt;
+    crc.process_bytes(buffer.data(), got);
+    digest.size += got;
   }
   digest.md5 = FinishHex(whole.get());
   digest.slice_md5 = FinishHex(slice.get());

@@ -23,8 +23,17 @@ struct FileDigest {
 // Lower-case hexadecimal MD5 of `bytes`.
 std::string Md5Hex(std::string_view bytes);
 
-// Reads `path` once. Nothing, with *error set, when the file cannot be read.
+// The largest file the object store takes.
+inline constexpr uint64_t kUploadLimit = 64 * 1024 * 1024;
+
+// Reads `path` once, up to the size it had when opened. Nothing, with *error set, when the file
+// cannot be read or is not a regular file (a directory, a device, a FIFO: those are refused
+// without reading, and a FIFO without waiting for a writer).
 std::optional<FileDigest> DigestFile(const std::string& path, std::string* error);
+
+// Why `path` cannot be uploaded (not a regular file, empty, over kUploadLimit), looked at
+// without opening it; nothing when it can.
+std::optional<std::string> RefuseUpload(const std::string& path);
 
 }  // namespace lumo::cli
 

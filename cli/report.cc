@@ -1,6 +1,8 @@
 #include "report.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <ctime>
 #include <cwchar>
 #include <iostream>
 #include <sstream>
@@ -30,10 +32,12 @@ std::vector<std::vector<std::string>> TableRows(const value& records,
   for (size_t i = 0; i < records.size(); ++i) {
     const value& record = records.at(i);
     std::vector<std::string> row;
+    bool blank = true;
     for (const std::string& column : columns) {
       row.push_back(record.has_field(column) ? CellText(record.at(column)) : std::string());
+      blank = blank && row.back().empty();
     }
-    rows.push_back(std::move(row));
+    if (!blank) rows.push_back(std::move(row));
   }
   return rows;
 }
@@ -43,7 +47,6 @@ std::vector<std::vector<std::string>> TableRows(const value& records,
 std::string ListText(const value& list, const std::string& indent) {
   constexpr size_t kShortItem = 12;
   constexpr size_t kLineCells = 100;
-  if (list.size() == 0) return indent + "(none)\n";
   std::vector<std::string> items;
   bool all_short = true;
   for (size_t i = 0; i < list.size(); ++i) {
@@ -72,9 +75,47 @@ void PrintReport(const Report& report, bool json) {
   if (json) {
     std::cout << report.ToJson().serialize() << "\n";
   } else {
-    std::cout << report.ToText();
+    const std::string text = report.ToText();
+    std::cout << (text.empty() ? "no matches\n" : text);
   }
   std::cout.flush();
+}
+
+std::string ReadableBytes(uint64_t bytes) {
+  static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
+  if (bytes < 1024) return std::to_string(bytes) + " B";
+  double amount = static_cast<double>(bytes) / 1024;
+  size_t unit = 0;
+  while (amount >= 1024 && unit + 1 < std::size(kUnits)) {
+    amount /= 1024;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, amount < 10 ? "%.1f %s" : "%.0f %s", amount, kUnits[unit]);
+  return text;
+}
+
+std::string ReadableDuration(int64_t seconds) {
+  if (seconds < 0) return std::to_string(seconds) + " s";
+  char text[32];
+  if (seconds >= 3600) {
+    std::snprintf(text, sizeof text, "%" PRId64 ":%02d:%02d", seconds / 3600,
+                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  } else {
+    std::snprintf(text, sizeof text, "%" PRId64 ":%02d", seconds / 60,
+                  static_cast<int>(seconds % 60));
+  }
+  return text;
+}
+
+std::string ReadableTime(int64_t seconds_since_epoch) {
+  const std::time_t time = static_cast<std::time_t>(seconds_since_epoch);
+  std::tm utc{};
+  char text[32];
+  if (!gmtime_r(&time, &utc) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc)) {
+    return std::to_string(seconds_since_epoch);
+  }
+  return text;
 }
 
 size_t DisplayWidth(const std::string& text) {
@@ -147,6 +188,22 @@ Report& Report::Flag(const std::string& key, bool flag) {
   return Scalar(key, value::boolean(flag), flag ? "yes" : "no");
 }
 
+Report& Report::Bytes(const std::string& key, uint64_t bytes) {
+  return Scalar(key, value::number(bytes), ReadableBytes(bytes));
+}
+
+Report& Report::Seconds(const std::string& key, int64_t seconds) {
+  return Scalar(key, value::number(seconds), ReadableDuration(seconds));
+}
+
+Report& Report::Kbps(const std::string& key, int64_t kbit_per_second) {
+  return Scalar(key, value::number(kbit_per_second), std::to_string(kbit_per_second) + " kbit/s");
+}
+
+Report& Report::Time(const std::string& key, int64_t seconds_since_epoch) {
+  return Scalar(key, value::number(seconds_since_epoch), ReadableTime(seconds_since_epoch));
+}
+
 Report& Report::Outcome(const lumoapi::RequestBase& request) {
   return Outcome(request.status, request.succeeded);
 }
@@ -161,6 +218,12 @@ Report& Report::Outcome(int32_t status, bool succeeded) {
   Scalar("status", value::number(status), text);
   json_["succeeded"] = value::boolean(succeeded);
   entries_.push_back({Kind::kHidden, "succeeded", {}, {}, nullptr, false});
+  return *this;
+}
+
+Report& Report::JsonOnly(const std::string& key, value json) {
+  json_[key] = std::move(json);
+  entries_.push_back({Kind::kHidden, key, {}, {}, nullptr, false});
   return *this;
 }
 
@@ -221,18 +284,25 @@ void Report::AppendText(const std::string& indent, std::string& out) const {
       case Kind::kHidden:
         break;
       case Kind::kList:
+        if (json.size() == 0) break;
         open_block(entry.key + " (" + std::to_string(json.size()) + "):");
         out += ListText(json, inner);
         break;
-      case Kind::kTable:
-        open_block(entry.key + " (" + std::to_string(json.size()) + "):");
-        out += json.size() == 0 ? inner + "(none)\n"
-                                : FormatTable(TableRows(json, entry.columns), inner);
+      case Kind::kTable: {
+        const auto rows = TableRows(json, entry.columns);
+        if (rows.size() <= 1) break;
+        open_block(entry.key + " (" + std::to_string(rows.size() - 1) + "):");
+        out += FormatTable(rows, inner);
         break;
-      case Kind::kSection:
+      }
+      case Kind::kSection: {
+        std::string section;
+        entry.section->AppendText(inner, section);
+        if (section.empty()) break;
         open_block(entry.key + ":");
-        entry.section->AppendText(inner, out);
+        out += section;
         break;
+      }
     }
   }
   flush_pairs();

@@ -32,18 +32,28 @@ class Report {
   Report& UInt(const std::string& key, uint64_t value);
   Report& Real(const std::string& key, double value);
   Report& Flag(const std::string& key, bool value);
+  // Numbers with a unit: JSON keeps the number, the text form shows it for a person.
+  Report& Bytes(const std::string& key, uint64_t bytes);              // "3.4 MB"
+  Report& Seconds(const std::string& key, int64_t seconds);           // "3:07"
+  Report& Kbps(const std::string& key, int64_t kbit_per_second);      // "320 kbit/s"
+  Report& Time(const std::string& key, int64_t seconds_since_epoch);  // "2026-12-07 01:30 UTC"
 
   // The outcome of a request: "status" and "succeeded" in JSON; in the text form a status line
   // only when the code is not plain success, with its meaning.
   Report& Outcome(const lumoapi::RequestBase& request);
   Report& Outcome(int32_t status, bool succeeded);
 
-  // A list of texts, one per line under its own heading in the text form.
+  // A list of texts, one per line under its own heading in the text form. The text form leaves
+  // out empty lists and tables, and rows whose shown cells are all empty.
   Report& List(const std::string& key, const std::vector<std::wstring>& values);
 
   // Records (JSON objects), shown in the text form as a table under its own heading with only
   // `columns`; JSON keeps every member.
   Report& Table(const std::string& key, web::json::value rows, std::vector<std::string> columns);
+
+  // A member of the JSON form that the text form does not show (it shows the same facts
+  // another way).
+  Report& JsonOnly(const std::string& key, web::json::value value);
 
   // Leaves zero numbers and "no" flags out of the text form too (JSON keeps them), for results
   // where most fields do not apply.
@@ -53,6 +63,7 @@ class Report {
   Report& Section(const std::string& key, const Report& section);
 
   web::json::value ToJson() const;
+  // Empty when there is nothing to show.
   std::string ToText() const;
 
  private:
@@ -74,7 +85,8 @@ class Report {
   bool omit_defaults_ = false;
 };
 
-// Prints `report` on standard output, as JSON when `json` is set.
+// Prints `report` on standard output, as JSON when `json` is set; a text form with nothing to
+// show prints "no matches".
 void PrintReport(const Report& report, bool json);
 
 // A new JSON object that keeps its members in insertion order.
@@ -84,6 +96,11 @@ web::json::value OrderedObject();
 // measured as a terminal shows the text (a CJK character takes two cells).
 std::string FormatTable(const std::vector<std::vector<std::string>>& rows,
                         const std::string& indent);
+
+// Readable forms of numbers with units, as the text form shows them.
+std::string ReadableBytes(uint64_t bytes);
+std::string ReadableDuration(int64_t seconds);
+std::string ReadableTime(int64_t seconds_since_epoch);
 
 // The number of terminal cells the UTF-8 `text` takes.
 size_t DisplayWidth(const std::string& text);

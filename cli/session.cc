@@ -1,8 +1,6 @@
 #include "session.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <iostream>
+#include <algorithm>
 #include <utility>
 
 #include "address.h"
@@ -10,51 +8,23 @@
 #include "base/logging.h"
 #include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
+#include "exchange_watch.h"
 #include "lumoapi/request_base.h"
 #include "report.h"
-#include "sandbox/server.h"
 #include "service_codes.h"
-#include "settings/user_account_settings.h"
 #include "trace.h"
 
 namespace lumo::cli {
 namespace {
 
-using base::string_utils::ToUtf16;
 using base::string_utils::ToUtf8;
 
-// The library always addresses the service by this name; routing decides where it goes.
-constexpr char kServiceHostPort[] = LUMOAPI_SERVICE_HOST ":80";
-
-// Longer than the transport's own 30 s limit, so that a request normally ends by itself first.
-constexpr std::chrono::seconds kCallTimeout{35};
-
-// Shows each exchange on standard error for --verbose, then hands it to the real transport.
-class TracingTransport : public base::http::Transport {
- public:
-  explicit TracingTransport(std::shared_ptr<Transport> inner) : inner_(std::move(inner)) {}
-
-  ExchangeId Start(base::http::TransportRequest request,
-                   base::http::TransportCallback done) override {
-    TraceRequest(request.method, request.url, request.headers);
-    const auto start = std::chrono::steady_clock::now();
-    return inner_->Start(
-        std::move(request), [done = std::move(done), start](base::http::TransportResult result) {
-          const auto took = std::chrono::steady_clock::now() - start;
-          if (result.ok) {
-            TraceAnswer(result.status, result.body.size(), took);
-          } else {
-            TraceFailure(std::to_string(result.error_code) + " " + result.error_text, took);
-          }
-          done(std::move(result));
-        });
-  }
-
-  void Cancel(ExchangeId id) override { inner_->Cancel(id); }
-
- private:
-  std::shared_ptr<Transport> inner_;
-};
+// The transport normally ends a call by itself at --timeout; the tool's own wait is a backstop.
+constexpr std::chrono::seconds kWaitGrace{5};
+// How often a task's progress line is redrawn.
+constexpr std::chrono::milliseconds kProgressInterval{100};
+// The transport's own connect limit, when --timeout is not shorter.
+constexpr std::chrono::seconds kConnectTimeout{10};
 
 // The library's failure lines end with ": <address>"; the error line does not repeat it.
 std::string WithoutAddress(const std::string& line) {
@@ -62,103 +32,76 @@ std::string WithoutAddress(const std::string& line) {
   return at == std::string::npos ? line : line.substr(0, at);
 }
 
-}  // namespace
-
-std::string SandboxStatePath(const std::string& db_option) {
-  namespace fs = std::filesystem;
-  if (db_option == ":memory:") return db_option;
-  fs::path path = db_option;
-  if (path.empty()) {
-    const char* state_home = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    const fs::path base = state_home && *state_home
-                              ? fs::path(state_home)
-                              : fs::path(home && *home ? home : ".") / ".local" / "state";
-    path = base / "lumo" / "sandbox.db";
-  }
-  // A folder that cannot be made shows up as the sandbox failing to open its database.
-  std::error_code ignored;
-  if (path.has_parent_path()) fs::create_directories(path.parent_path(), ignored);
-  return path.string();
+std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
 }
 
-Session::Session(GlobalOptions options) : options_(std::move(options)) {
-  token_ = ToUtf16(options_.token_given      ? options_.token
-                   : uses_built_in_sandbox() ? sandbox::kOrdinaryUserToken
-                                             : "");
-  // The radio requests read the token from the account settings, as in the host player.
-  settings::user::UserAccountSettings::Instance().SetKwtok(token_);
-  const bool verbose = options_.verbose;
+std::string NoAnswerWithin(std::chrono::seconds timeout) {
+  return "no answer within " + std::to_string(timeout.count()) + " s";
+}
+
+}  // namespace
+
+Session::Session(const GlobalOptions& options)
+    : options_(options), output_(options_), route_(options_, output_) {
+  base::http::TransportLimits limits;
+  limits.connect_timeout_ms =
+      std::chrono::milliseconds(std::min(kConnectTimeout, options_.timeout())).count();
+  limits.total_timeout_ms = std::chrono::milliseconds(options_.timeout()).count();
+  base::http::SetTransportLimits(limits);
+  watch_ = std::make_shared<ExchangeWatch>(
+      base::http::GetTransport(),
+      ExchangeWatch::Settings{options_.verbose, options_.show_token, options_.dry_run});
+  base::http::SetTransport(watch_);
+  const bool verbose = options_.verbose > 0;
   base::logging::SetLogSink([this, verbose](const base::logging::LogRecord& record) {
     std::string line = ToUtf8(record.message);
     if (verbose) TraceLine("log: " + ToUtf8(record.location) + ": " + line);
     std::lock_guard<std::mutex> lock(log_mutex_);
     log_lines_.push_back(std::move(line));
   });
-  if (verbose) {
-    base::http::SetTransport(std::make_shared<TracingTransport>(base::http::GetTransport()));
-  }
 }
 
 Session::~Session() {
   // Whatever the library still logs after the command (at exit) is not for the user.
   base::logging::SetLogSink([](const base::logging::LogRecord&) {});
   base::http::SetTransport(nullptr);
-  if (sandbox_) sandbox_->Stop();
 }
 
-std::wstring Session::OrSandboxDefault(const std::wstring& value,
-                                       const char* sandbox_default) const {
-  if (!value.empty() || !uses_built_in_sandbox()) return value;
-  return ToUtf16(sandbox_default);
-}
-
-bool Session::Connect() {
-  if (!target_.empty()) return true;
-  if (uses_built_in_sandbox()) {
-    const std::string db = SandboxStatePath(options_.db_path);
-    sandbox::Options sandbox_options;
-    sandbox_options.db_path = db;
-    sandbox_ = std::make_unique<sandbox::Server>(sandbox_options);
-    std::string error;
-    if (!sandbox_->Start(&error)) {
-      sandbox_.reset();
-      std::cerr << "lumo: cannot start the built-in sandbox: " << error << "\n";
-      return false;
-    }
-    target_ = "127.0.0.1:" + std::to_string(sandbox_->port());
-    std::cerr << "lumo: using the built-in sandbox (state in " << db << ")\n";
-  } else {
-    target_ = options_.connect_to;
-  }
-  base::http::SetConnectTo(kServiceHostPort, target_);
-  return true;
-}
-
-std::string Session::RouteFor(const std::string& host) const {
-  return target_.empty() ? std::string() : host + ":80:" + target_;
+std::optional<int> Session::RequireToken(const std::string& operation) const {
+  if (!token().empty() || options_.dry_run) return std::nullopt;
+  return output_.Fail(operation, "this needs a session token: give --token TOKEN or set LUMO_TOKEN",
+                      kExitUsageError);
 }
 
 void Session::OnCompleted() { ++completions_; }
 
-void Session::Watch(lumoapi::RequestRoot& request) {
+void Session::Watch(lumoapi::RequestRoot& request) { WatchEnd(request.completed); }
+
+void Session::WatchEnd(sigslot::signal0<sigslot::single_threaded>& end) {
   awaited_ = completions_ + 1;
-  request.completed.connect(this, &Session::OnCompleted);
+  end.connect(this, &Session::OnCompleted);
+}
+
+void Session::WatchEnd(sigslot::signal2<int, int, sigslot::single_threaded>& end) {
+  awaited_ = completions_ + 1;
+  end.connect(this, &Session::OnTaskCompleted);
 }
 
 bool Session::WaitForCompletion(const std::string& operation) {
-  if (base::thread::UiLoop::Instance().RunUntil([this] { return completions_ >= awaited_; },
-                                                kCallTimeout)) {
+  if (base::thread::UiLoop::Instance().RunUntil([this] { return done(); },
+                                                options_.timeout() + kWaitGrace)) {
     return true;
   }
-  Fail(operation, "no answer within " + std::to_string(kCallTimeout.count()) + " s",
-       kExitTransportError);
+  output_.Fail(operation, NoAnswerWithin(options_.timeout()), kExitTransportError);
   return false;
 }
 
-size_t Session::LogMark() const {
+Session::Mark Session::MarkNow() const {
   std::lock_guard<std::mutex> lock(log_mutex_);
-  return log_lines_.size();
+  return {log_lines_.size(), watch_->started()};
 }
 
 Session::Ending Session::EndingOf(const lumoapi::RequestBase& request) {
@@ -167,35 +110,85 @@ Session::Ending Session::EndingOf(const lumoapi::RequestBase& request) {
 
 std::optional<int> Session::Call(lumoapi::RequestBase& request, const std::string& operation,
                                  Accept accept) {
-  if (options_.dry_run) return PrintDryRun(request, operation);
-  if (!Connect()) return kExitTransportError;
-  const size_t log_mark = LogMark();
   Watch(request);
+  if (options_.dry_run) return PrintHeld([&request] { request.BeginRequest(); }, operation);
+  if (!route_.Connect(operation)) return kExitTransportError;
+  const Mark mark = MarkNow();
   request.BeginRequest();
   if (!WaitForCompletion(operation)) return kExitTransportError;
-  return Judge(operation, EndingOf(request), log_mark, accept);
+  return Judge(operation, EndingOf(request), mark, accept);
+}
+
+std::optional<int> Session::RunTask(lumoapi::RequestRoot& task, const std::string& operation,
+                                    const std::function<Progress()>& progress) {
+  return RunTask(task, task.completed, operation, progress);
+}
+
+std::optional<int> Session::RunWatched(const std::function<void()>& begin,
+                                       const std::string& operation,
+                                       const std::function<Progress()>& progress) {
+  if (options_.dry_run) return PrintHeld(begin, operation);
+  if (!route_.Connect(operation)) return kExitTransportError;
+  begin();
+  bool stalled = false;
+  {
+    ProgressLine line(output_);  // cleared before an error line is printed
+    Progress last{-1, -1};
+    auto last_change = std::chrono::steady_clock::now();
+    while (!done() && !stalled) {
+      base::thread::UiLoop::Instance().RunUntil([this] { return done(); }, kProgressInterval);
+      const Progress now = progress();
+      const auto time = std::chrono::steady_clock::now();
+      if (now.pages != last.pages || now.items != last.items) {
+        last = now;
+        last_change = time;
+        line.Show("pages " + std::to_string(now.pages) + ", items " + std::to_string(now.items));
+      }
+      stalled = !done() && time - last_change > options_.timeout() + kWaitGrace;
+    }
+  }
+  if (stalled)
+    return output_.Fail(operation, NoAnswerWithin(options_.timeout()), kExitTransportError);
+  return std::nullopt;
 }
 
 std::optional<int> Session::Judge(const std::string& operation, const Ending& ending,
-                                  size_t log_mark, Accept accept) const {
+                                  const Mark& mark, Accept accept) const {
   if (ending.succeeded && (accept == Accept::kParsed || ending.status == kSuccessCode)) {
     return std::nullopt;
   }
-  auto [problem, status] = Diagnose(ending, log_mark);
-  return Fail(operation, problem, status);
+  auto [problem, status] = Diagnose(ending, mark);
+  return output_.Fail(operation, problem, status);
 }
 
-std::pair<std::string, int> Session::Diagnose(const Ending& ending, size_t log_mark) const {
+std::pair<std::string, int> Session::Diagnose(const Ending& ending, const Mark& mark) const {
   if (IsServiceCode(ending.status) && ending.status != kSuccessCode) {
     return {DescribeServiceError(ending.status, ToUtf8(ending.response_text)), kExitServiceError};
   }
-  const std::string logged = LastLogLineSince(log_mark);
+  if (std::optional<std::string> problem = TransportProblem(mark)) {
+    return {*problem, kExitTransportError};
+  }
+  const std::string logged = LastLogLineSince(mark.log_lines);
   if (ending.status != 0) {
-    std::string problem = "HTTP status " + std::to_string(ending.status);
+    std::string problem = "HTTP " + std::to_string(ending.status);
     if (!logged.empty()) problem += ": " + logged;
     return {problem, kExitTransportError};
   }
   return {logged.empty() ? "no usable answer" : logged, kExitTransportError};
+}
+
+std::optional<std::string> Session::TransportProblem(const Mark& mark) const {
+  const ExchangeOutcome last = watch_->last();
+  if (last.sequence <= mark.exchanges) return std::nullopt;
+  if (last.answered) {
+    if (last.json_body) return std::nullopt;
+    if (last.http_status >= 200 && last.http_status <= 299) {
+      return "the answer is not JSON (not a service answer)";
+    }
+    return "HTTP " + std::to_string(last.http_status) + " (not a service answer)";
+  }
+  return DescribeTransportFailure(last.error_code, last.error_text, route_.target(),
+                                  options_.timeout());
 }
 
 std::string Session::LastLogLineSince(size_t first) const {
@@ -204,29 +197,38 @@ std::string Session::LastLogLineSince(size_t first) const {
   return WithoutAddress(log_lines_.back());
 }
 
-int Session::PrintDryRun(lumoapi::RequestBase& request, const std::string& operation) const {
-  std::string url;
-  try {
-    url = ToUtf8(request.BuildUrl());
-  } catch (const std::exception& e) {
-    return Fail(operation, std::string("cannot build the address: ") + e.what(), kExitUsageError);
+int Session::PrintHeld(const std::function<void()>& begin, const std::string& operation) {
+  const Mark mark = MarkNow();
+  begin();
+  std::optional<base::http::TransportRequest> held = watch_->held();
+  if (!held) {
+    // The address could not be built; the library reports that on the UI loop.
+    base::thread::UiLoop::Instance().RunUntil([this] { return done(); }, kWaitGrace);
+    return output_.Fail(operation, "cannot build the address: " + LastLogLineSince(mark.log_lines),
+                        kExitUsageError);
   }
+  const bool show = options_.show_token;
   Report report;
-  report.Text("operation", operation).Text("method", std::string("GET")).Text("url", url);
-  if (std::optional<InnerText> inner = DecryptInnerText(url)) {
-    report.Text("decrypted_parameter", inner->parameter).Text("decrypted", inner->text);
+  report.Text("operation", operation)
+      .Text("method", held->method)
+      .Text("url", Shown(held->url, show));
+  Report headers;
+  std::string curl = "curl -sS";
+  if (held->method != "GET") curl += " -X " + held->method;
+  for (const auto& [name, value] : held->headers) {
+    headers.Text(name, Shown(value, show));
+    curl += " -H " + ShellQuoted(name + ": " + Shown(value, show));
   }
-  return Print(report);
-}
-
-int Session::Print(const Report& report) const {
-  PrintReport(report, options_.json);
-  return kExitOk;
-}
-
-int Session::Fail(const std::string& operation, const std::string& problem, int status) const {
-  std::cerr << "lumo: " << operation << " failed: " << problem << "\n";
-  return status;
+  const std::string route = route_.RouteFor(LUMOAPI_SERVICE_HOST);
+  if (!route.empty()) curl += " --connect-to " + ShellQuoted(route);
+  curl += " " + ShellQuoted(Shown(held->url, show));
+  report.Section("headers", headers);
+  if (std::optional<InnerText> inner = DecryptInnerText(held->url)) {
+    report.Text("decrypted_parameter", inner->parameter)
+        .Text("decrypted", Shown(inner->text, show));
+  }
+  report.Text("curl", curl);
+  return output_.Print(report);
 }
 
 }  // namespace lumo::cli

@@ -1,11 +1,13 @@
-// What every command shares: where the service is (the built-in sandbox or another server),
-// the session token, how results are printed, and running one request to its end.
+// Running the library's requests for a command and judging how they ended: one call (Call), a
+// request someone else starts (Watch, WaitForCompletion, Judge), or a multi-page task (RunTask);
+// and the exit status with the error line when the outcome is not usable.
 #ifndef LUMO_CLI_SESSION_H_
 #define LUMO_CLI_SESSION_H_
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,6 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "options.h"
+#include "output.h"
+#include "route.h"
 #include "sigslot/sigslot.h"
 
 namespace lumoapi {
@@ -20,52 +25,29 @@ class RequestBase;
 class RequestRoot;
 }  // namespace lumoapi
 
-namespace lumo::sandbox {
-class Server;
-}
-
 namespace lumo::cli {
 
-class Report;
-
-// The tool's exit statuses.
-enum ExitStatus : int {
-  kExitOk = 0,
-  kExitServiceError = 1,    // the service answered with an error code
-  kExitUsageError = 2,      // the command line (or a file it names) is wrong
-  kExitTransportError = 3,  // no usable answer: connection, timeout, HTTP error, unreadable body
-};
-
-struct GlobalOptions {
-  std::string connect_to;  // "HOST:PORT"; empty: the built-in sandbox
-  std::string token;
-  bool token_given = false;  // --token was given (possibly empty)
-  std::string db_path;       // the built-in sandbox's state; empty: the default file
-  bool json = false;
-  bool dry_run = false;
-  bool verbose = false;
-};
-
-// The sandbox's state file: `db_option` when given, else $XDG_STATE_HOME/lumo/sandbox.db (or
-// ~/.local/state/lumo/sandbox.db). Its folder is created if need be.
-std::string SandboxStatePath(const std::string& db_option);
+class ExchangeWatch;
 
 // One per run of the tool, made on the UI thread after the command line is parsed. It connects
 // itself to the `completed` of every request it runs or watches, so those requests must be
-// destroyed before it. UI thread only.
+// destroyed before it. It installs the tool's transport and log sink for its lifetime. UI thread
+// only.
 class Session : public sigslot::has_slots<sigslot::single_threaded> {
  public:
-  explicit Session(GlobalOptions options);
+  explicit Session(const GlobalOptions& options);
   ~Session() override;
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
   const GlobalOptions& options() const { return options_; }
-  bool uses_built_in_sandbox() const { return options_.connect_to.empty(); }
-  // --token, or the sandbox's ordinary user with the built-in sandbox, or empty.
-  const std::wstring& token() const { return token_; }
-  // `value` unless empty; otherwise `sandbox_default` with the built-in sandbox.
-  std::wstring OrSandboxDefault(const std::wstring& value, const char* sandbox_default) const;
+  const Output& output() const { return output_; }
+  Route& route() { return route_; }
+  const std::wstring& token() const { return route_.token(); }
+
+  // For commands whose method needs a session: nothing when there is a token, otherwise the
+  // exit status after an error line naming where a token comes from.
+  std::optional<int> RequireToken(const std::string& operation) const;
 
   // Which answers a command can use.
   enum class Accept {
@@ -74,11 +56,29 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   };
 
   // Sends `request` and waits for it to end. Nothing when its answer is in and usable (the
-  // caller prints it); otherwise the exit status to end with: kExitOk after --dry-run printed the
-  // address, an error status after printing the error line. `operation` names the command in
-  // those lines ("song link").
+  // caller prints it); otherwise the exit status to end with: kExitOk after --dry-run printed
+  // what would be sent, an error status after printing the error line. `operation` names the
+  // command in those lines ("song link").
   std::optional<int> Call(lumoapi::RequestBase& request, const std::string& operation,
                           Accept accept = Accept::kParsed);
+
+  // Starts a multi-page `task` (anything with BeginRequest()) and waits until `end` fires: the
+  // signal the task emits once when it ends, its `completed` (a signal0) or its `task_completed`
+  // (a signal2<int, int>). Meanwhile draws "pages N, items M" from `progress` on a progress line.
+  // Gives up after --timeout without progress. Nothing when the task has ended (the caller reads
+  // its outcome); otherwise the exit status as for Call.
+  struct Progress {
+    int pages = 0;
+    int items = 0;
+  };
+  template <class Task, class EndSignal>
+  std::optional<int> RunTask(Task& task, EndSignal& end, const std::string& operation,
+                             const std::function<Progress()>& progress) {
+    WatchEnd(end);
+    return RunWatched([&task] { task.BeginRequest(); }, operation, progress);
+  }
+  std::optional<int> RunTask(lumoapi::RequestRoot& task, const std::string& operation,
+                             const std::function<Progress()>& progress);
 
   // How a request ended, copied while it still exists.
   struct Ending {
@@ -90,37 +90,40 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
 
   // For requests started by someone else (the report pool): Watch before the request starts,
   // then WaitForCompletion (false after a timeout's error line), then Judge its ending as Call
-  // does. `log_mark` is LogMark() from before the start.
+  // does. `mark` is Mark() from before the start.
+  struct Mark {
+    size_t log_lines = 0;
+    uint64_t exchanges = 0;
+  };
+  Mark MarkNow() const;
   void Watch(lumoapi::RequestRoot& request);
+  void WatchEnd(sigslot::signal0<sigslot::single_threaded>& end);
+  void WatchEnd(sigslot::signal2<int, int, sigslot::single_threaded>& end);
   bool WaitForCompletion(const std::string& operation);
-  size_t LogMark() const;
-  std::optional<int> Judge(const std::string& operation, const Ending& ending, size_t log_mark,
+  std::optional<int> Judge(const std::string& operation, const Ending& ending, const Mark& mark,
                            Accept accept = Accept::kParsed) const;
-
-  // Routes the service's address to the built-in sandbox, started here, or to --connect-to.
-  // Idempotent. False after printing an error line.
-  bool Connect();
-  // libcurl's CONNECT_TO route for `host` (port 80) to where the service is; empty before
-  // Connect.
-  std::string RouteFor(const std::string& host) const;
-
-  // Prints the report on standard output and returns kExitOk.
-  int Print(const Report& report) const;
-  // Prints "lumo: <operation> failed: <problem>" on standard error and returns `status`.
-  int Fail(const std::string& operation, const std::string& problem, int status) const;
 
  private:
   void OnCompleted();
+  void OnTaskCompleted(int, int) { OnCompleted(); }
+  bool done() const { return completions_ >= awaited_; }
   // The error line's problem, and the exit status, for a request that ended without success.
-  std::pair<std::string, int> Diagnose(const Ending& ending, size_t log_mark) const;
-  int PrintDryRun(lumoapi::RequestBase& request, const std::string& operation) const;
+  std::pair<std::string, int> Diagnose(const Ending& ending, const Mark& mark) const;
+  // The problem in plain words when the last exchange since `mark` is what went wrong.
+  std::optional<std::string> TransportProblem(const Mark& mark) const;
+  // Runs what `begin` starts, once its end is watched, as RunTask says.
+  std::optional<int> RunWatched(const std::function<void()>& begin, const std::string& operation,
+                                const std::function<Progress()>& progress);
+  // --dry-run: prints the exchange that `begin` started and that was held. REQUIRES: its end is
+  // watched.
+  int PrintHeld(const std::function<void()>& begin, const std::string& operation);
   // Library log lines since `first`; the last one.
   std::string LastLogLineSince(size_t first) const;
 
   GlobalOptions options_;
-  std::wstring token_;
-  std::unique_ptr<sandbox::Server> sandbox_;
-  std::string target_;  // "HOST:PORT" the service is routed to, once connected
+  Output output_;
+  Route route_;
+  std::shared_ptr<ExchangeWatch> watch_;
 
   std::atomic<uint64_t> completions_{0};
   uint64_t awaited_ = 0;

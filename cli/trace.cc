@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <mutex>
 
+#include "base/string_utils.h"
+#include "log_masking.h"
+
 namespace lumo::cli {
 namespace {
 
@@ -17,33 +20,34 @@ std::string Millis(std::chrono::steady_clock::duration took) {
          " ms";
 }
 
-// Replaces what follows each `marker` up to the next `end` character (or the end).
-void MaskAfter(std::string& text, const std::string& marker, char end) {
-  for (size_t at = text.find(marker); at != std::string::npos;
-       at = text.find(marker, at + marker.size())) {
-    const size_t begin = at + marker.size();
-    const size_t stop = text.find(end, begin);
-    text.replace(begin, (stop == std::string::npos ? text.size() : stop) - begin, "***");
-  }
-}
-
 }  // namespace
 
-std::string MaskTokens(std::string text) {
-  MaskAfter(text, "kwtok=", '&');
-  MaskAfter(text, "KWTOK=", ';');
-  return text;
+std::string MaskTokens(const std::string& text) {
+  using base::string_utils::ToUtf16;
+  using base::string_utils::ToUtf8;
+  return ToUtf8(lumoapi::MaskSecrets(ToUtf16(text)));
 }
 
-void TraceRequest(const std::string& method, const std::string& url, const Headers& headers) {
-  std::string text = "> " + method + " " + MaskTokens(url) + "\n";
-  for (const auto& [name, value] : headers) text += "> " + name + ": " + MaskTokens(value) + "\n";
+void TraceRequest(const std::string& method, const std::string& url, const Headers& headers,
+                  bool show_token) {
+  std::string text = "> " + method + " " + Shown(url, show_token) + "\n";
+  for (const auto& [name, value] : headers) {
+    text += "> " + name + ": " + Shown(value, show_token) + "\n";
+  }
   Write(text);
 }
 
 void TraceAnswer(int http_status, size_t body_bytes, std::chrono::steady_clock::duration took) {
   Write("< HTTP " + std::to_string(http_status) + ", " + std::to_string(body_bytes) + " bytes in " +
         Millis(took) + "\n");
+}
+
+void TraceBody(const std::string& body) {
+  std::string shown = MaskTokens(body.substr(0, kTracedBodyBytes));
+  if (body.size() > kTracedBodyBytes) {
+    shown += "... (" + std::to_string(body.size() - kTracedBodyBytes) + " more bytes)";
+  }
+  Write("< " + shown + "\n");
 }
 
 void TraceFailure(const std::string& error, std::chrono::steady_clock::duration took) {

@@ -5,15 +5,13 @@
 #include <cstdio>
 #include <string>
 
+#include "sandbox/serve_options.h"
 #include "sandbox/server.h"
 
 int main(int argc, char** argv) {
   lumo::sandbox::Options options;
   CLI::App app{"A stand-in for the music service on loopback."};
-  app.add_option("--port", options.port, "port to listen on; 0 picks a free one");
-  app.add_option("--db", options.db_path, "SQLite file for the state, or :memory:");
-  app.add_option("--threads", options.threads, "worker threads")->check(CLI::Range(1, 64));
-  app.add_option("--bind", options.bind_address, "address to listen on");
+  lumo::sandbox::AddServeOptions(app, options);
   CLI11_PARSE(app, argc, argv);
 
   // Block the stop signals before the workers start, so only sigwait below receives them.
@@ -29,8 +27,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumo-sandbox: %s\n", error.c_str());
     return 1;
   }
-  std::printf("lumo-sandbox listening on http://%s:%u\n", options.bind_address.c_str(),
-              static_cast<unsigned>(server.port()));
+  std::printf("%s\n", lumo::sandbox::StartupLine(options, server.port()).c_str());
   std::fflush(stdout);
 
   int received = 0;

@@ -2,9 +2,17 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
+
 #include "seed.h"
 
 namespace lumo::sandbox {
+namespace {
+
+// Long enough for another process to seed a new file on a busy machine.
+constexpr std::chrono::milliseconds kBusyTimeout{10'000};
+
+}  // namespace
 
 Query::Query(Db& db, sqlite3_stmt* statement) : db_(db), statement_(statement) {}
 
@@ -80,6 +88,9 @@ Db::Db(const std::string& path) {
     db_ = nullptr;
     throw StoreError("cannot open " + path + ": " + message);
   }
+  // Several processes may share one file (runs of the tool at the same time): a lock held by
+  // another one is waited for instead of failing at once.
+  sqlite3_busy_timeout(db_, static_cast<int>(kBusyTimeout.count()));
 }
 
 Db::~Db() {
@@ -116,7 +127,10 @@ int64_t Db::LastInsertId() const { return sqlite3_last_insert_rowid(db_); }
 
 int Db::Changes() const { return sqlite3_changes(db_); }
 
-Store::Transaction::Transaction(Db& db) : db_(db) { db_.Exec("BEGIN"); }
+// IMMEDIATE takes the write lock at the start: a deferred transaction that reads and then writes
+// can fail at once with SQLITE_BUSY when another process wrote in between, whatever the busy
+// timeout.
+Store::Transaction::Transaction(Db& db) : db_(db) { db_.Exec("BEGIN IMMEDIATE"); }
 
 Store::Transaction::~Transaction() {
   if (!done_) {
@@ -136,6 +150,8 @@ void Store::Transaction::Commit() {
 Store::Store(const std::string& path) : db_(std::make_unique<Db>(path)) {
   db_->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
   std::lock_guard<std::mutex> lock(mutex_);
+  // Two processes opening a new file together: the second waits for the first one's seed and
+  // then finds the file seeded.
   Transaction transaction(*db_);
   CreateSchema(*db_);
   if (!IsSeeded(*db_)) Seed(*db_);

@@ -1,4 +1,4 @@
-#include "object_store.h"
+#include "direct_http.h"
 
 #include <curl/curl.h>
 
@@ -14,17 +14,16 @@ size_t AppendBody(char* data, size_t size, size_t count, void* body) {
   return size * count;
 }
 
-// The same limits the service's transport uses.
+// The connect limit of the service's transport.
 constexpr long kConnectTimeoutMs = 10'000;
-constexpr long kTotalTimeoutMs = 120'000;
 
 }  // namespace
 
-PutResult PutFile(const PutRequest& request) {
-  PutResult result;
-  std::unique_ptr<FILE, decltype(&std::fclose)> file(std::fopen(request.path.c_str(), "rb"),
-                                                     std::fclose);
-  if (!file) {
+DirectResult SendDirect(const DirectRequest& request) {
+  DirectResult result;
+  std::unique_ptr<FILE, decltype(&std::fclose)> file(
+      request.path.empty() ? nullptr : std::fopen(request.path.c_str(), "rb"), std::fclose);
+  if (!request.path.empty() && !file) {
     result.error = "cannot read " + request.path;
     return result;
   }
@@ -44,9 +43,16 @@ PutResult PutFile(const PutRequest& request) {
   char error[CURL_ERROR_SIZE] = "";
   CURL* handle = easy.get();
   curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-  curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
-  curl_easy_setopt(handle, CURLOPT_READDATA, file.get());
-  curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.size));
+  if (file) {
+    curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(handle, CURLOPT_READDATA, file.get());
+    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.size));
+  } else if (!request.body.empty() || request.method == "POST") {
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.c_str());
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                     static_cast<curl_off_t>(request.body.size()));
+  }
+  curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
   if (routes) {
     curl_easy_setopt(handle, CURLOPT_CONNECT_TO, routes.get());
@@ -55,16 +61,20 @@ PutResult PutFile(const PutRequest& request) {
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, kTotalTimeoutMs);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
+                   static_cast<long>(std::chrono::milliseconds(request.timeout).count()));
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendBody);
   curl_easy_setopt(handle, CURLOPT_WRITEDATA, &result.body);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
 
-  if (request.verbose) TraceRequest("PUT", request.url, request.headers);
+  if (request.verbose) {
+    TraceRequest(request.method, request.url, request.headers, request.show_token);
+  }
   const auto start = std::chrono::steady_clock::now();
   const CURLcode code = curl_easy_perform(handle);
   const auto took = std::chrono::steady_clock::now() - start;
   if (code != CURLE_OK) {
+    result.error_code = code;
     result.error = *error ? error : curl_easy_strerror(code);
     if (request.verbose) TraceFailure(result.error, took);
     return result;

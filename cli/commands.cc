@@ -1,0 +1,33 @@
+#include "commands.h"
+
+#include <algorithm>
+
+namespace lumo::cli {
+
+const CLI::Validator kNumericId(
+    [](const std::string& text) -> std::string {
+      const bool numeric =
+          !text.empty() && text.size() <= 19 &&
+          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+      return numeric ? std::string()
+                     : "expected a numeric id, such as 100001, not \"" + text + "\"";
+    },
+    "ID");
+
+CLI::App* AddGroup(CLI::App& parent, const std::string& name, const std::string& description) {
+  CLI::App* group = parent.add_subcommand(name, description);
+  group->require_subcommand(1);
+  return group;
+}
+
+CLI::App* AddTextCommand(CLI::App& parent, Tool& tool, const std::string& name,
+                         const std::string& description, const std::string& argument,
+                         const std::string& argument_description,
+                         int (*run)(Session&, const std::string&)) {
+  auto text = std::make_shared<std::string>();
+  CLI::App* command = AddCommand(parent, tool, name, description, text, run);
+  command->add_option(argument, *text, argument_description)->required();
+  return command;
+}
+
+}  // namespace lumo::cli

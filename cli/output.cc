@@ -1,0 +1,44 @@
+#include "output.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "report.h"
+
+namespace lumo::cli {
+
+int Output::Print(const Report& report) const {
+  PrintReport(report, options_.json);
+  return kExitOk;
+}
+
+int Output::Fail(const std::string& operation, const std::string& problem, int status) const {
+  std::cerr << "lumo: " << operation << " failed: " << problem << "\n";
+  return status;
+}
+
+void Output::Notice(const std::string& text) const {
+  if (!options_.quiet) std::cerr << "lumo: " << text << "\n";
+}
+
+bool Output::ShowsProgress() const { return !options_.json && ::isatty(STDERR_FILENO) == 1; }
+
+ProgressLine::~ProgressLine() {
+  if (shown_ && !text_.empty()) {
+    std::fprintf(stderr, "\r%*s\r", static_cast<int>(text_.size()), "");
+    std::fflush(stderr);
+  }
+}
+
+void ProgressLine::Show(const std::string& text) {
+  if (!shown_ || text == text_) return;
+  // Blanks cover what a longer line before left behind.
+  const int pad = text_.size() > text.size() ? static_cast<int>(text_.size() - text.size()) : 0;
+  std::fprintf(stderr, "\r%s%*s", text.c_str(), pad, "");
+  std::fflush(stderr);
+  text_ = text;
+}
+
+}  // namespace lumo::cli

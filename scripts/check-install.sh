@@ -9,7 +9,8 @@
 #     with the openssl and md5sum tools;
 #   - the host example shown in README.md is the file examples/readme_snippet/main.cc, which
 #     builds with pkg-config and gets a song link from the installed lumo-sandbox;
-#   - examples/song_lists drives every song-list request and task against that lumo-sandbox.
+#   - examples/user_library drives every song-list and favourite request and task against that
+#     lumo-sandbox.
 # Usage: scripts/check-install.sh BUILD_DIR
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
@@ -113,8 +114,9 @@ for _ in $(seq 100); do
 done
 [ -n "$address" ] || fail "installed lumo-sandbox did not report its address"
 timeout 60 "$work/readme_snippet" "$address" || fail "README's host example got no song link"
-# A host program that drives every song-list class against the same installed lumo-sandbox.
+# A host program that drives every song-list and favourite class against the same installed
+# lumo-sandbox.
 # shellcheck disable=SC2046
-g++ -std=c++17 -o "$work/song_lists" "$src/examples/song_lists/main.cc" \
+g++ -std=c++17 -o "$work/user_library" "$src/examples/user_library/main.cc" \
   $(pkg-config --cflags --libs lumoapi) -Wl,-rpath,"$libdir"
-timeout 120 "$work/song_lists" "$address" || fail "the song-list host program failed"
+timeout 120 "$work/user_library" "$address" || fail "the song-list and favourite host program failed"

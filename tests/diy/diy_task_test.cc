@@ -17,64 +17,13 @@
 #include "lumoapi/diy/get_all_playlists.h"
 #include "lumoapi/diy/sort_song_list_songs_task.h"
 #include "support/fake_transport.h"
-#include "support/request_harness.h"
-#include "support/ui_test_util.h"
+#include "support/page_answering.h"
 
 namespace lumoapi::diy {
 namespace {
 
-using lumo::testing::FakeTransport;
-using lumo::testing::OwnPairs;
-using lumo::testing::ValueOf;
-
-// Counts a task's end signal, whichever it has, and runs `during` inside it.
-class EndProbe : public sigslot::has_slots<> {
- public:
-  void OnCompleted() { Record(0, 0); }
-  void OnTaskCompleted(int selector, int status) { Record(selector, status); }
-
-  std::atomic<int> count{0};
-  int selector = 0;
-  int status = 0;
-  std::function<void()> during;
-
- private:
-  void Record(int s, int code) {
-    selector = s;
-    status = code;
-    ++count;
-    if (during) during();
-  }
-};
-
-// Answers the pages a task starts, one at a time from a network thread, with `answer(page)` (an
-// empty text fails the page at the transport), until the task's end signal has come once more;
-// returns the "offset" of every page asked for.
-std::vector<std::string> AnswerPages(FakeTransport& transport, const EndProbe& probe,
-                                     const std::function<std::string(size_t)>& answer) {
-  std::vector<std::string> offsets;
-  const int ends_before = probe.count;
-  const auto ended = [&] { return probe.count > ends_before; };
-  for (size_t page = 0; page < 20 && !ended(); ++page) {
-    lumo::testing::RunUiUntil([&] { return !transport.Pending().empty() || ended(); });
-    const auto pending = transport.Pending();
-    if (pending.empty()) break;
-    const auto& exchange = pending.front();
-    offsets.push_back(
-        ValueOf(OwnPairs(base::string_utils::ToUtf16(exchange.request.url)), "offset"));
-    const std::string body = answer(page);
-    std::thread([&] {
-      if (body.empty()) {
-        transport.Fail(exchange.id, 7, "refused");
-      } else {
-        transport.Answer(exchange.id, 200, body);
-      }
-    }).join();
-  }
-  lumo::testing::RunUiUntil(ended);
-  base::thread::UiLoop::Instance().RunUntilIdle();
-  return offsets;
-}
+using lumo::testing::AnswerPages;
+using lumo::testing::EndProbe;
 
 std::string SongPage(int song_num, int first_id, int count) {
   std::string songs;

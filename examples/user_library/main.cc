@@ -1,7 +1,8 @@
-// A player's song-list screen against a service at HOST:PORT (a lumo-sandbox): it gathers the
-// user's lists and the songs of one, reads the channel tags, a comment count and an album, then
-// creates a list, fills, sorts, edits, marks and deletes it, with the library's song-list
-// classes built by the installed package. Exits 0 when every step did what it should.
+// A player's library screens against a service at HOST:PORT (a lumo-sandbox), with the song-list
+// and favourite classes of the installed package: it gathers the user's lists and the songs of
+// one, reads the channel tags, a comment count and an album, creates a list, fills, sorts, edits,
+// marks and deletes it; then gathers the favourite and collected songs and sets and clears
+// hearts. Exits 0 when every step did what it should.
 #include <atomic>
 #include <chrono>
 #include <iostream>
@@ -31,8 +32,17 @@
 #include "lumoapi/diy/sort_song_list_songs.h"
 #include "lumoapi/diy/sort_song_list_songs_task.h"
 #include "lumoapi/diy/up_list.h"
+#include "lumoapi/favorite/add_song_favorite.h"
+#include "lumoapi/favorite/add_song_favorites.h"
+#include "lumoapi/favorite/del_collect_song.h"
+#include "lumoapi/favorite/del_song_favorites.h"
+#include "lumoapi/favorite/get_all_collect_songs.h"
+#include "lumoapi/favorite/get_all_favorite_songs.h"
+#include "lumoapi/favorite/get_collect_song.h"
+#include "lumoapi/favorite/get_favorite_song.h"
 
 namespace diy = lumoapi::diy;
+namespace favorite = lumoapi::favorite;
 
 namespace {
 
@@ -169,6 +179,41 @@ int main(int argc, char** argv) {
   diy::DelList cleaned(kToken, at_once.list_id);
   Check(Run(cleaned), "DelList of the list made at once");
 
-  std::cout << (failures == 0 ? "every song-list class did its part\n" : "some steps failed\n");
+  Ending favourites_end;
+  favorite::GetAllFavoriteSongs favourites(kToken);
+  favourites.completed.connect(&favourites_end, &Ending::OnCompleted);
+  favourites.BeginRequest();
+  const bool favourites_ended = favourites_end.Wait();
+  Check(favourites_ended && favourites._GetSucceeded() && favourites._GetStatus() == 22000u,
+        "GetAllFavoriteSongs: " + std::to_string(favourites.songs.size()) + " songs");
+  Ending collected_end;
+  favorite::GetAllCollectSongs collected(kToken);
+  collected.completed.connect(&collected_end, &Ending::OnCompleted);
+  collected.BeginRequest();
+  const bool collected_ended = collected_end.Wait();
+  Check(collected_ended && collected._GetSucceeded() && !collected.songs.empty(),
+        "GetAllCollectSongs: " + std::to_string(collected.songs.size()) + " songs");
+  favorite::GetFavoriteSong favourite_page(kToken, 0, 50);
+  Check(Run(favourite_page) && favourite_page.pn == 0u && favourite_page.rn == 50u,
+        "GetFavoriteSong");
+  favorite::GetCollectSong collected_page(kToken, 0, 50);
+  Check(Run(collected_page) && !collected_page.songs.empty(), "GetCollectSong");
+
+  favorite::AddSongFavorite heart(kToken, L"100050", 0);
+  Check(Run(heart), "AddSongFavorite");
+  favorite::AddSongFavorite paid(kToken, L"100017", 0);
+  const bool paid_ok = Run(paid);
+  const favorite::AddSongFavorite::ResultItem paid_item = paid.GetSongInfo();
+  Check(!paid_ok && paid.status == 22469 && !paid_item.buy_url.empty(),
+        "AddSongFavorite of a song that must be bought");
+  favorite::AddSongFavorites hearts(kToken, {L"100061", L"100062"});
+  Check(Run(hearts) && hearts.added_ids.size() == 2, "AddSongFavorites");
+  favorite::DelSongFavorites cleared(kToken, {L"100050", L"100061", L"100062"});
+  Check(Run(cleared), "DelSongFavorites");
+  favorite::DelCollectSong uncollected(kToken, {collected.songs.front().song_id});
+  Check(Run(uncollected), "DelCollectSong");
+
+  std::cout << (failures == 0 ? "every song-list and favourite class did its part\n"
+                              : "some steps failed\n");
   return failures == 0 ? 0 : 1;
 }

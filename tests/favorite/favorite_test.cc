@@ -1,0 +1,302 @@
+// The favourite requests and the two gathering tasks over the fake transport: what the parsers
+// keep, AddSongFavorite's outcome for each code, the pages the tasks ask for and how they end.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <type_traits>
+#include <vector>
+
+#include "base/string_utils.h"
+#include "base/thread/ui_loop.h"
+#include "lumoapi/favorite/add_song_favorite.h"
+#include "lumoapi/favorite/add_song_favorites.h"
+#include "lumoapi/favorite/get_all_collect_songs.h"
+#include "lumoapi/favorite/get_all_favorite_songs.h"
+#include "lumoapi/favorite/get_collect_song.h"
+#include "lumoapi/favorite/get_favorite_song.h"
+#include "support/page_answering.h"
+#include "support/request_harness.h"
+
+namespace lumoapi::favorite {
+namespace {
+
+using lumo::testing::AnswerPages;
+using lumo::testing::EndProbe;
+using lumo::testing::OwnPairs;
+using lumo::testing::ValueOf;
+
+// Answers `request` once with `body` (HTTP 200); true when `completed` came on the UI thread,
+// that is by the failure way.
+bool AnswerAndTellThread(RequestBase& request, const std::string& body) {
+  lumo::testing::ScopedFakeTransport transport;
+  EndProbe probe;
+  bool on_ui_thread = false;
+  probe.during = [&] { on_ui_thread = base::thread::UiLoop::Instance().IsUiThread(); };
+  request.completed.connect(&probe, &EndProbe::OnCompleted);
+  EXPECT_EQ(lumo::testing::RunWithAnswer(request, *transport, 200, body), 1) << body;
+  return on_ui_thread;
+}
+
+TEST(FavoritePagesTest, OnlyTheNumberOneMeansMore) {
+  const std::pair<const char*, bool> cases[] = {
+      {R"({"havemore":1,"result":[]})", true},
+      {R"({"havemore":1.0,"result":"not a list"})", true},
+      {R"({"havemore":2,"result":[]})", false},
+      {R"({"havemore":"1","result":[]})", false},
+      {R"({"havemore":true,"result":[]})", false},
+      {R"({"result":{"havemore":1}})", false},
+  };
+  for (const auto& [body, more] : cases) {
+    GetFavoriteSong favorites(L"t", 0, 50);
+    AnswerAndTellThread(favorites, body);
+    EXPECT_EQ(favorites.havemore, more) << body;
+    GetCollectSong collected(L"t", 0, 50);
+    AnswerAndTellThread(collected, body);
+    EXPECT_EQ(collected.havemore, more) << body;
+  }
+}
+
+TEST(FavoritePagesTest, FavouritesKeepEveryEntryCollectedSongsNeedAnId) {
+  const std::string body =
+      R"({"result":[{"song_id":"1","title":"A","artist":"X","album":"Al","album_id":"9",)"
+      R"("del_status":"1","resource_type":2,"all_artist_id":"5,6","has_mv":1},{"title":"no id"}]})";
+  GetFavoriteSong favorites(L"t", 0, 50);
+  AnswerAndTellThread(favorites, body);
+  ASSERT_EQ(favorites.songs.size(), 2u);
+  EXPECT_EQ(favorites.songs[0].album_id, L"9");
+  EXPECT_EQ(favorites.songs[0].del_status, 1);
+  EXPECT_EQ(favorites.songs[0].resource_type, 2);
+  EXPECT_EQ(favorites.songs[1].song_id, L"");
+
+  GetCollectSong collected(L"t", 0, 50);
+  AnswerAndTellThread(collected, body);
+  ASSERT_EQ(collected.songs.size(), 1u);
+  EXPECT_EQ(collected.songs[0].artist_id, L"5");
+  EXPECT_TRUE(collected.songs[0].has_mv);
+  EXPECT_EQ(collected.songs[0].album, L"Al");
+}
+
+TEST(FavoritePagesTest, CollectedSongsAcceptOnlySuccessAndPastTheEnd) {
+  struct Case {
+    int code;
+    bool succeeded;
+  };
+  for (const Case& c : {Case{22000, true}, Case{22001, true}, Case{22469, false},
+                        Case{24003, false}, Case{40011, false}}) {
+    GetCollectSong collected(L"t", 0, 50);
+    const bool deferred =
+        AnswerAndTellThread(collected, R"({"error_code":)" + std::to_string(c.code) +
+                                           R"(,"result":[{"song_id":"1"}]})");
+    EXPECT_EQ(collected.succeeded, c.succeeded) << c.code;
+    EXPECT_EQ(collected.status, c.code);
+    EXPECT_EQ(deferred, !c.succeeded) << c.code;
+    EXPECT_EQ(collected.songs.size(), c.succeeded ? 1u : 0u) << c.code;
+  }
+}
+
+TEST(AddSongFavoriteTest, OutcomeByCode) {
+  const char* song = R"({"song_id":"7","song_title":"T","author":"A","album_title":"Al",)"
+                     R"("album_pic":"a.jpg","song_pic":"s.jpg","publishtime":"2020",)"
+                     R"("buy_url":"http://127.0.0.1/buy","resource_type_ext":3,"tips":"x"})";
+  struct Case {
+    const char* name;
+    int code;
+    std::string result;
+    bool succeeded;
+    const wchar_t* buy_url;
+    const wchar_t* tips;
+  };
+  const Case cases[] = {
+      {"added", 22000, song, true, L"", L""},
+      {"a favourite already", 22322, song, true, L"", L""},
+      {"must be bought", 22469, song, false, L"http://127.0.0.1/buy", L""},
+      {"must be bought, no object", 22469, "[1]", false, L"", L""},
+      {"blocked", 24003, R"({"tips":"not here","buy_url":"u"})", false, L"", L"not here"},
+      {"refused", 40010, song, false, L"", L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AddSongFavorite add(L"t", L"7", 0);
+    const bool deferred = AnswerAndTellThread(
+        add, R"({"error_code":)" + std::to_string(c.code) + R"(,"result":)" + c.result + "}");
+    EXPECT_EQ(add.succeeded, c.succeeded);
+    EXPECT_EQ(add.status, c.code);
+    EXPECT_EQ(deferred, !c.succeeded);
+    const AddSongFavorite::ResultItem item = add.GetSongInfo();
+    EXPECT_EQ(item.buy_url, c.buy_url);
+    EXPECT_EQ(item.tips, c.tips);
+    if (c.code == 22469 && c.result == song) {
+      EXPECT_EQ(item.song_title, L"T");
+      EXPECT_EQ(item.resource_type_ext, 3);
+      EXPECT_EQ(item.publishtime, L"2020");
+    }
+  }
+}
+
+TEST(AddSongFavoriteTest, SendsTheTimeInFull) {
+  for (int64_t time : {int64_t{-5}, int64_t{5000000000}}) {
+    AddSongFavorite add(L"t", L"7", time);
+    EXPECT_EQ(ValueOf(OwnPairs(add.BuildUrl()), "time"), std::to_string(time));
+  }
+}
+
+TEST(AddSongFavoritesTest, KeepsTheTextsOfTheResult) {
+  AddSongFavorites add(L"t", {L"12", L"13", L"14"});
+  AnswerAndTellThread(add, R"({"result":["12",13,"14",null]})");
+  EXPECT_EQ(add.added_ids, (std::vector<std::wstring>{L"12", L"14"}));
+}
+
+std::string Page(int havemore, int first_id, int count) {
+  std::string songs;
+  for (int i = 0; i < count; ++i) {
+    songs +=
+        (i ? "," : "") + std::string(R"({"song_id":")") + std::to_string(first_id + i) + R"("})";
+  }
+  return R"({"havemore":)" + std::to_string(havemore) + R"(,"result":[)" + songs + "]}";
+}
+
+// What a gathering task asked for and kept.
+struct Gathered {
+  std::vector<std::string> positions;
+  size_t songs = 0;
+  int ends = 0;
+  bool succeeded = false;
+};
+
+template <class Task>
+Gathered Gather(const std::function<std::string(size_t)>& answer) {
+  lumo::testing::ScopedFakeTransport transport;
+  Task task(L"t");
+  EndProbe probe;
+  task.completed.connect(&probe, &EndProbe::OnCompleted);
+  task.BeginRequest();
+  Gathered gathered;
+  gathered.positions = AnswerPages(*transport, probe, answer, "pn");
+  gathered.songs = task.songs.size();
+  gathered.ends = probe.count;
+  gathered.succeeded = task._GetSucceeded();
+  for (const auto& exchange : transport->Started()) {
+    EXPECT_EQ(ValueOf(OwnPairs(base::string_utils::ToUtf16(exchange.request.url)), "rn"), "50");
+  }
+  return gathered;
+}
+
+// Both gathering tasks follow one algorithm; each case runs on both.
+template <class Task>
+void ExpectGathering() {
+  struct Case {
+    const char* name;
+    std::function<std::string(size_t)> answer;
+    std::vector<std::string> positions;
+    size_t songs;
+    bool succeeded;
+  };
+  const Case cases[] = {
+      {"120 songs",
+       [](size_t page) { return Page(page < 2, int(page) * 50, page < 2 ? 50 : 20); },
+       {"0", "50", "100"},
+       120,
+       true},
+      {"a full first page that says no more",
+       [](size_t) { return Page(0, 1, 50); },
+       {"0"},
+       50,
+       true},
+      {"a failing second page",
+       [](size_t page) { return page == 0 ? Page(1, 1, 50) : std::string(); },
+       {"0", "50"},
+       50,
+       false},
+      {"past the end",
+       [](size_t) { return std::string(R"({"error_code":22001,"result":[]})"); },
+       {"0"},
+       0,
+       true},
+  };
+  for (const Case& c : cases) {
+    const bool collected = std::is_same_v<Task, GetAllCollectSongs>;
+    // Only the collected songs take 22001 for an empty last page.
+    if (!collected && std::string(c.name) == "past the end") continue;
+    SCOPED_TRACE(c.name);
+    const Gathered gathered = Gather<Task>(c.answer);
+    EXPECT_EQ(gathered.positions, c.positions);
+    EXPECT_EQ(gathered.songs, c.songs);
+    EXPECT_EQ(gathered.ends, 1);
+    EXPECT_EQ(gathered.succeeded, c.succeeded);
+  }
+}
+
+TEST(FavoriteTasksTest, GatherPageByPage) {
+  ExpectGathering<GetAllCollectSongs>();
+  ExpectGathering<GetAllFavoriteSongs>();
+}
+
+template <class Task>
+void ExpectTenThousandPagesAtMost() {
+  lumo::testing::ScopedFakeTransport transport;
+  Task task(L"t");
+  EndProbe probe;
+  task.completed.connect(&probe, &EndProbe::OnCompleted);
+  task.BeginRequest();
+  const std::string more = Page(1, 1, 1);
+  size_t pages = 0;
+  while (pages <= 10000) {
+    const auto pending = transport->Pending();
+    if (pending.empty()) break;
+    transport->Answer(pending.front().id, 200, more);
+    ++pages;
+    base::thread::UiLoop::Instance().RunUntilIdle();
+  }
+  EXPECT_EQ(pages, 10000u);
+  EXPECT_EQ(probe.count, 1);
+  EXPECT_TRUE(task._GetSucceeded());
+}
+
+TEST(FavoriteTasksTest, StopAfterTenThousandPages) {
+  ExpectTenThousandPagesAtMost<GetAllCollectSongs>();
+  ExpectTenThousandPagesAtMost<GetAllFavoriteSongs>();
+}
+
+// The one task that is no RequestRoot is as safe to delete as the others.
+TEST(FavoriteTasksTest, DeletionInEveryState) {
+  enum class When { kPageInFlight, kNextPagePosted, kInsideItsSignal, kInsideAFailedPage };
+  for (When when : {When::kPageInFlight, When::kNextPagePosted, When::kInsideItsSignal,
+                    When::kInsideAFailedPage}) {
+    SCOPED_TRACE(static_cast<int>(when));
+    lumo::testing::ScopedFakeTransport transport;
+    auto* task = new GetAllFavoriteSongs(L"t");
+    EndProbe probe;
+    probe.during = [&] { delete task; };
+    task->completed.connect(&probe, &EndProbe::OnCompleted);
+    task->BeginRequest();
+    const auto first = transport->Pending().front().id;
+    switch (when) {
+      case When::kPageInFlight:
+        delete task;
+        EXPECT_TRUE(transport->IsCancelled(first));
+        break;
+      case When::kNextPagePosted:
+        std::thread([&] { transport->Answer(first, 200, Page(1, 1, 50)); }).join();
+        delete task;
+        break;
+      case When::kInsideItsSignal:
+        AnswerPages(
+            *transport, probe, [](size_t) { return Page(0, 1, 5); }, "pn");
+        break;
+      case When::kInsideAFailedPage:
+        AnswerPages(
+            *transport, probe, [](size_t) { return std::string(); }, "pn");
+        break;
+    }
+    base::thread::UiLoop::Instance().RunUntilIdle();
+    EXPECT_EQ(transport->Started().size(), 1u);
+    const bool ended_inside = when == When::kInsideItsSignal || when == When::kInsideAFailedPage;
+    EXPECT_EQ(probe.count, ended_inside ? 1 : 0);
+  }
+}
+
+}  // namespace
+}  // namespace lumoapi::favorite

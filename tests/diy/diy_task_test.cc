@@ -146,16 +146,8 @@ TEST(GetAllPlayListsTest, StopsAfterTenThousandPages) {
   EndProbe probe;
   task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
   task.BeginRequest();
-  const std::string more = ListPage(1, "x");
-  size_t pages = 0;
   // Answered on this thread: the page completes here and posts the next one to the UI loop.
-  while (pages <= 10000) {
-    const auto pending = transport->Pending();
-    if (pending.empty()) break;
-    transport->Answer(pending.front().id, 200, more);
-    ++pages;
-    base::thread::UiLoop::Instance().RunUntilIdle();
-  }
+  const size_t pages = lumo::testing::AnswerEachHere(*transport, ListPage(1, "x"), 10000);
   EXPECT_EQ(pages, 10000u);
   EXPECT_EQ(probe.count, 1);
   EXPECT_EQ(probe.status, 22000);
@@ -181,14 +173,9 @@ TEST(PageTaskLifetimeTest, DeletionInEveryState) {
       std::thread([&] { transport->Answer(first, 200, SongPage(250, 1, 100)); }).join();
       task.reset();  // the posted start of the second page is still in the UI loop
     } else {
-      std::atomic<bool> answered{false};
-      std::thread network([&] {
-        transport->Answer(first, 200, SongPage(250, 1, 2000));
-        answered = true;
-      });
-      while (!transport->IsAnswering(first) && !answered) std::this_thread::yield();
-      task.reset();  // waits for the page's answer to be handled
-      network.join();
+      // The deletion waits for the page's answer to be handled.
+      lumo::testing::DestroyWhileAnswering(*transport, first, SongPage(250, 1, 2000),
+                                           [&] { task.reset(); });
     }
     base::thread::UiLoop::Instance().RunUntilIdle();
     EXPECT_EQ(transport->Started().size(), 1u);

@@ -241,15 +241,7 @@ void ExpectTenThousandPagesAtMost() {
   EndProbe probe;
   task.completed.connect(&probe, &EndProbe::OnCompleted);
   task.BeginRequest();
-  const std::string more = Page(1, 1, 1);
-  size_t pages = 0;
-  while (pages <= 10000) {
-    const auto pending = transport->Pending();
-    if (pending.empty()) break;
-    transport->Answer(pending.front().id, 200, more);
-    ++pages;
-    base::thread::UiLoop::Instance().RunUntilIdle();
-  }
+  const size_t pages = lumo::testing::AnswerEachHere(*transport, Page(1, 1, 1), 10000);
   EXPECT_EQ(pages, 10000u);
   EXPECT_EQ(probe.count, 1);
   EXPECT_TRUE(task._GetSucceeded());

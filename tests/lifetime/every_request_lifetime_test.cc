@@ -4,15 +4,14 @@
 // second one also shows a destructor that lets its members go while the answer is parsed.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 
 #include "base/thread/ui_loop.h"
 #include "request_base_testing.h"
 #include "settings/user_account_settings.h"
 #include "support/every_request.h"
 #include "support/fake_transport.h"
+#include "support/page_answering.h"
 
 namespace lumo::testing {
 namespace {
@@ -58,15 +57,9 @@ TEST_F(EveryRequestLifetimeTest, DeletionWhileALargeAnswerIsParsedWaitsForIt) {
     auto request = row.make();
     request->BeginRequest();
     ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
-    const auto id = transport_->Pending().front().id;
-    std::atomic<bool> answered{false};
-    std::thread network([&] {
-      transport_->Answer(id, 200, answer);
-      answered = true;
-    });
-    while (!transport_->IsAnswering(id) && !answered) std::this_thread::yield();
-    request.reset();  // waits until the answer has been handled
-    network.join();
+    // The deletion waits until the answer has been handled.
+    DestroyWhileAnswering(*transport_, transport_->Pending().front().id, answer,
+                          [&] { request.reset(); });
     EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before) << row.name;
   }
 }
@@ -80,15 +73,8 @@ TEST_F(EveryRequestLifetimeTest, TaskDeletionWhileALargeAnswerIsParsedWaitsForIt
     auto task = row.make();
     task->BeginRequest();
     ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
-    const auto id = transport_->Pending().front().id;
-    std::atomic<bool> answered{false};
-    std::thread network([&] {
-      transport_->Answer(id, 200, answer);
-      answered = true;
-    });
-    while (!transport_->IsAnswering(id) && !answered) std::this_thread::yield();
-    task.reset();
-    network.join();
+    DestroyWhileAnswering(*transport_, transport_->Pending().front().id, answer,
+                          [&] { task.reset(); });
     base::thread::UiLoop::Instance().RunUntilIdle();
     EXPECT_EQ(transport_->Started().size(), started_before + 1) << row.name;
   }

@@ -1,5 +1,6 @@
 #include "support/page_answering.h"
 
+#include <atomic>
 #include <thread>
 
 #include "base/string_utils.h"
@@ -34,6 +35,30 @@ std::vector<std::string> AnswerPages(FakeTransport& transport, const EndProbe& p
   RunUiUntil(ended);
   base::thread::UiLoop::Instance().RunUntilIdle();
   return offsets;
+}
+
+size_t AnswerEachHere(FakeTransport& transport, const std::string& body, size_t limit) {
+  size_t answered = 0;
+  while (answered <= limit) {
+    const auto pending = transport.Pending();
+    if (pending.empty()) break;
+    transport.Answer(pending.front().id, 200, body);
+    ++answered;
+    base::thread::UiLoop::Instance().RunUntilIdle();
+  }
+  return answered;
+}
+
+void DestroyWhileAnswering(FakeTransport& transport, FakeTransport::ExchangeId id,
+                           const std::string& body, const std::function<void()>& destroy) {
+  std::atomic<bool> answered{false};
+  std::thread network([&] {
+    transport.Answer(id, 200, body);
+    answered = true;
+  });
+  while (!transport.IsAnswering(id) && !answered) std::this_thread::yield();
+  destroy();
+  network.join();
 }
 
 }  // namespace lumo::testing

@@ -1,5 +1,5 @@
-// Driving a task's pages over the fake transport in tests: a receiver of its end signal, and an
-// answering loop that plays the service page by page.
+// Driving requests and tasks over the fake transport in tests: a receiver of a task's end signal,
+// answering loops that play the service page by page, and deleting while an answer is handled.
 #ifndef LUMO_TESTS_SUPPORT_PAGE_ANSWERING_H_
 #define LUMO_TESTS_SUPPORT_PAGE_ANSWERING_H_
 
@@ -39,6 +39,16 @@ class EndProbe : public sigslot::has_slots<> {
 std::vector<std::string> AnswerPages(FakeTransport& transport, const EndProbe& probe,
                                      const std::function<std::string(size_t)>& answer,
                                      const char* position = "offset");
+
+// Answers every request started with `body` on this thread (each completes here and posts what
+// comes next to the UI loop, which then runs), until none is pending or `limit` + 1 were
+// answered; returns how many were answered.
+size_t AnswerEachHere(FakeTransport& transport, const std::string& body, size_t limit);
+
+// Answers exchange `id` with `body` from another thread and calls `destroy` on this one as soon as
+// that answer is being handled (or already has been); returns when both are done.
+void DestroyWhileAnswering(FakeTransport& transport, FakeTransport::ExchangeId id,
+                           const std::string& body, const std::function<void()>& destroy);
 
 }  // namespace lumo::testing
 

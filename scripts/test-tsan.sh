@@ -7,5 +7,5 @@ cd "$(dirname "$0")/.."
 
 scripts/setup.sh
 cmake --preset tsan
-cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test every_request_lifetime_test diy_test lumohost_thread_test lumohost_http_test report_pool_test
-ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|EveryRequestLifetime|PageTaskLifetime|GetAllPlayLists|GetAllPlayListSongs|ListEditTasks|Signal|WinHttpRequest|Dispatcher|CurlTransport|ReportPool)Test\.'
+cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test every_request_lifetime_test diy_test favorite_test lumohost_thread_test lumohost_http_test report_pool_test
+ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|EveryRequestLifetime|PageTaskLifetime|GetAllPlayLists|GetAllPlayListSongs|ListEditTasks|FavoriteTasks|Signal|WinHttpRequest|Dispatcher|CurlTransport|ReportPool)Test\.'

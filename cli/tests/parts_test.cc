@@ -73,7 +73,7 @@ GlobalOptions NowhereOptions(int timeout_seconds) {
   return options;
 }
 
-TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
+TEST(TaskRunnerTest, WaitsForTheEndWhicheverSignalItIs) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
   struct Case {
     int pages;
@@ -90,16 +90,13 @@ TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
     SCOPED_TRACE(testing::Message()
                  << c.pages << (c.ends_with_task_completed ? " task_completed" : ""));
     FakePagingTask task(c.pages, c.ends_with_task_completed);
-    int asked = 0;
-    const std::function<Session::Progress()> progress = [&] {
-      ++asked;
-      return Session::Progress{task.pages_done, task.items};
-    };
+    // Asked after each answer of the transport; this task has none.
+    const std::function<size_t()> items = [&] { return static_cast<size_t>(task.items); };
     {
       Session session(NowhereOptions(c.timeout_seconds));
       const std::optional<int> exit =
-          c.ends_with_task_completed ? session.RunTask(task, task.task_completed, "fake", progress)
-                                     : session.RunTask(task, "fake", progress);
+          c.ends_with_task_completed ? session.RunTask(task, task.task_completed, "fake", items)
+                                     : session.RunTask(task, "fake", items);
       EXPECT_EQ(exit, c.exit);
     }
     EXPECT_EQ(task.ends, c.exit ? 0 : 1);
@@ -107,7 +104,6 @@ TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
       EXPECT_EQ(task.pages_done, c.pages);
       EXPECT_EQ(task.items, 50 * c.pages);
     }
-    EXPECT_GT(asked, 0);
   }
 }
 

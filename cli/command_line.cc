@@ -237,7 +237,7 @@ std::optional<std::string> UnknownCommand(const CLI::App& app,
 
 std::string CompletionScript(const CLI::App& app, const std::string& shell) {
   if (shell != "bash" && shell != "zsh") return std::string();
-  const std::string name = app.get_name();
+  const std::string& name = app.get_name();
   std::string paths;
   std::string cases;
   AddCompletionCases(app, name, paths, cases);

@@ -48,6 +48,7 @@ int RunSongPages(Session& session, const PageArgs& args, const std::string& oper
   Report report;
   if (args.all) {
     AllTask task(session.token());
+    task.pn = args.page * kSongPageSize;  // from there on
     if (auto exit = RunTaskAndJudge(session, task, task.completed, operation,
                                     [&task] { return task.songs.size(); })) {
       return *exit;
@@ -141,7 +142,8 @@ void AddListCommand(CLI::App& group, Tool& tool, const std::string& description,
   CLI::App* command = AddCommand(group, tool, "list", description, args, run);
   command->add_option("--page", args->page, "Which page of 50, from 0 (newest first)");
   command->add_flag("--all", args->all,
-                    "Every song, page by page (a progress line on a terminal's standard error)");
+                    "Every song from --page on, page by page (a progress line on a terminal's "
+                    "standard error)");
 }
 
 CLI::App* AddIdsCommand(CLI::App& group, Tool& tool, const std::string& name,

@@ -49,6 +49,7 @@ int RunLists(Session& session, const ListsArgs& args) {
   Report report;
   if (args.all) {
     GetAllPlayLists task(session.token(), args.kind);
+    task.page = args.page;  // from there on
     if (auto exit = RunTaskAndJudge(session, task, task.task_completed, "lists",
                                     [&task] { return task.lists.size(); })) {
       return *exit;
@@ -85,6 +86,7 @@ int RunShow(Session& session, const ShowArgs& args) {
   if (auto exit = session.RequireToken("list show")) return *exit;
   if (args.all) {
     GetAllPlayListSongs task(session.token(), ToUtf16(args.list_id));
+    task.offset = args.offset;  // from there on
     if (auto exit = RunTaskAndJudge(session, task, task.completed, "list show",
                                     [&task] { return task.songs.size(); })) {
       return *exit;
@@ -307,7 +309,7 @@ void AddListGroup(CLI::App& app, Tool& tool) {
       *list, tool, "show", "A song list's texts and songs (100 from --offset)", show, &RunShow);
   AddListId(*show_command, show->list_id);
   show_command->add_option("--offset", show->offset, "The position of the first song");
-  show_command->add_flag("--all", show->all, "Every song, page by page");
+  show_command->add_flag("--all", show->all, "Every song from --offset on, page by page");
 
   auto create = std::make_shared<CreateArgs>();
   CLI::App* create_command = AddCommand(
@@ -329,8 +331,10 @@ void AddListGroup(CLI::App& app, Tool& tool) {
   edit_command->add_option("--tag", edit->tag, "The new tag");
   edit_command->add_option("--pic", edit->pic, "The address of the new picture");
   edit_command->footer(
-      "What is not given stays as it is. A description the service shortened answers with "
-      "status 22231; the edit is stored all the same.");
+      "What is not given stays as it is: the list is read first, since the service replaces "
+      "every text at once (with --dry-run it is not, and those texts show empty). A "
+      "description the service shortened answers with status 22231; the edit is stored all "
+      "the same.");
 
   AddTextCommand(*list, tool, "delete", "Delete one of the user's song lists", "LIST_ID",
                  "The song list's id", &RunDelete)
@@ -361,7 +365,7 @@ void AddListCommands(CLI::App& app, Tool& tool) {
       ->transform(CLI::CheckedTransformer(kinds))
       ->default_str("own");
   lists_command->add_option("--page", lists->page, "Which page, from 0");
-  lists_command->add_flag("--all", lists->all, "Every page, gathered");
+  lists_command->add_flag("--all", lists->all, "Every page from --page on, gathered");
   lists_command->footer(
       "listnum is the total the service reports (for --kind count, the number of favourite "
       "songs). With --all and a terminal, a progress line shows on standard error.");
@@ -369,7 +373,7 @@ void AddListCommands(CLI::App& app, Tool& tool) {
   AddListGroup(app, tool);
 
   AddCommand(app, tool, "channels",
-             "The song-list channels: hot tags and tag groups (radio channels: radio channels)",
+             "The song lists' tag channels: hot tags and tag groups (not the radio's)",
              std::make_shared<NoArgs>(), &RunChannels);
 
   auto comments = std::make_shared<CommentsArgs>();

@@ -204,6 +204,28 @@ TEST_F(ListsTest, AFavouriteIsSetAndCleared) {
   for (const char* id : {"100002", "100003", "100004"}) EXPECT_FALSE(Contains(after, id)) << id;
 }
 
+TEST_F(ListsTest, AlbumsChannelsAndCommentsReadAsTheServiceNamesThem) {
+  // The library keeps an album's texts in a song list's fields; the tool gives back their names.
+  const value album = Json({"album", "5001"});
+  EXPECT_EQ(album.at("album").at("album_id").as_string(), "5001");
+  EXPECT_EQ(album.at("album").at("artist_id").as_string(), "2001");
+  EXPECT_NE(album.at("album").at("buy_url").as_string(), "");
+  ASSERT_GT(album.at("songs").size(), 0u);
+  for (const std::string& id : Column(album.at("songs"), "album_id")) EXPECT_EQ(id, "5001");
+
+  const value channels = Json({"channels"});
+  EXPECT_EQ(channels.at("hot").size(), 5u);
+  ASSERT_EQ(channels.at("tags").size(), 4u);
+  EXPECT_GT(channels.at("tags").at(0).at("second").size(), 0u);
+
+  // Comments after a page: the list's comment count less the page.
+  const int comments =
+      std::stoi(Json({"list", "show", "300151"}).at("info").at("comment_num").as_string());
+  EXPECT_EQ(
+      Json({"comments", "0", "300151", "--size", "20"}).at("commentlist_last_nums").as_integer(),
+      comments - 20);
+}
+
 TEST_F(ListsTest, RefusalsAndWrongInputEndWithOneLine) {
   struct Case {
     std::vector<std::string> args;

@@ -48,7 +48,7 @@ int RunSongPages(Session& session, const PageArgs& args, const std::string& oper
   Report report;
   if (args.all) {
     AllTask task(session.token());
-    task.pn = args.page * kSongPageSize;  // from there on
+    task.pn = args.page * kSongPageSize;  // the run starts at the page asked for
     if (auto exit = RunTaskAndJudge(session, task, task.completed, operation,
                                     [&task] { return task.songs.size(); })) {
       return *exit;

@@ -3,6 +3,7 @@
 // counts and albums.
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ int RunLists(Session& session, const ListsArgs& args) {
   Report report;
   if (args.all) {
     GetAllPlayLists task(session.token(), args.kind);
-    task.page = args.page;  // from there on
+    task.page = args.page;  // the run starts at the page asked for
     if (auto exit = RunTaskAndJudge(session, task, task.task_completed, "lists",
                                     [&task] { return task.lists.size(); })) {
       return *exit;
@@ -86,7 +87,7 @@ int RunShow(Session& session, const ShowArgs& args) {
   if (auto exit = session.RequireToken("list show")) return *exit;
   if (args.all) {
     GetAllPlayListSongs task(session.token(), ToUtf16(args.list_id));
-    task.offset = args.offset;  // from there on
+    task.offset = args.offset;  // the run starts at the song asked for
     if (auto exit = RunTaskAndJudge(session, task, task.completed, "list show",
                                     [&task] { return task.songs.size(); })) {
       return *exit;

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/thread/ui_loop.h"
@@ -104,6 +105,50 @@ TEST(TaskRunnerTest, WaitsForTheEndWhicheverSignalItIs) {
       EXPECT_EQ(task.pages_done, c.pages);
       EXPECT_EQ(task.items, 50 * c.pages);
     }
+  }
+}
+
+// An inner transport that keeps each exchange's callback for the test to call.
+class HeldTransport : public base::http::Transport {
+ public:
+  ExchangeId Start(base::http::TransportRequest, base::http::TransportCallback done) override {
+    done_ = std::move(done);
+    return 1;
+  }
+  void Cancel(ExchangeId) override {}
+  base::http::TransportCallback done_;
+};
+
+// A paging task's progress is read from the hook, so it must run after the library's handling
+// of the answer (which takes in the page) and never once it has been cleared.
+TEST(ExchangeWatchTest, AfterAnswerFollowsTheHandlingOfAnswersOnly) {
+  struct Case {
+    const char* name;
+    bool answered;
+    bool cleared;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {"answered", true, false, {"handled", "hook"}},
+      {"failed", false, false, {"handled"}},
+      {"cleared", true, true, {"handled"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto inner = std::make_shared<HeldTransport>();
+    auto watch = std::make_shared<ExchangeWatch>(inner, ExchangeWatch::Settings{});
+    std::vector<std::string> events;  // written on the answering thread only, read after join
+    watch->SetAfterAnswer([&events] { events.push_back("hook"); });
+    watch->Start(base::http::TransportRequest{},
+                 [&events](base::http::TransportResult) { events.push_back("handled"); });
+    if (c.cleared) watch->SetAfterAnswer(nullptr);
+    base::http::TransportResult result;
+    result.ok = c.answered;
+    result.status = 200;
+    result.body = "{}";
+    std::thread network([&] { inner->done_(result); });
+    network.join();
+    EXPECT_EQ(events, c.events);
   }
 }
 

@@ -112,11 +112,11 @@ TEST(TaskRunnerTest, WaitsForTheEndWhicheverSignalItIs) {
 class HeldTransport : public base::http::Transport {
  public:
   ExchangeId Start(base::http::TransportRequest, base::http::TransportCallback done) override {
-    done_ = std::move(done);
+    answer = std::move(done);
     return 1;
   }
   void Cancel(ExchangeId) override {}
-  base::http::TransportCallback done_;
+  base::http::TransportCallback answer;
 };
 
 // A paging task's progress is read from the hook, so it must run after the library's handling
@@ -146,7 +146,7 @@ TEST(ExchangeWatchTest, AfterAnswerFollowsTheHandlingOfAnswersOnly) {
     result.ok = c.answered;
     result.status = 200;
     result.body = "{}";
-    std::thread network([&] { inner->done_(result); });
+    std::thread network([&] { inner->answer(result); });
     network.join();
     EXPECT_EQ(events, c.events);
   }

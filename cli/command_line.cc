@@ -35,6 +35,9 @@ Examples:
   lumo song link 100001
   lumo radio channels
   lumo --json radio channel "Jazz Café"
+  lumo lists --all
+  lumo list create "Road & 路" --songs 100001,100002
+  lumo fav add 100001
   lumo cloud upload ~/Music/song.mp3 --artist "Someone"
   lumo --dry-run search lyrics "Title" "Artist"
   lumo help cloud upload
@@ -234,7 +237,7 @@ std::optional<std::string> UnknownCommand(const CLI::App& app,
 
 std::string CompletionScript(const CLI::App& app, const std::string& shell) {
   if (shell != "bash" && shell != "zsh") return std::string();
-  const std::string name = app.get_name();
+  const std::string& name = app.get_name();
   std::string paths;
   std::string cases;
   AddCompletionCases(app, name, paths, cases);
@@ -271,8 +274,8 @@ int RunCommandLine(int argc, char** argv) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
 
   CLI::App app(
-      "Drive the music service's API: search, song links, lyrics, radio, cloud "
-      "uploads, reports.",
+      "Drive the music service's API: search, song links, lyrics, radio, song lists, "
+      "favourites, cloud uploads, reports.",
       "lumo");
   app.require_subcommand(1);
   // Global options may also follow the subcommand.
@@ -283,6 +286,8 @@ int RunCommandLine(int argc, char** argv) {
   const std::string note = AddGlobalOptions(app, tool.options);
   AddCatalogueCommands(app, tool);
   AddRadioCommands(app, tool);
+  AddListCommands(app, tool);
+  AddFavoriteCommands(app, tool);
   AddCloudCommands(app, tool);
   AddReportCommands(app, tool);
   AddSandboxCommands(app, tool);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/string_utils.h"
+
 namespace lumo::cli {
 
 const CLI::Validator kNumericId(
@@ -13,6 +15,17 @@ const CLI::Validator kNumericId(
                      : "expected a numeric id, such as 100001, not \"" + text + "\"";
     },
     "ID");
+
+std::vector<std::wstring> WideTexts(const std::vector<std::string>& texts) {
+  std::vector<std::wstring> wide;
+  wide.reserve(texts.size());
+  for (const std::string& text : texts) wide.push_back(base::string_utils::ToUtf16(text));
+  return wide;
+}
+
+void AddSongIds(CLI::App& command, std::vector<std::string>& song_ids) {
+  command.add_option("SONG_ID", song_ids, "The songs' ids")->required()->check(kNumericId);
+}
 
 CLI::App* AddGroup(CLI::App& parent, const std::string& name, const std::string& description) {
   CLI::App* group = parent.add_subcommand(name, description);

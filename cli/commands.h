@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "options.h"
 #include "output.h"
@@ -72,6 +73,26 @@ int CallAndPrint(Session& session, Request& request, const std::string& operatio
   return session.output().Print(describe(request));
 }
 
+// Runs a task that ends with `end` (see Session::RunTask) and judges how it ended by its last
+// request, `task.request`, as Call does. `items` counts what it gathered, for the progress line;
+// empty for a task of one call, which draws none.
+template <class Task, class EndSignal>
+std::optional<int> RunTaskAndJudge(Session& session, Task& task, EndSignal& end,
+                                   const std::string& operation,
+                                   const std::function<size_t()>& items = {},
+                                   const Session::Explain& explain = {}) {
+  const Session::Mark mark = session.MarkNow();
+  if (auto exit = session.RunTask(task, end, operation, items)) return *exit;
+  return session.Judge(operation, Session::EndingOf(*task.request), mark, Session::Accept::kParsed,
+                       explain);
+}
+
+// The ids as the library takes them.
+std::vector<std::wstring> WideTexts(const std::vector<std::string>& texts);
+
+// Adds the required positional SONG_ID... of commands that act on songs.
+void AddSongIds(CLI::App& command, std::vector<std::string>& song_ids);
+
 struct NoArgs {};
 
 void AddCatalogueCommands(CLI::App& app, Tool& tool);  // song, search, artist, recommend, splash
@@ -79,6 +100,8 @@ void AddRadioCommands(CLI::App& app, Tool& tool);
 void AddCloudCommands(CLI::App& app, Tool& tool);
 void AddReportCommands(CLI::App& app, Tool& tool);
 void AddSandboxCommands(CLI::App& app, Tool& tool);
+void AddListCommands(CLI::App& app, Tool& tool);      // lists, list, channels, comments, album
+void AddFavoriteCommands(CLI::App& app, Tool& tool);  // fav, collect
 
 }  // namespace lumo::cli
 

@@ -162,6 +162,136 @@ void AddRadioSongs(Report& report, const std::vector<std::wstring>& song_ids,
   report.Table("songs", std::move(rows), {"song_id", "title", "artist"});
 }
 
+void AddPlayLists(Report& report, const std::string& key,
+                  const std::vector<lumoapi::diy::PlayListItem>& lists) {
+  value rows = value::array(lists.size());
+  for (size_t i = 0; i < lists.size(); ++i) {
+    const lumoapi::diy::PlayListItem& list = lists[i];
+    value row = OrderedObject();
+    row["list_id"] = JsonText(list.list_id);
+    row["title"] = JsonText(list.title);
+    row["pic"] = JsonText(list.pic);
+    row["song_num"] = value::number(list.song_num);
+    row["capacity"] = value::number(list.capacity);
+    row["kind"] = value::number(list.kind);
+    rows[i] = std::move(row);
+  }
+  report.Table(key, std::move(rows), {"list_id", "song_num", "title"});
+}
+
+void AddPlayListSongs(Report& report, const std::vector<lumoapi::diy::PlayListSong>& songs) {
+  value rows = value::array(songs.size());
+  for (size_t i = 0; i < songs.size(); ++i) {
+    const lumoapi::diy::PlayListSong& song = songs[i];
+    value row = OrderedObject();
+    row["song_id"] = JsonText(song.song_id);
+    row["title"] = JsonText(song.title);
+    row["author"] = JsonText(song.author);
+    row["artist_id"] = JsonText(song.artist_id);
+    row["album_title"] = JsonText(song.album_title);
+    row["album_id"] = JsonText(song.album_id);
+    row["pic_big"] = JsonText(song.pic_big);
+    row["pic_small"] = JsonText(song.pic_small);
+    row["has_mv"] = value::boolean(song.has_mv);
+    rows[i] = std::move(row);
+  }
+  report.Table("songs", std::move(rows), kSongColumns);
+}
+
+Report DescribeListInfo(const lumoapi::diy::PlayListInfo& info) {
+  Report report;
+  report.Text("list_id", info.list_id)
+      .Text("list_title", info.list_title)
+      .Text("list_desc", info.list_desc)
+      .Text("list_tag", info.list_tag)
+      .Text("list_pic", info.list_pic)
+      .Text("userid", info.userid)
+      .Text("username", info.username)
+      .Text("userpic", info.userpic)
+      .Text("createtime", info.createtime)
+      .Text("lastmodify", info.lastmodify)
+      .Text("share_num", info.share_num)
+      .Text("listen_num", info.listen_num)
+      .Text("comment_num", info.comment_num)
+      .Text("collect_num", info.collect_num)
+      .Text("share_url", info.share_url);
+  return report;
+}
+
+Report DescribeAlbumInfo(const lumoapi::diy::PlayListInfo& info) {
+  Report report;
+  report.Text("album_id", info.userid)
+      .Text("title", info.list_title)
+      .Text("author", info.username)
+      .Text("artist_id", info.list_id)
+      .Text("publishtime", info.createtime)
+      .Text("collect_num", info.collect_num)
+      .Text("info", info.list_desc)
+      .Text("pic_big", info.list_pic)
+      .Text("buy_url", info.share_url);
+  return report;
+}
+
+void AddChannels(Report& report, const lumoapi::diy::GetChannels& channels) {
+  report.List("hot", channels.hot);
+  value rows = value::array();
+  size_t n = 0;
+  for (const auto& group : channels.channels) {
+    for (const auto& [first, second] : group) {
+      value row = OrderedObject();
+      row["first"] = JsonText(first);
+      value tags = value::array(second.size());
+      for (size_t i = 0; i < second.size(); ++i) tags[i] = JsonText(second[i]);
+      row["second"] = std::move(tags);
+      rows[n++] = std::move(row);
+    }
+  }
+  report.Table("tags", std::move(rows), {"first", "second"});
+}
+
+void AddFavoriteSongs(Report& report,
+                      const std::vector<lumoapi::favorite::FavoriteSongItem>& songs) {
+  using Item = lumoapi::favorite::FavoriteSongItem;
+  value rows = TextRows(songs, {{"song_id", &Item::song_id},
+                                {"title", &Item::title},
+                                {"artist", &Item::artist},
+                                {"album_id", &Item::album_id},
+                                {"album", &Item::album}});
+  for (size_t i = 0; i < songs.size(); ++i) {
+    rows[i]["del_status"] = value::number(songs[i].del_status);
+    rows[i]["resource_type"] = value::number(songs[i].resource_type);
+  }
+  report.Table("songs", std::move(rows), {"song_id", "title", "artist", "album"});
+}
+
+void AddCollectSongs(Report& report, const std::vector<lumoapi::favorite::CollectSongItem>& songs) {
+  using Item = lumoapi::favorite::CollectSongItem;
+  value rows = TextRows(songs, {{"song_id", &Item::song_id},
+                                {"title", &Item::title},
+                                {"artist", &Item::artist},
+                                {"artist_id", &Item::artist_id},
+                                {"album", &Item::album},
+                                {"album_id", &Item::album_id}});
+  for (size_t i = 0; i < songs.size(); ++i) rows[i]["has_mv"] = value::boolean(songs[i].has_mv);
+  report.Table("songs", std::move(rows), {"song_id", "title", "artist", "album", "has_mv"});
+}
+
+Report DescribeFavoriteRefusal(const lumoapi::favorite::AddSongFavorite::ResultItem& item) {
+  Report report;
+  report.Text("song_id", item.song_id)
+      .Text("song_title", item.song_title)
+      .Text("author", item.author)
+      .Text("album_title", item.album_title)
+      .Text("album_pic", item.album_pic)
+      .Text("song_pic", item.song_pic)
+      .Text("publishtime", item.publishtime)
+      .Int("resource_type_ext", item.resource_type_ext)
+      .Text("buy_url", item.buy_url)
+      .Text("tips", item.tips)
+      .OmitDefaultsInText();
+  return report;
+}
+
 Report DescribeLocalFile(const std::string& path, const FileDigest& digest) {
   Report report;
   report.Text("path", path)

@@ -1,7 +1,7 @@
 // One printer per kind of record the service answers with, shared by every command that shows
-// one: songs and their files, suggestions, lyrics matches, picture sets, radio songs and the
-// cloud's records. Text shows units (KB/MB, m:ss, dates); JSON keeps the service's values and
-// names.
+// one: songs and their files, suggestions, lyrics matches, picture sets, radio songs, song lists
+// and their songs, albums, favourite and collected songs, and the cloud's records. Text shows units
+// (KB/MB, m:ss, dates); JSON keeps the service's values and names.
 #ifndef LUMO_CLI_DESCRIBE_H_
 #define LUMO_CLI_DESCRIBE_H_
 
@@ -11,6 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "lumoapi/diy/get_channels.h"
+#include "lumoapi/diy/get_playlist.h"
+#include "lumoapi/diy/get_playlists.h"
+#include "lumoapi/favorite/add_song_favorite.h"
+#include "lumoapi/favorite/get_collect_song.h"
+#include "lumoapi/favorite/get_favorite_song.h"
 #include "lumoapi/search/catalog_sug.h"
 #include "lumoapi/search/lrcpic.h"
 #include "lumoapi/song/get_song_link.h"
@@ -54,6 +60,33 @@ void AddPictureSet(Report& report, const std::string& key, const std::vector<std
 // (`response_text`) carried, where it carried them. JSON keeps "song_ids" as the request has it.
 void AddRadioSongs(Report& report, const std::vector<std::wstring>& song_ids,
                    const std::wstring& response_text);
+
+// Entries of a page of song lists (or of collected albums), as a table under `key`.
+void AddPlayLists(Report& report, const std::string& key,
+                  const std::vector<lumoapi::diy::PlayListItem>& lists);
+
+// Songs of a song list or an album, as a table under "songs".
+void AddPlayListSongs(Report& report, const std::vector<lumoapi::diy::PlayListSong>& songs);
+
+// A song list's texts and counters.
+Report DescribeListInfo(const lumoapi::diy::PlayListInfo& info);
+// An album's texts, which the library keeps in the fields of a song list's (see GetAlbumInfo),
+// under the album's own names.
+Report DescribeAlbumInfo(const lumoapi::diy::PlayListInfo& info);
+
+// The song-list channels: the hot tags and the tag groups, each group's first level with its
+// second-level tags.
+void AddChannels(Report& report, const lumoapi::diy::GetChannels& channels);
+
+// Favourite and collected songs, as a table under "songs".
+void AddFavoriteSongs(Report& report,
+                      const std::vector<lumoapi::favorite::FavoriteSongItem>& songs);
+void AddCollectSongs(Report& report, const std::vector<lumoapi::favorite::CollectSongItem>& songs);
+
+// What the service says about a song it would not make a favourite: the purchase data of a song
+// that must be bought, or the hint (tips) of a blocked one. Only the fields it filled show in
+// the text form.
+Report DescribeFavoriteRefusal(const lumoapi::favorite::AddSongFavorite::ResultItem& item);
 
 // The cloud's records.
 Report DescribeLocalFile(const std::string& path, const FileDigest& digest);

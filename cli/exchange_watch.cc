@@ -69,8 +69,10 @@ base::http::Transport::ExchangeId ExchangeWatch::Start(base::http::TransportRequ
         TraceFailure(std::to_string(result.error_code) + " " + result.error_text, took);
       }
     }
+    const bool answered = outcome.answered;
     self->Ended(std::move(outcome));
     done(std::move(result));
+    if (answered) self->AfterAnswer();
   });
 }
 
@@ -81,6 +83,16 @@ void ExchangeWatch::Cancel(ExchangeId id) {
 void ExchangeWatch::Ended(ExchangeOutcome outcome) {
   std::lock_guard<std::mutex> lock(mutex_);
   last_ = std::move(outcome);
+}
+
+void ExchangeWatch::SetAfterAnswer(std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(hook_mutex_);
+  after_answer_ = std::move(hook);
+}
+
+void ExchangeWatch::AfterAnswer() {
+  std::lock_guard<std::mutex> lock(hook_mutex_);
+  if (after_answer_) after_answer_();
 }
 
 uint64_t ExchangeWatch::started() const {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -52,8 +53,15 @@ class ExchangeWatch : public base::http::Transport,
   // With `hold`: the first exchange started, if any.
   std::optional<base::http::TransportRequest> held() const;
 
+  // Calls `hook` after each answer, on the thread that handled it, once the library's handling
+  // has returned: a paging task has then taken in the page, and nothing writes its results
+  // until the next answer. An empty hook ends the calls; once this returns, no call of the
+  // previous hook is still running.
+  void SetAfterAnswer(std::function<void()> hook);
+
  private:
   void Ended(ExchangeOutcome outcome);
+  void AfterAnswer();
 
   const std::shared_ptr<Transport> inner_;
   const Settings settings_;
@@ -61,6 +69,9 @@ class ExchangeWatch : public base::http::Transport,
   uint64_t started_ = 0;                              // guarded by mutex_
   ExchangeOutcome last_;                              // guarded by mutex_
   std::optional<base::http::TransportRequest> held_;  // guarded by mutex_
+  // Its own mutex: the hook may take a while, and must not hold up the other members.
+  std::mutex hook_mutex_;
+  std::function<void()> after_answer_;  // guarded by hook_mutex_
 };
 
 }  // namespace lumo::cli

@@ -108,7 +108,7 @@ std::optional<FileDigest> DigestFile(const std::string& path, std::string* error
   DigestContext whole = NewMd5();
   DigestContext slice = NewMd5();
   boost::crc_32_type crc;
-  std::vector<char> buffer(64 * 1024);
+  std::vector<char> buffer(size_t{64} * 1024);
   // A file that grows while it is read is read up to the size it had.
   const auto size = static_cast<uint64_t>(info.st_size);
   while (digest.size < size) {

@@ -10,7 +10,7 @@
 namespace lumo::cli {
 
 // The slice is the file's first 256 KiB, or the whole file when it is smaller.
-inline constexpr uint64_t kSliceBytes = 256 * 1024;
+inline constexpr uint64_t kSliceBytes = uint64_t{256} * 1024;
 
 struct FileDigest {
   uint64_t size = 0;
@@ -24,7 +24,7 @@ struct FileDigest {
 std::string Md5Hex(std::string_view bytes);
 
 // The largest file the object store takes.
-inline constexpr uint64_t kUploadLimit = 64 * 1024 * 1024;
+inline constexpr uint64_t kUploadLimit = uint64_t{64} * 1024 * 1024;
 
 // Reads `path` once, up to the size it had when opened. Nothing, with *error set, when the file
 // cannot be read or is not a regular file (a directory, a device, a FIFO: those are refused

@@ -33,10 +33,12 @@ class Output {
 };
 
 // A line on standard error that is redrawn in place ("\r") while a task runs, and cleared when
-// it goes. Draws nothing when the output does not show progress. Thread-compatible.
+// it goes. Draws nothing when the output does not show progress, or when not `wanted`.
+// Thread-compatible.
 class ProgressLine {
  public:
-  explicit ProgressLine(const Output& output) : shown_(output.ShowsProgress()) {}
+  explicit ProgressLine(const Output& output, bool wanted = true)
+      : shown_(wanted && output.ShowsProgress()) {}
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;

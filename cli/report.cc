@@ -17,11 +17,18 @@ namespace {
 
 using web::json::value;
 
-// The text form of a table cell.
+// The text form of a table cell; a list of texts shows them joined by ", ".
 std::string CellText(const value& cell) {
   if (cell.is_string()) return cell.as_string();
   if (cell.is_boolean()) return cell.as_bool() ? "yes" : "no";
   if (cell.is_null()) return std::string();
+  if (cell.is_array()) {
+    std::string text;
+    for (const value& element : cell.as_array()) {
+      text += (text.empty() ? "" : ", ") + CellText(element);
+    }
+    return text;
+  }
   return cell.serialize();
 }
 

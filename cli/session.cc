@@ -109,55 +109,73 @@ Session::Ending Session::EndingOf(const lumoapi::RequestBase& request) {
 }
 
 std::optional<int> Session::Call(lumoapi::RequestBase& request, const std::string& operation,
-                                 Accept accept) {
+                                 Accept accept, const Explain& explain) {
   Watch(request);
   if (options_.dry_run) return PrintHeld([&request] { request.BeginRequest(); }, operation);
   if (!route_.Connect(operation)) return kExitTransportError;
   const Mark mark = MarkNow();
   request.BeginRequest();
   if (!WaitForCompletion(operation)) return kExitTransportError;
-  return Judge(operation, EndingOf(request), mark, accept);
+  return Judge(operation, EndingOf(request), mark, accept, explain);
 }
 
 std::optional<int> Session::RunTask(lumoapi::RequestRoot& task, const std::string& operation,
-                                    const std::function<Progress()>& progress) {
-  return RunTask(task, task.completed, operation, progress);
+                                    const std::function<size_t()>& items) {
+  return RunTask(task, task.completed, operation, items);
 }
 
 std::optional<int> Session::RunWatched(const std::function<void()>& begin,
                                        const std::string& operation,
-                                       const std::function<Progress()>& progress) {
+                                       const std::function<size_t()>& items) {
   if (options_.dry_run) return PrintHeld(begin, operation);
   if (!route_.Connect(operation)) return kExitTransportError;
+  std::mutex progress_mutex;
+  size_t pages = 0;         // guarded by progress_mutex
+  size_t items_so_far = 0;  // guarded by progress_mutex
+  watch_->SetAfterAnswer([&] {
+    const size_t now = items ? items() : 0;
+    std::lock_guard<std::mutex> lock(progress_mutex);
+    ++pages;
+    items_so_far = now;
+  });
   begin();
   bool stalled = false;
   {
-    ProgressLine line(output_);  // cleared before an error line is printed
-    Progress last{-1, -1};
+    ProgressLine line(output_, static_cast<bool>(items));  // cleared before an error line
+    size_t last_pages = 0;
     auto last_change = std::chrono::steady_clock::now();
     while (!done() && !stalled) {
       base::thread::UiLoop::Instance().RunUntil([this] { return done(); }, kProgressInterval);
-      const Progress now = progress();
+      std::unique_lock<std::mutex> lock(progress_mutex);
+      const size_t now_pages = pages;
+      const size_t now_items = items_so_far;
+      lock.unlock();
       const auto time = std::chrono::steady_clock::now();
-      if (now.pages != last.pages || now.items != last.items) {
-        last = now;
+      if (now_pages != last_pages) {
+        last_pages = now_pages;
         last_change = time;
-        line.Show("pages " + std::to_string(now.pages) + ", items " + std::to_string(now.items));
+        line.Show("pages " + std::to_string(now_pages) + ", items " + std::to_string(now_items));
       }
       stalled = !done() && time - last_change > options_.timeout() + kWaitGrace;
     }
   }
+  // The hook reads the task, which the caller may destroy once this returns.
+  watch_->SetAfterAnswer(nullptr);
   if (stalled)
     return output_.Fail(operation, NoAnswerWithin(options_.timeout()), kExitTransportError);
   return std::nullopt;
 }
 
 std::optional<int> Session::Judge(const std::string& operation, const Ending& ending,
-                                  const Mark& mark, Accept accept) const {
+                                  const Mark& mark, Accept accept, const Explain& explain) const {
   if (ending.succeeded && (accept == Accept::kParsed || ending.status == kSuccessCode)) {
     return std::nullopt;
   }
   auto [problem, status] = Diagnose(ending, mark);
+  if (status == kExitServiceError && explain) {
+    const std::string more = explain();
+    if (!more.empty()) problem += ": " + more;
+  }
   return output_.Fail(operation, problem, status);
 }
 

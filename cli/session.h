@@ -55,30 +55,33 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
     kSuccessOnly,  // only 22000 (for requests that parse every code, such as the upload check)
   };
 
+  // What a command adds to the error line of a refusal (such as a purchase link), or empty.
+  using Explain = std::function<std::string()>;
+
   // Sends `request` and waits for it to end. Nothing when its answer is in and usable (the
   // caller prints it); otherwise the exit status to end with: kExitOk after --dry-run printed
-  // what would be sent, an error status after printing the error line. `operation` names the
-  // command in those lines ("song link").
+  // what would be sent, an error status after printing the error line, which ends with what
+  // `explain` says when the service refused. `operation` names the command in those lines
+  // ("song link").
   std::optional<int> Call(lumoapi::RequestBase& request, const std::string& operation,
-                          Accept accept = Accept::kParsed);
+                          Accept accept = Accept::kParsed, const Explain& explain = {});
 
   // Starts a multi-page `task` (anything with BeginRequest()) and waits until `end` fires: the
   // signal the task emits once when it ends, its `completed` (a signal0) or its `task_completed`
-  // (a signal2<int, int>). Meanwhile draws "pages N, items M" from `progress` on a progress line.
-  // Gives up after --timeout without progress. Nothing when the task has ended (the caller reads
-  // its outcome); otherwise the exit status as for Call.
-  struct Progress {
-    int pages = 0;
-    int items = 0;
-  };
+  // (a signal2<int, int>). Meanwhile draws "pages N, items M" on a progress line: N the answers
+  // handled, M what `items` says, asked on the thread that handled each answer right after the
+  // task took it in (so the task's results are never read while they are written); no line
+  // when `items` is empty (a task of one call). Gives up
+  // after --timeout without progress. Nothing when the task has ended (the caller reads its
+  // outcome); otherwise the exit status as for Call.
   template <class Task, class EndSignal>
   std::optional<int> RunTask(Task& task, EndSignal& end, const std::string& operation,
-                             const std::function<Progress()>& progress) {
+                             const std::function<size_t()>& items) {
     WatchEnd(end);
-    return RunWatched([&task] { task.BeginRequest(); }, operation, progress);
+    return RunWatched([&task] { task.BeginRequest(); }, operation, items);
   }
   std::optional<int> RunTask(lumoapi::RequestRoot& task, const std::string& operation,
-                             const std::function<Progress()>& progress);
+                             const std::function<size_t()>& items);
 
   // How a request ended, copied while it still exists.
   struct Ending {
@@ -101,7 +104,7 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   void WatchEnd(sigslot::signal2<int, int, sigslot::single_threaded>& end);
   bool WaitForCompletion(const std::string& operation);
   std::optional<int> Judge(const std::string& operation, const Ending& ending, const Mark& mark,
-                           Accept accept = Accept::kParsed) const;
+                           Accept accept = Accept::kParsed, const Explain& explain = {}) const;
 
  private:
   void OnCompleted();
@@ -113,7 +116,7 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   std::optional<std::string> TransportProblem(const Mark& mark) const;
   // Runs what `begin` starts, once its end is watched, as RunTask says.
   std::optional<int> RunWatched(const std::function<void()>& begin, const std::string& operation,
-                                const std::function<Progress()>& progress);
+                                const std::function<size_t()>& items);
   // --dry-run: prints the exchange that `begin` started and that was held. REQUIRES: its end is
   // watched.
   int PrintHeld(const std::function<void()>& begin, const std::string& operation);

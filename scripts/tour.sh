@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A short tour of the lumo tool: installs the packages, builds the project, then runs a few
-# commands against the built-in sandbox (search, song links, lyrics, radio, a cloud upload), each
-# under a heading.
+# commands against the built-in sandbox (search, song links, lyrics, radio, a song list, a
+# favourite, a cloud upload), each under a heading.
 #
 #   scripts/tour.sh              from a fresh machine
 #   scripts/tour.sh --no-build   the tour alone, with an existing build/default
@@ -62,6 +62,19 @@ step "The same lookup, not sent: the address and its encrypted copy, decrypted" 
   --dry-run search lyrics "Neon Letters" "林子轩"
 step "The next songs of a public radio channel" radio channel "Jazz Café"
 step "...and the next ones: the channel moves on" radio channel "Jazz Café"
+
+step "The user's song lists" lists
+step "Make a song list (a title with blanks, & and Chinese)" list create "Tour & 旅行 mix"
+# The newest list comes first.
+list_id="$("$lumo" -q --json lists | sed -n 's/.*"lists":\[{"list_id":"\([0-9]*\)".*/\1/p')"
+step "Add three songs to it" list add "$list_id" 100001 100002 100003
+step "Put them in a new order" list sort "$list_id" 100003 100001 100002
+step "The list now: its texts and songs" list show "$list_id"
+step "Delete it" list delete "$list_id"
+
+step "Make a song a favourite" fav add 100002
+step "It heads the favourites" fav list --page 0
+step "Clear it again" fav remove 100002
 
 song="$work/tour-song.mp3"
 head -c 300000 /dev/urandom >"$song"

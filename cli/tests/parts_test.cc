@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/thread/ui_loop.h"
@@ -73,7 +74,7 @@ GlobalOptions NowhereOptions(int timeout_seconds) {
   return options;
 }
 
-TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
+TEST(TaskRunnerTest, WaitsForTheEndWhicheverSignalItIs) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
   struct Case {
     int pages;
@@ -90,16 +91,13 @@ TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
     SCOPED_TRACE(testing::Message()
                  << c.pages << (c.ends_with_task_completed ? " task_completed" : ""));
     FakePagingTask task(c.pages, c.ends_with_task_completed);
-    int asked = 0;
-    const std::function<Session::Progress()> progress = [&] {
-      ++asked;
-      return Session::Progress{task.pages_done, task.items};
-    };
+    // Asked after each answer of the transport; this task has none.
+    const std::function<size_t()> items = [&] { return static_cast<size_t>(task.items); };
     {
       Session session(NowhereOptions(c.timeout_seconds));
       const std::optional<int> exit =
-          c.ends_with_task_completed ? session.RunTask(task, task.task_completed, "fake", progress)
-                                     : session.RunTask(task, "fake", progress);
+          c.ends_with_task_completed ? session.RunTask(task, task.task_completed, "fake", items)
+                                     : session.RunTask(task, "fake", items);
       EXPECT_EQ(exit, c.exit);
     }
     EXPECT_EQ(task.ends, c.exit ? 0 : 1);
@@ -107,7 +105,50 @@ TEST(TaskRunnerTest, WaitsForTheEndAndAsksForProgress) {
       EXPECT_EQ(task.pages_done, c.pages);
       EXPECT_EQ(task.items, 50 * c.pages);
     }
-    EXPECT_GT(asked, 0);
+  }
+}
+
+// An inner transport that keeps each exchange's callback for the test to call.
+class HeldTransport : public base::http::Transport {
+ public:
+  ExchangeId Start(base::http::TransportRequest, base::http::TransportCallback done) override {
+    answer = std::move(done);
+    return 1;
+  }
+  void Cancel(ExchangeId) override {}
+  base::http::TransportCallback answer;
+};
+
+// A paging task's progress is read from the hook, so it must run after the library's handling
+// of the answer (which takes in the page) and never once it has been cleared.
+TEST(ExchangeWatchTest, AfterAnswerFollowsTheHandlingOfAnswersOnly) {
+  struct Case {
+    const char* name;
+    bool answered;
+    bool cleared;
+    std::vector<std::string> events;
+  };
+  const Case cases[] = {
+      {"answered", true, false, {"handled", "hook"}},
+      {"failed", false, false, {"handled"}},
+      {"cleared", true, true, {"handled"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto inner = std::make_shared<HeldTransport>();
+    auto watch = std::make_shared<ExchangeWatch>(inner, ExchangeWatch::Settings{});
+    std::vector<std::string> events;  // written on the answering thread only, read after join
+    watch->SetAfterAnswer([&events] { events.push_back("hook"); });
+    watch->Start(base::http::TransportRequest{},
+                 [&events](base::http::TransportResult) { events.push_back("handled"); });
+    if (c.cleared) watch->SetAfterAnswer(nullptr);
+    base::http::TransportResult result;
+    result.ok = c.answered;
+    result.status = 200;
+    result.body = "{}";
+    std::thread network([&] { inner->answer(result); });
+    network.join();
+    EXPECT_EQ(events, c.events);
   }
 }
 

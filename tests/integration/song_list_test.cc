@@ -106,7 +106,7 @@ TEST_F(SongListIntegrationTest, GathersEveryListOfEachKindOnce) {
   for (int kind : {0, 1, 2}) {
     SCOPED_TRACE(kind);
     const std::vector<diy::PlayListItem> lists = AllLists(kBig, kind);
-    static const char* kSelectors[][2] = {{"0", "10"}, {"0", "0"}, {"1", "0"}};
+    static constexpr const char* kSelectors[][2] = {{"0", "10"}, {"0", "0"}, {"1", "0"}};
     const web::json::value count = AskSandbox(
         "norda.lumo.ugcdiy.userList",
         {{"offset", "0"}, {"source", kSelectors[kind][0]}, {"type", kSelectors[kind][1]}},

@@ -9,9 +9,10 @@
 // Every service error code is accepted: an answer carrying one is always read, and `succeeded` is
 // true for it. An answer without a code is read when its HTTP status is 2xx; any other answer
 // (not JSON, or a non-2xx page without a code) fails as RequestBase says. The caller tells a
-// stored file, an unknown file and a refusal apart by `status` and the result fields: `song_id` (empty when the service holds no such song;
-// the service's "0" is never passed on), `host`, `bucket`, `object` and `file_link` of the storage
-// place, and the service's `time` and `file_size` (0 when absent).
+// stored file, an unknown file and a refusal apart by `status` and the result fields: `song_id`
+// (empty when the service holds no such song; the service's "0" is never passed on), `host`,
+// `bucket`, `object` and `file_link` of the storage place, and the service's `time` and
+// `file_size` (0 when absent).
 #ifndef LUMOAPI_CLOUD_CHECK_FILE_H_
 #define LUMOAPI_CLOUD_CHECK_FILE_H_
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-namespace CLI {
+namespace CLI {  // NOLINT(readability-identifier-naming): CLI11's name
 class App;
 }
 

@@ -8,7 +8,7 @@
 
 #include "sandbox/server.h"
 
-namespace CLI {
+namespace CLI {  // NOLINT(readability-identifier-naming): CLI11's name
 class App;
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,7 @@ struct HttpRequest {
   std::string verb;                                          // "GET", "PUT", ...
   std::string target;                                        // path and query as received
   std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
+  std::optional<uint64_t> content_length;                    // as declared; none when absent
   std::string body;
 
   // The first header of that (lower-case) name, or nullptr.

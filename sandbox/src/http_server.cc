@@ -10,6 +10,7 @@
 #include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <limits>
 #include <optional>
 #include <sstream>
@@ -34,6 +35,8 @@ constexpr size_t kFieldLimit = 64 * 1024;
 // How long a refused client may go on sending what will not be read before the connection
 // closes; closing at once would reset the connection and could destroy the answer in flight.
 constexpr std::chrono::seconds kLingerTimeout{2};
+// Wait after an accept failed for want of descriptors or memory, before the next try.
+constexpr std::chrono::milliseconds kAcceptBackoff{50};
 
 // Reads one request straight into the service's form. Unlike Beast's own message parser it
 // stores no fields of its own, so an oversized field is refused as the header's limit instead
@@ -297,6 +300,7 @@ class HttpServer::Impl {
   bool Listen(const std::string& address, uint16_t port, std::string* error, uint16_t* bound_port) {
     context_ = std::make_unique<asio::io_context>();
     acceptor_.emplace(asio::make_strand(*context_));
+    backoff_.emplace(acceptor_->get_executor());
     beast::error_code code;
     tcp::endpoint endpoint(asio::ip::make_address(address, code), port);
     if (!code) acceptor_->open(endpoint.protocol(), code);
@@ -307,6 +311,7 @@ class HttpServer::Impl {
       if (error) {
         *error = "cannot listen on " + address + ":" + std::to_string(port) + ": " + code.message();
       }
+      backoff_.reset();
       acceptor_.reset();
       context_.reset();
       return false;
@@ -318,7 +323,7 @@ class HttpServer::Impl {
 
   void Run(int threads) {
     for (int i = 0; i < std::max(1, threads); ++i) {
-      workers_.emplace_back([this] { context_->run(); });
+      workers_.emplace_back([this] { Work(); });
     }
   }
 
@@ -329,24 +334,57 @@ class HttpServer::Impl {
     context_->stop();
     for (std::thread& worker : workers_) worker.join();
     workers_.clear();
+    backoff_.reset();
     acceptor_.reset();
     context_.reset();
   }
 
  private:
+  // A handler that throws loses its own session (its operation's memory and with it the last
+  // hold on the session are released as the exception passes); every other connection and the
+  // listener go on.
+  void Work() {
+    for (;;) {
+      try {
+        context_->run();
+        return;
+      } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumo-sandbox: a connection failed: %s\n", error.what());
+      } catch (...) {
+        std::fprintf(stderr, "lumo-sandbox: a connection failed\n");
+      }
+    }
+  }
+
   void Accept() {
     acceptor_->async_accept(asio::make_strand(*context_),
                             [this](beast::error_code error, tcp::socket socket) {
-                              if (error) return;  // closed
-                              socket.set_option(tcp::no_delay(true), error);
-                              std::make_shared<Session>(std::move(socket), service_)->Start();
-                              Accept();
+                              OnAccept(error, std::move(socket));
                             });
+  }
+
+  // Runs on the listener's strand.
+  void OnAccept(beast::error_code error, tcp::socket socket) {
+    if (error == asio::error::operation_aborted) return;  // the server is stopping
+    if (error) {
+      // Out of descriptors (EMFILE, ENFILE) or memory (ENOBUFS, ENOMEM), or a client that gave
+      // up while queued: none of it lasts, so wait a little and accept again. Trying at once
+      // would spin while the queued connection still finds no descriptor.
+      backoff_->expires_after(kAcceptBackoff);
+      backoff_->async_wait([this](beast::error_code wait_error) {
+        if (!wait_error) Accept();
+      });
+      return;
+    }
+    socket.set_option(tcp::no_delay(true), error);
+    std::make_shared<Session>(std::move(socket), service_)->Start();
+    Accept();
   }
 
   Service& service_;
   std::unique_ptr<asio::io_context> context_;
   std::optional<tcp::acceptor> acceptor_;
+  std::optional<asio::steady_timer> backoff_;  // on the listener's strand
   std::vector<std::thread> workers_;
 };
 

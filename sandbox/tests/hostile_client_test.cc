@@ -1,8 +1,13 @@
-// Clients that break the rules: oversized and malformed requests, uploads the store will refuse.
-// Each must end in an answer or a closed connection, and the server must go on serving everyone
-// else.
+// Clients that break the rules: oversized and malformed requests, uploads the store will refuse,
+// a connection that comes while the process has no descriptor left. Each must end in an answer
+// or a closed connection, and the server must go on serving everyone else.
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -127,6 +132,62 @@ TEST_F(HostileClientTest, UploadsAreRefusedBeforeTheirBody) {
   EXPECT_EQ(interim.status, 100) << interim.head;
   ASSERT_TRUE(upload.Send(kBytes));
   EXPECT_EQ(upload.ReadAnswer().status, 200);
+}
+
+// Sets the soft descriptor limit of this process for the life of the object.
+class DescriptorLimit {
+ public:
+  explicit DescriptorLimit(rlim_t soft) {
+    ::getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit lowered = saved_;
+    lowered.rlim_cur = soft;
+    ::setrlimit(RLIMIT_NOFILE, &lowered);
+  }
+  ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+  DescriptorLimit(const DescriptorLimit&) = delete;
+  DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+ private:
+  rlimit saved_{};
+};
+
+// The highest descriptor number this process has open.
+int HighestOpenDescriptor() {
+  int highest = 0;
+  DIR* dir = ::opendir("/proc/self/fd");
+  if (!dir) return 1024;
+  while (dirent* entry = ::readdir(dir)) highest = std::max(highest, std::atoi(entry->d_name));
+  ::closedir(dir);
+  return highest;
+}
+
+// A connection arrives while the process has no descriptor left for the server to accept it
+// with; once descriptors are free again, it and later ones are served.
+TEST(AcceptTest, ListenerOutlivesRunningOutOfDescriptors) {
+  Server server(Options{});
+  std::string error;
+  ASSERT_TRUE(server.Start(&error)) << error;
+  std::unique_ptr<RawConnection> early;
+  {
+    DescriptorLimit limit(static_cast<rlim_t>(HighestOpenDescriptor() + 40));
+    // Every free descriptor below the limit, the gaps below the highest one included.
+    std::vector<int> ballast;
+    for (int fd = ::open("/dev/null", O_RDONLY); fd >= 0 && ballast.size() < 4096;
+         fd = ::open("/dev/null", O_RDONLY)) {
+      ballast.push_back(fd);
+    }
+    ASSERT_FALSE(ballast.empty());
+    ::close(ballast.back());
+    ballast.pop_back();
+    early = std::make_unique<RawConnection>(server.port());
+    ASSERT_TRUE(early->connected()) << early->error();
+    ASSERT_TRUE(early->Send(RequestText("GET", "/_sandbox/rules")));
+    // Waits out the socket's time limit: the server cannot accept the connection yet.
+    EXPECT_EQ(early->ReadAnswer().status, 0);
+    for (int fd : ballast) ::close(fd);
+  }
+  EXPECT_EQ(early->ReadAnswer().status, 200);
+  ExpectServing(server.port());
 }
 
 }  // namespace

@@ -60,6 +60,7 @@ struct LogRecord {
   int http_status = 0;
   int error_code = 0;
   std::string fault;  // the fault rule applied, if any
+  bool cut = false;   // the log cut a text or dropped parameters or headers to fit its caps
 };
 
 }  // namespace lumo::sandbox

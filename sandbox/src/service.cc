@@ -294,7 +294,9 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
             throw Refusal(code::kInvalidValue, "since: not a number");
           }
         }
-        return JsonReply(log_.ToJson(after, method ? *method : std::string()));
+        HttpReply reply;
+        reply.body = log_.Page(after, method ? *method : std::string());
+        return reply;
       }
     } else if (what == "rules") {
       if (verb == "GET") return JsonReply(rules_.List());

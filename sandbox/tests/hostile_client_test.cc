@@ -134,6 +134,25 @@ TEST_F(HostileClientTest, UploadsAreRefusedBeforeTheirBody) {
   EXPECT_EQ(upload.ReadAnswer().status, 200);
 }
 
+// What a long request leaves in the log is cut; the request itself is served whole.
+TEST_F(HostileClientTest, TheLogKeepsLongRequestsCut) {
+  const std::string kMethod = "norda.lumo.search.catalogSug";
+  RawConnection connection(port());
+  ASSERT_TRUE(connection.connected()) << connection.error();
+  ASSERT_TRUE(connection.Send(RequestText(
+      "GET", PlainTarget(kMethod, {{"query", std::string(900000, 'q')}}), Field("X-Long", 60000))));
+  EXPECT_EQ(connection.ReadAnswer().status, 200);
+  Response log = client().Get("/_sandbox/log?method=" + kMethod);
+  ASSERT_EQ(log.error_code(), code::kOk) << log.body.substr(0, 200);
+  ASSERT_EQ(log.json.at("entries").size(), 1u);
+  const web::json::value& entry = log.json.at("entries").at(0);
+  EXPECT_LE(entry.at("target").as_string().size(), 4200u);
+  EXPECT_LE(entry.at("params").at("query").as_string().size(), 4200u);
+  EXPECT_LE(entry.at("headers").at("x-long").as_string().size(), 4200u);
+  EXPECT_TRUE(entry.at("cut").as_bool());
+  EXPECT_LT(log.body.size(), 64u * 1024);
+}
+
 // Sets the soft descriptor limit of this process for the life of the object.
 class DescriptorLimit {
  public:

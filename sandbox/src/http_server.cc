@@ -31,7 +31,7 @@ constexpr std::chrono::seconds kIdleTimeout{60};
 // Long enough for an encrypted address that carries a full list of song ids.
 constexpr uint32_t kHeaderLimit = 1024 * 1024;
 // One field's name or value; beyond it the header counts as too large.
-constexpr size_t kFieldLimit = 64 * 1024;
+constexpr size_t kFieldLimit = size_t{64} * 1024;
 // How long a refused client may go on sending what will not be read before the connection
 // closes; closing at once would reset the connection and could destroy the answer in flight.
 constexpr std::chrono::seconds kLingerTimeout{2};

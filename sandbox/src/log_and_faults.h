@@ -23,11 +23,11 @@ namespace lumo::sandbox {
 // dropped), and the oldest entries go once there are more than `entries` or their texts take
 // more than `total_bytes`. One answer of the log holds at most `answer_bytes` of entries.
 struct LogCaps {
-  size_t text_bytes = 4 * 1024;
-  size_t entry_bytes = 64 * 1024;
+  size_t text_bytes = size_t{4} * 1024;
+  size_t entry_bytes = size_t{64} * 1024;
   size_t entries = 10000;
-  size_t total_bytes = 32 * 1024 * 1024;
-  size_t answer_bytes = 8 * 1024 * 1024;
+  size_t total_bytes = size_t{32} * 1024 * 1024;
+  size_t answer_bytes = size_t{8} * 1024 * 1024;
 };
 
 // The last exchanges, oldest first, within the caps. Any thread.

@@ -16,7 +16,7 @@ class Db;
 inline constexpr const char* kObjectBucket = "lumo-cloud";
 // Every object key starts with this; it is also the path prefix the server routes to the store.
 inline constexpr std::string_view kObjectKeyPrefix = "cloud/";
-inline constexpr int64_t kMaxObjectSize = 64 * 1024 * 1024;
+inline constexpr int64_t kMaxObjectSize = int64_t{64} * 1024 * 1024;
 inline constexpr int64_t kGrantLifetimeSeconds = 900;
 
 struct UploadGrant {

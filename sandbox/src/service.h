@@ -17,7 +17,7 @@
 namespace lumo::sandbox {
 
 // The most body bytes of a request other than an upload (a fault rule is far smaller).
-inline constexpr uint64_t kMaxRequestBody = 1024 * 1024;
+inline constexpr uint64_t kMaxRequestBody = uint64_t{1024} * 1024;
 
 // Decided once a request's header has arrived, before any of its body is read.
 struct BodyAdmission {

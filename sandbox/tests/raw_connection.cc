@@ -15,7 +15,7 @@ namespace {
 
 constexpr int kSocketTimeoutSeconds = 5;
 constexpr auto kAnswerDeadline = std::chrono::seconds(10);
-constexpr size_t kMaxAnswerBytes = 64 * 1024 * 1024;
+constexpr size_t kMaxAnswerBytes = size_t{64} * 1024 * 1024;
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +17,7 @@ struct HttpRequest {
   std::string verb;                                          // "GET", "PUT", ...
   std::string target;                                        // path and query as received
   std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
+  std::optional<uint64_t> content_length;                    // as declared; none when absent
   std::string body;
 
   // The first header of that (lower-case) name, or nullptr.
@@ -58,6 +60,7 @@ struct LogRecord {
   int http_status = 0;
   int error_code = 0;
   std::string fault;  // the fault rule applied, if any
+  bool cut = false;   // the log cut a text or dropped parameters or headers to fit its caps
 };
 
 }  // namespace lumo::sandbox

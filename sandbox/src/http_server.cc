@@ -7,13 +7,16 @@
 #include <boost/beast/http.hpp>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <limits>
 #include <optional>
 #include <sstream>
 
 #include "exchange.h"
-#include "object_store.h"
+#include "refusal.h"
 #include "service.h"
 
 namespace lumo::sandbox {
@@ -27,24 +30,124 @@ using tcp = asio::ip::tcp;
 constexpr std::chrono::seconds kIdleTimeout{60};
 // Long enough for an encrypted address that carries a full list of song ids.
 constexpr uint32_t kHeaderLimit = 1024 * 1024;
+// One field's name or value; beyond it the header counts as too large.
+constexpr size_t kFieldLimit = size_t{64} * 1024;
+// How long a refused client may go on sending what will not be read before the connection
+// closes; closing at once would reset the connection and could destroy the answer in flight.
+constexpr std::chrono::seconds kLingerTimeout{2};
+// Wait after an accept failed for want of descriptors or memory, before the next try.
+constexpr std::chrono::milliseconds kAcceptBackoff{50};
 
-HttpRequest ToExchange(http::request<http::string_body>&& message) {
-  HttpRequest request;
-  request.verb = std::string(message.method_string());
-  request.target = std::string(message.target());
-  for (const auto& field : message) {
-    std::string name(field.name_string());
-    std::transform(name.begin(), name.end(), name.begin(), [](char c) {
+// Reads one request straight into the service's form. Unlike Beast's own message parser it
+// stores no fields of its own, so an oversized field is refused as the header's limit instead
+// of throwing from inside the read.
+class RequestReader : public http::basic_parser<true> {
+ public:
+  RequestReader() {
+    header_limit(kHeaderLimit);
+    // The body's limit is decided once the header has been seen; until then nothing may fail
+    // on the declared length.
+    body_limit(std::numeric_limits<uint64_t>::max());
+  }
+
+  HttpRequest& request() { return request_; }
+  unsigned version() const { return version_; }
+
+ private:
+  void on_request_impl(http::verb, beast::string_view method, beast::string_view target,
+                       int version, beast::error_code&) override {
+    request_.verb = std::string(method);
+    request_.target = std::string(target);
+    version_ = static_cast<unsigned>(version);
+  }
+
+  void on_response_impl(int, beast::string_view, int, beast::error_code&) override {}
+
+  void on_field_impl(http::field, beast::string_view name, beast::string_view value,
+                     beast::error_code& error) override {
+    if (name.size() > kFieldLimit || value.size() > kFieldLimit) {
+      error = http::error::header_limit;
+      return;
+    }
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
       return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     });
-    request.headers.emplace_back(std::move(name), std::string(field.value()));
+    request_.headers.emplace_back(std::move(lower), std::string(value));
   }
-  request.body = std::move(message.body());
-  return request;
+
+  void on_header_impl(beast::error_code&) override {
+    if (content_length()) request_.content_length = *content_length();
+  }
+
+  void on_body_init_impl(const boost::optional<uint64_t>& length, beast::error_code&) override {
+    // The length was held to the body's limit before the body is read.
+    if (length) request_.body.reserve(static_cast<size_t>(*length));
+  }
+
+  size_t on_body_impl(beast::string_view data, beast::error_code&) override { return Append(data); }
+
+  void on_chunk_header_impl(uint64_t, beast::string_view, beast::error_code&) override {}
+
+  size_t on_chunk_body_impl(uint64_t, beast::string_view data, beast::error_code&) override {
+    return Append(data);
+  }
+
+  void on_finish_impl(beast::error_code&) override {}
+
+  size_t Append(beast::string_view data) {
+    request_.body.append(data.data(), data.size());
+    return data.size();
+  }
+
+  HttpRequest request_;
+  unsigned version_ = 11;
+};
+
+// The answer to a request that could not be read, or 0 when there is no one to answer: the
+// client went away, fell silent or stopped in the middle of its message.
+int StatusForReadError(const beast::error_code& error) {
+  if (error.category() != http::make_error_code(http::error::end_of_stream).category()) return 0;
+  switch (static_cast<http::error>(error.value())) {
+    case http::error::end_of_stream:
+    case http::error::partial_message:
+      return 0;
+    case http::error::header_limit:
+      return 431;
+    case http::error::body_limit:
+      return 413;
+    default:
+      return 400;
+  }
 }
 
-// One connection: read a request, let the service answer, write the reply (late, cut short or
-// not at all when a fault rule says so), and read the next while the client keeps it alive.
+int CodeForStatus(int status) {
+  switch (status) {
+    case 431:
+      return code::kHeaderTooLarge;
+    case 413:
+      return code::kBodyTooLarge;
+    default:
+      return code::kBadRequest;
+  }
+}
+
+// Runs the service's part of one exchange; whatever it throws becomes a 500 answer, so one
+// exchange cannot take the worker thread down with it.
+template <typename Work>
+auto Guarded(Work&& work) -> decltype(work()) {
+  try {
+    return work();
+  } catch (const std::exception& error) {
+    return decltype(work()){RefusalReply(code::kInternal, error.what(), 500)};
+  } catch (...) {
+    return decltype(work()){RefusalReply(code::kInternal, "unexpected failure", 500)};
+  }
+}
+
+// One connection: read a request's header, let the service decide whether its body is wanted,
+// read the body, let the service answer, write the reply (late, cut short or not at all when a
+// fault rule says so), and read the next while the client keeps it alive.
 // Lives on its own strand; owned by the pending asynchronous operations.
 class Session : public std::enable_shared_from_this<Session> {
  public:
@@ -58,21 +161,30 @@ class Session : public std::enable_shared_from_this<Session> {
 
  private:
   void Read() {
-    parser_.emplace();
-    parser_->header_limit(kHeaderLimit);
-    parser_->body_limit(static_cast<uint64_t>(kMaxObjectSize));
+    reader_.emplace();
     stream_.expires_after(kIdleTimeout);
-    http::async_read_header(stream_, buffer_, *parser_,
+    http::async_read_header(stream_, buffer_, *reader_,
                             beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
   }
 
-  // A client that sends "Expect: 100-continue" (libcurl does for large uploads) waits for the
-  // interim answer before it sends the body.
   void OnHeader(beast::error_code error, size_t) {
-    if (error) return Close();
-    if (!beast::iequals(parser_->get()[http::field::expect], "100-continue")) return ReadBody();
-    auto interim = std::make_shared<http::response<http::empty_body>>(http::status::continue_,
-                                                                      parser_->get().version());
+    if (error) return OnReadError(error);
+    keep_alive_ = reader_->keep_alive();
+    version_ = reader_->version();
+    BodyAdmission admission = Guarded([&] { return service_.AdmitBody(reader_->request()); });
+    if (admission.refusal) {
+      reply_ = std::move(*admission.refusal);
+      body_unread_ = !reader_->is_done();
+      return Deliver();
+    }
+    reader_->body_limit(admission.body_limit);
+    if (reader_->is_done()) return OnRead({}, 0);
+    // A client that sends "Expect: 100-continue" (libcurl does for large uploads) waits for the
+    // interim answer before it sends the body.
+    const std::string* expect = reader_->request().Header("expect");
+    if (!expect || !beast::iequals(*expect, "100-continue")) return ReadBody();
+    auto interim =
+        std::make_shared<http::response<http::empty_body>>(http::status::continue_, version_);
     http::async_write(stream_, *interim,
                       [self = shared_from_this(), interim](beast::error_code error, size_t) {
                         if (error) return self->Close();
@@ -81,22 +193,30 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void ReadBody() {
-    http::async_read(stream_, buffer_, *parser_,
+    http::async_read(stream_, buffer_, *reader_,
                      beast::bind_front_handler(&Session::OnRead, shared_from_this()));
   }
 
   void OnRead(beast::error_code error, size_t) {
-    if (error) return Close();
-    http::request<http::string_body> message = parser_->release();
-    keep_alive_ = message.keep_alive();
-    version_ = message.version();
-    reply_ = service_.Handle(ToExchange(std::move(message)));
+    if (error) return OnReadError(error);
+    HttpRequest request = std::move(reader_->request());
+    reply_ = Guarded([&] { return service_.Handle(request); });
     if (reply_.delay.count() > 0) {
       stream_.expires_never();
       timer_.expires_after(reply_.delay);
       timer_.async_wait(beast::bind_front_handler(&Session::OnDelay, shared_from_this()));
       return;
     }
+    Deliver();
+  }
+
+  // A request that cannot be read is answered when there is someone to answer, and the
+  // connection ends either way: where the next request would begin is unknown.
+  void OnReadError(const beast::error_code& error) {
+    int status = StatusForReadError(error);
+    if (status == 0) return Close();
+    reply_ = RefusalReply(CodeForStatus(status), error.message(), status);
+    body_unread_ = true;
     Deliver();
   }
 
@@ -112,7 +232,7 @@ class Session : public std::enable_shared_from_this<Session> {
     response->set(http::field::server, "lumo-sandbox");
     response->set(http::field::content_type, reply_.content_type);
     response->body() = std::move(reply_.body);
-    response->keep_alive(keep_alive_ && reply_.delivery == Delivery::kNormal);
+    response->keep_alive(keep_alive_ && !body_unread_ && reply_.delivery == Delivery::kNormal);
     response->prepare_payload();
     stream_.expires_after(kIdleTimeout);
     if (reply_.delivery == Delivery::kTruncate) {
@@ -130,9 +250,27 @@ class Session : public std::enable_shared_from_this<Session> {
     }
     http::async_write(stream_, *response,
                       [self = shared_from_this(), response](beast::error_code error, size_t) {
-                        if (error || !response->keep_alive()) return self->Close();
-                        self->Read();
+                        if (!error && response->keep_alive()) return self->Read();
+                        if (!error && self->body_unread_) return self->Linger();
+                        self->Close();
                       });
+  }
+
+  // Stops sending, then reads and drops what the client still sends until it closes or the
+  // linger time is up, so that the answer reaches it before the connection ends.
+  void Linger() {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    stream_.expires_after(kLingerTimeout);
+    Drain();
+  }
+
+  void Drain() {
+    stream_.async_read_some(asio::buffer(drain_),
+                            [self = shared_from_this()](beast::error_code error, size_t) {
+                              if (error) return self->Close();
+                              self->Drain();
+                            });
   }
 
   void Close() {
@@ -144,11 +282,13 @@ class Session : public std::enable_shared_from_this<Session> {
   beast::tcp_stream stream_;
   asio::steady_timer timer_;
   beast::flat_buffer buffer_;
-  std::optional<http::request_parser<http::string_body>> parser_;
+  std::optional<RequestReader> reader_;
   Service& service_;
   HttpReply reply_;
   bool keep_alive_ = true;
+  bool body_unread_ = false;  // the request's body (or the rest of it) is still on the wire
   unsigned version_ = 11;
+  std::array<char, 4096> drain_{};
 };
 
 }  // namespace
@@ -160,6 +300,7 @@ class HttpServer::Impl {
   bool Listen(const std::string& address, uint16_t port, std::string* error, uint16_t* bound_port) {
     context_ = std::make_unique<asio::io_context>();
     acceptor_.emplace(asio::make_strand(*context_));
+    backoff_.emplace(acceptor_->get_executor());
     beast::error_code code;
     tcp::endpoint endpoint(asio::ip::make_address(address, code), port);
     if (!code) acceptor_->open(endpoint.protocol(), code);
@@ -170,6 +311,7 @@ class HttpServer::Impl {
       if (error) {
         *error = "cannot listen on " + address + ":" + std::to_string(port) + ": " + code.message();
       }
+      backoff_.reset();
       acceptor_.reset();
       context_.reset();
       return false;
@@ -181,7 +323,7 @@ class HttpServer::Impl {
 
   void Run(int threads) {
     for (int i = 0; i < std::max(1, threads); ++i) {
-      workers_.emplace_back([this] { context_->run(); });
+      workers_.emplace_back([this] { Work(); });
     }
   }
 
@@ -192,24 +334,57 @@ class HttpServer::Impl {
     context_->stop();
     for (std::thread& worker : workers_) worker.join();
     workers_.clear();
+    backoff_.reset();
     acceptor_.reset();
     context_.reset();
   }
 
  private:
+  // A handler that throws loses its own session (its operation's memory and with it the last
+  // hold on the session are released as the exception passes); every other connection and the
+  // listener go on.
+  void Work() {
+    for (;;) {
+      try {
+        context_->run();
+        return;
+      } catch (const std::exception& error) {
+        std::fprintf(stderr, "lumo-sandbox: a connection failed: %s\n", error.what());
+      } catch (...) {
+        std::fprintf(stderr, "lumo-sandbox: a connection failed\n");
+      }
+    }
+  }
+
   void Accept() {
     acceptor_->async_accept(asio::make_strand(*context_),
                             [this](beast::error_code error, tcp::socket socket) {
-                              if (error) return;  // closed
-                              socket.set_option(tcp::no_delay(true), error);
-                              std::make_shared<Session>(std::move(socket), service_)->Start();
-                              Accept();
+                              OnAccept(error, std::move(socket));
                             });
+  }
+
+  // Runs on the listener's strand.
+  void OnAccept(beast::error_code error, tcp::socket socket) {
+    if (error == asio::error::operation_aborted) return;  // the server is stopping
+    if (error) {
+      // Out of descriptors (EMFILE, ENFILE) or memory (ENOBUFS, ENOMEM), or a client that gave
+      // up while queued: none of it lasts, so wait a little and accept again. Trying at once
+      // would spin while the queued connection still finds no descriptor.
+      backoff_->expires_after(kAcceptBackoff);
+      backoff_->async_wait([this](beast::error_code wait_error) {
+        if (!wait_error) Accept();
+      });
+      return;
+    }
+    socket.set_option(tcp::no_delay(true), error);
+    std::make_shared<Session>(std::move(socket), service_)->Start();
+    Accept();
   }
 
   Service& service_;
   std::unique_ptr<asio::io_context> context_;
   std::optional<tcp::acceptor> acceptor_;
+  std::optional<asio::steady_timer> backoff_;  // on the listener's strand
   std::vector<std::thread> workers_;
 };
 

@@ -42,7 +42,54 @@ Json RecordToJson(const LogRecord& record) {
   entry["http_status"] = Number(record.http_status);
   entry["error_code"] = Number(record.error_code);
   entry["fault"] = Text(record.fault);
+  entry["cut"] = Json::boolean(record.cut);
   return entry;
+}
+
+// What a text costs the log: its bytes and the string holding them.
+constexpr size_t kTextOverhead = 32;
+constexpr size_t kRecordOverhead = sizeof(LogRecord) + 64;
+
+size_t TextCost(const std::string& text) { return text.size() + kTextOverhead; }
+
+// Cuts `text` to at most `limit` bytes, on a UTF-8 character's boundary, and says so at its end.
+void CutText(std::string& text, size_t limit, bool& cut) {
+  if (text.size() <= limit) return;
+  size_t keep = limit;
+  while (keep > 0 && (static_cast<unsigned char>(text[keep]) & 0xC0) == 0x80) --keep;
+  std::string marker = "...[cut from " + std::to_string(text.size()) + " bytes]";
+  text.resize(keep);
+  text.shrink_to_fit();
+  text += marker;
+  cut = true;
+}
+
+// Cuts every text of the record, then keeps parameters and headers while the entry's budget
+// lasts. Returns what the record costs.
+size_t FitRecord(LogRecord& record, const LogCaps& caps) {
+  size_t cost = kRecordOverhead;
+  for (std::string* text : {&record.verb, &record.target, &record.method, &record.form,
+                            &record.inner_text, &record.user_id, &record.fault}) {
+    CutText(*text, caps.text_bytes, record.cut);
+    cost += TextCost(*text);
+  }
+  for (auto* pairs : {&record.params, &record.headers}) {
+    size_t kept = 0;
+    for (auto& [name, value] : *pairs) {
+      CutText(name, caps.text_bytes, record.cut);
+      CutText(value, caps.text_bytes, record.cut);
+      size_t pair_cost = TextCost(name) + TextCost(value);
+      if (cost + pair_cost > caps.entry_bytes) break;
+      cost += pair_cost;
+      ++kept;
+    }
+    if (kept < pairs->size()) {
+      pairs->resize(kept);
+      pairs->shrink_to_fit();
+      record.cut = true;
+    }
+  }
+  return cost;
 }
 
 [[noreturn]] void BadRule(const std::string& why) { throw Refusal(code::kBadRule, why); }
@@ -57,29 +104,54 @@ const char* FaultActionName(FaultAction action) {
 }
 
 void RequestLog::Add(LogRecord record) {
+  size_t cost = FitRecord(record, caps_);
   std::lock_guard<std::mutex> lock(mutex_);
   record.seq = next_seq_++;
-  records_.push_back(std::move(record));
-  if (records_.size() > kCapacity) records_.pop_front();
+  records_.push_back(Kept{std::move(record), cost});
+  bytes_ += cost;
+  while (records_.size() > 1 && (records_.size() > caps_.entries || bytes_ > caps_.total_bytes)) {
+    bytes_ -= records_.front().bytes;
+    records_.pop_front();
+  }
 }
 
-Json RequestLog::ToJson(uint64_t since, const std::string& method) const {
-  Json entries = Json::array();
-  size_t n = 0;
+std::string RequestLog::Page(uint64_t since, const std::string& method) const {
+  std::string entries;
+  bool more = false;
   std::lock_guard<std::mutex> lock(mutex_);
-  for (const LogRecord& record : records_) {
+  uint64_t next_since = next_seq_ - 1;
+  for (const Kept& kept : records_) {
+    const LogRecord& record = kept.record;
     if (record.seq <= since || (!method.empty() && record.method != method)) continue;
-    entries[n++] = RecordToJson(record);
+    std::string entry = RecordToJson(record).serialize();
+    if (!entries.empty() && entries.size() + 1 + entry.size() > caps_.answer_bytes) {
+      more = true;
+      break;
+    }
+    if (!entries.empty()) entries += ',';
+    entries += entry;
+    next_since = record.seq;
   }
-  Json answer = Answer();
-  answer["entries"] = entries;
-  answer["last_seq"] = Number(static_cast<int64_t>(next_seq_ - 1));
-  return answer;
+  if (!more) next_since = next_seq_ - 1;
+  return "{\"error_code\":" + std::to_string(code::kOk) +
+         ",\"last_seq\":" + std::to_string(next_seq_ - 1) + ",\"havemore\":" + (more ? "1" : "0") +
+         ",\"next_since\":" + std::to_string(next_since) + ",\"entries\":[" + entries + "]}";
 }
 
 void RequestLog::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
   records_.clear();
+  bytes_ = 0;
+}
+
+size_t RequestLog::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return records_.size();
+}
+
+size_t RequestLog::bytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bytes_;
 }
 
 FaultRule FaultRules::Parse(const Json& body) {

@@ -16,21 +16,49 @@
 
 namespace lumo::sandbox {
 
-// The last kCapacity exchanges, oldest first. Any thread.
+// What the request log keeps at most, so that no client can inflate the sandbox's memory by
+// sending long requests: every text of an entry (verb, target, method, a header's name or value,
+// a parameter's name or value, the decrypted text, ...) is cut to `text_bytes` plus a marker,
+// the texts of one entry together to `entry_bytes` (the parameters and headers beyond are
+// dropped), and the oldest entries go once there are more than `entries` or their texts take
+// more than `total_bytes`. One answer of the log holds at most `answer_bytes` of entries.
+struct LogCaps {
+  size_t text_bytes = size_t{4} * 1024;
+  size_t entry_bytes = size_t{64} * 1024;
+  size_t entries = 10000;
+  size_t total_bytes = size_t{32} * 1024 * 1024;
+  size_t answer_bytes = size_t{8} * 1024 * 1024;
+};
+
+// The last exchanges, oldest first, within the caps. Any thread.
 class RequestLog {
  public:
-  static constexpr size_t kCapacity = 10000;
+  explicit RequestLog(LogCaps caps = LogCaps()) : caps_(caps) {}
 
-  // Assigns the record its sequence number.
+  // Cuts the record to the caps, assigns its sequence number and drops the oldest records
+  // beyond the caps.
   void Add(LogRecord record);
-  // Records with seq > `since`, optionally only those of one service method.
-  Json ToJson(uint64_t since, const std::string& method) const;
+  // The JSON answer of one page: records with seq > `since`, optionally only those of one
+  // service method, oldest first, as many as fit in `answer_bytes` (always at least one).
+  // "havemore" is 1 when more follow; asking again with since = "next_since" gets them.
+  std::string Page(uint64_t since, const std::string& method) const;
   void Clear();
 
+  // What the log holds now: records, and the bytes counted against `total_bytes`.
+  size_t size() const;
+  size_t bytes() const;
+
  private:
+  struct Kept {
+    LogRecord record;
+    size_t bytes;
+  };
+
+  const LogCaps caps_;
   mutable std::mutex mutex_;
-  std::deque<LogRecord> records_;  // guarded by mutex_
-  uint64_t next_seq_ = 1;          // guarded by mutex_
+  std::deque<Kept> records_;  // guarded by mutex_
+  size_t bytes_ = 0;          // guarded by mutex_
+  uint64_t next_seq_ = 1;     // guarded by mutex_
 };
 
 enum class FaultAction {

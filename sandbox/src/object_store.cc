@@ -44,37 +44,42 @@ UploadGrant GrantUpload(Db& db, const std::string& object, int64_t length, const
   return grant;
 }
 
-void PutObject(Db& db, const PutRequest& put, int64_t now) {
-  if (!put.authorization) throw Refusal(code::kNoUploadGrant, "missing Authorization");
+GrantTerms CheckUploadHead(Db& db, const UploadHead& head, int64_t now) {
+  if (!head.authorization) throw Refusal(code::kNoUploadGrant, "missing Authorization");
   Query grant = db.Sql(
       "SELECT object, length, md5, content_type, date, expires, used FROM upload_grants "
       "WHERE authorization = ?",
-      *put.authorization);
-  if (!grant.Next() || grant.Text(0) != put.object) {
-    throw Refusal(code::kNoUploadGrant, "Authorization grants no upload of " + put.object);
+      *head.authorization);
+  if (!grant.Next() || grant.Text(0) != head.object) {
+    throw Refusal(code::kNoUploadGrant, "Authorization grants no upload of " + head.object);
   }
   if (grant.Int(6) != 0) throw Refusal(code::kGrantUsed, "this grant was used already");
   if (grant.Int(5) < now) throw Refusal(code::kGrantExpired, "this grant has expired");
-  if (!put.content_type || *put.content_type != grant.Text(3)) {
+  if (!head.content_type || *head.content_type != grant.Text(3)) {
     throw Refusal(code::kUploadHeaderMismatch, "Content-Type must be " + grant.Text(3));
   }
-  if (!put.date || *put.date != grant.Text(4)) {
+  if (!head.date || *head.date != grant.Text(4)) {
     throw Refusal(code::kUploadHeaderMismatch, "x-qcs-date must be " + grant.Text(4));
   }
-  if (static_cast<int64_t>(put.body.size()) != grant.Int(1)) {
-    throw Refusal(code::kUploadLengthMismatch, "body has " + std::to_string(put.body.size()) +
+  return GrantTerms{grant.Int(1), grant.Text(2)};
+}
+
+void PutObject(Db& db, const UploadHead& head, const std::string& body, int64_t now) {
+  GrantTerms terms = CheckUploadHead(db, head, now);
+  if (static_cast<int64_t>(body.size()) != terms.length) {
+    throw Refusal(code::kUploadLengthMismatch, "body has " + std::to_string(body.size()) +
                                                    " bytes, grant says " +
-                                                   std::to_string(grant.Int(1)));
+                                                   std::to_string(terms.length));
   }
-  std::string md5 = Md5Hex(put.body);
-  if (md5 != grant.Text(2)) {
-    throw Refusal(code::kUploadMd5Mismatch, "body MD5 " + md5 + " is not " + grant.Text(2));
+  std::string md5 = Md5Hex(body);
+  if (md5 != terms.md5) {
+    throw Refusal(code::kUploadMd5Mismatch, "body MD5 " + md5 + " is not " + terms.md5);
   }
-  db.Sql("UPDATE upload_grants SET used = 1 WHERE authorization = ?", *put.authorization).Run();
+  db.Sql("UPDATE upload_grants SET used = 1 WHERE authorization = ?", *head.authorization).Run();
   Query insert =
       db.Sql("INSERT OR REPLACE INTO objects(object, md5, size, data, time) VALUES(?, ?, ?, ?, ?)");
-  insert.Bind(put.object).Bind(md5).Bind(static_cast<int64_t>(put.body.size()));
-  insert.BindBlob(put.body).Bind(now).Run();
+  insert.Bind(head.object).Bind(md5).Bind(static_cast<int64_t>(body.size()));
+  insert.BindBlob(body).Bind(now).Run();
 }
 
 std::string GetObject(Db& db, const std::string& object) {

@@ -16,7 +16,7 @@ class Db;
 inline constexpr const char* kObjectBucket = "lumo-cloud";
 // Every object key starts with this; it is also the path prefix the server routes to the store.
 inline constexpr std::string_view kObjectKeyPrefix = "cloud/";
-inline constexpr int64_t kMaxObjectSize = 64 * 1024 * 1024;
+inline constexpr int64_t kMaxObjectSize = int64_t{64} * 1024 * 1024;
 inline constexpr int64_t kGrantLifetimeSeconds = 900;
 
 struct UploadGrant {
@@ -31,16 +31,28 @@ struct UploadGrant {
 UploadGrant GrantUpload(Db& db, const std::string& object, int64_t length, const std::string& md5,
                         const std::string& content_type, int64_t now);
 
-// A PUT as the store checks it; the header pointers are null when the header is absent.
-struct PutRequest {
+// What a PUT carries besides its bytes; the header pointers are null when the header is absent.
+struct UploadHead {
   std::string object;
   const std::string* authorization;
   const std::string* content_type;
   const std::string* date;
-  const std::string& body;
 };
-// Checks a PUT against its grant and stores the bytes. Throws Refusal (42001..42006).
-void PutObject(Db& db, const PutRequest& put, int64_t now);
+
+// What a grant allows: this many bytes with this MD5 (lower-case hex).
+struct GrantTerms {
+  int64_t length = 0;
+  std::string md5;
+};
+
+// Checks what a PUT's header can show against its grant (Authorization, object, use, expiry,
+// Content-Type, x-qcs-date), so that an upload can be refused before its body is read. Throws
+// Refusal (42001..42004).
+GrantTerms CheckUploadHead(Db& db, const UploadHead& head, int64_t now);
+
+// Checks a PUT against its grant, header and bytes, and stores the bytes. Throws Refusal
+// (42001..42006).
+void PutObject(Db& db, const UploadHead& head, const std::string& body, int64_t now);
 
 // The stored bytes. Throws Refusal(kNoSuchObject).
 std::string GetObject(Db& db, const std::string& object);

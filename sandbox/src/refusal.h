@@ -35,8 +35,12 @@ inline constexpr int kWrongAddressForm = 40014;  // plain form for an encrypted 
 inline constexpr int kUnexpectedCookie = 40015;  // KWTOK cookie on a method that never sends it
 inline constexpr int kBadLyricsCipher = 40016;   // lrcpic "e" undecryptable or not the plain part
 inline constexpr int kTokenMismatch = 40017;     // "kwtok" parameter differs from the cookie
+inline constexpr int kBadRequest = 40400;        // not a readable HTTP request (HTTP 400)
 inline constexpr int kNotFound = 40404;          // unknown path
 inline constexpr int kVerbNotAllowed = 40405;    // known path, other verb
+inline constexpr int kLengthRequired = 40411;    // an upload without Content-Length (HTTP 411)
+inline constexpr int kBodyTooLarge = 40413;      // body over the limit (HTTP 413)
+inline constexpr int kHeaderTooLarge = 40431;    // header or one field over the limit (HTTP 431)
 
 // State refusals: a well-formed request the data does not allow.
 inline constexpr int kNoSuchSong = 41001;

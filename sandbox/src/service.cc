@@ -44,9 +44,35 @@ int ObjectStoreStatus(int error_code) {
       return 403;
     case code::kNoSuchObject:
       return 404;
+    case code::kLengthRequired:
+      return 411;
+    case code::kBodyTooLarge:
+      return 413;
     default:
       return 400;
   }
+}
+
+std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
+
+bool IsObjectPath(std::string_view path) {
+  return path.size() > 1 && path.substr(1, kObjectKeyPrefix.size()) == kObjectKeyPrefix;
+}
+
+UploadHead UploadHeadOf(const HttpRequest& request, std::string_view path) {
+  return UploadHead{std::string(path.substr(1)), request.Header("authorization"),
+                    request.Header("content-type"), request.Header("x-qcs-date")};
+}
+
+// The log's record of an exchange, before it is answered.
+LogRecord NewRecord(const HttpRequest& request) {
+  LogRecord record;
+  record.time_ms = NowMs();
+  record.verb = request.verb;
+  record.target = request.target;
+  record.headers = request.headers;
+  record.body_size = request.body.size();
+  return record;
 }
 
 HttpReply ApplyFault(const FaultRule& rule, HttpReply reply, LogRecord& record) {
@@ -84,40 +110,75 @@ bool RunsHandler(FaultAction action) {
 
 }  // namespace
 
+HttpReply RefusalReply(int error_code, const std::string& message, int status) {
+  return JsonReply(RefusalAnswer(error_code, message), status);
+}
+
 Service::Service(const std::string& db_path) : store_(db_path) {}
+
+BodyAdmission Service::AdmitBody(const HttpRequest& head) {
+  std::string_view path = PathOf(head.target);
+  if (head.verb == "PUT" && IsObjectPath(path)) return AdmitUpload(head, path);
+  if (head.content_length.value_or(0) > kMaxRequestBody) {
+    return {RefusalReply(code::kBodyTooLarge,
+                         "a body takes at most " + std::to_string(kMaxRequestBody) + " bytes",
+                         413)};
+  }
+  return {std::nullopt, kMaxRequestBody};
+}
+
+BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view path) {
+  LogRecord record = NewRecord(head);
+  HttpReply refusal;
+  try {
+    if (!head.content_length) {
+      throw Refusal(code::kLengthRequired, "an upload declares its Content-Length");
+    }
+    GrantTerms terms = store_.Run<GrantTerms>([&](Db& db) {
+      return CheckUploadHead(db, UploadHeadOf(head, path), record.time_ms / 1000);
+    });
+    uint64_t granted = static_cast<uint64_t>(terms.length);
+    if (*head.content_length == granted) return {std::nullopt, granted};
+    throw Refusal(
+        *head.content_length > granted ? code::kBodyTooLarge : code::kUploadLengthMismatch,
+        "Content-Length is " + std::to_string(*head.content_length) + ", the grant says " +
+            std::to_string(granted));
+  } catch (const Refusal& refused) {
+    record.error_code = refused.code();
+    refusal = RefusalReply(refused.code(), refused.what(), ObjectStoreStatus(refused.code()));
+  } catch (const StoreError& error) {
+    record.error_code = code::kInternal;
+    refusal = RefusalReply(code::kInternal, error.what(), 500);
+  }
+  record.http_status = refusal.status;
+  log_.Add(std::move(record));
+  return {std::move(refusal)};
+}
 
 HttpReply Service::Handle(const HttpRequest& request) {
   try {
     return Dispatch(request);
   } catch (const std::exception& error) {
     // A fault of the sandbox itself: answer it rather than let it end the worker thread.
-    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+    return RefusalReply(code::kInternal, error.what(), 500);
   }
 }
 
 HttpReply Service::Dispatch(const HttpRequest& request) {
-  std::string_view target = request.target;
-  size_t question = target.find('?');
-  std::string_view path = target.substr(0, question);
-  std::string_view query =
-      question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
+  std::string_view path = PathOf(request.target);
+  std::string_view query = QueryOf(request.target);
   if (path.substr(0, kSandboxPrefix.size()) == kSandboxPrefix) {
     return HandleSandbox(request, path, query);
   }
 
-  LogRecord record;
-  record.time_ms = NowMs();
-  record.verb = request.verb;
-  record.target = request.target;
-  record.headers = request.headers;
-  record.body_size = request.body.size();
+  LogRecord record = NewRecord(request);
   HttpReply reply;
   if (path == kApiPath) {
     reply = HandleApi(request, query, record);
-  } else if (path.size() > 1 && path.substr(1, kObjectKeyPrefix.size()) == kObjectKeyPrefix) {
+  } else if (IsObjectPath(path)) {
     reply = HandleObject(request, path, record);
   } else {
-    reply = JsonReply(RefusalAnswer(code::kNotFound, "no such path"), 404);
+    reply = RefusalReply(code::kNotFound, "no such path", 404);
     record.error_code = code::kNotFound;
   }
   record.http_status = reply.status;
@@ -129,7 +190,7 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
                              LogRecord& record) {
   if (request.verb != "GET") {
     record.error_code = code::kVerbNotAllowed;
-    return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "the endpoint answers GET only"), 405);
+    return RefusalReply(code::kVerbNotAllowed, "the endpoint answers GET only", 405);
   }
   Call call;
   try {
@@ -138,10 +199,10 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
         [this](std::string_view token) { return ResolveToken(token); }, record);
   } catch (const Refusal& refusal) {
     record.error_code = refusal.code();
-    return JsonReply(RefusalAnswer(refusal.code(), refusal.what()));
+    return RefusalReply(refusal.code(), refusal.what(), 200);
   } catch (const StoreError& error) {
     record.error_code = code::kInternal;
-    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+    return RefusalReply(code::kInternal, error.what(), 500);
   }
   std::optional<FaultRule> fault = rules_.Take(record.method);
   HttpReply reply;
@@ -184,10 +245,8 @@ HttpReply Service::HandleObject(const HttpRequest& request, std::string_view pat
   std::string object(path.substr(1));
   try {
     if (request.verb == "PUT") {
-      PutRequest put{object, request.Header("authorization"), request.Header("content-type"),
-                     request.Header("x-qcs-date"), request.body};
       Json answer = store_.Run<Json>([&](Db& db) {
-        PutObject(db, put, record.time_ms / 1000);
+        PutObject(db, UploadHeadOf(request, path), request.body, record.time_ms / 1000);
         Json stored = Answer();
         stored["object"] = Text(object);
         stored["size"] = Number(static_cast<int64_t>(request.body.size()));
@@ -203,14 +262,13 @@ HttpReply Service::HandleObject(const HttpRequest& request, std::string_view pat
       return reply;
     }
     record.error_code = code::kVerbNotAllowed;
-    return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "objects take PUT and GET"), 405);
+    return RefusalReply(code::kVerbNotAllowed, "objects take PUT and GET", 405);
   } catch (const Refusal& refusal) {
     record.error_code = refusal.code();
-    return JsonReply(RefusalAnswer(refusal.code(), refusal.what()),
-                     ObjectStoreStatus(refusal.code()));
+    return RefusalReply(refusal.code(), refusal.what(), ObjectStoreStatus(refusal.code()));
   } catch (const StoreError& error) {
     record.error_code = code::kInternal;
-    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+    return RefusalReply(code::kInternal, error.what(), 500);
   }
 }
 
@@ -236,7 +294,9 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
             throw Refusal(code::kInvalidValue, "since: not a number");
           }
         }
-        return JsonReply(log_.ToJson(after, method ? *method : std::string()));
+        HttpReply reply;
+        reply.body = log_.Page(after, method ? *method : std::string());
+        return reply;
       }
     } else if (what == "rules") {
       if (verb == "GET") return JsonReply(rules_.List());
@@ -274,14 +334,14 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
         return JsonReply(Answer());
       }
     } else {
-      return JsonReply(RefusalAnswer(code::kNotFound, "no such path"), 404);
+      return RefusalReply(code::kNotFound, "no such path", 404);
     }
-    return JsonReply(RefusalAnswer(code::kVerbNotAllowed, "verb not allowed here"), 405);
+    return RefusalReply(code::kVerbNotAllowed, "verb not allowed here", 405);
   } catch (const Refusal& refusal) {
     int status = refusal.code() == code::kNoSuchRule ? 404 : 400;
-    return JsonReply(RefusalAnswer(refusal.code(), refusal.what()), status);
+    return RefusalReply(refusal.code(), refusal.what(), status);
   } catch (const StoreError& error) {
-    return JsonReply(RefusalAnswer(code::kInternal, error.what()), 500);
+    return RefusalReply(code::kInternal, error.what(), 500);
   }
 }
 

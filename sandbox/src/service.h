@@ -4,6 +4,7 @@
 #ifndef SANDBOX_SRC_SERVICE_H_
 #define SANDBOX_SRC_SERVICE_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,15 +16,33 @@
 
 namespace lumo::sandbox {
 
+// The most body bytes of a request other than an upload (a fault rule is far smaller).
+inline constexpr uint64_t kMaxRequestBody = uint64_t{1024} * 1024;
+
+// Decided once a request's header has arrived, before any of its body is read.
+struct BodyAdmission {
+  std::optional<HttpReply> refusal;  // when set: answer this and read no body
+  uint64_t body_limit = 0;           // otherwise: read at most this many body bytes
+};
+
+// {"error_code": error_code, "error_msg": message} with that HTTP status.
+HttpReply RefusalReply(int error_code, const std::string& message, int status);
+
 // Any thread: Handle may run on every worker thread at once.
 class Service {
  public:
   // Opens (and on first use seeds) the database. Throws StoreError.
   explicit Service(const std::string& db_path);
 
+  // Whether to read the body of the request whose header is `head` (its body still empty), and
+  // how much of it. Refuses (and logs) an upload its grant does not allow, so that no client
+  // can make the server hold a body it will throw away.
+  BodyAdmission AdmitBody(const HttpRequest& head);
+
   HttpReply Handle(const HttpRequest& request);
 
  private:
+  BodyAdmission AdmitUpload(const HttpRequest& head, std::string_view path);
   HttpReply Dispatch(const HttpRequest& request);
   HttpReply HandleApi(const HttpRequest& request, std::string_view query, LogRecord& record);
   HttpReply HandleObject(const HttpRequest& request, std::string_view path, LogRecord& record);

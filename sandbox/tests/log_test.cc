@@ -1,0 +1,134 @@
+// The request log's caps: what one client can make it keep, and how much one answer carries.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log_and_faults.h"
+
+namespace lumo::sandbox {
+namespace {
+
+using web::json::value;
+
+LogRecord Record(const std::string& target) {
+  LogRecord record;
+  record.verb = "GET";
+  record.target = target;
+  record.method = "norda.lumo.active.startPC";
+  record.headers = {{"user-agent", "qxpc_1.0.0"}};
+  return record;
+}
+
+value Entries(const RequestLog& log, uint64_t since = 0) {
+  return value::parse(log.Page(since, "")).at("entries");
+}
+
+TEST(RequestLogTest, CutsEveryLongTextAndSaysSo) {
+  LogCaps caps;
+  caps.text_bytes = 100;
+  RequestLog log(caps);
+  const std::string kLong(1000, 'x');
+  // Two-byte characters: a cut at byte 100 would split the fifty-first.
+  const std::string kAccented = [] {
+    std::string text;
+    for (int i = 0; i < 101; ++i) text += "\xC3\xA9";
+    return text;
+  }();
+  LogRecord record = Record(kLong);
+  record.inner_text = kAccented;
+  record.headers.emplace_back(kLong, "name too long");
+  record.headers.emplace_back("x-long", kLong);
+  record.params = {{"query", kLong}};
+  log.Add(record);
+  log.Add(Record("/short"));
+
+  const value entries = Entries(log);
+  ASSERT_EQ(entries.size(), 2u);
+  const value& cut = entries.at(0);
+  const std::string marker = "...[cut from 1000 bytes]";
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"target", cut.at("target").as_string(), std::string(100, 'x') + marker},
+      {"header value", cut.at("headers").at("x-long").as_string(), std::string(100, 'x') + marker},
+      {"parameter", cut.at("params").at("query").as_string(), std::string(100, 'x') + marker},
+      {"UTF-8 text", cut.at("inner_text").as_string(),
+       kAccented.substr(0, 100) + "...[cut from 202 bytes]"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.text, c.expected) << c.name;
+  EXPECT_TRUE(cut.at("headers").has_field(std::string(100, 'x') + marker));
+  EXPECT_TRUE(cut.at("cut").as_bool());
+  EXPECT_FALSE(entries.at(1).at("cut").as_bool());
+  EXPECT_EQ(entries.at(1).at("target").as_string(), "/short");
+}
+
+TEST(RequestLogTest, OneEntryKeepsPairsWhileItsBudgetLasts) {
+  LogCaps caps;
+  caps.text_bytes = 1000;
+  caps.entry_bytes = 8000;
+  RequestLog log(caps);
+  LogRecord record = Record("/v1/restserver/lumo");
+  for (int i = 0; i < 50; ++i)
+    record.headers.emplace_back("x-" + std::to_string(i), std::string(900, 'h'));
+  log.Add(record);
+  EXPECT_LE(log.bytes(), caps.entry_bytes);
+  const value entry = Entries(log).at(0);
+  EXPECT_LT(entry.at("headers").size(), 10u);
+  EXPECT_TRUE(entry.at("headers").has_field("user-agent"));
+  EXPECT_TRUE(entry.at("cut").as_bool());
+}
+
+TEST(RequestLogTest, DropsTheOldestBeyondItsCaps) {
+  struct Case {
+    const char* name;
+    size_t entries;
+    size_t total_bytes;
+    size_t target_size;
+  };
+  const Case cases[] = {
+      {"by count", 5, 1 << 20, 10},
+      {"by bytes", 10000, 20000, 3000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LogCaps caps;
+    caps.entries = c.entries;
+    caps.total_bytes = c.total_bytes;
+    RequestLog log(caps);
+    for (int i = 0; i < 40; ++i) log.Add(Record(std::string(c.target_size, 't')));
+    EXPECT_LE(log.size(), c.entries);
+    EXPECT_LE(log.bytes(), c.total_bytes);
+    const value entries = Entries(log);
+    ASSERT_GT(entries.size(), 0u);
+    EXPECT_EQ(entries.at(entries.size() - 1).at("seq").as_integer(), 40);
+    EXPECT_EQ(entries.at(0).at("seq").as_integer(), 40 - static_cast<int>(entries.size()) + 1);
+  }
+}
+
+TEST(RequestLogTest, PagesFollowOneAnotherWithinTheAnswerCap) {
+  LogCaps caps;
+  caps.answer_bytes = 2000;
+  RequestLog log(caps);
+  for (int i = 0; i < 50; ++i) log.Add(Record(std::string(200, 'p')));
+  std::vector<int> seqs;
+  uint64_t since = 0;
+  for (int pages = 0; pages < 100; ++pages) {
+    const std::string text = log.Page(since, "");
+    const value page = value::parse(text);
+    EXPECT_LE(text.size(), caps.answer_bytes + 200);  // the entries plus the envelope
+    EXPECT_EQ(page.at("last_seq").as_integer(), 50);
+    for (const value& entry : page.at("entries").as_array())
+      seqs.push_back(entry.at("seq").as_integer());
+    since = static_cast<uint64_t>(page.at("next_since").as_integer());
+    if (page.at("havemore").as_integer() == 0) break;
+  }
+  ASSERT_EQ(seqs.size(), 50u);
+  for (size_t i = 0; i < seqs.size(); ++i) EXPECT_EQ(seqs[i], static_cast<int>(i) + 1);
+}
+
+}  // namespace
+}  // namespace lumo::sandbox

@@ -1,0 +1,54 @@
+// A client on a plain socket, for what libcurl will not send: oversized and malformed requests, a
+// header whose body never follows, many connections at once. Loopback only; every send and
+// receive gives up after a few seconds, so a server that never answers fails the test instead of
+// hanging it.
+#ifndef SANDBOX_TESTS_RAW_CONNECTION_H_
+#define SANDBOX_TESTS_RAW_CONNECTION_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace lumo::sandbox::testing {
+
+// One answer as read off the wire.
+struct RawAnswer {
+  int status = 0;    // 0: no complete status line arrived
+  std::string head;  // status line and header fields
+  std::string body;  // by Content-Length
+};
+
+// One connection to 127.0.0.1. Thread-compatible.
+class RawConnection {
+ public:
+  explicit RawConnection(uint16_t port);
+  ~RawConnection();
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+
+  // False when the socket could not be made or connected; `error()` has the errno then.
+  bool connected() const { return fd_ >= 0; }
+  int error() const { return error_; }
+
+  // Sends all of `bytes`; false when the peer closed or stopped reading for too long.
+  bool Send(std::string_view bytes);
+  // Reads one answer. Bytes after it stay for the next call.
+  RawAnswer ReadAnswer();
+  // True when the server closes the connection (end of stream or reset) before the time limit,
+  // discarding whatever it still sends.
+  bool PeerCloses();
+
+ private:
+  int fd_ = -1;
+  int error_ = 0;
+  std::string pending_;  // received, not yet consumed
+};
+
+// "GET / HTTP/1.1" style request text with a Host header, the given extra header lines (each
+// without its line end) and the body.
+std::string RequestText(std::string_view verb, std::string_view target,
+                        std::string_view extra_headers = "", std::string_view body = "");
+
+}  // namespace lumo::sandbox::testing
+
+#endif  // SANDBOX_TESTS_RAW_CONNECTION_H_

@@ -149,6 +149,7 @@ TEST(ExchangeWatchTest, AfterAnswerFollowsTheHandlingOfAnswersOnly) {
     std::thread network([&] { inner->answer(result); });
     network.join();
     EXPECT_EQ(events, c.events);
+    inner->answer = nullptr;  // it holds the watch, which holds `inner`
   }
 }
 

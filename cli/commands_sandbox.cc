@@ -9,7 +9,6 @@
 
 #include <iostream>
 #include <memory>
-#include <regex>
 #include <string>
 
 #include "commands.h"
@@ -70,12 +69,6 @@ int RunUsers(const GlobalOptions& options, const NoArgs&) {
   return Output(options).Print(report);
 }
 
-// The sandbox's own endpoints are reached on loopback only.
-bool IsLoopback(const std::string& target) {
-  static const std::regex kLoopback(R"(^127(\.[0-9]{1,3}){3}:[0-9]+$)");
-  return std::regex_match(target, kLoopback);
-}
-
 // Sends `verb` `path` to the sandbox and hands back its answer, or the exit status after an
 // error line.
 std::optional<int> AskSandbox(Session& session, const std::string& operation,
@@ -84,7 +77,7 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
   const Output& output = session.output();
   Route& route = session.route();
   if (!session.options().dry_run && !route.Connect(operation)) return kExitTransportError;
-  if (!route.target().empty() && !IsLoopback(route.target())) {
+  if (!route.target().empty() && !IsLoopbackHostPort(route.target())) {
     return output.Fail(operation,
                        "the sandbox's endpoints answer on loopback only; give --connect-to "
                        "127.0.0.1:PORT",

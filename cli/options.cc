@@ -2,23 +2,61 @@
 
 #include <CLI/CLI.hpp>
 
-#include <regex>
+#include <algorithm>
+#include <cctype>
 
 namespace lumo::cli {
 namespace {
 
+// The longest host name there can be.
+constexpr size_t kMaxHostLength = 253;
+
+// A decimal number of 1 to `max_digits` digits, or nothing.
+std::optional<uint32_t> DecimalNumber(std::string_view text, size_t max_digits) {
+  if (text.empty() || text.size() > max_digits) return std::nullopt;
+  uint32_t number = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    number = number * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return number;
+}
+
 const CLI::Validator kHostPort(
     [](const std::string& text) -> std::string {
-      static const std::regex kPattern(R"(^[^:\s]+:([0-9]{1,5})$)");
-      std::smatch match;
-      if (!std::regex_match(text, match, kPattern) || std::stoi(match[1]) > 65535) {
-        return "expected HOST:PORT, such as 127.0.0.1:8080";
-      }
-      return std::string();
+      return ParseHostPort(text) ? std::string() : "expected HOST:PORT, such as 127.0.0.1:8080";
     },
     "");
 
 }  // namespace
+
+std::optional<HostPort> ParseHostPort(std::string_view text) {
+  const size_t colon = text.find(':');
+  if (colon == std::string_view::npos || colon == 0 || colon > kMaxHostLength) {
+    return std::nullopt;
+  }
+  const std::string_view host = text.substr(0, colon);
+  for (char c : host) {
+    if (std::isspace(static_cast<unsigned char>(c))) return std::nullopt;
+  }
+  const std::optional<uint32_t> port = DecimalNumber(text.substr(colon + 1), 5);
+  if (!port || *port > 65535) return std::nullopt;
+  return HostPort{std::string(host), static_cast<uint16_t>(*port)};
+}
+
+bool IsLoopbackHostPort(std::string_view text) {
+  const std::optional<HostPort> target = ParseHostPort(text);
+  if (!target) return false;
+  std::string_view host = target->host;
+  for (int part = 0; part < 4; ++part) {
+    const size_t dot = part < 3 ? host.find('.') : host.size();
+    if (dot == std::string_view::npos) return false;
+    const std::optional<uint32_t> number = DecimalNumber(host.substr(0, dot), 3);
+    if (!number || *number > 255 || (part == 0 && *number != 127)) return false;
+    host.remove_prefix(std::min(dot + 1, host.size()));
+  }
+  return true;
+}
 
 std::string AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
   app.add_option("--connect-to", options.connect_to,

@@ -4,7 +4,10 @@
 #define LUMO_CLI_OPTIONS_H_
 
 #include <chrono>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace CLI {  // NOLINT(readability-identifier-naming): CLI11's name
 class App;
@@ -35,6 +38,18 @@ struct GlobalOptions {
   bool uses_built_in_sandbox() const { return connect_to.empty(); }
   std::chrono::seconds timeout() const { return std::chrono::seconds(timeout_seconds); }
 };
+
+// A "HOST:PORT" text taken apart: a host of 1 to 253 characters without ':' or white space,
+// and a decimal port of 1 to 5 digits up to 65535. Nothing for anything else, however long (it
+// is read once, left to right).
+struct HostPort {
+  std::string host;
+  uint16_t port = 0;
+};
+std::optional<HostPort> ParseHostPort(std::string_view text);
+
+// True for "127.a.b.c:PORT" with every part a decimal number up to 255.
+bool IsLoopbackHostPort(std::string_view text);
 
 // The longest --timeout accepted.
 inline constexpr std::chrono::seconds kMaxTimeout{600};

@@ -125,6 +125,7 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
       {{"help", "clod"}, 2, "unknown command \"clod\"; did you mean \"cloud\"?"},
       {{"song", "link", "100001", "--bogus"}, 2, "--bogus"},
       {{"--connect-to", "nowhere", "splash"}, 2, "HOST:PORT"},
+      {{"--dry-run", "--connect-to", std::string(30000, 'a') + ":80", "splash"}, 2, "HOST:PORT"},
       {{"radio"}, 2, "subcommand"},
       {{"song", "link", "10000x"}, 2, "expected a numeric id"},
       {{"recommend", "abc"}, 2, "expected a numeric id"},

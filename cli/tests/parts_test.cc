@@ -20,6 +20,7 @@
 #include "exchange_watch.h"
 #include "file_digest.h"
 #include "lumoapi/request_base.h"
+#include "options.h"
 #include "report.h"
 #include "sandbox/serve_options.h"
 #include "session.h"
@@ -106,6 +107,47 @@ TEST(TaskRunnerTest, WaitsForTheEndWhicheverSignalItIs) {
       EXPECT_EQ(task.items, 50 * c.pages);
     }
   }
+}
+
+// HOST:PORT is read in one pass whatever its length (a backtracking pattern used to overflow the
+// stack on a long text).
+TEST(HostPortTest, ReadsHostAndPortAndRefusesTheRest) {
+  struct Case {
+    std::string text;
+    bool valid;
+    bool loopback;
+  };
+  const std::string long_host(30000, 'a');
+  const Case cases[] = {
+      {"127.0.0.1:8080", true, true},
+      {"127.200.3.4:1", true, true},
+      {"api.lumo.example:80", true, false},
+      {"128.0.0.1:80", true, false},
+      {"127.0.0.256:80", true, false},
+      {"127.0.0:80", true, false},
+      {"127.0.0.1.1:80", true, false},
+      {std::string(253, 'h') + ":80", true, false},
+      {"h:65535", true, false},
+      {"", false, false},
+      {":80", false, false},
+      {"h:", false, false},
+      {"h:65536", false, false},
+      {"h:123456", false, false},
+      {"h:8o", false, false},
+      {"a b:1", false, false},
+      {"h:1:2", false, false},
+      {std::string(254, 'h') + ":80", false, false},
+      {long_host + ":80", false, false},
+  };
+  for (const Case& c : cases) {
+    const std::string shown = c.text.substr(0, 40);
+    EXPECT_EQ(ParseHostPort(c.text).has_value(), c.valid) << shown;
+    EXPECT_EQ(IsLoopbackHostPort(c.text), c.loopback) << shown;
+  }
+  const auto parsed = ParseHostPort("127.0.0.1:8080");
+  ASSERT_TRUE(parsed);
+  EXPECT_EQ(parsed->host, "127.0.0.1");
+  EXPECT_EQ(parsed->port, 8080);
 }
 
 // An inner transport that keeps each exchange's callback for the test to call.

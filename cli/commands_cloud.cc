@@ -233,9 +233,11 @@ void AddSongOptions(CLI::App& command, SongArgs& args) {
   command.add_option("--album", args.album, "The song's album");
   command.add_option("--song-id", args.song_id, "The catalogue's id of the song, when known")
       ->check(kNumericId);
-  command.add_option("--bitrate", args.bitrate, "The file's bit rate in kbit/s")
-      ->check(CLI::NonNegativeNumber);
-  command.add_option("--duration", args.duration, "The song's length in seconds");
+  // Ranges, checked on the text before it is converted: a "-5" must not wrap around.
+  command.add_option("--bitrate", args.bitrate, "The file's bit rate in kbit/s (0 to 100000)")
+      ->check(CLI::Range(int64_t{0}, int64_t{100000}));
+  command.add_option("--duration", args.duration, "The song's length in seconds (0 to 86400)")
+      ->check(CLI::Range(int64_t{0}, int64_t{86400}));
 }
 
 }  // namespace
@@ -267,7 +269,9 @@ void AddCloudCommands(CLI::App& app, Tool& tool) {
                  signature_args, &RunSignature);
   signature->add_option("OBJECT", signature_args->object, "The object key (from cloud check)")
       ->required();
-  signature->add_option("LENGTH", signature_args->length, "The file's length in bytes")->required();
+  signature->add_option("LENGTH", signature_args->length, "The file's length in bytes")
+      ->required()
+      ->check(CLI::Range(int64_t{0}, static_cast<int64_t>(kUploadLimit)));
   signature->add_option("MD5", signature_args->md5, "The file's MD5 in hexadecimal")->required();
 
   auto record_args = std::make_shared<SongArgs>();

@@ -41,8 +41,9 @@ std::string FinishHex(EVP_MD_CTX* context) {
 
 std::string Extension(const std::string& path) {
   const std::string name = std::filesystem::path(path).filename().string();
+  // A leading dot starts a hidden file's name (".hidden"), not an extension.
   const size_t dot = name.rfind('.');
-  return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+  return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
 }
 
 // Why a file of this kind is not read; nothing for a regular file.

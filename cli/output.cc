@@ -11,6 +11,12 @@ namespace lumo::cli {
 
 int Output::Print(const Report& report) const {
   PrintReport(report, options_.json);
+  // A result that never reached its reader (a full disk, a closed pipe) is no success.
+  std::cout.flush();
+  if (!std::cout) {
+    std::cerr << "lumo: cannot write the result to standard output\n";
+    return kExitUsageError;
+  }
   return kExitOk;
 }
 

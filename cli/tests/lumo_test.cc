@@ -101,6 +101,13 @@ TEST_F(LumoTest, DryRunPrintsTheAddressAndDecryptsItsEncryptedPart) {
   EXPECT_FALSE(fs::exists(StatePath()));
 }
 
+// A result that cannot be written is no success.
+TEST_F(LumoTest, AnUnwritableResultFails) {
+  const RunResult result = RunShell("(" + Command({"-q", "splash"}) + " >/dev/full)");
+  EXPECT_NE(result.exit_code, 0);
+  EXPECT_NE(result.err.find("cannot write the result"), std::string::npos) << result.err;
+}
+
 TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
   const std::string no_extension = WriteFile("noextension", "abc").string();
   const std::string empty = WriteFile("empty.mp3", "").string();
@@ -109,6 +116,8 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
   const std::string fifo = (dir_ / "pipe.mp3").string();
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const std::string missing = (dir_ / "missing.mp3").string();
+  const std::string hidden = WriteFile(".hidden", "abc").string();
+  const std::string song = WriteFile("song.mp3", "abc").string();
   struct Case {
     std::vector<std::string> args;
     int exit_code;
@@ -143,6 +152,15 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
       {{"cloud", "check", "/dev/zero"}, 2, "is not a regular file"},
       {{"cloud", "upload", fifo}, 2, "is not a regular file"},
       {{"cloud", "check", missing}, 2, "cannot read"},
+      {{"cloud", "check", hidden}, 2, "has no file extension"},
+      // Numbers out of range are refused, not wrapped around.
+      {{"cloud", "signature", "cloud/x.mp3", "-5", "abc"}, 2, "LENGTH: Value -5 not in range"},
+      {{"cloud", "record", song, "--link", "http://127.0.0.1/x", "--duration", "5000000"},
+       2,
+       "--duration: Value 5000000 not in range"},
+      {{"cloud", "record", song, "--link", "http://127.0.0.1/x", "--bitrate", "-5"},
+       2,
+       "--bitrate: Value -5 not in range"},
       // A method that needs a session, with nothing to take it from.
       {{"--connect-to", "127.0.0.1:1", "cloud", "quota"},
        2,

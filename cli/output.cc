@@ -21,7 +21,8 @@ int Output::Print(const Report& report) const {
 }
 
 int Output::Fail(const std::string& operation, const std::string& problem, int status) const {
-  std::cerr << "lumo: " << operation << " failed: " << problem << "\n";
+  // The problem may quote the service (its error message): one line, nothing a terminal obeys.
+  std::cerr << "lumo: " << operation << " failed: " << Printable(problem) << "\n";
   return status;
 }
 

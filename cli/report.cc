@@ -19,7 +19,7 @@ using web::json::value;
 
 // The text form of a table cell; a list of texts shows them joined by ", ".
 std::string CellText(const value& cell) {
-  if (cell.is_string()) return cell.as_string();
+  if (cell.is_string()) return Printable(cell.as_string());
   if (cell.is_boolean()) return cell.as_bool() ? "yes" : "no";
   if (cell.is_null()) return std::string();
   if (cell.is_array()) {
@@ -86,6 +86,30 @@ void PrintReport(const Report& report, bool json) {
     std::cout << (text.empty() ? "no matches\n" : text);
   }
   std::cout.flush();
+}
+
+std::string Printable(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    char escape[8];
+    if (c == '\n' || c == '\r' || c == '\t') {
+      out += c == '\n' ? "\\n" : c == '\r' ? "\\r" : "\\t";
+    } else if (c < 0x20 || c == 0x7F) {
+      std::snprintf(escape, sizeof escape, "\\x%02X", c);
+      out += escape;
+    } else if (c == 0xC2 && i + 1 < text.size() &&
+               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+      // A C1 control in UTF-8 (U+0080 to U+009F; U+009B starts a terminal sequence).
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned char>(text[++i]));
+      out += escape;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 std::string ReadableBytes(uint64_t bytes) {
@@ -285,7 +309,7 @@ void Report::AppendText(const std::string& indent, std::string& out) const {
     switch (entry.kind) {
       case Kind::kScalar:
         if (!entry.text.empty() && !(omit_defaults_ && entry.is_default)) {
-          pairs.push_back({entry.key, entry.text});
+          pairs.push_back({entry.key, Printable(entry.text)});
         }
         break;
       case Kind::kHidden:

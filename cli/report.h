@@ -102,6 +102,11 @@ std::string ReadableBytes(uint64_t bytes);
 std::string ReadableDuration(int64_t seconds);
 std::string ReadableTime(int64_t seconds_since_epoch);
 
+// `text` safe to show on a terminal: control characters (C0, DEL and C1: escape sequences, CR
+// and LF that would forge lines or retitle the window) are written as \n, \r, \t, \xNN or
+// \u00NN. Everything else stays as it is.
+std::string Printable(const std::string& text);
+
 // The number of terminal cells the UTF-8 `text` takes.
 size_t DisplayWidth(const std::string& text);
 

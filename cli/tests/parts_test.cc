@@ -323,6 +323,35 @@ TEST(CompletionTest, ScriptCompletesEachLevelOfTheTree) {
   EXPECT_EQ(CompletionScript(tree.app, "fish"), "");
 }
 
+// Text from the service reaches a terminal with nothing the terminal would obey.
+TEST(ReadableTest, ControlCharactersAreShownNotObeyed) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"plain 周杰伦 & Café", "plain 周杰伦 & Café"},
+      {"\x1b[2J\x1b]0;owned\x07", "\\x1B[2J\\x1B]0;owned\\x07"},
+      {"line\r\nlumo: forged", "line\\r\\nlumo: forged"},
+      {"tab\there\x7f", "tab\\there\\x7F"},
+      {"\xc2\x9b"
+       "31m",
+       "\\u009B31m"},                    // C1 CSI
+      {"\xc2\xa0nbsp", "\xc2\xa0nbsp"},  // U+00A0 is no control
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(Printable(text), shown) << shown;
+
+  Report report;
+  report.Text("title", "\x1b[31mred")
+      .Table("songs",
+             [] {
+               web::json::value rows = web::json::value::array(1);
+               rows[0] = web::json::value::object();
+               rows[0]["title"] = web::json::value::string("a\nb");
+               return rows;
+             }(),
+             {"title"});
+  const std::string text = report.ToText();
+  EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
+  EXPECT_NE(text.find("a\\nb"), std::string::npos) << text;
+}
+
 TEST(ReadableTest, UnitsForPeople) {
   struct Case {
     std::string text;

@@ -65,11 +65,12 @@ CLI::App* AddTextCommand(CLI::App& parent, Tool& tool, const std::string& name,
 // A group of subcommands ("radio", "cloud"): one of them must be chosen.
 CLI::App* AddGroup(CLI::App& parent, const std::string& name, const std::string& description);
 
-// Runs `request` and prints what `describe` makes of it.
+// Runs `request` and prints what `describe` makes of it. `accept`: the codes besides 22000 that
+// the command's help documents as answers.
 template <class Request, class Describe>
 int CallAndPrint(Session& session, Request& request, const std::string& operation,
-                 Describe describe) {
-  if (auto exit = session.Call(request, operation)) return *exit;
+                 Describe describe, const Session::Accept& accept = {}) {
+  if (auto exit = session.Call(request, operation, accept)) return *exit;
   return session.output().Print(describe(request));
 }
 
@@ -80,11 +81,11 @@ template <class Task, class EndSignal>
 std::optional<int> RunTaskAndJudge(Session& session, Task& task, EndSignal& end,
                                    const std::string& operation,
                                    const std::function<size_t()>& items = {},
-                                   const Session::Explain& explain = {}) {
+                                   const Session::Explain& explain = {},
+                                   const Session::Accept& accept = {}) {
   const Session::Mark mark = session.MarkNow();
   if (auto exit = session.RunTask(task, end, operation, items)) return *exit;
-  return session.Judge(operation, Session::EndingOf(*task.request), mark, Session::Accept::kParsed,
-                       explain);
+  return session.Judge(operation, Session::EndingOf(*task.request), mark, accept, explain);
 }
 
 // The ids as the library takes them.

@@ -40,11 +40,17 @@ int RunSongLink(Session& session, const SongLinkArgs& args) {
   song->lebo = args.lebo;
   lumoapi::song::GetSongLink request(song, args.down, ToUtf16(args.bit), args.alt_type,
                                      session.token());
-  return CallAndPrint(session, request, "song link", [](const auto& link) {
-    Report report;
-    AddSongLink(report.Outcome(link), link.GetSongInfo(), link.status);
-    return report;
-  });
+  // A song to be bought, or not available, is an answer with what the player shows for it.
+  constexpr int kMustBeBought = 22469;
+  constexpr int kNotAvailable = 24003;
+  return CallAndPrint(
+      session, request, "song link",
+      [](const auto& link) {
+        Report report;
+        AddSongLink(report.Outcome(link), link.GetSongInfo(), link.status);
+        return report;
+      },
+      Session::Accept{{kMustBeBought, kNotAvailable}});
 }
 
 int RunSuggest(Session& session, const std::string& query) {

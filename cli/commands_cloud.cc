@@ -141,7 +141,7 @@ int RunUpload(Session& session, const SongArgs& args) {
   report.Section("file", DescribeLocalFile(args.path, *digest));
   // Each step's answer goes into the report; a failed step prints what came before it.
   auto step = [&](lumoapi::RequestBase& request, const std::string& name) -> std::optional<int> {
-    auto result = session.Call(request, "cloud upload: " + name, Session::Accept::kSuccessOnly);
+    auto result = session.Call(request, "cloud upload: " + name);
     if (result && *result != kExitOk) session.output().Print(report);
     return result;
   };
@@ -176,7 +176,7 @@ int RunCheck(Session& session, const FileArgs& args) {
   std::optional<FileDigest> digest = Digest(session, "cloud check", args.path, &exit);
   if (!digest) return exit;
   CheckFile check = MakeCheck(*digest);
-  if (auto result = session.Call(check, "cloud check", Session::Accept::kSuccessOnly)) {
+  if (auto result = session.Call(check, "cloud check")) {
     return *result;
   }
   Report report;

@@ -33,6 +33,9 @@ constexpr unsigned int kSongPageSize = 50;
 // The service's codes for a song it will not make a favourite.
 constexpr int kMustBeBought = 22469;
 constexpr int kBlocked = 24003;
+// Answers, not refusals: a favourite already; no collected songs (on this page).
+constexpr int kAlreadyFavorite = 22322;
+constexpr int kNoCollectedSongs = 22001;
 
 struct PageArgs {
   unsigned int page = 0;
@@ -43,14 +46,15 @@ struct PageArgs {
 // `add_songs`. Gathered songs come with "count", the number gathered.
 template <class Page, class AllTask, class Songs>
 int RunSongPages(Session& session, const PageArgs& args, const std::string& operation,
-                 void (*add_songs)(Report&, const Songs&)) {
+                 void (*add_songs)(Report&, const Songs&), const Session::Accept& accept = {}) {
   if (auto exit = session.RequireToken(operation)) return *exit;
   Report report;
   if (args.all) {
     AllTask task(session.token());
     task.pn = args.page * kSongPageSize;  // the run starts at the page asked for
-    if (auto exit = RunTaskAndJudge(session, task, task.completed, operation,
-                                    [&task] { return task.songs.size(); })) {
+    if (auto exit = RunTaskAndJudge(
+            session, task, task.completed, operation, [&task] { return task.songs.size(); }, {},
+            accept)) {
       return *exit;
     }
     report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
@@ -59,7 +63,7 @@ int RunSongPages(Session& session, const PageArgs& args, const std::string& oper
     return session.output().Print(report);
   }
   Page request(session.token(), args.page * kSongPageSize, kSongPageSize);
-  if (auto exit = session.Call(request, operation)) return *exit;
+  if (auto exit = session.Call(request, operation, accept)) return *exit;
   report.Outcome(request).Flag("havemore", request.havemore);
   add_songs(report, request.songs);
   return session.output().Print(report);
@@ -71,8 +75,8 @@ int RunFavList(Session& session, const PageArgs& args) {
 }
 
 int RunCollectList(Session& session, const PageArgs& args) {
-  return RunSongPages<GetCollectSong, GetAllCollectSongs>(session, args, "collect list",
-                                                          &AddCollectSongs);
+  return RunSongPages<GetCollectSong, GetAllCollectSongs>(
+      session, args, "collect list", &AddCollectSongs, Session::Accept{{kNoCollectedSongs}});
 }
 
 struct IdsArgs {
@@ -92,7 +96,7 @@ int AddOneFavorite(Session& session, const std::string& song_id) {
     if (request.status == kBlocked) return ToUtf8(item.tips);
     return std::string();
   };
-  if (auto exit = session.Call(request, "fav add", Session::Accept::kParsed, explain)) {
+  if (auto exit = session.Call(request, "fav add", Session::Accept{{kAlreadyFavorite}}, explain)) {
     return *exit;
   }
   Report report;
@@ -136,14 +140,15 @@ int RunCollectRemove(Session& session, const IdsArgs& args) {
   return RunRemoveSongs<DelCollectSong>(session, args, "collect remove");
 }
 
-void AddListCommand(CLI::App& group, Tool& tool, const std::string& description,
-                    int (*run)(Session&, const PageArgs&)) {
+CLI::App* AddListCommand(CLI::App& group, Tool& tool, const std::string& description,
+                         int (*run)(Session&, const PageArgs&)) {
   auto args = std::make_shared<PageArgs>();
   CLI::App* command = AddCommand(group, tool, "list", description, args, run);
   command->add_option("--page", args->page, "Which page of 50, from 0 (newest first)");
   command->add_flag("--all", args->all,
                     "Every song from --page on, page by page (a progress line on a terminal's "
                     "standard error)");
+  return command;
 }
 
 CLI::App* AddIdsCommand(CLI::App& group, Tool& tool, const std::string& name,
@@ -170,7 +175,8 @@ void AddFavoriteCommands(CLI::App& app, Tool& tool) {
 
   CLI::App* collect = AddGroup(app, "collect", "The user's collected songs");
   AddListCommand(*collect, tool, "A page of the user's collected songs, or all of them",
-                 &RunCollectList);
+                 &RunCollectList)
+      ->footer("A page past the last answers with status 22001 (no collected songs) and no songs.");
   AddIdsCommand(*collect, tool, "remove", "Remove songs from the collected songs",
                 &RunCollectRemove);
 }

@@ -188,16 +188,20 @@ int RunEdit(Session& session, const EditArgs& args) {
   UpList request(session.token(), ToUtf16(args.list_id), given(args.title, now.list_title),
                  given(args.desc, now.list_desc), given(args.tag, now.list_tag),
                  given(args.pic, now.list_pic), 0);
-  return CallAndPrint(session, request, "list edit", [](const UpList& edit) {
-    Report report;
-    report.Outcome(edit)
-        .Text("list_id", edit.list_id)
-        .Text("title", edit.title)
-        .Text("desc", edit.desc)
-        .Text("tag", edit.tag)
-        .Text("diypic", edit.diypic);
-    return report;
-  });
+  constexpr int kDescriptionShortened = 22231;
+  return CallAndPrint(
+      session, request, "list edit",
+      [](const UpList& edit) {
+        Report report;
+        report.Outcome(edit)
+            .Text("list_id", edit.list_id)
+            .Text("title", edit.title)
+            .Text("desc", edit.desc)
+            .Text("tag", edit.tag)
+            .Text("diypic", edit.diypic);
+        return report;
+      },
+      Session::Accept{{kDescriptionShortened}});
 }
 
 int RunDelete(Session& session, const std::string& list_id) {

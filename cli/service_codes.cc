@@ -2,6 +2,7 @@
 
 #include <cpprest/json.h>
 
+#include <limits>
 #include <map>
 
 namespace lumo::cli {
@@ -62,8 +63,11 @@ std::string ServiceCodeMeaning(int code) {
   return found == kMeanings.end() ? std::string() : found->second;
 }
 
-std::string DescribeServiceError(int code, const std::string& body) {
-  std::string meaning = ServiceCodeMeaning(code);
+std::string DescribeServiceError(int64_t code, const std::string& body) {
+  std::string meaning =
+      code >= std::numeric_limits<int>::min() && code <= std::numeric_limits<int>::max()
+          ? ServiceCodeMeaning(static_cast<int>(code))
+          : std::string();
   try {
     const web::json::value answer = web::json::value::parse(body);
     if (answer.is_object() && answer.has_string_field("error_msg")) {
@@ -75,7 +79,17 @@ std::string DescribeServiceError(int code, const std::string& body) {
   return "service code " + std::to_string(code) + (meaning.empty() ? "" : " (" + meaning + ")");
 }
 
-// HTTP statuses are three digits; the service's codes are five.
-bool IsServiceCode(int status) { return status >= 1000; }
+std::optional<int64_t> AnswerCode(const std::string& body) {
+  try {
+    const web::json::value answer = web::json::value::parse(body);
+    if (!answer.is_object() || !answer.has_number_field("error_code")) return std::nullopt;
+    const web::json::number& code = answer.at("error_code").as_number();
+    if (code.is_int64()) return code.to_int64();
+    if (code.is_uint64()) return std::numeric_limits<int64_t>::max();
+  } catch (const std::exception&) {
+    // Not a JSON answer.
+  }
+  return std::nullopt;
+}
 
 }  // namespace lumo::cli

@@ -109,7 +109,7 @@ Session::Ending Session::EndingOf(const lumoapi::RequestBase& request) {
 }
 
 std::optional<int> Session::Call(lumoapi::RequestBase& request, const std::string& operation,
-                                 Accept accept, const Explain& explain) {
+                                 const Accept& accept, const Explain& explain) {
   Watch(request);
   if (options_.dry_run) return PrintHeld([&request] { request.BeginRequest(); }, operation);
   if (!route_.Connect(operation)) return kExitTransportError;
@@ -167,11 +167,16 @@ std::optional<int> Session::RunWatched(const std::function<void()>& begin,
 }
 
 std::optional<int> Session::Judge(const std::string& operation, const Ending& ending,
-                                  const Mark& mark, Accept accept, const Explain& explain) const {
-  if (ending.succeeded && (accept == Accept::kParsed || ending.status == kSuccessCode)) {
-    return std::nullopt;
-  }
-  auto [problem, status] = Diagnose(ending, mark);
+                                  const Mark& mark, const Accept& accept,
+                                  const Explain& explain) const {
+  // The library reads a code it cannot hold (beyond 32 bits) as success; the answer's own code
+  // decides.
+  const std::optional<int64_t> code = AnswerCode(ToUtf8(ending.response_text));
+  const bool usable_code =
+      ending.status == kSuccessCode ||
+      std::find(accept.codes.begin(), accept.codes.end(), ending.status) != accept.codes.end();
+  if (ending.succeeded && usable_code && (!code || *code == ending.status)) return std::nullopt;
+  auto [problem, status] = Diagnose(ending, code, mark);
   if (status == kExitServiceError && explain) {
     const std::string more = explain();
     if (!more.empty()) problem += ": " + more;
@@ -179,9 +184,17 @@ std::optional<int> Session::Judge(const std::string& operation, const Ending& en
   return output_.Fail(operation, problem, status);
 }
 
-std::pair<std::string, int> Session::Diagnose(const Ending& ending, const Mark& mark) const {
-  if (IsServiceCode(ending.status) && ending.status != kSuccessCode) {
-    return {DescribeServiceError(ending.status, ToUtf8(ending.response_text)), kExitServiceError};
+std::pair<std::string, int> Session::Diagnose(const Ending& ending,
+                                              const std::optional<int64_t>& code,
+                                              const Mark& mark) const {
+  if (code && *code != kSuccessCode) {
+    return {DescribeServiceError(*code, ToUtf8(ending.response_text)), kExitServiceError};
+  }
+  if (code) {
+    // 22000 in the answer, yet the request failed: its result could not be read.
+    const std::string logged = LastLogLineSince(mark.log_lines);
+    return {"the answer could not be read" + (logged.empty() ? "" : ": " + logged),
+            kExitTransportError};
   }
   if (std::optional<std::string> problem = TransportProblem(mark)) {
     return {*problem, kExitTransportError};

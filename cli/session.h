@@ -49,10 +49,11 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   // exit status after an error line naming where a token comes from.
   std::optional<int> RequireToken(const std::string& operation) const;
 
-  // Which answers a command can use.
-  enum class Accept {
-    kParsed,       // every answer the request parsed (a song link's 22469 and 24003 included)
-    kSuccessOnly,  // only 22000 (for requests that parse every code, such as the upload check)
+  // The answers a command can use: 22000, and the codes its help documents as normal answers
+  // (a song link's 22469 and 24003). Any other code, even one the library takes in, ends in an
+  // error line: a refusal is not shown as a success.
+  struct Accept {
+    std::vector<int> codes;
   };
 
   // What a command adds to the error line of a refusal (such as a purchase link), or empty.
@@ -64,7 +65,7 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   // `explain` says when the service refused. `operation` names the command in those lines
   // ("song link").
   std::optional<int> Call(lumoapi::RequestBase& request, const std::string& operation,
-                          Accept accept = Accept::kParsed, const Explain& explain = {});
+                          const Accept& accept = {}, const Explain& explain = {});
 
   // Starts a multi-page `task` (anything with BeginRequest()) and waits until `end` fires: the
   // signal the task emits once when it ends, its `completed` (a signal0) or its `task_completed`
@@ -104,14 +105,16 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   void WatchEnd(sigslot::signal2<int, int, sigslot::single_threaded>& end);
   bool WaitForCompletion(const std::string& operation);
   std::optional<int> Judge(const std::string& operation, const Ending& ending, const Mark& mark,
-                           Accept accept = Accept::kParsed, const Explain& explain = {}) const;
+                           const Accept& accept = {}, const Explain& explain = {}) const;
 
  private:
   void OnCompleted();
   void OnTaskCompleted(int, int) { OnCompleted(); }
   bool done() const { return completions_ >= awaited_; }
   // The error line's problem, and the exit status, for a request that ended without success.
-  std::pair<std::string, int> Diagnose(const Ending& ending, const Mark& mark) const;
+  // `code` is the answer's own "error_code", when it has a numeric one.
+  std::pair<std::string, int> Diagnose(const Ending& ending, const std::optional<int64_t>& code,
+                                       const Mark& mark) const;
   // The problem in plain words when the last exchange since `mark` is what went wrong.
   std::optional<std::string> TransportProblem(const Mark& mark) const;
   // Runs what `begin` starts, once its end is watched, as RunTask says.

@@ -269,6 +269,57 @@ TEST_F(LumoTest, TransportProblemsReadInPlainWords) {
   EXPECT_EQ(RunJson({"--connect-to", target, "sandbox", "log"}).at("entries").size(), 0u);
 }
 
+// A code the library takes in (22469, 24003) is an answer only where the command's help says so;
+// elsewhere, and for any code that is not a number of the service, the run fails with it.
+TEST_F(LumoTest, ARefusalIsAnErrorUnlessTheCommandDocumentsItAsAnAnswer) {
+  ServedSandbox served;
+  const std::string target = served.target();
+  struct Case {
+    std::vector<std::string> args;
+    const char* method;
+    const char* code;
+    int exit_code;
+    const char* line;  // the error line, or empty
+  };
+  const Case cases[] = {
+      {{"song", "link", "100001"}, "norda.lumo.song.getSongLink", "22469", 0, ""},
+      {{"song", "link", "100001"}, "norda.lumo.song.getSongLink", "24003", 0, ""},
+      {{"cloud", "quota"},
+       "norda.lumo.cloud.expand",
+       "24003",
+       1,
+       "lumo: cloud quota failed: service code 24003 (the song is not available: fault rule)"},
+      {{"search", "suggest", "neon"},
+       "norda.lumo.search.catalogSug",
+       "22469",
+       1,
+       "lumo: search suggest failed: service code 22469 (the song must be bought: fault rule)"},
+      {{"recommend", "100001"}, "norda.lumo.song.getRecommandSongList", "24003", 1, nullptr},
+      {{"artist", "pics", "2001"}, "norda.lumo.artist.getInfo", "22469", 1, nullptr},
+      {{"radio", "channel", "Jazz Café"}, "norda.lumo.radio.getChannelSong", "24003", 1, nullptr},
+      {{"splash"},
+       "norda.lumo.active.startPC",
+       "-1",
+       1,
+       "lumo: splash failed: service code -1 (fault rule)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.method) + " " + c.code);
+    ASSERT_EQ(Run({"--connect-to", target, "sandbox", "rules", "add", "--method", c.method,
+                   "--action", "error_code", "--error-code", c.code, "--count", "1"})
+                  .exit_code,
+              0);
+    std::vector<std::string> args = {"--connect-to", target, "--token", kOrdinaryToken};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult result = Run(args);
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    if (c.line) {
+      EXPECT_EQ(result.err, c.exit_code ? std::string(c.line) + "\n" : "");
+    }
+    EXPECT_EQ(Run({"--connect-to", target, "sandbox", "rules", "remove", "all"}).exit_code, 0);
+  }
+}
+
 TEST_F(LumoTest, EnvironmentSuppliesTokenAndOptionsWin) {
   struct Case {
     std::vector<std::string> args;

@@ -23,6 +23,7 @@
 #include "options.h"
 #include "report.h"
 #include "sandbox/serve_options.h"
+#include "service_codes.h"
 #include "session.h"
 #include "trace.h"
 
@@ -321,6 +322,25 @@ TEST(CompletionTest, ScriptCompletesEachLevelOfTheTree) {
   const std::string zsh = CompletionScript(tree.app, "zsh");
   EXPECT_NE(zsh.find("bashcompinit"), std::string::npos);
   EXPECT_EQ(CompletionScript(tree.app, "fish"), "");
+}
+
+// The answer's own code, read at its full size: the library reads a code beyond 32 bits as
+// success, and the tool must not.
+TEST(ServiceCodeTest, AnswerCodeIsReadWhateverItsSize) {
+  const std::pair<const char*, std::optional<int64_t>> cases[] = {
+      {R"({"error_code":22000})", 22000},
+      {R"({"error_code":-1})", -1},
+      {R"({"error_code":4294989296})", int64_t{4294989296}},
+      {R"({"error_code":18446744073709551615})", INT64_MAX},
+      {R"({"error_code":"22000"})", std::nullopt},
+      {R"({"error_code":22000.5})", std::nullopt},
+      {R"({"result":{}})", std::nullopt},
+      {"[22000]", std::nullopt},
+      {"<html>502</html>", std::nullopt},
+  };
+  for (const auto& [body, code] : cases) EXPECT_EQ(AnswerCode(body), code) << body;
+  EXPECT_EQ(DescribeServiceError(4294989296, R"({"error_msg":"x"})"),
+            "service code 4294989296 (x)");
 }
 
 // Text from the service reaches a terminal with nothing the terminal would obey.

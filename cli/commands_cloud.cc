@@ -4,6 +4,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <variant>
 
 #include "base/string_utils.h"
 #include "commands.h"
@@ -16,7 +18,9 @@
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
 #include "report.h"
+#include "sandbox/server.h"
 #include "service_codes.h"
+#include "store_put.h"
 
 namespace lumo::cli {
 namespace {
@@ -45,11 +49,12 @@ struct SongArgs : FileArgs {
   uint32_t duration = 0;  // seconds
 };
 
-// The file's digests, or the exit status after an error line.
+// The file's digests, or the exit status after an error line. With `bytes`, the file's bytes
+// too, read in the same pass.
 std::optional<FileDigest> Digest(Session& session, const std::string& operation,
-                                 const std::string& path, int* exit) {
+                                 const std::string& path, int* exit, std::string* bytes = nullptr) {
   std::string error;
-  std::optional<FileDigest> digest = DigestFile(path, &error);
+  std::optional<FileDigest> digest = DigestFile(path, &error, bytes);
   if (!digest) {
     *exit = session.output().Fail(operation, error, kExitUsageError);
   } else if (digest->ext.empty()) {
@@ -83,22 +88,23 @@ Record MakeRecord(Session& session, const SongArgs& args, const FileDigest& dige
   return Record(session.token(), ToUtf16(digest.md5), link, song);
 }
 
-// PUTs the file with the headers the signature answer gave. Nothing on success; otherwise the
-// exit status after an error line.
-std::optional<int> PutToStore(Session& session, const std::string& path, const Signature& signature,
+// PUTs `bytes` (the file as digested) with the headers the signature answer gave, once they
+// pass the checks of MakeStorePut. Nothing on success; otherwise the exit status after an error
+// line.
+std::optional<int> PutToStore(Session& session, std::string bytes, const Signature& signature,
                               Report& report) {
-  const std::string host = ToUtf8(signature.host);
-  DirectRequest put;
-  put.method = "PUT";
-  put.url = "http://" + host + "/" + ToUtf8(signature.object);
-  put.headers = {{"Host", host},
-                 {"Content-Length", std::to_string(signature.content_length)},
-                 {"Content-Type", ToUtf8(signature.content_type)},
-                 {"x-qcs-date", ToUtf8(signature.date)},
-                 {"Authorization", ToUtf8(signature.authorization)}};
-  put.path = path;
-  put.size = signature.content_length;
-  put.connect_to = session.route().RouteFor(host);
+  const SignedPut signed_put{ToUtf8(signature.host),   ToUtf8(signature.object),
+                             signature.content_length, ToUtf8(signature.content_type),
+                             ToUtf8(signature.date),   ToUtf8(signature.authorization)};
+  std::variant<DirectRequest, std::string> made =
+      MakeStorePut(signed_put, std::move(bytes), sandbox::kObjectStoreHost,
+                   session.route().RouteFor(sandbox::kObjectStoreHost));
+  if (const auto* refused = std::get_if<std::string>(&made)) {
+    session.output().Print(report);
+    return session.output().Fail("cloud upload: put", "refused: " + *refused, kExitServiceError);
+  }
+  DirectRequest& put = std::get<DirectRequest>(made);
+  put.timeout = session.options().timeout();
   put.verbose = session.options().verbose > 0;
   put.show_token = session.options().show_token;
   const DirectResult result = SendDirect(put);
@@ -115,18 +121,14 @@ std::optional<int> PutToStore(Session& session, const std::string& path, const S
                                                           session.route().target(), put.timeout),
                                  kExitTransportError);
   }
-  int code = 0;
-  try {
-    code = web::json::value::parse(result.body).at("error_code").as_integer();
-  } catch (const std::exception&) {
-    // Not an answer of the store; the HTTP status is all there is.
-  }
-  if (code == 0) {
+  // Without a code of the store, the HTTP status is all there is.
+  const std::optional<int64_t> code = AnswerCode(result.body);
+  if (!code) {
     return session.output().Fail("cloud upload: put",
                                  "HTTP status " + std::to_string(result.http_status),
                                  kExitTransportError);
   }
-  return session.output().Fail("cloud upload: put", DescribeServiceError(code, result.body),
+  return session.output().Fail("cloud upload: put", DescribeServiceError(*code, result.body),
                                kExitServiceError);
 }
 
@@ -135,7 +137,8 @@ std::optional<int> PutToStore(Session& session, const std::string& path, const S
 int RunUpload(Session& session, const SongArgs& args) {
   if (auto exit_status = session.RequireToken("cloud upload")) return *exit_status;
   int exit = kExitOk;
-  std::optional<FileDigest> digest = Digest(session, "cloud upload", args.path, &exit);
+  std::string bytes;
+  std::optional<FileDigest> digest = Digest(session, "cloud upload", args.path, &exit, &bytes);
   if (!digest) return exit;
   Report report;
   report.Section("file", DescribeLocalFile(args.path, *digest));
@@ -158,7 +161,9 @@ int RunUpload(Session& session, const SongArgs& args) {
   if (auto exit_status = step(signature, "signature")) return *exit_status;
   report.Section("signature", DescribeSignature(signature));
 
-  if (auto exit_status = PutToStore(session, args.path, signature, report)) return *exit_status;
+  if (auto exit_status = PutToStore(session, std::move(bytes), signature, report)) {
+    return *exit_status;
+  }
 
   Record record = MakeRecord(session, args, *digest, check.file_link);
   if (auto exit_status = step(record, "record")) return *exit_status;

@@ -2,16 +2,40 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <memory>
 
 namespace lumo::cli {
 namespace {
 
-size_t AppendBody(char* data, size_t size, size_t count, void* body) {
-  static_cast<std::string*>(body)->append(data, size * count);
+struct Answer {
+  std::string* body;
+  uint64_t limit;
+  bool over_limit = false;
+};
+
+size_t AppendBody(char* data, size_t size, size_t count, void* answer_pointer) {
+  auto* answer = static_cast<Answer*>(answer_pointer);
+  if (answer->body->size() + size * count > answer->limit) {
+    answer->over_limit = true;
+    return 0;  // libcurl ends the exchange with a write error
+  }
+  answer->body->append(data, size * count);
   return size * count;
+}
+
+struct Upload {
+  const std::string* body;
+  size_t sent = 0;
+};
+
+size_t ReadBody(char* buffer, size_t size, size_t count, void* upload_pointer) {
+  auto* upload = static_cast<Upload*>(upload_pointer);
+  const size_t length = std::min(size * count, upload->body->size() - upload->sent);
+  upload->body->copy(buffer, length, upload->sent);
+  upload->sent += length;
+  return length;
 }
 
 // The connect limit of the service's transport.
@@ -21,12 +45,6 @@ constexpr long kConnectTimeoutMs = 10'000;
 
 DirectResult SendDirect(const DirectRequest& request) {
   DirectResult result;
-  std::unique_ptr<FILE, decltype(&std::fclose)> file(
-      request.path.empty() ? nullptr : std::fopen(request.path.c_str(), "rb"), std::fclose);
-  if (!request.path.empty() && !file) {
-    result.error = "cannot read " + request.path;
-    return result;
-  }
   std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> easy(curl_easy_init(), curl_easy_cleanup);
   curl_slist* header_list = nullptr;
   for (const auto& [name, value] : request.headers) {
@@ -41,12 +59,16 @@ DirectResult SendDirect(const DirectRequest& request) {
   std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> routes(route, curl_slist_free_all);
 
   char error[CURL_ERROR_SIZE] = "";
+  const auto timeout_ms = std::chrono::milliseconds(request.timeout).count();
   CURL* handle = easy.get();
   curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
-  if (file) {
+  Upload upload{&request.body};
+  if (request.method == "PUT") {
     curl_easy_setopt(handle, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(handle, CURLOPT_READDATA, file.get());
-    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(request.size));
+    curl_easy_setopt(handle, CURLOPT_READFUNCTION, &ReadBody);
+    curl_easy_setopt(handle, CURLOPT_READDATA, &upload);
+    curl_easy_setopt(handle, CURLOPT_INFILESIZE_LARGE,
+                     static_cast<curl_off_t>(request.body.size()));
   } else if (!request.body.empty() || request.method == "POST") {
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body.c_str());
     curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
@@ -60,11 +82,12 @@ DirectResult SendDirect(const DirectRequest& request) {
   }
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS,
-                   static_cast<long>(std::chrono::milliseconds(request.timeout).count()));
+  curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,
+                   std::min<long>(kConnectTimeoutMs, static_cast<long>(timeout_ms)));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout_ms));
+  Answer answer{&result.body, request.max_answer_bytes};
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &AppendBody);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &result.body);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &answer);
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, error);
 
   if (request.verbose) {
@@ -75,7 +98,11 @@ DirectResult SendDirect(const DirectRequest& request) {
   const auto took = std::chrono::steady_clock::now() - start;
   if (code != CURLE_OK) {
     result.error_code = code;
-    result.error = *error ? error : curl_easy_strerror(code);
+    result.error = answer.over_limit
+                       ? "the answer is over " + std::to_string(request.max_answer_bytes) + " bytes"
+                   : *error ? error
+                            : curl_easy_strerror(code);
+    result.body.clear();
     if (request.verbose) TraceFailure(result.error, took);
     return result;
   }

@@ -12,19 +12,19 @@
 
 namespace lumo::cli {
 
-// How long an upload may take in all; longer than the service's limit.
-inline constexpr std::chrono::seconds kUploadTimeout{120};
+// The most of an answer that is read unless a request says otherwise: the library's own limit.
+inline constexpr uint64_t kDirectAnswerLimit = uint64_t{32} * 1024 * 1024;
 
 struct DirectRequest {
   std::string method = "GET";
   std::string url;
-  Headers headers;         // sent as they are, in this order
-  std::string body;        // the body, unless `path` is given
-  std::string path;        // a file whose bytes are the body
-  uint64_t size = 0;       // its length
-  std::string connect_to;  // curl's "HOST:PORT:TO_HOST:TO_PORT" route, or empty
-  std::chrono::seconds timeout = kUploadTimeout;  // for the whole exchange
-  bool verbose = false;                           // trace the exchange on standard error
+  Headers headers;  // sent as they are, in this order
+  // The body: a PUT uploads it (libcurl writes its Content-Length), a POST posts it.
+  std::string body;
+  std::string connect_to;            // curl's "HOST:PORT:TO_HOST:TO_PORT" route, or empty
+  std::chrono::seconds timeout{30};  // for the whole exchange; the tool's --timeout
+  uint64_t max_answer_bytes = kDirectAnswerLimit;  // a longer answer ends the exchange
+  bool verbose = false;                            // trace the exchange on standard error
   bool show_token = false;
 };
 

@@ -53,6 +53,11 @@ std::optional<std::string> RefuseKind(const std::string& path, mode_t mode) {
   return path + " is not a regular file (a device, FIFO or socket)";
 }
 
+std::string TooLarge(const std::string& path, uint64_t size) {
+  return path + " is " + ReadableBytes(size) + "; the object store takes at most " +
+         ReadableBytes(kUploadLimit);
+}
+
 std::string CannotRead(const std::string& path) {
   return "cannot read " + path + ": " + std::strerror(errno);
 }
@@ -85,14 +90,12 @@ std::optional<std::string> RefuseUpload(const std::string& path) {
   if (auto refused = RefuseKind(path, info.st_mode)) return refused;
   const auto size = static_cast<uint64_t>(info.st_size);
   if (size == 0) return path + " is empty";
-  if (size > kUploadLimit) {
-    return path + " is " + ReadableBytes(size) + "; the object store takes at most " +
-           ReadableBytes(kUploadLimit);
-  }
+  if (size > kUploadLimit) return TooLarge(path, size);
   return std::nullopt;
 }
 
-std::optional<FileDigest> DigestFile(const std::string& path, std::string* error) {
+std::optional<FileDigest> DigestFile(const std::string& path, std::string* error,
+                                     std::string* bytes) {
   // Non-blocking, so that opening a FIFO does not wait for a writer; fstat then refuses it.
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   struct stat info {};
@@ -112,6 +115,14 @@ std::optional<FileDigest> DigestFile(const std::string& path, std::string* error
   std::vector<char> buffer(size_t{64} * 1024);
   // A file that grows while it is read is read up to the size it had.
   const auto size = static_cast<uint64_t>(info.st_size);
+  if (bytes) {
+    if (size > kUploadLimit) {
+      *error = TooLarge(path, size);
+      return std::nullopt;
+    }
+    bytes->clear();
+    bytes->reserve(static_cast<size_t>(size));
+  }
   while (digest.size < size) {
     const size_t wanted =
         static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - digest.size));
@@ -129,6 +140,7 @@ std::optional<FileDigest> DigestFile(const std::string& path, std::string* error
                        std::min<uint64_t>(got, kSliceBytes - digest.size));
     }
     crc.process_bytes(buffer.data(), got);
+    if (bytes) bytes->append(buffer.data(), got);
     digest.size += got;
   }
   digest.md5 = FinishHex(whole.get());

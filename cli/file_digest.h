@@ -28,8 +28,11 @@ inline constexpr uint64_t kUploadLimit = uint64_t{64} * 1024 * 1024;
 
 // Reads `path` once, up to the size it had when opened. Nothing, with *error set, when the file
 // cannot be read or is not a regular file (a directory, a device, a FIFO: those are refused
-// without reading, and a FIFO without waiting for a writer).
-std::optional<FileDigest> DigestFile(const std::string& path, std::string* error);
+// without reading, and a FIFO without waiting for a writer). With `bytes`, the bytes digested are
+// kept there, so that what is uploaded is what was digested; the file may then be at most
+// kUploadLimit.
+std::optional<FileDigest> DigestFile(const std::string& path, std::string* error,
+                                     std::string* bytes = nullptr);
 
 // Why `path` cannot be uploaded (not a regular file, empty, over kUploadLimit), looked at
 // without opening it; nothing when it can.

@@ -10,8 +10,10 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "base/thread/ui_loop.h"
@@ -23,8 +25,10 @@
 #include "options.h"
 #include "report.h"
 #include "sandbox/serve_options.h"
+#include "sandbox/server.h"
 #include "service_codes.h"
 #include "session.h"
+#include "store_put.h"
 #include "trace.h"
 
 namespace lumo::cli {
@@ -341,6 +345,82 @@ TEST(ServiceCodeTest, AnswerCodeIsReadWhateverItsSize) {
   for (const auto& [body, code] : cases) EXPECT_EQ(AnswerCode(body), code) << body;
   EXPECT_EQ(DescribeServiceError(4294989296, R"({"error_msg":"x"})"),
             "service code 4294989296 (x)");
+}
+
+// A signature answer is checked before the PUT it authorises goes anywhere.
+TEST(StorePutTest, OnlyWhatTheSignatureMayAuthoriseIsSent) {
+  const std::string kRoute = "store.lumo.example:80:127.0.0.1:4000";
+  const SignedPut good{"store.lumo.example",
+                       "cloud/ab12.mp3",
+                       5,
+                       "application/octet-stream",
+                       "Mon, 07 Dec 2026 06:00:00 GMT",
+                       "QCS sig"};
+  struct Case {
+    const char* what;
+    std::function<void(SignedPut&)> change;
+    const char* refusal;  // nullptr: sent
+  };
+  const Case cases[] = {
+      {"as signed", [](SignedPut&) {}, nullptr},
+      {"host in capitals", [](SignedPut& p) { p.host = "STORE.lumo.example"; }, nullptr},
+      {"CR LF in Authorization", [](SignedPut& p) { p.authorization = "QCS sig\r\nX-Smuggled: 1"; },
+       "the signature's Authorization holds a control character"},
+      {"LF in the date", [](SignedPut& p) { p.date += "\n"; },
+       "the signature's x-qcs-date holds a control character"},
+      {"NUL in the type", [](SignedPut& p) { p.content_type = std::string("a\0b", 3); },
+       "the signature's Content-Type holds a control character"},
+      {"user info in the host", [](SignedPut& p) { p.host = "user:pass@127.0.0.1"; },
+       "the signature names the host \"user:pass@127.0.0.1\", not the object store "
+       "store.lumo.example"},
+      {"another name", [](SignedPut& p) { p.host = "evil.example"; },
+       "the signature names the host \"evil.example\", not the object store store.lumo.example"},
+      {"a port", [](SignedPut& p) { p.host = "store.lumo.example:8080"; },
+       "the signature names the host \"store.lumo.example:8080\", not the object store "
+       "store.lumo.example"},
+      {"shorter", [](SignedPut& p) { p.content_length = 4; },
+       "the signature is for 4 bytes; the file has 5"},
+      {"longer", [](SignedPut& p) { p.content_length = 1005; },
+       "the signature is for 1005 bytes; the file has 5"},
+      {"none", [](SignedPut& p) { p.content_length = 0; },
+       "the signature is for 0 bytes; the file has 5"},
+      {"climbing object", [](SignedPut& p) { p.object = "../../etc/x?y=1"; },
+       "the object name \"../../etc/x?y=1\" is not a path"},
+      {"empty object", [](SignedPut& p) { p.object.clear(); },
+       "the object name \"\" is not a path"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SignedPut signed_put = good;
+    c.change(signed_put);
+    const auto made = MakeStorePut(signed_put, "bytes", sandbox::kObjectStoreHost, kRoute);
+    if (c.refusal) {
+      ASSERT_TRUE(std::holds_alternative<std::string>(made));
+      EXPECT_EQ(std::get<std::string>(made), c.refusal);
+      continue;
+    }
+    ASSERT_TRUE(std::holds_alternative<DirectRequest>(made)) << std::get<std::string>(made);
+    const DirectRequest& put = std::get<DirectRequest>(made);
+    EXPECT_EQ(put.method, "PUT");
+    EXPECT_EQ(put.url, "http://store.lumo.example/cloud/ab12.mp3");
+    EXPECT_EQ(put.body, "bytes");
+    EXPECT_EQ(put.connect_to, kRoute);
+    EXPECT_EQ(put.max_answer_bytes, kStoreAnswerLimit);
+  }
+  EXPECT_EQ(std::get<std::string>(MakeStorePut(good, "bytes", sandbox::kObjectStoreHost, "")),
+            "no route to the object store store.lumo.example");
+
+  const std::pair<const char*, const char*> paths[] = {
+      {"cloud/ab12.mp3", "cloud/ab12.mp3"},
+      {"cloud/a b?c#d%e.mp3", "cloud/a%20b%3Fc%23d%25e.mp3"},
+      {"cloud/周.mp3", "cloud/%E5%91%A8.mp3"},
+      {"cloud/../x", ""},
+      {"./x", ""},
+      {"cloud//x", ""},
+      {"cloud/", ""},
+      {"/cloud/x", ""},
+  };
+  for (const auto& [object, path] : paths) EXPECT_EQ(ObjectPath(object), path) << object;
 }
 
 // Text from the service reaches a terminal with nothing the terminal would obey.

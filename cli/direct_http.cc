@@ -98,10 +98,11 @@ DirectResult SendDirect(const DirectRequest& request) {
   const auto took = std::chrono::steady_clock::now() - start;
   if (code != CURLE_OK) {
     result.error_code = code;
-    result.error = answer.over_limit
-                       ? "the answer is over " + std::to_string(request.max_answer_bytes) + " bytes"
-                   : *error ? error
-                            : curl_easy_strerror(code);
+    if (answer.over_limit) {
+      result.error = "the answer is over " + std::to_string(request.max_answer_bytes) + " bytes";
+    } else {
+      result.error = *error ? error : curl_easy_strerror(code);
+    }
     result.body.clear();
     if (request.verbose) TraceFailure(result.error, took);
     return result;

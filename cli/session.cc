@@ -171,12 +171,13 @@ std::optional<int> Session::Judge(const std::string& operation, const Ending& en
                                   const Explain& explain) const {
   // The library reads a code it cannot hold (beyond 32 bits) as success; the answer's own code
   // decides.
-  const std::optional<int64_t> code = AnswerCode(ToUtf8(ending.response_text));
+  const std::string body = ToUtf8(ending.response_text);
+  const std::optional<int64_t> code = AnswerCode(body);
   const bool usable_code =
       ending.status == kSuccessCode ||
       std::find(accept.codes.begin(), accept.codes.end(), ending.status) != accept.codes.end();
   if (ending.succeeded && usable_code && (!code || *code == ending.status)) return std::nullopt;
-  auto [problem, status] = Diagnose(ending, code, mark);
+  auto [problem, status] = Diagnose(ending, body, code, mark);
   if (status == kExitServiceError && explain) {
     const std::string more = explain();
     if (!more.empty()) problem += ": " + more;
@@ -184,12 +185,10 @@ std::optional<int> Session::Judge(const std::string& operation, const Ending& en
   return output_.Fail(operation, problem, status);
 }
 
-std::pair<std::string, int> Session::Diagnose(const Ending& ending,
+std::pair<std::string, int> Session::Diagnose(const Ending& ending, const std::string& body,
                                               const std::optional<int64_t>& code,
                                               const Mark& mark) const {
-  if (code && *code != kSuccessCode) {
-    return {DescribeServiceError(*code, ToUtf8(ending.response_text)), kExitServiceError};
-  }
+  if (code && *code != kSuccessCode) return {DescribeServiceError(*code, body), kExitServiceError};
   if (code) {
     // 22000 in the answer, yet the request failed: its result could not be read.
     const std::string logged = LastLogLineSince(mark.log_lines);

@@ -112,9 +112,9 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   void OnTaskCompleted(int, int) { OnCompleted(); }
   bool done() const { return completions_ >= awaited_; }
   // The error line's problem, and the exit status, for a request that ended without success.
-  // `code` is the answer's own "error_code", when it has a numeric one.
-  std::pair<std::string, int> Diagnose(const Ending& ending, const std::optional<int64_t>& code,
-                                       const Mark& mark) const;
+  // `body` is the answer in UTF-8; `code` its own "error_code", when it has a numeric one.
+  std::pair<std::string, int> Diagnose(const Ending& ending, const std::string& body,
+                                       const std::optional<int64_t>& code, const Mark& mark) const;
   // The problem in plain words when the last exchange since `mark` is what went wrong.
   std::optional<std::string> TransportProblem(const Mark& mark) const;
   // Runs what `begin` starts, once its end is watched, as RunTask says.

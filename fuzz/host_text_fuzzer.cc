@@ -27,7 +27,7 @@ void ReadAll(const web::json::value& value, int& budget) {
     for (const auto& item : value.as_array()) ReadAll(item, budget);
   } else if (value.is_object()) {
     for (const auto& [name, item] : value.as_object()) {
-      (void)su::ToUtf8(name);
+      (void)su::ToUtf16(name);
       ReadAll(item, budget);
     }
   }
@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)su::GBKToUtf16(bytes);
 
   try {
-    const web::json::value document = web::json::value::parse(from_utf8);
+    const web::json::value document = web::json::value::parse(bytes);
     int budget = 4096;
     ReadAll(document, budget);
   } catch (const std::exception&) {

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config clang clang-format clang-tidy graphviz
+  build-essential cmake ninja-build ccache pkg-config clang libclang-rt-14-dev clang-format clang-tidy graphviz
   libcpprest-dev libboost-dev libgoogle-glog-dev libssl-dev libcurl4-openssl-dev
   libutfcpp-dev libsqlite3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev

@@ -1,0 +1,57 @@
+// The address builder on arbitrary wide texts: the pair writer and query encoding on their own,
+// then whole addresses, plain (a search) and encrypted and signed (a new song list), each read
+// back by the sandbox's decoder.
+#include <cpprest/uri_builder.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+#include <string>
+
+#include "base/string_utils.h"
+#include "fuzz_input.h"
+#include "lumoapi/diy/add_list.h"
+#include "lumoapi/search/catalog_sug.h"
+#include "query_builder.h"
+#include "sandbox/address_form.h"
+
+namespace {
+
+void ReadBack(const std::wstring& url) {
+  const std::string text = base::string_utils::ToUtf8(url);
+  const auto pairs = lumo::sandbox::ReadQuery(lumo::sandbox::QueryOf(text));
+  (void)lumo::sandbox::DecryptEncryptedPart(pairs);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::wstring text = lumo::fuzz::WideFrom(data + 1, size - 1);
+  try {
+    switch (data[0] % 3) {
+      case 0: {
+        web::uri_builder builder;
+        lumoapi::AppendPairText(builder, L"query", text);
+        lumoapi::AppendPair(builder, L"n", static_cast<int>(size));
+        lumoapi::AppendEncodedParams(builder, L"a=1");
+        (void)lumoapi::QueryText(builder);
+        (void)lumoapi::EncodeQueryComponent(base::string_utils::ToUtf8(text));
+        break;
+      }
+      case 1: {
+        lumoapi::search::CatalogSug request(text);
+        ReadBack(request.BuildUrl());
+        break;
+      }
+      default: {
+        lumoapi::diy::AddList request(L"tok", text, 0);
+        ReadBack(request.BuildUrl());
+        break;
+      }
+    }
+  } catch (const std::exception&) {
+    // The request path turns a throw while building into a failed call.
+  }
+  return 0;
+}

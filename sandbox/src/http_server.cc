@@ -17,6 +17,7 @@
 
 #include "exchange.h"
 #include "refusal.h"
+#include "request_reader.h"
 #include "service.h"
 
 namespace lumo::sandbox {
@@ -28,98 +29,13 @@ namespace http = beast::http;
 using tcp = asio::ip::tcp;
 
 constexpr std::chrono::seconds kIdleTimeout{60};
-// Long enough for an encrypted address that carries a full list of song ids.
-constexpr uint32_t kHeaderLimit = 1024 * 1024;
-// One field's name or value; beyond it the header counts as too large.
-constexpr size_t kFieldLimit = size_t{64} * 1024;
+// What one read from a connection takes in at most.
+constexpr size_t kReadSize = size_t{16} * 1024;
 // How long a refused client may go on sending what will not be read before the connection
 // closes; closing at once would reset the connection and could destroy the answer in flight.
 constexpr std::chrono::seconds kLingerTimeout{2};
 // Wait after an accept failed for want of descriptors or memory, before the next try.
 constexpr std::chrono::milliseconds kAcceptBackoff{50};
-
-// Reads one request straight into the service's form. Unlike Beast's own message parser it
-// stores no fields of its own, so an oversized field is refused as the header's limit instead
-// of throwing from inside the read.
-class RequestReader : public http::basic_parser<true> {
- public:
-  RequestReader() {
-    header_limit(kHeaderLimit);
-    // The body's limit is decided once the header has been seen; until then nothing may fail
-    // on the declared length.
-    body_limit(std::numeric_limits<uint64_t>::max());
-  }
-
-  HttpRequest& request() { return request_; }
-  unsigned version() const { return version_; }
-
- private:
-  void on_request_impl(http::verb, beast::string_view method, beast::string_view target,
-                       int version, beast::error_code&) override {
-    request_.verb = std::string(method);
-    request_.target = std::string(target);
-    version_ = static_cast<unsigned>(version);
-  }
-
-  void on_response_impl(int, beast::string_view, int, beast::error_code&) override {}
-
-  void on_field_impl(http::field, beast::string_view name, beast::string_view value,
-                     beast::error_code& error) override {
-    if (name.size() > kFieldLimit || value.size() > kFieldLimit) {
-      error = http::error::header_limit;
-      return;
-    }
-    std::string lower(name);
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](char c) {
-      return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    });
-    request_.headers.emplace_back(std::move(lower), std::string(value));
-  }
-
-  void on_header_impl(beast::error_code&) override {
-    if (content_length()) request_.content_length = *content_length();
-  }
-
-  void on_body_init_impl(const boost::optional<uint64_t>& length, beast::error_code&) override {
-    // The length was held to the body's limit before the body is read.
-    if (length) request_.body.reserve(static_cast<size_t>(*length));
-  }
-
-  size_t on_body_impl(beast::string_view data, beast::error_code&) override { return Append(data); }
-
-  void on_chunk_header_impl(uint64_t, beast::string_view, beast::error_code&) override {}
-
-  size_t on_chunk_body_impl(uint64_t, beast::string_view data, beast::error_code&) override {
-    return Append(data);
-  }
-
-  void on_finish_impl(beast::error_code&) override {}
-
-  size_t Append(beast::string_view data) {
-    request_.body.append(data.data(), data.size());
-    return data.size();
-  }
-
-  HttpRequest request_;
-  unsigned version_ = 11;
-};
-
-// The answer to a request that could not be read, or 0 when there is no one to answer: the
-// client went away, fell silent or stopped in the middle of its message.
-int StatusForReadError(const beast::error_code& error) {
-  if (error.category() != http::make_error_code(http::error::end_of_stream).category()) return 0;
-  switch (static_cast<http::error>(error.value())) {
-    case http::error::end_of_stream:
-    case http::error::partial_message:
-      return 0;
-    case http::error::header_limit:
-      return 431;
-    case http::error::body_limit:
-      return 413;
-    default:
-      return 400;
-  }
-}
 
 int CodeForStatus(int status) {
   switch (status) {
@@ -163,12 +79,38 @@ class Session : public std::enable_shared_from_this<Session> {
   void Read() {
     reader_.emplace();
     stream_.expires_after(kIdleTimeout);
-    http::async_read_header(stream_, buffer_, *reader_,
-                            beast::bind_front_handler(&Session::OnHeader, shared_from_this()));
+    Take();
   }
 
-  void OnHeader(beast::error_code error, size_t) {
-    if (error) return OnReadError(error);
+  // Gives the reader what has arrived and goes on as far as that takes the request.
+  void Take() {
+    beast::error_code error;
+    switch (reader_->Take(buffer_, error)) {
+      case RequestReader::Progress::kWantsMore:
+        return ReadSome();
+      case RequestReader::Progress::kHeaderRead:
+        return OnHeader();
+      case RequestReader::Progress::kDone:
+        return OnRead();
+      case RequestReader::Progress::kFailed:
+        return OnReadError(error);
+    }
+  }
+
+  void ReadSome() {
+    stream_.async_read_some(buffer_.prepare(kReadSize),
+                            [self = shared_from_this()](beast::error_code error, size_t got) {
+                              self->buffer_.commit(got);
+                              if (error == asio::error::eof) {
+                                self->reader_->End(error);
+                                if (!error) return self->OnRead();
+                              }
+                              if (error) return self->OnReadError(error);
+                              self->Take();
+                            });
+  }
+
+  void OnHeader() {
     keep_alive_ = reader_->keep_alive();
     version_ = reader_->version();
     BodyAdmission admission = Guarded([&] { return service_.AdmitBody(reader_->request()); });
@@ -177,28 +119,22 @@ class Session : public std::enable_shared_from_this<Session> {
       body_unread_ = !reader_->is_done();
       return Deliver();
     }
-    reader_->body_limit(admission.body_limit);
-    if (reader_->is_done()) return OnRead({}, 0);
+    reader_->SetBodyLimit(admission.body_limit);
+    if (reader_->is_done()) return OnRead();
     // A client that sends "Expect: 100-continue" (libcurl does for large uploads) waits for the
     // interim answer before it sends the body.
     const std::string* expect = reader_->request().Header("expect");
-    if (!expect || !beast::iequals(*expect, "100-continue")) return ReadBody();
+    if (!expect || !beast::iequals(*expect, "100-continue")) return Take();
     auto interim =
         std::make_shared<http::response<http::empty_body>>(http::status::continue_, version_);
     http::async_write(stream_, *interim,
                       [self = shared_from_this(), interim](beast::error_code error, size_t) {
                         if (error) return self->Close();
-                        self->ReadBody();
+                        self->Take();
                       });
   }
 
-  void ReadBody() {
-    http::async_read(stream_, buffer_, *reader_,
-                     beast::bind_front_handler(&Session::OnRead, shared_from_this()));
-  }
-
-  void OnRead(beast::error_code error, size_t) {
-    if (error) return OnReadError(error);
+  void OnRead() {
     HttpRequest request = std::move(reader_->request());
     reply_ = Guarded([&] { return service_.Handle(request); });
     if (reply_.delay.count() > 0) {

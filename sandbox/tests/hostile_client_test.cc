@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "object_store.h"
@@ -79,6 +82,45 @@ TEST_F(HostileClientTest, BrokenRequestsAreAnsweredThenClosed) {
     EXPECT_TRUE(connection.PeerCloses());
     ExpectServing(port());
   }
+}
+
+// A slow client's request arrives a few bytes at a time; its answer is the one the request sent
+// whole gets. The pieces of each case are sent with a pause between them, so that the server
+// reads them apart.
+TEST_F(HostileClientTest, ARequestInPiecesIsReadAsAWhole) {
+  const std::string chunked_head =
+      RequestText("POST", "/_sandbox/rules", "Transfer-Encoding: chunked");
+  const std::string plain = RequestText("POST", "/_sandbox/rules", "Content-Length: 2", "{}");
+  struct Case {
+    const char* name;
+    std::vector<std::string> pieces;
+  };
+  const Case cases[] = {
+      {"last chunk in three pieces", {chunked_head + "2\r\n{}\r\n0\r\n", "\r", "\n"}},
+      {"last chunk in two pieces", {chunked_head + "2\r\n{}\r\n0\r", "\n\r\n"}},
+      {"chunk size and data apart", {chunked_head + "2", "\r\n{", "}\r\n", "0\r\n\r\n"}},
+      {"header and body in pieces",
+       {plain.substr(0, 7), plain.substr(7, 20), plain.substr(27, plain.size() - 28),
+        plain.substr(plain.size() - 1)}},
+  };
+  RawConnection whole(port());
+  ASSERT_TRUE(whole.connected()) << whole.error();
+  ASSERT_TRUE(whole.Send(plain));
+  const RawAnswer expected = whole.ReadAnswer();
+  ASSERT_NE(expected.status, 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RawConnection connection(port());
+    ASSERT_TRUE(connection.connected()) << connection.error();
+    for (const std::string& piece : c.pieces) {
+      ASSERT_TRUE(connection.Send(piece));
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+    const RawAnswer answer = connection.ReadAnswer();
+    EXPECT_EQ(answer.status, expected.status) << answer.head;
+    EXPECT_EQ(answer.body, expected.body);
+  }
+  ExpectServing(port());
 }
 
 // An upload's header is checked against its grant before any of the body is read: these send

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets (the fuzz preset) and runs each for SECONDS (default 60) over a
 # scratch copy of its committed corpus, so that a run never rewrites tracked files. Fails on the
-# first finding; prints each target's executions and executions per second.
-#   scripts/fuzz.sh [SECONDS] [TARGET...]
+# first finding; prints each target's executions and executions per second. With FUZZ_RUNS=N a
+# target also stops after N executions, whichever comes first.
+#   [FUZZ_RUNS=N] scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,7 +11,7 @@ seconds="${1:-60}"
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(answers_fuzzer address_builder_fuzzer host_text_fuzzer
-  sandbox_address_fuzzer cli_text_fuzzer)
+  sandbox_address_fuzzer cli_text_fuzzer http_request_fuzzer)
 
 scripts/setup.sh
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=1
@@ -25,10 +26,13 @@ for target in "${targets[@]}"; do
   name="${target%_fuzzer}"
   mkdir -p "$scratch/$name" "$scratch/artifacts/$name"
   cp -r "fuzz/corpus/$name/." "$scratch/$name/"
+  limits=(-max_total_time="$seconds")
+  [ -n "${FUZZ_RUNS:-}" ] && limits+=(-runs="$FUZZ_RUNS")
   dict=()
   [ -f "fuzz/dict/$name.dict" ] && dict=("-dict=fuzz/dict/$name.dict")
   log="$scratch/$name.log"
-  if ! nice "build/fuzz/fuzz/$target" "${dict[@]}" -max_total_time="$seconds" -timeout=10 \
+  started=$SECONDS
+  if ! nice "build/fuzz/fuzz/$target" "${dict[@]}" "${limits[@]}" -timeout=10 \
       -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$scratch/artifacts/$name/" \
       "$scratch/$name" >"$log" 2>&1; then
     tail -n 60 "$log"
@@ -40,5 +44,5 @@ for target in "${targets[@]}"; do
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")"
   final="$(grep -E '^#[0-9]+.*(DONE|cov:)' "$log" | tail -n 1)"
-  echo "fuzz: $target: ${runs:-?} executions, ${rate:-?} exec/s in ${seconds} s; $final"
+  echo "fuzz: $target: ${runs:-?} executions, ${rate:-?} exec/s in $((SECONDS - started)) s; $final"
 done

@@ -5,9 +5,9 @@
 // its pages gathered before the faulted one and ask for nothing after it.
 //
 // The rows of one fault run a dozen at a time, so that the transport's timeout is waited out a
-// few times per fault and the library's threads meet real concurrency; fewer than the
-// transport's 16 connections per host, so that every call reaches the sandbox before the limit. The outcome of every case goes into a table
-// printed at the end of the program.
+// few times per fault and the library's threads meet real concurrency: fewer than the transport's
+// 16 connections per host, so that every call reaches the sandbox before the limit. The outcome
+// of every case goes into a table printed at the end of the program.
 #include <glog/logging.h>
 #include <gtest/gtest.h>
 
@@ -21,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -99,6 +100,9 @@ const FaultCase kFaults[] = {
     {Fault::kNull, "null", "Null", "verbatim"},
     {Fault::kEmptyArray, "[]", "EmptyArray", "verbatim"},
 };
+
+// What GoogleTest shows of a case.
+void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
 
 // How a class deals with service codes other than 22000, where it differs from the frame's
 // default (22469 and 24003 accepted, every other code refused).
@@ -292,12 +296,18 @@ class Summary {
   std::map<std::string, std::map<std::string, std::string>> cells_;  // guarded by mutex_
 };
 
+// Prints the table once, after the last test.
+class SummaryPrinter : public ::testing::Environment {
+ public:
+  void TearDown() override { Summary::Instance().Print(); }
+};
+const auto* const kSummaryPrinter =
+    ::testing::AddGlobalTestEnvironment(new SummaryPrinter);  // owned by GoogleTest
+
 // Quiet library log (every failure logs a line), the short timeout where the fault needs it, and
 // the table at the end.
 class FaultMatrixTest : public ::testing::TestWithParam<FaultCase> {
  protected:
-  static void TearDownTestSuite() { Summary::Instance().Print(); }
-
   void SetUp() override {
     saved_sink_ = base::logging::SetLogSink([](const base::logging::LogRecord&) {});
     // The song-list detail notes an answer without songs through glog.

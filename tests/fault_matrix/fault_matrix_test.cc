@@ -78,6 +78,7 @@ enum class Fault {
   kEmptyObject,
   kNull,
   kEmptyArray,
+  kTooDeep,
 };
 
 struct FaultCase {
@@ -99,7 +100,11 @@ const FaultCase kFaults[] = {
     {Fault::kEmptyObject, "{}", "EmptyObject", "verbatim"},
     {Fault::kNull, "null", "Null", "verbatim"},
     {Fault::kEmptyArray, "[]", "EmptyArray", "verbatim"},
+    {Fault::kTooDeep, "nested 200 deep", "NestedTooDeep", "verbatim"},
 };
+
+// Deeper than the JSON parser goes (it stops at 128 levels).
+constexpr int kTooDeepLevels = 200;
 
 // What GoogleTest shows of a case.
 void PrintTo(const FaultCase& fault, std::ostream* out) { *out << fault.name; }
@@ -152,6 +157,7 @@ Outcome Expected(Fault fault, const std::string& row) {
     case Fault::kHtml502:
       return {false, 502, true};  // not JSON: the HTTP status stays
     case Fault::kNotJson:
+    case Fault::kTooDeep:
       return {false, 200, true};
     case Fault::kUnacceptedCode:
       switch (codes.others) {
@@ -196,6 +202,10 @@ std::string RuleFor(const FaultCase& fault, const std::string& method, int skip,
       break;
     case Fault::kEmptyArray:
       rule += R"(,"body":"[]")";
+      break;
+    case Fault::kTooDeep:
+      rule += R"(,"body":"{\"error_code\":22000,\"result\":)" + std::string(kTooDeepLevels, '[') +
+              std::string(kTooDeepLevels, ']') + R"(}")";
       break;
     default:
       break;
@@ -292,7 +302,7 @@ class Summary {
 
  private:
   mutable std::mutex mutex_;
-  std::vector<std::string> rows_;                                  // guarded by mutex_
+  std::vector<std::string> rows_;                                    // guarded by mutex_
   std::map<std::string, std::map<std::string, std::string>> cells_;  // guarded by mutex_
 };
 
@@ -375,17 +385,16 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
     const std::string name = call->row->name;
     SCOPED_TRACE(name + " / " + fault.name);
     const Outcome expected = Expected(fault.fault, name);
-    const Outcome seen{call->request->succeeded, call->request->status,
-                       call->watch.on_ui_thread()};
+    const Outcome seen{call->request->succeeded, call->request->status, call->watch.on_ui_thread()};
     EXPECT_EQ(call->watch.count(), 1);
     EXPECT_EQ(seen.succeeded, expected.succeeded);
     EXPECT_EQ(seen.status, expected.status) << ToUtf8(call->request->response_text).substr(0, 200);
     EXPECT_EQ(seen.on_ui_thread, expected.on_ui_thread);
     EXPECT_TRUE(call->request->finished);
     Summary::Instance().Note(name, fault.name,
-                             call->watch.count() == 1 ? Cell(seen)
-                                                      : std::to_string(call->watch.count()) +
-                                                            " completions");
+                             call->watch.count() == 1
+                                 ? Cell(seen)
+                                 : std::to_string(call->watch.count()) + " completions");
   }
   // The rule met every method: no answer came through unfaulted.
   for (const std::string& method : methods) {
@@ -635,17 +644,17 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
       planned.push_back({&task_case, page, pages, task_case.make(seeded)});
     }
     std::vector<const EndWatch*> watches;
+    watches.reserve(planned.size());
     for (const Planned& plan : planned) watches.push_back(&plan.run->watch);
     for (const Planned& plan : planned) plan.run->Begin();
     EXPECT_TRUE(RunUntilEnded(watches));
 
     for (const Planned& plan : planned) {
       const TaskCase& task_case = *plan.task_case;
-      const std::string row = task_case.page_size == 0
-                                  ? std::string(task_case.name)
-                                  : std::string(task_case.name) + ", page " +
-                                        std::to_string(plan.page + 1) + " of " +
-                                        std::to_string(plan.pages);
+      const std::string row = task_case.page_size == 0 ? std::string(task_case.name)
+                                                       : std::string(task_case.name) + ", page " +
+                                                             std::to_string(plan.page + 1) +
+                                                             " of " + std::to_string(plan.pages);
       SCOPED_TRACE(row + " / " + fault.name);
       const TaskRun& run = *plan.run;
       const Outcome expected = Expected(fault.fault, task_case.page_row);
@@ -659,9 +668,8 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
         EXPECT_EQ(*run.signalled_status(), seen.status);
       }
       EXPECT_EQ(run.gathered(), kept);
-      std::string cell = run.watch.count() == 1
-                             ? Cell(seen)
-                             : std::to_string(run.watch.count()) + " completions";
+      std::string cell =
+          run.watch.count() == 1 ? Cell(seen) : std::to_string(run.watch.count()) + " completions";
       if (task_case.page_size > 0) {
         cell += ", kept " + std::to_string(run.gathered()) + "/" + std::to_string(kept);
       }

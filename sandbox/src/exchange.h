@@ -29,11 +29,16 @@ struct HttpRequest {
   }
 };
 
+// The body of Delivery::kOversize: beyond the 32 MiB that the library's transport accepts, with
+// some slack so that a client with a slightly larger cap is caught as well.
+inline constexpr uint64_t kOversizeBodyBytes = uint64_t{32} * 1024 * 1024 + 64 * 1024;
+
 // How the answer leaves the server.
 enum class Delivery {
   kNormal,
   kClose,     // close the connection without answering
   kTruncate,  // send the headers and half the body, then close
+  kOversize,  // send a generated JSON body of kOversizeBodyBytes, then close
 };
 
 struct HttpReply {

@@ -171,6 +171,7 @@ class Session : public std::enable_shared_from_this<Session> {
     response->keep_alive(keep_alive_ && !body_unread_ && reply_.delivery == Delivery::kNormal);
     response->prepare_payload();
     stream_.expires_after(kIdleTimeout);
+    if (reply_.delivery == Delivery::kOversize) return SendOversize(*response);
     if (reply_.delivery == Delivery::kTruncate) {
       // Serialize the whole message, then send the headers and only half of the body.
       auto wire = std::make_shared<std::string>();
@@ -189,6 +190,42 @@ class Session : public std::enable_shared_from_this<Session> {
                         if (!error && response->keep_alive()) return self->Read();
                         if (!error && self->body_unread_) return self->Linger();
                         self->Close();
+                      });
+  }
+
+  // The header, then a JSON object whose one text member fills the body to kOversizeBodyBytes,
+  // written a block at a time so that the sandbox never holds the body. The client is expected
+  // to give up on the way; a failed write ends the connection.
+  void SendOversize(http::response<http::string_body>& response) {
+    static constexpr std::string_view kHead = R"({"error_code":22000,"padding":")";
+    static constexpr std::string_view kTail = R"("})";
+    response.content_length(kOversizeBodyBytes);
+    response.keep_alive(false);
+    std::ostringstream out;
+    out << response.base() << kHead;
+    auto head = std::make_shared<std::string>(out.str());
+    oversize_left_ = kOversizeBodyBytes - kHead.size() - kTail.size();
+    asio::async_write(stream_, asio::buffer(*head),
+                      [self = shared_from_this(), head](beast::error_code error, size_t) {
+                        if (error) return self->Close();
+                        self->SendPadding();
+                      });
+  }
+
+  void SendPadding() {
+    static const std::string kBlock(size_t{64} * 1024, 'x');
+    static constexpr std::string_view kTail = R"("})";
+    if (oversize_left_ == 0) {
+      asio::async_write(stream_, asio::buffer(kTail.data(), kTail.size()),
+                        [self = shared_from_this()](beast::error_code, size_t) { self->Close(); });
+      return;
+    }
+    size_t block = static_cast<size_t>(std::min<uint64_t>(oversize_left_, kBlock.size()));
+    oversize_left_ -= block;
+    asio::async_write(stream_, asio::buffer(kBlock.data(), block),
+                      [self = shared_from_this()](beast::error_code error, size_t) {
+                        if (error) return self->Close();
+                        self->SendPadding();
                       });
   }
 
@@ -224,6 +261,7 @@ class Session : public std::enable_shared_from_this<Session> {
   bool keep_alive_ = true;
   bool body_unread_ = false;  // the request's body (or the rest of it) is still on the wire
   unsigned version_ = 11;
+  uint64_t oversize_left_ = 0;  // padding of the oversize body still to send
   std::array<char, 4096> drain_{};
 };
 

@@ -15,6 +15,7 @@ constexpr ActionName kActionNames[] = {
     {FaultAction::kDelay, "delay"},       {FaultAction::kClose, "close"},
     {FaultAction::kTruncate, "truncate"}, {FaultAction::kHtml502, "html502"},
     {FaultAction::kNotJson, "not_json"},  {FaultAction::kErrorCode, "error_code"},
+    {FaultAction::kVerbatim, "verbatim"}, {FaultAction::kOversize, "oversize"},
 };
 
 Json PairsToObject(const std::vector<std::pair<std::string, std::string>>& pairs) {
@@ -160,7 +161,7 @@ FaultRule FaultRules::Parse(const Json& body) {
   const auto& object = body.as_object();
   for (const auto& [key, value] : object) {
     if (key != "method" && key != "action" && key != "delay_ms" && key != "error_code" &&
-        key != "count") {
+        key != "body" && key != "skip" && key != "count" && key != "refused") {
       BadRule("unknown rule field " + key);
     }
   }
@@ -184,7 +185,9 @@ FaultRule FaultRules::Parse(const Json& body) {
   auto named = std::find_if(std::begin(kActionNames), std::end(kActionNames),
                             [&](const ActionName& entry) { return action == entry.name; });
   if (named == std::end(kActionNames)) {
-    BadRule("action must be delay, close, truncate, html502, not_json or error_code");
+    BadRule(
+        "action must be delay, close, truncate, html502, not_json, error_code, verbatim or "
+        "oversize");
   }
   rule.action = named->action;
   rule.delay = std::chrono::milliseconds(integer("delay_ms", 0, 0, 60000));
@@ -195,8 +198,24 @@ FaultRule FaultRules::Parse(const Json& body) {
   if (rule.action == FaultAction::kDelay && rule.delay.count() == 0) {
     BadRule("action delay needs \"delay_ms\"");
   }
+  auto body_field = object.find("body");
+  if (body_field != object.end()) {
+    if (rule.action != FaultAction::kVerbatim) BadRule("only action verbatim takes \"body\"");
+    rule.body = text("body");
+    if (rule.body.size() > kMaxVerbatimBody) {
+      BadRule("body takes at most " + std::to_string(kMaxVerbatimBody) + " bytes");
+    }
+  } else if (rule.action == FaultAction::kVerbatim) {
+    BadRule("action verbatim needs \"body\"");
+  }
+  rule.skip = integer("skip", 0, 0, 1000000);
   rule.remaining = integer("count", -1, -1, 1000000);
   if (rule.remaining == 0) BadRule("count must be positive, or -1 for every call");
+  auto refused = object.find("refused");
+  if (refused != object.end()) {
+    if (!refused->second.is_boolean()) BadRule("refused must be true or false");
+    rule.refused = refused->second.as_bool();
+  }
   return rule;
 }
 
@@ -207,7 +226,10 @@ Json FaultRules::ToJson(const FaultRule& rule) {
   json["action"] = Text(FaultActionName(rule.action));
   json["delay_ms"] = Number(rule.delay.count());
   json["error_code"] = Number(rule.error_code);
+  if (rule.action == FaultAction::kVerbatim) json["body"] = Text(rule.body);
+  json["skip"] = Number(rule.skip);
   json["count"] = Number(rule.remaining);
+  json["refused"] = Json::boolean(rule.refused);
   return json;
 }
 
@@ -218,10 +240,15 @@ FaultRule FaultRules::Add(FaultRule rule) {
   return rule;
 }
 
-std::optional<FaultRule> FaultRules::Take(const std::string& method) {
+std::optional<FaultRule> FaultRules::Take(const std::string& method, bool refused) {
   std::lock_guard<std::mutex> lock(mutex_);
   for (auto it = rules_.begin(); it != rules_.end(); ++it) {
     if (it->method != "*" && it->method != method) continue;
+    if (refused && !it->refused) continue;
+    if (it->skip > 0) {
+      --it->skip;
+      continue;
+    }
     FaultRule rule = *it;
     if (it->remaining > 0 && --it->remaining == 0) rules_.erase(it);
     return rule;

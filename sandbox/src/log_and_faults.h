@@ -68,7 +68,12 @@ enum class FaultAction {
   kHtml502,    // HTML error page with status 502
   kNotJson,    // status 200, a body that is not JSON
   kErrorCode,  // {"error_code": N} instead of the method's answer
+  kVerbatim,   // status 200, a JSON content type and the rule's body text as it is
+  kOversize,   // status 200, a JSON body larger than a client of the library accepts
 };
+
+// The longest body text a verbatim rule takes.
+inline constexpr size_t kMaxVerbatimBody = size_t{64} * 1024;
 
 struct FaultRule {
   int id = 0;
@@ -76,7 +81,10 @@ struct FaultRule {
   FaultAction action = FaultAction::kDelay;
   std::chrono::milliseconds delay{0};  // applies before any action
   int error_code = 0;
-  int remaining = -1;  // how many more calls it applies to; -1 for all
+  std::string body;      // the verbatim action's answer
+  int skip = 0;          // matching calls still to let through before the rule applies
+  int remaining = -1;    // how many more calls it applies to; -1 for all
+  bool refused = false;  // applies to calls that fail the protocol checks as well
 };
 
 // The rules in force. Any thread.
@@ -88,8 +96,10 @@ class FaultRules {
 
   // Returns the rule with its id.
   FaultRule Add(FaultRule rule);
-  // The first rule for `method` (or "*"), counting the use.
-  std::optional<FaultRule> Take(const std::string& method);
+  // The first rule for `method` (or "*") that has no more calls to skip, counting the use; a
+  // rule that still skips counts the call as skipped and lets the next rules decide. A call that
+  // failed the protocol checks (`refused`) is seen only by rules that ask for such calls.
+  std::optional<FaultRule> Take(const std::string& method, bool refused);
   bool Remove(int id);
   void Clear();
   Json List() const;

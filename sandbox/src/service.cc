@@ -93,11 +93,24 @@ HttpReply ApplyFault(const FaultRule& rule, HttpReply reply, LogRecord& record) 
       reply.body = kHtmlErrorPage;
       break;
     case FaultAction::kNotJson:
+      reply.status = 200;
       reply.content_type = "text/plain; charset=utf-8";
       reply.body = "service temporarily unavailable";
       break;
     case FaultAction::kErrorCode:
+      reply.status = 200;
       reply.body = RefusalAnswer(rule.error_code, "fault rule").serialize();
+      break;
+    case FaultAction::kVerbatim:
+      reply.status = 200;
+      reply.content_type = "application/json; charset=utf-8";
+      reply.body = rule.body;
+      break;
+    case FaultAction::kOversize:
+      reply.status = 200;
+      reply.content_type = "application/json; charset=utf-8";
+      reply.body.clear();
+      reply.delivery = Delivery::kOversize;
       break;
   }
   return reply;
@@ -199,12 +212,12 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
         [this](std::string_view token) { return ResolveToken(token); }, record);
   } catch (const Refusal& refusal) {
     record.error_code = refusal.code();
-    return RefusalReply(refusal.code(), refusal.what(), 200);
+    return FaultRefusal(RefusalReply(refusal.code(), refusal.what(), 200), record);
   } catch (const StoreError& error) {
     record.error_code = code::kInternal;
-    return RefusalReply(code::kInternal, error.what(), 500);
+    return FaultRefusal(RefusalReply(code::kInternal, error.what(), 500), record);
   }
-  std::optional<FaultRule> fault = rules_.Take(record.method);
+  std::optional<FaultRule> fault = rules_.Take(record.method, false);
   HttpReply reply;
   if (!fault || RunsHandler(fault->action)) {
     Json answer = RunHandler(router_.Find(call.rules->name), call);
@@ -216,6 +229,14 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
     reply = ApplyFault(*fault, std::move(reply), record);
   }
   return reply;
+}
+
+HttpReply Service::FaultRefusal(HttpReply refusal, LogRecord& record) {
+  if (record.method.empty()) return refusal;
+  std::optional<FaultRule> fault = rules_.Take(record.method, true);
+  if (!fault) return refusal;
+  if (fault->action == FaultAction::kErrorCode) record.error_code = fault->error_code;
+  return ApplyFault(*fault, std::move(refusal), record);
 }
 
 std::optional<User> Service::ResolveToken(std::string_view token) {

@@ -45,6 +45,8 @@ class Service {
   BodyAdmission AdmitUpload(const HttpRequest& head, std::string_view path);
   HttpReply Dispatch(const HttpRequest& request);
   HttpReply HandleApi(const HttpRequest& request, std::string_view query, LogRecord& record);
+  // A refused call of a known method, as a rule for refused calls changes it.
+  HttpReply FaultRefusal(HttpReply refusal, LogRecord& record);
   HttpReply HandleObject(const HttpRequest& request, std::string_view path, LogRecord& record);
   HttpReply HandleSandbox(const HttpRequest& request, std::string_view path,
                           std::string_view query);

@@ -1,8 +1,14 @@
-// The fault rules under /_sandbox/rules: each action does what it says, and counts run out.
+// The fault rules under /_sandbox/rules: each action does what it says, counts run out, skipped
+// calls pass, and refused calls are faulted only when a rule asks for them.
 #include <gtest/gtest.h>
 
 #include <curl/curl.h>
 
+#include <string>
+
+#include "exchange.h"
+#include "log_and_faults.h"
+#include "raw_connection.h"
 #include "refusal.h"
 #include "sandbox/server.h"
 #include "sandbox_fixture.h"
@@ -38,6 +44,10 @@ TEST_F(FaultsTest, EachActionDoesWhatItSays) {
       {R"("not_json")", CURLE_OK, 200, -1},
       {R"("error_code","error_code":22469)", CURLE_OK, 200, 22469},
       {R"("delay","delay_ms":50)", CURLE_OK, 200, 22000},
+      {R"("verbatim","body":"{}")", CURLE_OK, 200, -1, "{}"},
+      {R"("verbatim","body":"null")", CURLE_OK, 200, -1, "null"},
+      {R"("verbatim","body":"[]")", CURLE_OK, 200, -1, "[]"},
+      {R"("verbatim","body":"{\"error_code\":22001}")", CURLE_OK, 200, 22001},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);
@@ -49,6 +59,9 @@ TEST_F(FaultsTest, EachActionDoesWhatItSays) {
     EXPECT_EQ(faulted.status, c.status);
     EXPECT_EQ(faulted.error_code(), c.error_code) << faulted.body;
     EXPECT_EQ(faulted.body.rfind(c.body_start, 0), 0u) << faulted.body;
+    if (std::string(c.action).find("verbatim") != std::string::npos && c.error_code == -1) {
+      EXPECT_EQ(faulted.body, c.body_start);
+    }
   }
   // Any method: "*".
   AddRule(R"({"method":"*","action":"error_code","error_code":24003})");
@@ -66,6 +79,76 @@ TEST_F(FaultsTest, CountRunsOutAndOtherMethodsAreUntouched) {
   EXPECT_EQ(Splash().error_code(), 24003);
   EXPECT_EQ(Splash().error_code(), 24003);
   EXPECT_EQ(Splash().error_code(), 22000);
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 0u);
+}
+
+// The body is generated as it is sent; read off the wire, it is one JSON object of the promised
+// length, larger than what the library's transport accepts.
+TEST_F(FaultsTest, OversizeSendsAWholeJsonBodyBeyondTheCap) {
+  ASSERT_EQ(AddRule(R"({"method":")" + kSplash + R"(","action":"oversize"})").error_code(), 22000);
+  RawConnection connection(SandboxEnvironment::port());
+  ASSERT_TRUE(connection.connected()) << connection.error();
+  ASSERT_TRUE(connection.Send(RequestText("GET", PlainTarget(kSplash, {}))));
+  const RawAnswer answer = connection.ReadAnswer();
+  EXPECT_EQ(answer.status, 200) << answer.head;
+  EXPECT_NE(answer.head.find("Content-Length: " + std::to_string(kOversizeBodyBytes)),
+            std::string::npos)
+      << answer.head;
+  EXPECT_NE(answer.head.find("application/json"), std::string::npos) << answer.head;
+  ASSERT_EQ(answer.body.size(), kOversizeBodyBytes);
+  EXPECT_GT(answer.body.size(), size_t{32} * 1024 * 1024);
+  EXPECT_EQ(answer.body.rfind(R"({"error_code":22000,"padding":"xxx)", 0), 0u);
+  EXPECT_EQ(answer.body.substr(answer.body.size() - 4), R"(xx"})");
+  EXPECT_EQ(answer.body.find_first_not_of('x', 32), answer.body.size() - 2);
+  EXPECT_TRUE(connection.PeerCloses());
+}
+
+// "skip" lets the first matching calls through, and skipped calls do not use up "count".
+TEST_F(FaultsTest, SkipLetsTheFirstCallsThrough) {
+  ASSERT_EQ(AddRule(R"({"method":")" + kSplash +
+                    R"(","action":"error_code","error_code":24003,)"
+                    R"("skip":2,"count":1})")
+                .error_code(),
+            22000);
+  const int expected[] = {22000, 22000, 24003, 22000};
+  for (int code : expected) EXPECT_EQ(Splash().error_code(), code);
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 0u);
+}
+
+// A call the checks refuse is left alone unless the rule asks for refused calls as well.
+TEST_F(FaultsTest, RefusedCallsAreFaultedOnlyWhenAsked) {
+  const std::string unknown_token = PlainTarget("norda.lumo.cloud.expand", {{"kwtok", "nobody"}});
+  ASSERT_EQ(
+      AddRule(R"({"method":"norda.lumo.cloud.expand","action":"html502","count":1})").error_code(),
+      22000);
+  EXPECT_EQ(client().Get(unknown_token).error_code(), code::kUnknownToken);
+  ASSERT_EQ(AddRule(R"({"method":"norda.lumo.cloud.expand","action":"verbatim","body":"[]",)"
+                    R"("refused":true,"count":1})")
+                .error_code(),
+            22000);
+  Response faulted = client().Get(unknown_token);
+  EXPECT_EQ(faulted.status, 200);
+  EXPECT_EQ(faulted.body, "[]");
+  // The first rule still waits for a call that passes the checks.
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 1u);
+}
+
+TEST_F(FaultsTest, InvalidRulesAreRefused) {
+  const char* const rules[] = {
+      R"({"method":"*","action":"verbatim"})",
+      R"({"method":"*","action":"verbatim","body":7})",
+      R"({"method":"*","action":"html502","body":"{}"})",
+      R"({"method":"*","action":"oversize","skip":-1})",
+      R"({"method":"*","action":"close","skip":"1"})",
+      R"({"method":"*","action":"close","refused":1})",
+      R"({"method":"*","action":"stream"})",
+  };
+  for (const char* rule : rules) {
+    EXPECT_EQ(AddRule(rule).error_code(), code::kBadRule) << rule;
+  }
+  const std::string long_body = R"({"method":"*","action":"verbatim","body":")" +
+                                std::string(kMaxVerbatimBody + 1, ' ') + R"("})";
+  EXPECT_EQ(AddRule(long_body).error_code(), code::kBadRule);
   EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 0u);
 }
 

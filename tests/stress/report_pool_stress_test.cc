@@ -85,6 +85,7 @@ void RunRounds(Backend& backend, int rounds, std::mt19937& random) {
   }
   // Answers that were still on the wire must not reach anything now.
   std::vector<int> completions;
+  completions.reserve(records.size());
   for (const auto& record : records) completions.push_back(record->completions);
   loop.RunUntil([] { return false; }, 50ms);
   loop.RunUntilIdle();

@@ -7,6 +7,7 @@
 #include "base/string_utils.h"
 #include "diy/diy_common.h"
 #include "json_access.h"
+#include "log_masking.h"
 #include "query_builder.h"
 #include "utilities/json.h"
 
@@ -65,10 +66,11 @@ void GetPlayList::ParseResult(web::json::value& answer) {
       !songs.empty()) {
     return;
   }
-  // The host reads this line in GBK, attributed to line 70 of the file named here.
+  // The host reads this line in GBK, attributed to line 70 of the file named here. The answer
+  // may carry an address with the session token in it.
   google::LogMessage("src\\diy\\get_playlist", 70, google::GLOG_INFO).stream()
       << "current song list has no songs! the ret is:"
-      << base::string_utils::Utf16ToGBK(response_text);
+      << base::string_utils::Utf16ToGBK(MaskSecrets(response_text));
 }
 
 }  // namespace lumoapi::diy

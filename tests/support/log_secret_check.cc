@@ -1,0 +1,158 @@
+#include "support/log_secret_check.h"
+
+#include <glog/logging.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <utility>
+
+#include "base/logging.h"
+#include "base/string_utils.h"
+#include "sandbox/server.h"
+
+// The test executables link with --wrap for base::logging::SetLogSink (tests/CMakeLists.txt):
+// every call a test makes reaches WrappedSetLogSink, and RealSetLogSink is the host's own.
+base::logging::LogSink RealSetLogSink(base::logging::LogSink sink) __asm__(
+    "__real__ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE");
+base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink) __asm__(
+    "__wrap__ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE");
+
+namespace lumo::testing {
+namespace {
+
+bool EndsValue(char c) {
+  return c == '&' || c == ';' || c == '"' || c == '\'' || c == ',' || c == ' ' || c == '\t' ||
+         c == '\r' || c == '\n';
+}
+
+bool Contains(const std::string& line, const KnownToken& token) {
+  const std::string text = token.text;
+  for (size_t at = line.find(text); at != std::string::npos; at = line.find(text, at + 1)) {
+    if (!token.whole_value_only) return true;
+    const size_t end = at + text.size();
+    if (at > 0 && line[at - 1] == '=' && (end == line.size() || EndsValue(line[end]))) return true;
+  }
+  return false;
+}
+
+void Report(const std::string& where, const std::string& line) {
+  for (const KnownToken* token : FindKnownTokens(line)) {
+    ADD_FAILURE() << "a session token (" << MaskedToken(token->text) << ") was written to the "
+                  << where << ": " << MaskKnownTokens(line);
+  }
+}
+
+// Stays the host log's sink for the whole run and hands each line on to the sink a test set.
+struct HostLogChain {
+  std::mutex mutex;
+  base::logging::LogSink default_sink;  // the host's standard-error writer
+  base::logging::LogSink test_sink;     // guarded by mutex; the default one when no test set one
+};
+
+HostLogChain& Chain() {
+  static auto* chain = new HostLogChain;  // never destroyed: threads may log while exiting
+  return *chain;
+}
+
+void CheckHostLine(const base::logging::LogRecord& record) {
+  Report("host log", base::string_utils::ToUtf8(record.location) + ":" +
+                         std::to_string(record.line) + " " +
+                         base::string_utils::ToUtf8(record.message));
+  HostLogChain& chain = Chain();
+  // Held while the test's sink runs, so that once a test's SetLogSink returns, its previous sink
+  // is no longer running (as the host's own promises).
+  std::lock_guard<std::mutex> lock(chain.mutex);
+  if (chain.test_sink) chain.test_sink(record);
+}
+
+class GlogCheck : public google::LogSink {
+ public:
+  void send(google::LogSeverity, const char* full_filename, const char*, int line,
+            const google::LogMessageTime&, const char* message, size_t length) override {
+    Report("glog", std::string(full_filename) + ":" + std::to_string(line) + " " +
+                       std::string(message, length));
+  }
+};
+
+}  // namespace
+
+const std::vector<KnownToken>& KnownTokens() {
+  static const std::vector<KnownToken> tokens = {
+      // The sandbox's seed users.
+      {sandbox::kOrdinaryUserToken, false},
+      {sandbox::kBigUserToken, false},
+      {sandbox::kCuratorToken, false},
+      // Tests of the request core and the encryption.
+      {"SECRET-TOKEN", false},
+      {"SECRET", true},
+      // The request rows (tests/support/every_request.cc) and the radio tests.
+      {"acct", true},
+      {"tok", true},
+      {"secret", true},
+      {"tk", true},
+      // The transport's and the request core's cookie tests.
+      {"abc", true},
+  };
+  return tokens;
+}
+
+std::string MaskedToken(const std::string& token) {
+  const size_t shown = token.size() >= 8 ? 3 : 1;
+  return token.substr(0, shown) + "***(" + std::to_string(token.size()) + " characters)";
+}
+
+std::vector<const KnownToken*> FindKnownTokens(const std::string& line) {
+  std::vector<const KnownToken*> found;
+  for (const KnownToken& token : KnownTokens()) {
+    if (Contains(line, token)) found.push_back(&token);
+  }
+  return found;
+}
+
+std::string MaskKnownTokens(std::string line) {
+  // Longest first, so that "SECRET-TOKEN" goes whole before "SECRET" is looked for.
+  std::vector<std::string> tokens;
+  for (const KnownToken& token : KnownTokens()) tokens.emplace_back(token.text);
+  std::sort(tokens.begin(), tokens.end(),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& token : tokens) {
+    if (token.size() < 4) continue;  // a short one is too common to replace everywhere
+    const std::string masked = MaskedToken(token);
+    for (size_t at = line.find(token); at != std::string::npos; at = line.find(token, at)) {
+      line.replace(at, token.size(), masked);
+      at += masked.size();
+    }
+  }
+  // What is left of the short ones: whole values after "=".
+  for (size_t at = line.find('='); at != std::string::npos; at = line.find('=', at + 1)) {
+    size_t end = at + 1;
+    while (end < line.size() && !EndsValue(line[end])) ++end;
+    const std::string value = line.substr(at + 1, end - at - 1);
+    for (const KnownToken& token : KnownTokens()) {
+      if (value == token.text) line.replace(at + 1, value.size(), MaskedToken(value));
+    }
+  }
+  return line;
+}
+
+void InstallLogSecretCheck() {
+  HostLogChain& chain = Chain();
+  base::logging::LogSink default_sink = RealSetLogSink(CheckHostLine);
+  {
+    std::lock_guard<std::mutex> lock(chain.mutex);
+    chain.default_sink = default_sink;
+    chain.test_sink = std::move(default_sink);
+  }
+  static GlogCheck glog_check;  // registered for the rest of the process
+  google::AddLogSink(&glog_check);
+}
+
+}  // namespace lumo::testing
+
+// What a test's SetLogSink does now: it replaces the sink behind the check, not the check.
+base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink) {
+  lumo::testing::HostLogChain& chain = lumo::testing::Chain();
+  std::lock_guard<std::mutex> lock(chain.mutex);
+  return std::exchange(chain.test_sink, sink ? std::move(sink) : chain.default_sink);
+}

@@ -42,6 +42,7 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -190,7 +191,9 @@ rusage ProcessUsage() {
   return usage;
 }
 
-double Seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; }
+double Seconds(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
 
 double CpuSeconds(const rusage& usage) { return Seconds(usage.ru_utime) + Seconds(usage.ru_stime); }
 
@@ -249,7 +252,9 @@ class Latencies {
     }
     if (done.empty()) return;
     std::sort(done.begin(), done.end());
-    auto at = [&](double q) { return done[static_cast<size_t>(q * (done.size() - 1) + 0.5)]; };
+    auto at = [&](double q) {
+      return done[static_cast<size_t>(std::lround(q * static_cast<double>(done.size() - 1)))];
+    };
     result.p50_us = at(0.50);
     result.p99_us = at(0.99);
   }
@@ -486,11 +491,10 @@ class LibraryLoad {
 };
 
 // Points the library's service host at the target and binds the UI loop to this thread.
-base::http::TransportRequest PrepareLibrary(const Settings& settings) {
+void PrepareLibrary(const Settings& settings) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
   const base::http::TransportRequest sample = CaptureRequest(*settings.method);
   base::http::SetConnectTo(PartsOf(sample.url).host_port, settings.target);
-  return sample;
 }
 
 RunResult RunLibrary(const Settings& settings, int64_t concurrency) {
@@ -629,7 +633,7 @@ std::string ConnectToEntry(const base::http::TransportRequest& request, const Se
 // accepts for minutes, far longer than a run.
 base::http::TransportRequest PrepareRaw(const Settings& settings) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
-  const base::http::TransportRequest request = CaptureRequest(*settings.method);
+  base::http::TransportRequest request = CaptureRequest(*settings.method);
   curl_global_init(CURL_GLOBAL_DEFAULT);
   return request;
 }

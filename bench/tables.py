@@ -36,9 +36,15 @@ def run_of(data, mode, concurrency):
 
 
 def num(value, digits=1):
+    """A measured figure; negative ones mean "not measured"."""
     if value is None or value < 0:
         return "-"
     return f"{value:,.{digits}f}"
+
+
+def diff(value, digits=1):
+    """A difference of two figures, which may be negative."""
+    return "-" if value is None else f"{value:,.{digits}f}"
 
 
 def mib(kb):
@@ -78,8 +84,8 @@ def ratio(a, b):
 def targets(directory):
     lines = header(["Figure", "Target", "Measured"], right_from=3)
 
-    def row(figure, target, value, digits=2):
-        lines.append(f"| {figure} | {target} | {num(value, digits)} |")
+    def row(figure, target, value, digits=2, signed=False):
+        lines.append(f"| {figure} | {target} | {(diff if signed else num)(value, digits)} |")
 
     for method, _ in NGINX_METHODS:
         data = load(directory, "nginx-" + method)
@@ -98,7 +104,7 @@ def targets(directory):
         if lib and raw:
             limit = "≤ 15" if method in ("channels", "list") else "≤ 10"
             row(f"{method}: library CPU beyond raw at 16, µs/call", limit,
-                lib["client_cpu_us_per_request"] - raw["client_cpu_us_per_request"], 1)
+                lib["client_cpu_us_per_request"] - raw["client_cpu_us_per_request"], 1, True)
             row(f"{method}: library context switches per call at 16", "≤ 0.5",
                 lib["context_switches_per_request"])
     burst = load(directory, "burst")
@@ -129,7 +135,7 @@ def growth(directory, meta):
         lib_us, raw_us = lib["client_cpu_us_per_request"], raw["client_cpu_us_per_request"]
         rows.append((songs, lib_us, raw_us))
         lines.append(f"| {songs:,} | {num(size, 0) if size else '-'} | {num(lib_us)} | "
-                     f"{num(raw_us)} | {num(lib_us - raw_us)} | "
+                     f"{num(raw_us)} | {diff(lib_us - raw_us)} | "
                      f"{num(lib['requests_per_s'], 0)} | {num(raw['requests_per_s'], 0)} |")
     return lines, rows
 

@@ -1,21 +1,36 @@
-// lumo_load_driver: loopback load on the sandbox service, once through the library and once
-// through a plain libcurl-multi client, at the same concurrency, with the same addresses and the
-// same headers, so that the difference between the two is what the library costs.
+// lumo_load_driver: loopback load through the library and through the clients a host could
+// write instead, at the same concurrency, with the same addresses and the same headers, so that
+// the difference between them is what the library costs.
 //
-//   library  real request objects through the whole stack: BeginRequest on the UI thread, the
-//            libcurl network thread, ParseResult, `completed`; the main thread runs the UI loop,
-//            and each completion posts the next BeginRequest to it, keeping C calls in flight.
-//   raw      one thread driving libcurl's multi interface: the same GETs (address and headers
-//            taken from what the library hands its transport), the same limit of 16 connections
-//            per host, keep-alive, easy handles reused; the body is collected and not parsed.
+//   library   real request objects through the whole stack: BeginRequest on the UI thread, the
+//             libcurl network thread, ParseResult, `completed`; the main thread runs the UI loop,
+//             and each completion posts the next BeginRequest to it, keeping C calls in flight.
+//   raw       one thread driving libcurl's multi interface: the same GETs (address and headers
+//             taken from what the library hands its transport), the same limit of 16 connections
+//             per host, keep-alive, easy handles reused. Small answers are collected and not
+//             parsed; pages are parsed with the same JSON parser the library uses.
+//   cpprest   the URI library's own http_client in its default configuration, the same GETs, the
+//             answer read with extract_json; the calls in flight are chains of its tasks.
+//   cpprest2  the same with the task scheduler's pool set to 2 threads.
+//   wrk       the wire limit: wrk with one thread and C connections, the same address.
+//
+// Scenarios: "load" (the modes above at each concurrency), "burst" (all --requests calls started
+// at once, every request object kept until the last has ended: the memory of that many calls in
+// flight) and "paging" (a gathering task over every page of a big collection, against the same
+// pages fetched one after another by raw GETs, parsed).
 //
 // Every run happens in a process of its own, forked from a parent that starts no threads, so the
 // CPU time (getrusage) and the peak RSS (VmHWM) reported are the client's alone. Unless
 // --connect-to names a running server, the sandbox is started from the linked sandbox library in
-// another forked process, and its CPU time per request is reported too. Each run stops by itself
-// after --time-limit seconds, finished or not.
+// another forked process, and its CPU time per request is reported too (--server-pid does that
+// for a server started elsewhere). Each run stops by itself after --time-limit seconds, finished
+// or not. Traffic goes to the loopback address given, nowhere else: the library's service host is
+// routed there, and no host name is looked up.
+#include <cpprest/http_client.h>
+#include <cpprest/json.h>
 #include <curl/curl.h>
 #include <poll.h>
+#include <pplx/threadpool.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -27,12 +42,16 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -40,6 +59,10 @@
 
 #include "base/http/transport.h"
 #include "base/thread/ui_loop.h"
+#include "lumoapi/diy/get_all_playlist_songs.h"
+#include "lumoapi/diy/get_playlist.h"
+#include "lumoapi/favorite/get_all_favorite_songs.h"
+#include "lumoapi/favorite/get_favorite_song.h"
 #include "lumoapi/request_base.h"
 #include "lumoapi/search/catalog_sug.h"
 #include "lumoapi/splash/get_splash_pic.h"
@@ -53,9 +76,18 @@ using Clock = std::chrono::steady_clock;
 constexpr long kMaxHostConnections = 16;
 constexpr int kMaxTimeLimitSeconds = 60;
 
+// The big seed user's song list of 500 songs, and the page sizes the library's tasks ask for.
+constexpr wchar_t kBigListId[] = L"300156";
+constexpr unsigned kListPageSize = 100;
+constexpr unsigned kFavoritePageSize = 50;
+
+std::wstring BigUserToken() {
+  const std::string token = lumo::sandbox::kBigUserToken;
+  return std::wstring(token.begin(), token.end());
+}
+
 // The song lists' tag directory: a call in the encrypted and signed address form whose answer is
-// small and needs no session. No request class of the library asks for it, so the driver brings
-// its own.
+// small and needs no session. Its "hot" count is all the driver reads.
 class ChannelList : public lumoapi::RequestBase {
  public:
   ChannelList() { encrypt_params = true; }
@@ -77,17 +109,35 @@ class ChannelList : public lumoapi::RequestBase {
 struct MethodChoice {
   const char* name;
   const char* description;
+  bool page;         // a page of songs: the raw client parses it too
+  bool canned_only;  // answered by the canned server only (the session token picks the body)
   std::function<std::unique_ptr<lumoapi::RequestBase>()> make;
 };
 
+std::unique_ptr<lumoapi::RequestBase> MakeListPage(const std::wstring& token) {
+  return std::make_unique<lumoapi::diy::GetPlayList>(token, kBigListId, 0, kListPageSize);
+}
+
 const std::vector<MethodChoice>& Methods() {
   static const std::vector<MethodChoice> methods = {
-      {"splash", "GetSplashPic, norda.lumo.active.startPC, plain form",
+      {"splash", "GetSplashPic, norda.lumo.active.startPC, plain form", false, false,
        [] { return std::make_unique<lumoapi::splash::GetSplashPic>(); }},
-      {"suggest", "CatalogSug(\"love\"), norda.lumo.search.catalogSug, plain form",
+      {"suggest", "CatalogSug(\"love\"), norda.lumo.search.catalogSug, plain form", false, false,
        [] { return std::make_unique<lumoapi::search::CatalogSug>(L"love"); }},
-      {"channels", "getChannels, norda.lumo.ugcdiy.getChannels, encrypted form",
+      {"channels", "getChannels, norda.lumo.ugcdiy.getChannels, encrypted form", false, false,
        [] { return std::make_unique<ChannelList>(); }},
+      {"list", "GetPlayList, norda.lumo.ugcdiy.getBaseInfo, encrypted form, 100 songs", true, false,
+       [] { return MakeListPage(BigUserToken()); }},
+      {"list10", "the list page call answered with 10 songs", true, true,
+       [] { return MakeListPage(L"bench-list10"); }},
+      {"list1000", "the list page call answered with 1,000 songs", true, true,
+       [] { return MakeListPage(L"bench-list1000"); }},
+      {"fav", "GetFavoriteSong, norda.lumo.favorite.getFavoriteSong, plain form, 50 songs", true,
+       false,
+       [] {
+         return std::make_unique<lumoapi::favorite::GetFavoriteSong>(BigUserToken(), 0,
+                                                                     kFavoritePageSize);
+       }},
   };
   return methods;
 }
@@ -101,11 +151,16 @@ const MethodChoice* FindMethod(const std::string& name) {
 
 struct Settings {
   const MethodChoice* method = nullptr;
+  std::string scenario = "load";
+  std::string task = "fav";  // the paging scenario's task: "fav" or "list"
   int64_t requests = 20000;
   int64_t warmup = 500;
   int time_limit_s = 30;
-  std::string target;    // "127.0.0.1:PORT"
-  pid_t server_pid = 0;  // 0: not ours, its CPU time is not reported
+  int wrk_seconds = 5;
+  std::string target;          // "127.0.0.1:PORT"
+  std::string server;          // "sandbox" or "nginx"
+  pid_t server_pid = 0;        // 0: not known, its CPU time is not reported
+  bool keep_finished = false;  // burst: every request object lives until the run's end
 };
 
 // What one run measured; written by the run's process to its parent as raw bytes.
@@ -121,8 +176,11 @@ struct RunResult {
   double client_cpu_s = 0;       // user + system
   int64_t context_switches = 0;  // the client's, voluntary and involuntary
   double server_cpu_s = -1;      // negative: unknown
+  int64_t base_rss_kb = 0;       // RSS after the warm-up, before the measured calls
   int64_t peak_rss_kb = 0;
-  bool peak_rss_reset = false;  // VmHWM was reset at the start of the run's process
+  bool peak_rss_reset = false;  // VmHWM was reset after the warm-up
+  double pages = 0;             // paging: pages fetched per task
+  double items = 0;             // paging: songs gathered per task
 };
 
 // ---- Measuring ----------------------------------------------------------------------------
@@ -133,12 +191,13 @@ rusage ProcessUsage() {
   return usage;
 }
 
-double CpuSeconds(const rusage& usage) {
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+double Seconds(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
 
-// User + system time of another process of ours, from /proc; negative when unknown.
+double CpuSeconds(const rusage& usage) { return Seconds(usage.ru_utime) + Seconds(usage.ru_stime); }
+
+// User + system time of another process, from /proc; negative when unknown.
 double OtherProcessCpuSeconds(pid_t pid) {
   if (pid <= 0) return -1;
   std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
@@ -164,11 +223,13 @@ bool ResetPeakRss() {
   return static_cast<bool>(clear_refs);
 }
 
-int64_t PeakRssKb() {
+// A "VmXXX:" line of /proc/self/status, in KiB.
+int64_t StatusKb(const char* key) {
   std::ifstream status("/proc/self/status");
   std::string line;
+  const size_t length = std::strlen(key);
   while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6));
+    if (line.compare(0, length, key) == 0) return std::stoll(line.substr(length));
   }
   return 0;
 }
@@ -191,7 +252,9 @@ class Latencies {
     }
     if (done.empty()) return;
     std::sort(done.begin(), done.end());
-    auto at = [&](double q) { return done[static_cast<size_t>(q * (done.size() - 1) + 0.5)]; };
+    auto at = [&](double q) {
+      return done[static_cast<size_t>(std::lround(q * static_cast<double>(done.size() - 1)))];
+    };
     result.p50_us = at(0.50);
     result.p99_us = at(0.99);
   }
@@ -209,6 +272,8 @@ void Measure(Load& load, const Settings& settings, RunResult& result) {
     result.timed_out = true;
     return;
   }
+  result.peak_rss_reset = ResetPeakRss();
+  result.base_rss_kb = StatusKb("VmRSS:");
   Latencies latencies(settings.requests);
   const double server_cpu = OtherProcessCpuSeconds(settings.server_pid);
   const rusage before = ProcessUsage();
@@ -241,15 +306,12 @@ class CaptureTransport : public base::http::Transport {
   std::optional<base::http::TransportRequest> captured;
 };
 
-// The address and headers that one BeginRequest of `method` hands to the transport.
+// The address and headers that one BeginRequest of `request` hands to the transport.
 // REQUIRES: the calling thread is the UI thread.
-base::http::TransportRequest CaptureRequest(const MethodChoice& method) {
+base::http::TransportRequest CaptureRequest(lumoapi::RequestBase& request) {
   auto capture = std::make_shared<CaptureTransport>();
   base::http::SetTransport(capture);
-  {
-    std::unique_ptr<lumoapi::RequestBase> request = method.make();
-    request->BeginRequest();
-  }
+  request.BeginRequest();
   base::http::SetTransport(nullptr);
   if (!capture->captured) {
     std::fprintf(stderr, "lumo_load_driver: the request sent nothing\n");
@@ -258,21 +320,89 @@ base::http::TransportRequest CaptureRequest(const MethodChoice& method) {
   return *capture->captured;
 }
 
-// "host:port" of an http address, with the scheme's port when the address names none.
-std::string HostPortOf(const std::string& url) {
+base::http::TransportRequest CaptureRequest(const MethodChoice& method) {
+  std::unique_ptr<lumoapi::RequestBase> request = method.make();
+  return CaptureRequest(*request);
+}
+
+// Parts of an http address: "host:port" (with the scheme's port when the address names none)
+// and the path with its query.
+struct AddressParts {
+  std::string host_port;
+  std::string path_and_query;
+};
+
+AddressParts PartsOf(const std::string& url) {
   CURLU* parsed = curl_url();
   char* host = nullptr;
   char* port = nullptr;
-  std::string host_port;
+  char* path = nullptr;
+  char* query = nullptr;
+  AddressParts parts;
   if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
       curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
-      curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
-    host_port = std::string(host) + ":" + port;
+      curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK &&
+      curl_url_get(parsed, CURLUPART_PATH, &path, 0) == CURLUE_OK) {
+    parts.host_port = std::string(host) + ":" + port;
+    parts.path_and_query = path;
+    if (curl_url_get(parsed, CURLUPART_QUERY, &query, 0) == CURLUE_OK) {
+      parts.path_and_query += std::string("?") + query;
+    }
   }
   curl_free(host);
   curl_free(port);
+  curl_free(path);
+  curl_free(query);
   curl_url_cleanup(parsed);
-  return host_port;
+  return parts;
+}
+
+std::string HeaderLine(const std::pair<std::string, std::string>& header) {
+  return header.second.empty() ? header.first + ";" : header.first + ": " + header.second;
+}
+
+// An easy handle that sends `request` to `connect_to` ("host:port:127.0.0.1:port"), with the
+// options both raw clients share. The lists stay owned by the caller.
+void SetRawOptions(CURL* easy, const std::string& url, curl_slist* headers,
+                   curl_slist* connect_to) {
+  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connect_to);
+  curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, 10'000L);
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 30'000L);
+}
+
+size_t AppendBody(char* data, size_t size, size_t count, void* user) {
+  static_cast<std::string*>(user)->append(data, size * count);
+  return size * count;
+}
+
+curl_slist* HeaderList(const base::http::TransportRequest& request) {
+  curl_slist* headers = nullptr;
+  for (const auto& header : request.headers) {
+    headers = curl_slist_append(headers, HeaderLine(header).c_str());
+  }
+  return headers;
+}
+
+// One blocking GET of `request` through `easy`; the body of a 200 answer, or nothing.
+std::optional<std::string> FetchOnce(CURL* easy, const base::http::TransportRequest& request,
+                                     curl_slist* connect_to) {
+  curl_slist* headers = HeaderList(request);
+  std::string body;
+  SetRawOptions(easy, request.url, headers, connect_to);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &AppendBody);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, &body);
+  const CURLcode code = curl_easy_perform(easy);
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl_slist_free_all(headers);
+  if (code != CURLE_OK || status != 200) return std::nullopt;
+  return body;
 }
 
 // ---- library mode -------------------------------------------------------------------------
@@ -281,9 +411,10 @@ std::string HostPortOf(const std::string& url) {
 // OnCompleted, which runs wherever `completed` is emitted.
 class LibraryLoad {
  public:
-  LibraryLoad(const MethodChoice& method, int concurrency) : method_(method) {
+  LibraryLoad(const MethodChoice& method, int64_t concurrency, bool keep_finished)
+      : method_(method), keep_finished_(keep_finished) {
     lanes_.reserve(static_cast<size_t>(concurrency));
-    for (int i = 0; i < concurrency; ++i) lanes_.push_back(std::make_unique<Lane>(this));
+    for (int64_t i = 0; i < concurrency; ++i) lanes_.push_back(std::make_unique<Lane>(this));
   }
 
   // Issues `count` calls and returns once they have all ended or `deadline` has passed
@@ -326,8 +457,11 @@ class LibraryLoad {
   };
 
   void StartNext(Lane& lane) {
+    if (next_ >= total_) {
+      if (!keep_finished_) lane.request.reset();
+      return;
+    }
     lane.request.reset();
-    if (next_ >= total_) return;
     lane.index = next_++;
     lane.request = method_.make();
     lane.request->completed.connect(&lane, &Lane::OnCompleted);
@@ -347,6 +481,7 @@ class LibraryLoad {
   }
 
   const MethodChoice& method_;
+  const bool keep_finished_;
   std::vector<std::unique_ptr<Lane>> lanes_;
   int64_t total_ = 0;  // UI thread
   int64_t next_ = 0;   // UI thread
@@ -355,47 +490,49 @@ class LibraryLoad {
   Latencies* latencies_ = nullptr;
 };
 
-RunResult RunLibrary(const Settings& settings, int concurrency) {
-  RunResult result;
+// Points the library's service host at the target and binds the UI loop to this thread.
+void PrepareLibrary(const Settings& settings) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
   const base::http::TransportRequest sample = CaptureRequest(*settings.method);
-  base::http::SetConnectTo(HostPortOf(sample.url), settings.target);
+  base::http::SetConnectTo(PartsOf(sample.url).host_port, settings.target);
+}
 
-  LibraryLoad load(*settings.method, concurrency);
+RunResult RunLibrary(const Settings& settings, int64_t concurrency) {
+  RunResult result;
+  PrepareLibrary(settings);
+  LibraryLoad load(*settings.method, concurrency, settings.keep_finished);
   Measure(load, settings, result);
   return result;
 }
 
 // ---- raw mode -----------------------------------------------------------------------------
 
+// Whether a page answer parses as JSON; the parse is the point, the value is dropped.
+bool ParsesAsJson(const std::string& body) {
+  try {
+    const web::json::value answer = web::json::value::parse(body);
+    return !answer.is_null();
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
 // One thread, one multi handle, one reused easy handle per call in flight.
 class RawLoad {
  public:
   RawLoad(const base::http::TransportRequest& request, const std::string& connect_to,
-          int concurrency)
-      : multi_(curl_multi_init()) {
+          int64_t concurrency, bool parse)
+      : multi_(curl_multi_init()), parse_(parse) {
     curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, kMaxHostConnections);
-    for (const auto& [name, value] : request.headers) {
-      const std::string line = value.empty() ? name + ";" : name + ": " + value;
-      headers_ = curl_slist_append(headers_, line.c_str());
-    }
+    headers_ = HeaderList(request);
     connect_to_ = curl_slist_append(nullptr, connect_to.c_str());
     lanes_.resize(static_cast<size_t>(concurrency));
     for (Lane& lane : lanes_) {
       lane.easy = curl_easy_init();
-      CURL* easy = lane.easy;
-      curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-      curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-      curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers_);
-      curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connect_to_);
-      curl_easy_setopt(easy, CURLOPT_NOPROXY, "*");
-      curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-      curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-      curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, 10'000L);
-      curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, 30'000L);
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &RawLoad::OnBody);
-      curl_easy_setopt(easy, CURLOPT_WRITEDATA, &lane);
-      curl_easy_setopt(easy, CURLOPT_PRIVATE, &lane);
+      SetRawOptions(lane.easy, request.url, headers_, connect_to_);
+      curl_easy_setopt(lane.easy, CURLOPT_WRITEFUNCTION, &AppendBody);
+      curl_easy_setopt(lane.easy, CURLOPT_WRITEDATA, &lane.body);
+      curl_easy_setopt(lane.easy, CURLOPT_PRIVATE, &lane);
     }
   }
 
@@ -432,8 +569,10 @@ class RawLoad {
         curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &lane);
         long status = 0;
         curl_easy_getinfo(lane->easy, CURLINFO_RESPONSE_CODE, &status);
+        bool ok = code == CURLE_OK && status == 200;
+        if (ok && parse_) ok = ParsesAsJson(lane->body);
         if (latencies) latencies->Record(lane->index, Clock::now() - lane->started);
-        if (code != CURLE_OK || status != 200) ++failed_;
+        if (!ok) ++failed_;
         if (first_body_.empty()) first_body_ = lane->body;
         ++ended_;
         curl_multi_remove_handle(multi_, lane->easy);
@@ -464,11 +603,6 @@ class RawLoad {
     bool busy = false;
   };
 
-  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    static_cast<Lane*>(user)->body.append(data, size * count);
-    return size * count;
-  }
-
   void StartNext(Lane& lane) {
     if (next_ >= total_) return;
     lane.index = next_++;
@@ -479,6 +613,7 @@ class RawLoad {
   }
 
   CURLM* multi_;
+  const bool parse_;
   curl_slist* headers_ = nullptr;
   curl_slist* connect_to_ = nullptr;
   std::vector<Lane> lanes_;
@@ -489,22 +624,342 @@ class RawLoad {
   std::string first_body_;
 };
 
-RunResult RunRaw(const Settings& settings, int concurrency) {
-  RunResult result;
-  base::thread::UiLoop::Instance().BindToCurrentThread();
-  // Taken once: in the encrypted form the address carries a timestamp, which the service accepts
-  // for minutes, far longer than a run.
-  const base::http::TransportRequest request = CaptureRequest(*settings.method);
-  curl_global_init(CURL_GLOBAL_DEFAULT);
-  const std::string connect_to = HostPortOf(request.url) + ":" + settings.target;
+// libcurl's --connect-to entry that sends the address's host to the target.
+std::string ConnectToEntry(const base::http::TransportRequest& request, const Settings& settings) {
+  return PartsOf(request.url).host_port + ":" + settings.target;
+}
 
-  RawLoad load(request, connect_to, concurrency);
+// Takes the address once: in the encrypted form it carries a timestamp, which the service
+// accepts for minutes, far longer than a run.
+base::http::TransportRequest PrepareRaw(const Settings& settings) {
+  base::thread::UiLoop::Instance().BindToCurrentThread();
+  base::http::TransportRequest request = CaptureRequest(*settings.method);
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  return request;
+}
+
+RunResult RunRaw(const Settings& settings, int64_t concurrency) {
+  RunResult result;
+  const base::http::TransportRequest request = PrepareRaw(settings);
+  RawLoad load(request, ConnectToEntry(request, settings), concurrency, settings.method->page);
   Measure(load, settings, result);
   if (load.first_body().find("22000") == std::string::npos) {
     std::fprintf(stderr, "lumo_load_driver: raw answer without the success code: %.200s\n",
                  load.first_body().c_str());
   }
   return result;
+}
+
+// ---- cpprest modes ------------------------------------------------------------------------
+
+// What a host would write with the URI library's HTTP client: one http_client, each call a GET
+// whose answer is read with extract_json, chained as tasks; each finished call starts the next.
+class CpprestLoad {
+ public:
+  CpprestLoad(const base::http::TransportRequest& request, const std::string& target,
+              int64_t concurrency)
+      : client_(web::uri("http://" + target), ClientConfig()),
+        path_(PartsOf(request.url).path_and_query),
+        headers_(request.headers),
+        concurrency_(concurrency) {}
+
+  bool Run(int64_t count, Latencies* latencies, Clock::time_point deadline) {
+    pplx::cancellation_token_source cancel;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      total_ = count;
+      ended_ = 0;
+      failed_ = 0;
+      latencies_ = latencies;
+      token_ = cancel.get_token();
+      stopping_ = false;
+    }
+    next_ = 0;
+    for (int64_t i = 0; i < concurrency_; ++i) StartNext();
+    std::unique_lock<std::mutex> lock(mutex_);
+    const bool finished = done_.wait_until(lock, deadline, [this] { return ended_ == total_; });
+    if (!finished) {
+      stopping_ = true;
+      cancel.cancel();
+      done_.wait_for(lock, std::chrono::seconds(10), [this] { return in_flight_ == 0; });
+    }
+    return finished;
+  }
+
+  int64_t ended() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return ended_;
+  }
+  int64_t failed() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failed_;
+  }
+
+ private:
+  static web::http::client::http_client_config ClientConfig() {
+    web::http::client::http_client_config config;
+    // Everything else stays at its default; a proxy from the environment must not take the
+    // loopback traffic elsewhere.
+    config.set_proxy(web::web_proxy(web::web_proxy::disabled));
+    return config;
+  }
+
+  void StartNext() {
+    const int64_t index = next_.fetch_add(1);
+    pplx::cancellation_token token = pplx::cancellation_token::none();
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (index >= total_ || stopping_) return;
+      ++in_flight_;
+      token = token_;
+    }
+    web::http::http_request request(web::http::methods::GET);
+    request.set_request_uri(web::uri(path_));
+    for (const auto& [name, value] : headers_) request.headers().add(name, value);
+    const Clock::time_point started = Clock::now();
+    client_.request(request, token)
+        .then([](const web::http::http_response& response) {
+          const bool ok = response.status_code() == web::http::status_codes::OK;
+          return response.extract_json(true).then(
+              [ok](const web::json::value& answer) { return ok && !answer.is_null(); });
+        })
+        .then([this, index, started](pplx::task<bool> outcome) {
+          bool ok = false;
+          try {
+            ok = outcome.get();
+          } catch (const std::exception&) {
+          }
+          Ended(index, started, ok);
+        });
+  }
+
+  void Ended(int64_t index, Clock::time_point started, bool ok) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (latencies_) latencies_->Record(index, Clock::now() - started);
+      if (!ok) ++failed_;
+      ++ended_;
+      --in_flight_;
+      if (ended_ == total_ || in_flight_ == 0) done_.notify_all();
+    }
+    StartNext();
+  }
+
+  web::http::client::http_client client_;
+  const std::string path_;
+  const std::vector<std::pair<std::string, std::string>> headers_;
+  const int64_t concurrency_;
+  std::atomic<int64_t> next_{0};
+  mutable std::mutex mutex_;
+  std::condition_variable done_;
+  int64_t total_ = 0;
+  int64_t ended_ = 0;
+  int64_t failed_ = 0;
+  int64_t in_flight_ = 0;
+  bool stopping_ = false;
+  Latencies* latencies_ = nullptr;
+  pplx::cancellation_token token_ = pplx::cancellation_token::none();
+};
+
+RunResult RunCpprest(const Settings& settings, int64_t concurrency, size_t pool_threads) {
+  RunResult result;
+  // Before the first task: the pool's size is fixed when it is first used.
+  if (pool_threads > 0) crossplat::threadpool::initialize_with_threads(pool_threads);
+  const base::http::TransportRequest request = PrepareRaw(settings);
+  CpprestLoad load(request, settings.target, concurrency);
+  Measure(load, settings, result);
+  return result;
+}
+
+// ---- paging scenario ----------------------------------------------------------------------
+
+struct TaskWaiter : sigslot::has_slots<> {
+  void OnCompleted() {
+    done = true;
+    // Wakes the UI loop at once rather than at its next poll.
+    base::thread::UiLoop::Instance().Post([] {});
+  }
+  std::atomic<bool> done{false};
+};
+
+// Runs the library's gathering task to its end, `count` times, one after another.
+class LibraryPaging {
+ public:
+  explicit LibraryPaging(const std::string& task) : task_(task) {}
+
+  bool Run(int64_t count, Latencies* latencies, Clock::time_point deadline) {
+    ended_ = 0;
+    failed_ = 0;
+    for (int64_t i = 0; i < count; ++i) {
+      const Clock::time_point started = Clock::now();
+      if (started >= deadline) return false;
+      if (!RunOnce(deadline)) ++failed_;
+      if (latencies) latencies->Record(i, Clock::now() - started);
+      ++ended_;
+    }
+    return true;
+  }
+
+  int64_t ended() const { return ended_; }
+  int64_t failed() const { return failed_; }
+  size_t items() const { return items_; }
+
+ private:
+  template <class Task>
+  bool Gather(Task& task, Clock::time_point deadline) {
+    TaskWaiter waiter;
+    task.completed.connect(&waiter, &TaskWaiter::OnCompleted);
+    task.BeginRequest();
+    auto& loop = base::thread::UiLoop::Instance();
+    const bool finished =
+        loop.RunUntil([&waiter] { return waiter.done.load(); },
+                      std::chrono::duration_cast<std::chrono::milliseconds>(
+                          std::max(Clock::duration::zero(), deadline - Clock::now())));
+    items_ = task.songs.size();
+    return finished && task._GetSucceeded();
+  }
+
+  bool RunOnce(Clock::time_point deadline) {
+    if (task_ == "list") {
+      lumoapi::diy::GetAllPlayListSongs task(BigUserToken(), kBigListId);
+      return Gather(task, deadline);
+    }
+    lumoapi::favorite::GetAllFavoriteSongs task(BigUserToken());
+    return Gather(task, deadline);
+  }
+
+  const std::string task_;
+  int64_t ended_ = 0;
+  int64_t failed_ = 0;
+  size_t items_ = 0;
+};
+
+// The same pages as the task asks for, fetched one after another through one easy handle and
+// parsed with the same JSON parser; it stops where the task stops.
+class RawPaging {
+ public:
+  RawPaging(const std::string& task, const Settings& settings) : task_(task) {
+    // The task's page addresses, built before the clock starts (the list pages' timestamps hold
+    // for minutes).
+    const int max_pages = task == "list" ? 20 : 100;
+    for (int page = 0; page < max_pages; ++page) {
+      std::unique_ptr<lumoapi::RequestBase> request;
+      if (task == "list") {
+        request = std::make_unique<lumoapi::diy::GetPlayList>(BigUserToken(), kBigListId,
+                                                              page * kListPageSize, kListPageSize);
+      } else {
+        request = std::make_unique<lumoapi::favorite::GetFavoriteSong>(
+            BigUserToken(), page * kFavoritePageSize, kFavoritePageSize);
+      }
+      pages_.push_back(CaptureRequest(*request));
+    }
+    connect_to_ = curl_slist_append(nullptr, ConnectToEntry(pages_.front(), settings).c_str());
+    easy_ = curl_easy_init();
+  }
+  ~RawPaging() {
+    curl_easy_cleanup(easy_);
+    curl_slist_free_all(connect_to_);
+  }
+  RawPaging(const RawPaging&) = delete;
+  RawPaging& operator=(const RawPaging&) = delete;
+
+  bool Run(int64_t count, Latencies* latencies, Clock::time_point deadline) {
+    ended_ = 0;
+    failed_ = 0;
+    for (int64_t i = 0; i < count; ++i) {
+      const Clock::time_point started = Clock::now();
+      if (started >= deadline) return false;
+      if (!RunOnce()) ++failed_;
+      if (latencies) latencies->Record(i, Clock::now() - started);
+      ++ended_;
+    }
+    return true;
+  }
+
+  int64_t ended() const { return ended_; }
+  int64_t failed() const { return failed_; }
+  size_t pages() const { return pages_fetched_; }
+  size_t items() const { return items_; }
+
+ private:
+  bool RunOnce() {
+    pages_fetched_ = 0;
+    items_ = 0;
+    for (size_t page = 0; page < pages_.size(); ++page) {
+      const std::optional<std::string> body = FetchOnce(easy_, pages_[page], connect_to_);
+      if (!body) return false;
+      ++pages_fetched_;
+      try {
+        const web::json::value answer = web::json::value::parse(*body);
+        if (task_ == "list") {
+          const web::json::value& result = answer.at("result");
+          items_ += result.at("songlist").size();
+          if ((page + 1) * kListPageSize >=
+              static_cast<size_t>(result.at("song_num").as_integer())) {
+            return true;
+          }
+        } else {
+          items_ += answer.at("result").size();
+          const web::json::value& more = answer.at("havemore");
+          if (!more.is_number() || more.as_integer() != 1) return true;
+        }
+      } catch (const std::exception&) {
+        return false;
+      }
+    }
+    return false;  // more pages than expected
+  }
+
+  const std::string task_;
+  std::vector<base::http::TransportRequest> pages_;
+  curl_slist* connect_to_ = nullptr;
+  CURL* easy_ = nullptr;
+  int64_t ended_ = 0;
+  int64_t failed_ = 0;
+  size_t pages_fetched_ = 0;
+  size_t items_ = 0;
+};
+
+RunResult RunPaging(const Settings& settings, const std::string& mode) {
+  RunResult result;
+  PrepareLibrary(settings);
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (mode == "library") {
+    LibraryPaging load(settings.task);
+    Measure(load, settings, result);
+    result.items = static_cast<double>(load.items());
+  } else {
+    RawPaging load(settings.task, settings);
+    Measure(load, settings, result);
+    result.pages = static_cast<double>(load.pages());
+    result.items = static_cast<double>(load.items());
+  }
+  return result;
+}
+
+// ---- Canned answers -----------------------------------------------------------------------
+
+// Writes the sandbox's answers to the calls the canned server answers, one file per call.
+bool CaptureAnswers(const Settings& settings, const std::string& directory) {
+  base::thread::UiLoop::Instance().BindToCurrentThread();
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+  CURL* easy = curl_easy_init();
+  bool ok = true;
+  for (const MethodChoice& method : Methods()) {
+    if (method.canned_only || std::string(method.name) == "suggest") continue;
+    const base::http::TransportRequest request = CaptureRequest(method);
+    curl_slist* connect_to = curl_slist_append(nullptr, ConnectToEntry(request, settings).c_str());
+    const std::optional<std::string> body = FetchOnce(easy, request, connect_to);
+    curl_slist_free_all(connect_to);
+    if (!body || body->find("22000") == std::string::npos) {
+      std::fprintf(stderr, "lumo_load_driver: no answer to %s\n", method.name);
+      ok = false;
+      continue;
+    }
+    std::ofstream(directory + "/" + method.name + ".json", std::ios::binary) << *body;
+  }
+  curl_easy_cleanup(easy);
+  return ok;
 }
 
 // ---- Processes ----------------------------------------------------------------------------
@@ -521,25 +976,29 @@ bool WriteAll(int fd, const void* data, size_t size) {
   return true;
 }
 
-// Reads exactly `size` bytes unless the writer goes away or `timeout` passes first.
-bool ReadAll(int fd, void* data, size_t size, std::chrono::milliseconds timeout) {
+// Reads up to `size` bytes until the writer goes away or `timeout` passes; returns how many.
+size_t ReadSome(int fd, void* data, size_t size, std::chrono::milliseconds timeout) {
   char* p = static_cast<char*>(data);
+  size_t got = 0;
   const Clock::time_point deadline = Clock::now() + timeout;
-  while (size > 0) {
+  while (got < size) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
+    if (left.count() <= 0) break;
     pollfd waiting{fd, POLLIN, 0};
     const int ready = poll(&waiting, 1, static_cast<int>(left.count()));
     if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) return false;
-    const ssize_t n = read(fd, p, size);
+    if (ready <= 0) break;
+    const ssize_t n = read(fd, p + got, size - got);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    size -= static_cast<size_t>(n);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
   }
-  return true;
+  return got;
+}
+
+bool ReadAll(int fd, void* data, size_t size, std::chrono::milliseconds timeout) {
+  return ReadSome(fd, data, size, timeout) == size;
 }
 
 // The sandbox in a process of its own; it stops when the pipe from this process closes.
@@ -599,9 +1058,9 @@ void StopSandbox(SandboxProcess& sandbox) {
   waitpid(sandbox.pid, nullptr, 0);
 }
 
-// Runs one mode at one concurrency in a fresh process and returns what it measured.
+// Runs `run` in a fresh process and returns what it measured.
 std::optional<RunResult> RunInChild(const Settings& settings, const std::string& mode,
-                                    int concurrency) {
+                                    int64_t concurrency, const std::function<RunResult()>& run) {
   int result_pipe[2];
   if (pipe(result_pipe) != 0) return std::nullopt;
   std::fflush(nullptr);
@@ -610,13 +1069,10 @@ std::optional<RunResult> RunInChild(const Settings& settings, const std::string&
   if (pid == 0) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     close(result_pipe[0]);
-    const bool reset = ResetPeakRss();
-    RunResult result =
-        mode == "library" ? RunLibrary(settings, concurrency) : RunRaw(settings, concurrency);
+    RunResult result = run();
     std::snprintf(result.mode, sizeof(result.mode), "%s", mode.c_str());
-    result.concurrency = concurrency;
-    result.peak_rss_kb = PeakRssKb();
-    result.peak_rss_reset = reset;
+    result.concurrency = static_cast<int>(concurrency);
+    result.peak_rss_kb = StatusKb("VmHWM:");
     WriteAll(result_pipe[1], &result, sizeof(result));
     // Skips the static destructors: the library's transport would otherwise join its thread
     // and wait out connections that nobody measures any more.
@@ -631,6 +1087,103 @@ std::optional<RunResult> RunInChild(const Settings& settings, const std::string&
   waitpid(pid, nullptr, 0);
   if (!received) return std::nullopt;
   return result;
+}
+
+// ---- wrk ----------------------------------------------------------------------------------
+
+// wrk's report as one line of JSON, read back by RunWrk.
+constexpr char kWrkScript[] = R"(done = function(summary, latency, requests)
+  local e = summary.errors
+  io.write(string.format("WRK %d %d %d %.1f %.1f\n", summary.requests, summary.duration,
+    e.connect + e.read + e.write + e.timeout + e.status, latency:percentile(50),
+    latency:percentile(99)))
+end
+)";
+
+// wrk with one thread and `concurrency` connections for settings.wrk_seconds, sending the
+// method's address and headers to the target. Its CPU time and peak RSS come from wait4.
+std::optional<RunResult> RunWrk(const Settings& settings, int concurrency,
+                                const std::string& script) {
+  int output_pipe[2];
+  if (pipe(output_pipe) != 0) return std::nullopt;
+  const double server_cpu = OtherProcessCpuSeconds(settings.server_pid);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid < 0) return std::nullopt;
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    close(output_pipe[0]);
+    dup2(output_pipe[1], STDOUT_FILENO);
+    base::thread::UiLoop::Instance().BindToCurrentThread();
+    const base::http::TransportRequest request = CaptureRequest(*settings.method);
+    std::vector<std::string> args = {"wrk",
+                                     "-t1",
+                                     "-c" + std::to_string(concurrency),
+                                     "-d" + std::to_string(settings.wrk_seconds) + "s",
+                                     "--timeout",
+                                     "5s",
+                                     "-s",
+                                     script};
+    for (const auto& header : request.headers) {
+      args.push_back("-H");
+      args.push_back(HeaderLine(header));
+    }
+    args.push_back("http://" + settings.target + PartsOf(request.url).path_and_query);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execvp("wrk", argv.data());
+    std::fprintf(stderr, "lumo_load_driver: cannot run wrk: %s\n", std::strerror(errno));
+    _exit(127);
+  }
+  close(output_pipe[1]);
+  std::string output(1 << 16, '\0');
+  output.resize(ReadSome(output_pipe[0], output.data(), output.size(),
+                         std::chrono::seconds(settings.wrk_seconds + 15)));
+  close(output_pipe[0]);
+  kill(pid, SIGKILL);  // gone already unless it overran
+  int status = 0;
+  rusage usage{};
+  wait4(pid, &status, 0, &usage);
+  const size_t line = output.find("WRK ");
+  if (line == std::string::npos) {
+    std::fprintf(stderr, "lumo_load_driver: wrk gave no report: %.300s\n", output.c_str());
+    return std::nullopt;
+  }
+  long long requests = 0;
+  long long duration_us = 0;
+  long long errors = 0;
+  RunResult result;
+  if (std::sscanf(output.c_str() + line, "WRK %lld %lld %lld %lf %lf", &requests, &duration_us,
+                  &errors, &result.p50_us, &result.p99_us) != 5) {
+    return std::nullopt;
+  }
+  std::snprintf(result.mode, sizeof(result.mode), "wrk");
+  result.concurrency = concurrency;
+  result.completed = requests;
+  result.failed = errors;
+  result.wall_s = static_cast<double>(duration_us) / 1e6;
+  result.client_cpu_s = CpuSeconds(usage);
+  result.context_switches = usage.ru_nvcsw + usage.ru_nivcsw;
+  result.peak_rss_kb = usage.ru_maxrss;
+  if (server_cpu >= 0) {
+    result.server_cpu_s = OtherProcessCpuSeconds(settings.server_pid) - server_cpu;
+  }
+  return result;
+}
+
+// The wrk report script in a temporary file; removed by the caller.
+std::string WriteWrkScript() {
+  char path[] = "/tmp/lumo-wrk-XXXXXX";
+  const int fd = mkstemp(path);
+  if (fd < 0) return std::string();
+  const bool written = WriteAll(fd, kWrkScript, sizeof(kWrkScript) - 1);
+  close(fd);
+  if (!written) {
+    unlink(path);
+    return std::string();
+  }
+  return path;
 }
 
 // ---- Output -------------------------------------------------------------------------------
@@ -650,94 +1203,186 @@ double PerRequest(int64_t total, int64_t count) {
   return count > 0 ? static_cast<double>(total) / static_cast<double>(count) : 0;
 }
 
+double RequestsPerSecond(const RunResult& r) {
+  return r.wall_s > 0 ? static_cast<double>(r.completed) / r.wall_s : 0.0;
+}
+
+// This row's calls per second over the raw client's at the same concurrency; 0 when unknown.
+double RatioToRaw(const RunResult& row, const std::vector<RunResult>& results) {
+  for (const RunResult& r : results) {
+    if (std::strcmp(r.mode, "raw") == 0 && r.concurrency == row.concurrency &&
+        RequestsPerSecond(r) > 0) {
+      return RequestsPerSecond(row) / RequestsPerSecond(r);
+    }
+  }
+  return 0;
+}
+
+std::string Subject(const Settings& settings) {
+  if (settings.scenario == "paging") {
+    return "task " + settings.task +
+           (settings.task == "list" ? " (GetAllPlayListSongs)" : " (GetAllFavoriteSongs)");
+  }
+  return std::string("method ") + settings.method->name + " (" + settings.method->description + ")";
+}
+
 void PrintTable(const Settings& settings, const std::vector<RunResult>& results,
                 const std::string& load_before, const std::string& load_after) {
-  std::printf("method %s (%s)\n", settings.method->name, settings.method->description);
-  std::printf("%lld requests per run after %lld warm-up, %ld CPUs, load average %s -> %s\n",
-              static_cast<long long>(settings.requests), static_cast<long long>(settings.warmup),
-              sysconf(_SC_NPROCESSORS_ONLN), load_before.c_str(), load_after.c_str());
-  std::printf("%-8s %5s %7s %6s %9s %8s %8s %12s %8s %12s %9s\n", "mode", "conc", "done", "failed",
-              "req/s", "p50 ms", "p99 ms", "client us/r", "cs/r", "server us/r", "peak MiB");
+  std::printf("%s scenario against %s %s: %s\n", settings.scenario.c_str(), settings.server.c_str(),
+              settings.target.c_str(), Subject(settings).c_str());
+  std::printf("%lld %s per run after %lld warm-up, %ld CPUs, load average %s -> %s\n",
+              static_cast<long long>(settings.requests),
+              settings.scenario == "paging" ? "tasks" : "requests",
+              static_cast<long long>(settings.warmup), sysconf(_SC_NPROCESSORS_ONLN),
+              load_before.c_str(), load_after.c_str());
+  std::printf("%-8s %5s %7s %6s %9s %6s %8s %8s %12s %8s %12s %9s %9s\n", "mode", "conc", "done",
+              "failed", "req/s", "÷raw", "p50 ms", "p99 ms", "client us/r", "cs/r", "server us/r",
+              "base MiB", "peak MiB");
   for (const RunResult& r : results) {
     const double server_us = PerRequestUs(r.server_cpu_s, r.completed);
     char server_text[32] = "-";
     if (server_us >= 0) std::snprintf(server_text, sizeof(server_text), "%.1f", server_us);
-    std::printf("%-8s %5d %7lld %6lld %9.0f %8.3f %8.3f %12.1f %8.2f %12s %9.1f%s\n", r.mode,
-                r.concurrency, static_cast<long long>(r.completed),
-                static_cast<long long>(r.failed),
-                r.wall_s > 0 ? static_cast<double>(r.completed) / r.wall_s : 0.0, r.p50_us / 1000,
-                r.p99_us / 1000, PerRequestUs(r.client_cpu_s, r.completed),
+    std::printf("%-8s %5d %7lld %6lld %9.0f %6.2f %8.3f %8.3f %12.1f %8.2f %12s %9.1f %9.1f%s\n",
+                r.mode, r.concurrency, static_cast<long long>(r.completed),
+                static_cast<long long>(r.failed), RequestsPerSecond(r), RatioToRaw(r, results),
+                r.p50_us / 1000, r.p99_us / 1000, PerRequestUs(r.client_cpu_s, r.completed),
                 PerRequest(r.context_switches, r.completed), server_text,
+                static_cast<double>(r.base_rss_kb) / 1024,
                 static_cast<double>(r.peak_rss_kb) / 1024, r.timed_out ? "  (time limit)" : "");
-  }
-  const bool all_reset = std::all_of(results.begin(), results.end(),
-                                     [](const RunResult& r) { return r.peak_rss_reset; });
-  if (!all_reset) {
-    std::printf(
-        "peak RSS could not be reset (/proc/self/clear_refs): it includes the forked "
-        "parent's pages\n");
+    if (settings.scenario == "burst" && r.completed > 0) {
+      std::printf(
+          "%-8s footprint %.2f KiB per call\n", "",
+          static_cast<double>(r.peak_rss_kb - r.base_rss_kb) / static_cast<double>(r.completed));
+    }
+    if (settings.scenario == "paging") {
+      std::printf(
+          "%-8s %.0f songs per task%s\n", "", r.items,
+          r.pages > 0 ? (", " + std::to_string(static_cast<int>(r.pages)) + " pages").c_str() : "");
+    }
   }
 }
 
 void PrintJson(const Settings& settings, const std::vector<RunResult>& results,
                const std::string& load_before, const std::string& load_after) {
   std::printf(
-      "{\"method\":\"%s\",\"requests\":%lld,\"warmup\":%lld,\"cpus\":%ld,"
+      "{\"scenario\":\"%s\",\"server\":\"%s\",\"method\":\"%s\",\"task\":\"%s\","
+      "\"requests\":%lld,\"warmup\":%lld,\"cpus\":%ld,"
       "\"load_before\":\"%s\",\"load_after\":\"%s\",\"runs\":[",
-      settings.method->name, static_cast<long long>(settings.requests),
-      static_cast<long long>(settings.warmup), sysconf(_SC_NPROCESSORS_ONLN), load_before.c_str(),
-      load_after.c_str());
+      settings.scenario.c_str(), settings.server.c_str(), settings.method->name,
+      settings.scenario == "paging" ? settings.task.c_str() : "",
+      static_cast<long long>(settings.requests), static_cast<long long>(settings.warmup),
+      sysconf(_SC_NPROCESSORS_ONLN), load_before.c_str(), load_after.c_str());
   for (size_t i = 0; i < results.size(); ++i) {
     const RunResult& r = results[i];
     std::printf(
         "%s{\"mode\":\"%s\",\"concurrency\":%d,\"completed\":%lld,\"failed\":%lld,"
-        "\"timed_out\":%s,\"requests_per_s\":%.1f,\"p50_us\":%.1f,\"p99_us\":%.1f,"
-        "\"client_cpu_us_per_request\":%.2f,\"context_switches_per_request\":%.3f,"
-        "\"server_cpu_us_per_request\":%.2f,\"peak_rss_kb\":%lld,\"peak_rss_reset\":%s}",
+        "\"timed_out\":%s,\"requests_per_s\":%.1f,\"ratio_to_raw\":%.3f,\"p50_us\":%.1f,"
+        "\"p99_us\":%.1f,\"client_cpu_us_per_request\":%.2f,"
+        "\"context_switches_per_request\":%.3f,\"server_cpu_us_per_request\":%.2f,"
+        "\"base_rss_kb\":%lld,\"peak_rss_kb\":%lld,\"peak_rss_reset\":%s,\"pages\":%.0f,"
+        "\"items\":%.0f}",
         i > 0 ? "," : "", r.mode, r.concurrency, static_cast<long long>(r.completed),
-        static_cast<long long>(r.failed), r.timed_out ? "true" : "false",
-        r.wall_s > 0 ? static_cast<double>(r.completed) / r.wall_s : 0.0, r.p50_us, r.p99_us,
-        PerRequestUs(r.client_cpu_s, r.completed), PerRequest(r.context_switches, r.completed),
-        PerRequestUs(r.server_cpu_s, r.completed), static_cast<long long>(r.peak_rss_kb),
-        r.peak_rss_reset ? "true" : "false");
+        static_cast<long long>(r.failed), r.timed_out ? "true" : "false", RequestsPerSecond(r),
+        RatioToRaw(r, results), r.p50_us, r.p99_us, PerRequestUs(r.client_cpu_s, r.completed),
+        PerRequest(r.context_switches, r.completed), PerRequestUs(r.server_cpu_s, r.completed),
+        static_cast<long long>(r.base_rss_kb), static_cast<long long>(r.peak_rss_kb),
+        r.peak_rss_reset ? "true" : "false", r.pages, r.items);
   }
   std::printf("]}\n");
+}
+
+std::function<RunResult()> ModeRun(const Settings& settings, const std::string& mode,
+                                   int64_t concurrency) {
+  if (settings.scenario == "paging") return [&settings, mode] { return RunPaging(settings, mode); };
+  if (mode == "library")
+    return [&settings, concurrency] { return RunLibrary(settings, concurrency); };
+  if (mode == "cpprest")
+    return [&settings, concurrency] { return RunCpprest(settings, concurrency, 0); };
+  if (mode == "cpprest2")
+    return [&settings, concurrency] { return RunCpprest(settings, concurrency, 2); };
+  return [&settings, concurrency] { return RunRaw(settings, concurrency); };
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Loopback load through the library and through a plain libcurl client."};
+  CLI::App app{"Loopback load through the library and through the clients a host could write."};
   Settings settings;
   std::string method_name = "splash";
   std::vector<int> concurrencies = {1, 16, 64};
   std::vector<std::string> modes = {"library", "raw"};
   std::string connect_to;
+  std::string capture_directory;
   int sandbox_threads = 2;
   bool json = false;
   std::vector<std::string> method_names;
   for (const MethodChoice& method : Methods()) method_names.push_back(method.name);
+  app.add_option("--scenario", settings.scenario,
+                 "load (the modes at each concurrency), burst (--requests calls at once) or "
+                 "paging (a gathering task against sequential raw GETs)")
+      ->check(CLI::IsMember({"load", "burst", "paging"}));
   app.add_option("--method", method_name, "what every call asks for")
       ->check(CLI::IsMember(method_names));
-  app.add_option("--requests", settings.requests, "measured calls per run")
+  app.add_option("--task", settings.task, "paging: fav (2,400 favourites) or list (500 songs)")
+      ->check(CLI::IsMember({"fav", "list"}));
+  app.add_option("--requests", settings.requests, "measured calls (paging: tasks) per run")
       ->check(CLI::Range(int64_t{1}, int64_t{10'000'000}));
-  app.add_option("--warmup", settings.warmup, "calls before the measured ones, per run")
+  app.add_option("--warmup", settings.warmup, "calls (paging: tasks) before the measured ones")
       ->check(CLI::Range(int64_t{0}, int64_t{1'000'000}));
   app.add_option("--concurrency", concurrencies, "calls in flight, one run each (1,16,64)")
       ->delimiter(',')
       ->check(CLI::Range(1, 1024));
-  app.add_option("--modes", modes, "library, raw or both")
+  app.add_option("--modes", modes, "library, raw, cpprest, cpprest2, wrk (load only)")
       ->delimiter(',')
-      ->check(CLI::IsMember({"library", "raw"}));
+      ->check(CLI::IsMember({"library", "raw", "cpprest", "cpprest2", "wrk"}));
+  app.add_option("--server", settings.server, "what answers: sandbox or nginx (canned answers)")
+      ->check(CLI::IsMember({"sandbox", "nginx"}));
   app.add_option("--connect-to", connect_to,
-                 "HOST:PORT of a running sandbox instead of starting one");
+                 "127.0.0.1:PORT of a running server instead of starting a sandbox");
+  app.add_option("--server-pid", settings.server_pid,
+                 "a running server's process, whose CPU time per call is reported");
   app.add_option("--sandbox-threads", sandbox_threads, "worker threads of the sandbox started here")
       ->check(CLI::Range(1, 64));
   app.add_option("--time-limit", settings.time_limit_s, "seconds after which a run stops")
       ->check(CLI::Range(1, kMaxTimeLimitSeconds));
+  app.add_option("--wrk-seconds", settings.wrk_seconds, "length of each wrk run")
+      ->check(CLI::Range(1, kMaxTimeLimitSeconds));
+  app.add_option("--capture", capture_directory,
+                 "write the sandbox's answers for the canned server into this directory and stop");
   app.add_flag("--json", json, "print JSON instead of a table");
+  settings.server = "sandbox";
   CLI11_PARSE(app, argc, argv);
   settings.method = FindMethod(method_name);
+  if (settings.server == "nginx" && connect_to.empty()) {
+    std::fprintf(stderr, "lumo_load_driver: --server nginx needs --connect-to\n");
+    return 2;
+  }
+  if (settings.method->canned_only && settings.server != "nginx") {
+    std::fprintf(stderr, "lumo_load_driver: %s is answered by the canned server only\n",
+                 settings.method->name);
+    return 2;
+  }
+  if (connect_to.rfind("127.0.0.1:", 0) != 0 && !connect_to.empty()) {
+    std::fprintf(stderr, "lumo_load_driver: --connect-to takes 127.0.0.1:PORT\n");
+    return 2;
+  }
+  if (settings.scenario == "burst") {
+    // One run with every call started at once.
+    concurrencies = {static_cast<int>(settings.requests)};
+    settings.keep_finished = true;
+  }
+  if (settings.scenario == "paging") {
+    concurrencies = {1};
+    if (settings.server != "sandbox") {
+      std::fprintf(stderr, "lumo_load_driver: the paging scenario needs the sandbox\n");
+      return 2;
+    }
+  }
+  if (settings.scenario != "load") {
+    modes.erase(std::remove_if(modes.begin(), modes.end(),
+                               [](const std::string& m) { return m != "library" && m != "raw"; }),
+                modes.end());
+  }
 
   std::optional<SandboxProcess> sandbox;
   if (connect_to.empty()) {
@@ -752,12 +1397,27 @@ int main(int argc, char** argv) {
     settings.target = connect_to;
   }
 
+  if (!capture_directory.empty()) {
+    std::optional<RunResult> captured = RunInChild(settings, "capture", 1, [&] {
+      RunResult result;
+      result.completed = CaptureAnswers(settings, capture_directory) ? 1 : 0;
+      return result;
+    });
+    if (sandbox) StopSandbox(*sandbox);
+    return captured && captured->completed == 1 ? 0 : 1;
+  }
+
+  const std::string wrk_script =
+      std::find(modes.begin(), modes.end(), "wrk") != modes.end() ? WriteWrkScript() : "";
   const std::string load_before = LoadAverage();
   std::vector<RunResult> results;
   int status = 0;
   for (int concurrency : concurrencies) {
     for (const std::string& mode : modes) {
-      std::optional<RunResult> result = RunInChild(settings, mode, concurrency);
+      std::optional<RunResult> result =
+          mode == "wrk"
+              ? RunWrk(settings, concurrency, wrk_script)
+              : RunInChild(settings, mode, concurrency, ModeRun(settings, mode, concurrency));
       if (!result) {
         std::fprintf(stderr, "lumo_load_driver: the %s run at concurrency %d did not report\n",
                      mode.c_str(), concurrency);
@@ -770,6 +1430,7 @@ int main(int argc, char** argv) {
   }
   const std::string load_after = LoadAverage();
   if (sandbox) StopSandbox(*sandbox);
+  if (!wrk_script.empty()) unlink(wrk_script.c_str());
 
   if (json) {
     PrintJson(settings, results, load_before, load_after);

@@ -7,7 +7,7 @@ packages=(
   libcpprest-dev libboost-dev libgoogle-glog-dev libssl-dev libcurl4-openssl-dev
   libutfcpp-dev libsqlite3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  curl openssl wrk help2man
+  curl openssl wrk help2man nginx-light gnuplot-nox python3
 )
 
 sudo_cmd=""

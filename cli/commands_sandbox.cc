@@ -122,8 +122,8 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
   return std::nullopt;
 }
 
-const std::vector<std::string> kRuleColumns = {"id",       "method",     "action",
-                                               "delay_ms", "error_code", "count"};
+const std::vector<std::string> kRuleColumns = {"id",         "method", "action", "delay_ms",
+                                               "error_code", "skip",   "count",  "refused"};
 
 int RunReset(Session& session, const NoArgs&) {
   value answer;
@@ -170,6 +170,9 @@ struct RuleArgs {
   int error_code = 0;
   int delay_ms = 0;
   int count = -1;
+  int skip = 0;
+  bool refused = false;
+  std::string body;
 };
 
 int RunAddRule(Session& session, const RuleArgs& args) {
@@ -179,6 +182,9 @@ int RunAddRule(Session& session, const RuleArgs& args) {
   if (args.action == "error_code") rule["error_code"] = value::number(args.error_code);
   rule["delay_ms"] = value::number(args.delay_ms);
   rule["count"] = value::number(args.count);
+  rule["skip"] = value::number(args.skip);
+  rule["refused"] = value::boolean(args.refused);
+  if (args.action == "verbatim") rule["body"] = value::string(args.body);
   value answer;
   if (auto exit = AskSandbox(session, "sandbox rules add", "POST", "/_sandbox/rules",
                              rule.serialize(), &answer)) {
@@ -213,16 +219,24 @@ void AddRuleCommands(CLI::App& sandbox, Tool& tool) {
       ->capture_default_str();
   add->add_option("--action", args->action, "What the method does instead")
       ->required()
-      ->check(CLI::IsMember({"delay", "close", "truncate", "html502", "not_json", "error_code"}));
+      ->check(CLI::IsMember({"delay", "close", "truncate", "html502", "not_json", "error_code",
+                             "verbatim", "oversize"}));
   add->add_option("--error-code", args->error_code, "The code to answer, with --action error_code");
   add->add_option("--delay-ms", args->delay_ms, "Wait this long before acting (0 to 60000)")
       ->check(CLI::Range(0, 60000));
   add->add_option("--count", args->count, "How many calls it applies to (-1: until removed)")
       ->capture_default_str();
+  add->add_option("--skip", args->skip, "Let this many matching calls through first")
+      ->check(CLI::Range(0, 1000000))
+      ->capture_default_str();
+  add->add_flag("--refused", args->refused,
+                "Also apply to calls the sandbox's checks refuse (an unknown token, say)");
+  add->add_option("--body", args->body, "The whole answer, with --action verbatim (up to 64 KiB)");
   add->footer(
       "Actions: delay (answer late), close (drop the connection), truncate (cut the body short), "
       "html502 (an HTML error page), not_json (a body that is not JSON), error_code (answer "
-      "--error-code).");
+      "--error-code), verbatim (answer --body as it is), oversize (a body beyond the library's "
+      "32 MiB cap).");
 
   AddTextCommand(*rules, tool, "remove", "Remove a rule, or every rule", "ID",
                  "The rule's id (see rules list), or all", &RunRemoveRule);

@@ -320,6 +320,49 @@ TEST_F(LumoTest, ARefusalIsAnErrorUnlessTheCommandDocumentsItAsAnAnswer) {
   }
 }
 
+// The rules' later fields reach the sandbox: a body answered as it is after one call let through,
+// and a rule that also takes the calls the sandbox's checks refuse.
+TEST_F(LumoTest, RulesCarrySkipBodyAndRefused) {
+  ServedSandbox served;
+  const std::string target = served.target();
+  ASSERT_EQ(Run({"--connect-to", target, "sandbox", "rules", "add", "--method",
+                 "norda.lumo.active.startPC", "--action", "verbatim", "--body",
+                 R"({"error_code":24003,"error_msg":"as written"})", "--skip", "1", "--count", "1"})
+                .exit_code,
+            0);
+  ASSERT_EQ(Run({"--connect-to", target, "sandbox", "rules", "add", "--method",
+                 "norda.lumo.cloud.expand", "--action", "html502", "--refused"})
+                .exit_code,
+            0);
+  const value rules = RunJson({"--connect-to", target, "sandbox", "rules", "list"}).at("rules");
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules.at(0).at("skip").as_integer(), 1);
+  EXPECT_TRUE(rules.at(1).at("refused").as_bool());
+
+  struct Case {
+    std::vector<std::string> args;
+    int exit_code;
+    const char* err;
+  };
+  const Case cases[] = {
+      {{"splash"}, 0, ""},
+      {{"splash"},
+       1,
+       "lumo: splash failed: service code 24003 (the song is not available: as written)\n"},
+      {{"splash"}, 0, ""},
+      {{"--token", "not-a-token", "cloud", "quota"},
+       3,
+       "lumo: cloud quota failed: HTTP 502 (not a service answer)\n"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"--connect-to", target};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const RunResult result = Run(args);
+    EXPECT_EQ(result.exit_code, c.exit_code) << result.err;
+    EXPECT_EQ(result.err, c.err);
+  }
+}
+
 TEST_F(LumoTest, EnvironmentSuppliesTokenAndOptionsWin) {
   struct Case {
     std::vector<std::string> args;

@@ -82,6 +82,8 @@ function outcome(entry) {
 
 function codeLabel(entry) {
   if (entry.fault === 'close') return ['—', 'closed without an answer'];
+  // A fault that replaced the answer with something other than a service answer has no code.
+  if (entry.error_code === 0 && entry.fault) return ['—', 'HTTP ' + entry.http_status + ', ' + entry.fault];
   const meaning = kMeanings[entry.error_code] || '';
   const http = entry.http_status !== 200 ? 'HTTP ' + entry.http_status : '';
   return [String(entry.error_code), [meaning, http].filter(Boolean).join(', ')];
@@ -131,7 +133,7 @@ function row(entry) {
       el('td', {}, entry.method ? shortMethod(entry.method) : entry.verb + ' ' + entry.target.split('?')[0],
          entry.fault ? el('span', {class: 'fault'}, entry.fault) : null),
       el('td', {}, entry.form ? el('span', {class: 'form ' + entry.form}, entry.form) : ''),
-      el('td', {}, userLabel(entry.user_id)),
+      el('td', {class: 'user'}, userLabel(entry.user_id)),
       el('td', {class: 'params'}, ownParams(entry)),
       el('td', {}, el('span', {class: 'code ' + outcome(entry)}, code), ' ',
          el('span', {class: 'meaning'}, meaning)),

@@ -247,6 +247,7 @@ TEST_F(InspectorTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
 
 TEST_F(InspectorTest, FollowersAreCappedAndAClosedOneMakesRoom) {
   std::vector<std::unique_ptr<RawConnection>> followers;
+  followers.reserve(8);
   for (int i = 0; i < 8; ++i) followers.push_back(Follow());
   EXPECT_FALSE(TryFollow());
   // The server notices that a follower went away and lets the next one in.

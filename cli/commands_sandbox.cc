@@ -42,7 +42,8 @@ int RunServe(const GlobalOptions& options, const sandbox::Options& args) {
     std::cerr << "lumo: sandbox serve failed: " << error << "\n";
     return kExitTransportError;
   }
-  std::cout << sandbox::StartupLine(server_options, server.port()) << std::endl;
+  std::cout << sandbox::StartupLine(server_options, server.port()) << "\n"
+            << sandbox::InspectorLine(server.port()) << std::endl;
   Output(options).Notice("state in " + server_options.db_path +
                          "; use it with: lumo --connect-to " + server_options.bind_address + ":" +
                          std::to_string(server.port()) + " COMMAND; stop with Ctrl-C");

@@ -8,6 +8,7 @@ packages=(
   libutfcpp-dev libsqlite3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   curl openssl wrk help2man nginx-light gnuplot-nox python3
+  chromium chromium-driver python3-selenium fonts-wqy-microhei
 )
 
 sudo_cmd=""

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,7 @@ struct HttpRequest {
   std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
   std::optional<uint64_t> content_length;                    // as declared; none when absent
   std::string body;
+  bool from_loopback = true;  // the peer's address is a loopback one
 
   // The first header of that (lower-case) name, or nullptr.
   const std::string* Header(std::string_view lower_name) const {
@@ -39,7 +41,11 @@ enum class Delivery {
   kClose,     // close the connection without answering
   kTruncate,  // send the headers and half the body, then close
   kOversize,  // send a generated JSON body of kOversizeBodyBytes, then close
+  kEvents,    // an event stream: the body first, then what `events` receives, until either side
+              // ends it
 };
+
+class EventFeed;
 
 struct HttpReply {
   int status = 200;
@@ -47,6 +53,8 @@ struct HttpReply {
   std::string body;
   Delivery delivery = Delivery::kNormal;
   std::chrono::milliseconds delay{0};
+  std::vector<std::pair<std::string, std::string>> headers;  // besides Content-Type
+  std::shared_ptr<EventFeed> events;                         // Delivery::kEvents only
 };
 
 // What the request log keeps of one exchange.
@@ -64,8 +72,11 @@ struct LogRecord {
   size_t body_size = 0;
   int http_status = 0;
   int error_code = 0;
-  std::string fault;  // the fault rule applied, if any
-  bool cut = false;   // the log cut a text or dropped parameters or headers to fit its caps
+  std::string fault;       // the fault rule applied, if any
+  std::string answer;      // the body answered, cut to the log's cap
+  size_t answer_size = 0;  // the body's whole size
+  int64_t took_us = 0;     // handling, plus the delay a fault rule adds
+  bool cut = false;        // the log cut a text or dropped parameters or headers to fit its caps
 };
 
 }  // namespace lumo::sandbox

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 
+#include "event_feed.h"
 #include "exchange.h"
 #include "refusal.h"
 #include "request_reader.h"
@@ -36,6 +37,9 @@ constexpr size_t kReadSize = size_t{16} * 1024;
 constexpr std::chrono::seconds kLingerTimeout{2};
 // Wait after an accept failed for want of descriptors or memory, before the next try.
 constexpr std::chrono::milliseconds kAcceptBackoff{50};
+// An event stream sends a comment this often when there is nothing else, and ends when one
+// write has not finished within kIdleTimeout.
+constexpr std::chrono::seconds kEventHeartbeat{15};
 
 int CodeForStatus(int status) {
   switch (status) {
@@ -68,7 +72,11 @@ auto Guarded(Work&& work) -> decltype(work()) {
 class Session : public std::enable_shared_from_this<Session> {
  public:
   Session(tcp::socket&& socket, Service& service)
-      : stream_(std::move(socket)), timer_(stream_.get_executor()), service_(service) {}
+      : stream_(std::move(socket)), timer_(stream_.get_executor()), service_(service) {
+    beast::error_code error;
+    tcp::endpoint peer = stream_.socket().remote_endpoint(error);
+    from_loopback_ = !error && peer.address().is_loopback();
+  }
 
   void Start() {
     asio::dispatch(stream_.get_executor(),
@@ -136,6 +144,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void OnRead() {
     HttpRequest request = std::move(reader_->request());
+    request.from_loopback = from_loopback_;
     reply_ = Guarded([&] { return service_.Handle(request); });
     if (reply_.delay.count() > 0) {
       stream_.expires_never();
@@ -163,10 +172,12 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void Deliver() {
     if (reply_.delivery == Delivery::kClose) return Close();
+    if (reply_.delivery == Delivery::kEvents) return StartEvents();
     auto response = std::make_shared<http::response<http::string_body>>(
         static_cast<http::status>(reply_.status), version_);
     response->set(http::field::server, "lumo-sandbox");
     response->set(http::field::content_type, reply_.content_type);
+    for (const auto& [name, value] : reply_.headers) response->set(name, value);
     response->body() = std::move(reply_.body);
     response->keep_alive(keep_alive_ && !body_unread_ && reply_.delivery == Delivery::kNormal);
     response->prepare_payload();
@@ -229,6 +240,80 @@ class Session : public std::enable_shared_from_this<Session> {
                       });
   }
 
+  // An event stream: the header and the reply's body, then whatever the feed receives, written
+  // on this session's strand one write at a time, so that the stream never holds a worker
+  // thread. It ends when the client closes, a write stalls, or the feed overflows (the client
+  // then reconnects and asks for what it missed).
+  void StartEvents() {
+    events_ = std::move(reply_.events);
+    stream_.expires_never();
+    std::string head =
+        "HTTP/1.1 200 OK\r\nServer: lumo-sandbox\r\nContent-Type: " + reply_.content_type + "\r\n";
+    for (const auto& [name, value] : reply_.headers) head += name + ": " + value + "\r\n";
+    head += "Connection: close\r\n\r\n";
+    std::weak_ptr<Session> weak = shared_from_this();
+    auto executor = stream_.get_executor();
+    events_->SetWake([weak, executor] {
+      asio::post(executor, [weak] {
+        if (auto self = weak.lock()) self->PumpEvents();
+      });
+    });
+    WatchEventClient();
+    EventHeartbeat();
+    WriteEvents(head + reply_.body);
+    reply_.body.clear();
+  }
+
+  void PumpEvents() {
+    if (writing_ || !events_) return;
+    EventFeed::Batch batch = events_->Take();
+    if (batch.overflowed) return EndEvents();
+    if (!batch.text.empty()) WriteEvents(std::move(batch.text));
+  }
+
+  void WriteEvents(std::string text) {
+    writing_ = true;
+    write_started_ = std::chrono::steady_clock::now();
+    auto buffer = std::make_shared<std::string>(std::move(text));
+    asio::async_write(stream_, asio::buffer(*buffer),
+                      [self = shared_from_this(), buffer](beast::error_code error, size_t) {
+                        self->writing_ = false;
+                        if (error) return self->EndEvents();
+                        self->PumpEvents();
+                      });
+  }
+
+  // The client sends nothing more; a read ends only when it closes.
+  void WatchEventClient() {
+    stream_.async_read_some(asio::buffer(drain_),
+                            [self = shared_from_this()](beast::error_code error, size_t) {
+                              if (error) return self->EndEvents();
+                              self->WatchEventClient();
+                            });
+  }
+
+  void EventHeartbeat() {
+    timer_.expires_after(kEventHeartbeat);
+    timer_.async_wait([self = shared_from_this()](beast::error_code error) {
+      if (error || !self->events_) return;
+      if (self->writing_) {
+        if (std::chrono::steady_clock::now() - self->write_started_ > kIdleTimeout) {
+          return self->EndEvents();
+        }
+      } else {
+        self->WriteEvents(":\n\n");
+      }
+      self->EventHeartbeat();
+    });
+  }
+
+  void EndEvents() {
+    if (!events_) return;
+    events_.reset();
+    timer_.cancel();
+    Close();
+  }
+
   // Stops sending, then reads and drops what the client still sends until it closes or the
   // linger time is up, so that the answer reaches it before the connection ends.
   void Linger() {
@@ -262,6 +347,10 @@ class Session : public std::enable_shared_from_this<Session> {
   bool body_unread_ = false;  // the request's body (or the rest of it) is still on the wire
   unsigned version_ = 11;
   uint64_t oversize_left_ = 0;  // padding of the oversize body still to send
+  bool from_loopback_ = false;
+  std::shared_ptr<EventFeed> events_;  // while the session is an event stream
+  bool writing_ = false;               // an event write is under way
+  std::chrono::steady_clock::time_point write_started_;
   std::array<char, 4096> drain_{};
 };
 

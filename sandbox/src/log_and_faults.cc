@@ -44,6 +44,9 @@ Json RecordToJson(const LogRecord& record) {
   entry["error_code"] = Number(record.error_code);
   entry["fault"] = Text(record.fault);
   entry["cut"] = Json::boolean(record.cut);
+  entry["answer"] = Text(record.answer);
+  entry["answer_size"] = Number(static_cast<int64_t>(record.answer_size));
+  entry["took_us"] = Number(record.took_us);
   return entry;
 }
 
@@ -74,6 +77,10 @@ size_t FitRecord(LogRecord& record, const LogCaps& caps) {
     CutText(*text, caps.text_bytes, record.cut);
     cost += TextCost(*text);
   }
+  // A cut answer is told by answer_size, not by the record's "cut".
+  bool answer_cut = false;
+  CutText(record.answer, caps.reply_bytes, answer_cut);
+  cost += TextCost(record.answer);
   for (auto* pairs : {&record.params, &record.headers}) {
     size_t kept = 0;
     for (auto& [name, value] : *pairs) {
@@ -104,16 +111,37 @@ const char* FaultActionName(FaultAction action) {
   return "";
 }
 
-void RequestLog::Add(LogRecord record) {
+uint64_t RequestLog::Add(LogRecord record) {
   size_t cost = FitRecord(record, caps_);
   std::lock_guard<std::mutex> lock(mutex_);
-  record.seq = next_seq_++;
+  uint64_t seq = next_seq_++;
+  record.seq = seq;
   records_.push_back(Kept{std::move(record), cost});
   bytes_ += cost;
   while (records_.size() > 1 && (records_.size() > caps_.entries || bytes_ > caps_.total_bytes)) {
     bytes_ -= records_.front().bytes;
     records_.pop_front();
   }
+  return seq;
+}
+
+std::optional<LogRecord> RequestLog::Find(uint64_t seq) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  // Sequence numbers are consecutive from the oldest kept record on.
+  if (records_.empty() || seq < records_.front().record.seq) return std::nullopt;
+  uint64_t index = seq - records_.front().record.seq;
+  if (index >= records_.size()) return std::nullopt;
+  return records_[index].record;
+}
+
+uint64_t RequestLog::Recent(uint64_t since, size_t max, std::vector<LogRecord>* records) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t first = records_.size();
+  while (first > 0 && records_.size() - first < max && records_[first - 1].record.seq > since) {
+    --first;
+  }
+  for (size_t i = first; i < records_.size(); ++i) records->push_back(records_[i].record);
+  return next_seq_ - 1;
 }
 
 std::string RequestLog::Page(uint64_t since, const std::string& method) const {

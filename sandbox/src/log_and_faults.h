@@ -21,9 +21,11 @@ namespace lumo::sandbox {
 // a parameter's name or value, the decrypted text, ...) is cut to `text_bytes` plus a marker,
 // the texts of one entry together to `entry_bytes` (the parameters and headers beyond are
 // dropped), and the oldest entries go once there are more than `entries` or their texts take
-// more than `total_bytes`. One answer of the log holds at most `answer_bytes` of entries.
+// more than `total_bytes`. The body answered to the exchange is kept up to `reply_bytes` (and
+// counts against `entry_bytes`). One answer of the log holds at most `answer_bytes` of entries.
 struct LogCaps {
   size_t text_bytes = size_t{4} * 1024;
+  size_t reply_bytes = size_t{16} * 1024;
   size_t entry_bytes = size_t{64} * 1024;
   size_t entries = 10000;
   size_t total_bytes = size_t{32} * 1024 * 1024;
@@ -35,9 +37,14 @@ class RequestLog {
  public:
   explicit RequestLog(LogCaps caps = LogCaps()) : caps_(caps) {}
 
-  // Cuts the record to the caps, assigns its sequence number and drops the oldest records
-  // beyond the caps.
-  void Add(LogRecord record);
+  // Cuts the record to the caps, assigns its sequence number (returned) and drops the oldest
+  // records beyond the caps.
+  uint64_t Add(LogRecord record);
+  // The kept record with that sequence number.
+  std::optional<LogRecord> Find(uint64_t seq) const;
+  // Copies of the newest `max` records with seq > `since`, oldest first, and the newest sequence
+  // number given so far.
+  uint64_t Recent(uint64_t since, size_t max, std::vector<LogRecord>* records) const;
   // The JSON answer of one page: records with seq > `since`, optionally only those of one
   // service method, oldest first, as many as fit in `answer_bytes` (always at least one).
   // "havemore" is 1 when more follow; asking again with since = "next_since" gets them.

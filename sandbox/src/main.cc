@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "lumo-sandbox: %s\n", error.c_str());
     return 1;
   }
-  std::printf("%s\n", lumo::sandbox::StartupLine(options, server.port()).c_str());
+  std::printf("%s\n%s\n", lumo::sandbox::StartupLine(options, server.port()).c_str(),
+              lumo::sandbox::InspectorLine(server.port()).c_str());
   std::fflush(stdout);
 
   int received = 0;

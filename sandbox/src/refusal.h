@@ -36,6 +36,7 @@ inline constexpr int kUnexpectedCookie = 40015;  // KWTOK cookie on a method tha
 inline constexpr int kBadLyricsCipher = 40016;   // lrcpic "e" undecryptable or not the plain part
 inline constexpr int kTokenMismatch = 40017;     // "kwtok" parameter differs from the cookie
 inline constexpr int kBadRequest = 40400;        // not a readable HTTP request (HTTP 400)
+inline constexpr int kNotLoopback = 40403;       // inspection from a peer that is not loopback
 inline constexpr int kNotFound = 40404;          // unknown path
 inline constexpr int kVerbNotAllowed = 40405;    // known path, other verb
 inline constexpr int kLengthRequired = 40411;    // an upload without Content-Length (HTTP 411)
@@ -69,6 +70,7 @@ inline constexpr int kNoSuchObject = 42007;
 // Inspection endpoint refusals.
 inline constexpr int kBadRule = 43001;  // rule body not JSON or not a valid rule
 inline constexpr int kNoSuchRule = 43002;
+inline constexpr int kTooManyFollowers = 43003;  // the event stream's clients are at their cap
 
 inline constexpr int kInternal = 50001;  // storage failure
 }  // namespace code

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "inspector.h"
 #include "object_store.h"
 #include "protocol.h"
 #include "refusal.h"
@@ -15,6 +16,10 @@ constexpr std::string_view kSandboxPrefix = "/_sandbox/";
 constexpr const char* kHtmlErrorPage =
     "<!DOCTYPE html>\n<html><head><title>502 Bad Gateway</title></head>\n"
     "<body><h1>502 Bad Gateway</h1><p>The upstream server did not answer.</p></body></html>\n";
+
+// How many entries of the log a new event stream starts with, and how many bytes of them.
+constexpr size_t kEventBacklogEntries = 200;
+constexpr size_t kEventBacklogBytes = size_t{2} * 1024 * 1024;
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -164,7 +169,9 @@ BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view pat
     refusal = RefusalReply(code::kInternal, error.what(), 500);
   }
   record.http_status = refusal.status;
-  log_.Add(std::move(record));
+  record.answer = refusal.body;
+  record.answer_size = refusal.body.size();
+  Log(std::move(record));
   return {std::move(refusal)};
 }
 
@@ -184,6 +191,7 @@ HttpReply Service::Dispatch(const HttpRequest& request) {
     return HandleSandbox(request, path, query);
   }
 
+  auto start = std::chrono::steady_clock::now();
   LogRecord record = NewRecord(request);
   HttpReply reply;
   if (path == kApiPath) {
@@ -195,8 +203,24 @@ HttpReply Service::Dispatch(const HttpRequest& request) {
     record.error_code = code::kNotFound;
   }
   record.http_status = reply.status;
-  log_.Add(std::move(record));
+  if (reply.delivery != Delivery::kClose) {
+    record.answer = reply.body;
+    record.answer_size =
+        reply.delivery == Delivery::kOversize ? kOversizeBodyBytes : reply.body.size();
+  }
+  record.took_us = std::chrono::duration_cast<std::chrono::microseconds>(
+                       std::chrono::steady_clock::now() - start + reply.delay)
+                       .count();
+  Log(std::move(record));
   return reply;
+}
+
+void Service::Log(LogRecord record) {
+  uint64_t seq = log_.Add(std::move(record));
+  if (!events_.has_subscribers()) return;
+  std::optional<LogRecord> kept = log_.Find(seq);
+  if (kept)
+    events_.Publish(seq, EventFrame(seq, "exchange", InspectorEntry(*kept, false).serialize()));
 }
 
 HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
@@ -297,10 +321,18 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
                                  std::string_view query) {
   std::string_view what = path.substr(kSandboxPrefix.size());
   const std::string& verb = request.verb;
+  if (!request.from_loopback) {
+    return RefusalReply(code::kNotLoopback, "the sandbox answers this to loopback peers only", 403);
+  }
   try {
+    if (what.empty() || what == "events" || what == "exchange" || what == "state" ||
+        FindInspectorAsset(what)) {
+      return HandleInspector(request, what, query);
+    }
     if (what == "log") {
       if (verb == "DELETE") {
         log_.Clear();
+        events_.Publish(0, EventFrame(0, "reset", "{}"));
         return JsonReply(Answer());
       }
       if (verb == "GET") {
@@ -352,6 +384,7 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
         store_.Reset();
         rules_.Clear();
         log_.Clear();
+        events_.Publish(0, EventFrame(0, "reset", "{}"));
         return JsonReply(Answer());
       }
     } else {
@@ -364,6 +397,79 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
   } catch (const StoreError& error) {
     return RefusalReply(code::kInternal, error.what(), 500);
   }
+}
+
+HttpReply Service::HandleInspector(const HttpRequest& request, std::string_view what,
+                                   std::string_view query) {
+  if (request.verb != "GET")
+    return RefusalReply(code::kVerbNotAllowed, "verb not allowed here", 405);
+  if (what == "events") return EventStream(request, query);
+  HttpReply reply;
+  reply.headers.emplace_back("Cache-Control", "no-store");
+  if (what == "state") {
+    reply.body = store_.Run<Json>([](Db& db) { return StateAnswer(db); }).serialize();
+    return reply;
+  }
+  if (what == "exchange") {
+    Pairs pairs = ParseQuery(query);
+    const std::string* seq = FindPair(pairs, "seq");
+    std::optional<LogRecord> record;
+    try {
+      if (seq) record = log_.Find(std::stoull(*seq));
+    } catch (const std::exception&) {
+      throw Refusal(code::kInvalidValue, "seq: not a number");
+    }
+    if (!record) return RefusalReply(code::kNotFound, "the log no longer holds this exchange", 404);
+    Json answer = Answer();
+    answer["entry"] = InspectorEntry(*record, true);
+    reply.body = answer.serialize();
+    return reply;
+  }
+  const InspectorAsset* asset = FindInspectorAsset(what);
+  reply.content_type = asset->content_type;
+  reply.body.assign(reinterpret_cast<const char*>(asset->data), asset->size);
+  reply.headers.emplace_back("X-Content-Type-Options", "nosniff");
+  return reply;
+}
+
+HttpReply Service::EventStream(const HttpRequest& request, std::string_view query) {
+  // A reconnecting EventSource names the last event it got; a first connection may ask with
+  // "since", else it starts with the newest entries.
+  uint64_t since = 0;
+  const std::string* last = request.Header("last-event-id");
+  Pairs pairs = ParseQuery(query);
+  if (!last) last = FindPair(pairs, "since");
+  if (last) {
+    try {
+      since = std::stoull(*last);
+    } catch (const std::exception&) {
+      throw Refusal(code::kInvalidValue, "since: not a number");
+    }
+  }
+  std::shared_ptr<EventFeed> feed = events_.Subscribe();
+  if (!feed) return RefusalReply(code::kTooManyFollowers, "too many clients follow the log", 503);
+  // Subscribed first, so that nothing logged from here on is missed; what the backlog holds
+  // already is kept out of the feed by its floor.
+  std::vector<LogRecord> records;
+  uint64_t newest = log_.Recent(since, kEventBacklogEntries, &records);
+  feed->SetFloor(newest);
+  std::vector<std::string> frames;
+  size_t bytes = 0;
+  for (auto it = records.rbegin(); it != records.rend(); ++it) {
+    std::string frame = EventFrame(it->seq, "exchange", InspectorEntry(*it, false).serialize());
+    if (bytes + frame.size() > kEventBacklogBytes) break;
+    bytes += frame.size();
+    frames.push_back(std::move(frame));
+  }
+  HttpReply reply;
+  reply.content_type = "text/event-stream; charset=utf-8";
+  reply.headers.emplace_back("Cache-Control", "no-store");
+  reply.delivery = Delivery::kEvents;
+  reply.events = std::move(feed);
+  reply.body.reserve(bytes + 16);
+  reply.body = "retry: 1000\n\n";
+  for (auto it = frames.rbegin(); it != frames.rend(); ++it) reply.body += *it;
+  return reply;
 }
 
 }  // namespace lumo::sandbox

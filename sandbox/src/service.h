@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "event_feed.h"
 #include "exchange.h"
 #include "handlers.h"
 #include "log_and_faults.h"
@@ -51,6 +52,12 @@ class Service {
   HttpReply HandleSandbox(const HttpRequest& request, std::string_view path,
                           std::string_view query);
   Json RunHandler(Handler handler, const Call& call);
+  // The inspector's page, its event stream and what it asks for. Loopback peers only.
+  HttpReply HandleInspector(const HttpRequest& request, std::string_view what,
+                            std::string_view query);
+  HttpReply EventStream(const HttpRequest& request, std::string_view query);
+  // Adds the record to the log and hands it to the inspector's clients.
+  void Log(LogRecord record);
   // The user whose token this is. Throws StoreError.
   std::optional<User> ResolveToken(std::string_view token);
 
@@ -58,6 +65,7 @@ class Service {
   const Router router_;
   RequestLog log_;
   FaultRules rules_;
+  EventHub events_;
 };
 
 }  // namespace lumo::sandbox

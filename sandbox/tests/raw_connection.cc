@@ -84,6 +84,25 @@ RawAnswer RawConnection::ReadAnswer() {
   return answer;
 }
 
+bool RawConnection::ReadThrough(std::string_view marker, std::string* text) {
+  const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
+  for (;;) {
+    size_t found = pending_.find(marker);
+    if (found != std::string::npos) {
+      *text = pending_.substr(0, found + marker.size());
+      pending_.erase(0, found + marker.size());
+      return true;
+    }
+    if (std::chrono::steady_clock::now() > deadline || pending_.size() > kMaxAnswerBytes) {
+      return false;
+    }
+    char buffer[4096];
+    ssize_t got = ::recv(fd_, buffer, sizeof(buffer), 0);
+    if (got <= 0) return false;
+    pending_.append(buffer, static_cast<size_t>(got));
+  }
+}
+
 bool RawConnection::PeerCloses() {
   const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
   char chunk[16384];

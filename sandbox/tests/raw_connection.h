@@ -34,6 +34,10 @@ class RawConnection {
   bool Send(std::string_view bytes);
   // Reads one answer. Bytes after it stay for the next call.
   RawAnswer ReadAnswer();
+  // Reads until `marker` has arrived and hands over everything up to and including it; false
+  // when the connection ends or the time limit passes first. For answers without a length,
+  // such as an event stream.
+  bool ReadThrough(std::string_view marker, std::string* text);
   // True when the server closes the connection (end of stream or reset) before the time limit,
   // discarding whatever it still sends.
   bool PeerCloses();

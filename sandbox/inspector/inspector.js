@@ -1,0 +1,374 @@
+// The sandbox inspector: the request log as it arrives (server-sent events), one exchange in
+// full, the fault rules and the seed users' state. Plain DOM; every text from the sandbox goes
+// in through textContent, never as markup.
+'use strict';
+
+const kPrefix = 'norda.lumo.';
+const kMaxRows = 1000;
+// Parameters every call carries; the row shows the others.
+const kCommon = new Set(['method', 'format', 'from', 'version', 'version_d', 'timestamp', 'param', 'sign']);
+
+const kMethods = [
+  'song.getSongLink', 'search.catalogSug', 'search.merge', 'search.lrcpic', 'artist.getInfo',
+  'song.getRecommandSongList', 'active.startPC', 'radio.getChannelSong', 'radio.serv',
+  'song.getSmartSongList', 'radio.playAction', 'ugcdiy.userList', 'ugcdiy.getBaseInfo',
+  'ugcdiy.getChannels', 'ugcmsg.getCommentListByType', 'album.getAlbumInfo', 'ugcdiy.addSongList',
+  'ugcdiy.editDiy', 'ugcdiy.delList', 'ugcdiy.addSongToDiy', 'ugcdiy.delListSongs',
+  'ugcdiy.addSongListOnce', 'ugcdiy.sortDiySongs', 'ugcdiy.addFavoriteDiy',
+  'ugcdiy.deleteFavoriteDiy', 'favorite.getFavoriteSong', 'favorite.getCollectSong',
+  'favorite.addSongFavorite', 'favorite.addSongFavorites', 'favorite.delCollectSong',
+  'favorite.delSongFavorites', 'cloud.checkFile', 'cloud.signature2', 'cloud.record',
+  'cloud.expand', 'user.down',
+].map((name) => kPrefix + name);
+
+const kMeanings = {
+  22000: 'success', 22001: 'no collected songs at this position',
+  22231: 'stored, description shortened', 22322: 'already a favourite',
+  22469: 'paid song', 24003: 'blocked song',
+  40001: 'method missing or unknown', 40002: 'wrong common parameter',
+  40003: 'signature does not match', 40004: 'timestamp missing or too far off',
+  40005: 'param does not decrypt', 40006: 'no session token', 40007: 'wrong user agent',
+  40008: 'missing parameter', 40009: 'unexpected or repeated parameter',
+  40010: 'invalid parameter value', 40011: 'unknown session token', 40012: 'no CUID header',
+  40013: 'malformed query', 40014: 'wrong address form', 40015: 'cookie not expected here',
+  40016: 'lyrics cipher does not match', 40017: 'kwtok differs from the cookie',
+  40400: 'not a readable HTTP request', 40403: 'not from loopback', 40404: 'unknown path',
+  40405: 'verb not allowed', 40411: 'upload without Content-Length', 40413: 'body too large',
+  40431: 'header too large',
+  41001: 'no such song', 41002: 'no such song list', 41003: 'list of another user',
+  41004: 'list would exceed 500 songs', 41005: 'no such artist', 41006: 'no such album',
+  41007: 'no such radio channel', 41008: 'no such scene', 41009: 'order is not the list\'s songs',
+  41010: 'not a favourite list', 41011: 'file not in the store', 41012: 'MD5 differs from the store',
+  41013: 'cloud full',
+  42001: 'no upload grant', 42002: 'grant used already', 42003: 'grant expired',
+  42004: 'upload header differs', 42005: 'upload length differs', 42006: 'upload MD5 differs',
+  42007: 'no such object', 43001: 'fault rule not valid', 43002: 'no such fault rule',
+  50001: 'sandbox failure',
+};
+
+const entries = new Map();  // seq -> entry
+const users = new Map();    // id -> name
+let selected = 0;
+
+const $ = (id) => document.getElementById(id);
+
+function el(tag, attrs, ...children) {
+  const node = document.createElement(tag);
+  for (const [key, value] of Object.entries(attrs || {})) {
+    if (key === 'class') node.className = value;
+    else node.setAttribute(key, value);
+  }
+  for (const child of children) {
+    if (child === null || child === undefined) continue;
+    node.append(child instanceof Node ? child : String(child));
+  }
+  return node;
+}
+
+function shortMethod(method) {
+  return method.startsWith(kPrefix) ? method.slice(kPrefix.length) : method;
+}
+
+// success, an accepted refusal (the service understood the call and said no), or an error
+// (refused call, broken answer, fault).
+function outcome(entry) {
+  const code = entry.error_code;
+  if (entry.fault && entry.fault !== 'delay' && entry.fault !== 'error_code') return 'error';
+  if (entry.http_status !== 200 && entry.http_status !== 0) return 'error';
+  if (code === 22000) return 'ok';
+  if ((code >= 22000 && code < 30000) || (code >= 41000 && code < 42000)) return 'refusal';
+  return 'error';
+}
+
+function codeLabel(entry) {
+  if (entry.fault === 'close') return ['—', 'closed without an answer'];
+  // A fault that replaced the answer with something other than a service answer has no code.
+  if (entry.error_code === 0 && entry.fault) return ['—', 'HTTP ' + entry.http_status + ', ' + entry.fault];
+  const meaning = kMeanings[entry.error_code] || '';
+  const http = entry.http_status !== 200 ? 'HTTP ' + entry.http_status : '';
+  return [String(entry.error_code), [meaning, http].filter(Boolean).join(', ')];
+}
+
+function formatTime(ms) {
+  const date = new Date(ms);
+  const two = (n) => String(n).padStart(2, '0');
+  return two(date.getHours()) + ':' + two(date.getMinutes()) + ':' + two(date.getSeconds()) +
+      '.' + String(date.getMilliseconds()).padStart(3, '0');
+}
+
+function formatTook(us) {
+  return us >= 10000 ? (us / 1000).toFixed(0) + ' ms' : (us / 1000).toFixed(1) + ' ms';
+}
+
+function userLabel(id) {
+  if (!id) return '';
+  return users.has(id) ? users.get(id) + ' (' + id + ')' : id;
+}
+
+function ownParams(entry) {
+  return entry.params.filter(([name]) => !kCommon.has(name))
+      .map(([name, value]) => name + '=' + value).join('  ');
+}
+
+function addOption(select, value, label) {
+  for (const option of select.options) if (option.value === value) return;
+  select.append(el('option', {value}, label));
+}
+
+function matches(entry) {
+  const method = $('filter-method').value;
+  const user = $('filter-user').value;
+  const code = $('filter-code').value;
+  if (method && entry.method !== method) return false;
+  if (user && entry.user_id !== user) return false;
+  if (code && code !== outcome(entry) && code !== String(entry.error_code)) return false;
+  return true;
+}
+
+function row(entry) {
+  const [code, meaning] = codeLabel(entry);
+  const tr = el('tr', {'data-seq': entry.seq},
+      el('td', {class: 'num'}, entry.seq),
+      el('td', {class: 'time'}, formatTime(entry.time_ms)),
+      el('td', {}, entry.method ? shortMethod(entry.method) : entry.verb + ' ' + entry.target.split('?')[0],
+         entry.fault ? el('span', {class: 'fault'}, entry.fault) : null),
+      el('td', {}, entry.form ? el('span', {class: 'form ' + entry.form}, entry.form) : ''),
+      el('td', {class: 'user'}, userLabel(entry.user_id)),
+      el('td', {class: 'params'}, ownParams(entry)),
+      el('td', {}, el('span', {class: 'code ' + outcome(entry)}, code), ' ',
+         el('span', {class: 'meaning'}, meaning)),
+      el('td', {class: 'num'}, formatTook(entry.took_us)));
+  tr.hidden = !matches(entry);
+  if (entry.seq === selected) tr.classList.add('selected');
+  tr.addEventListener('click', () => showExchange(entry.seq));
+  return tr;
+}
+
+function addEntry(entry) {
+  if (entries.has(entry.seq)) return;
+  entries.set(entry.seq, entry);
+  const body = $('log-rows');
+  // Newest first; events can arrive slightly out of order.
+  let before = body.firstElementChild;
+  while (before && Number(before.dataset.seq) > entry.seq) before = before.nextElementSibling;
+  body.insertBefore(row(entry), before);
+  while (body.childElementCount > kMaxRows) {
+    const last = body.lastElementChild;
+    entries.delete(Number(last.dataset.seq));
+    last.remove();
+  }
+  if (entry.method) addOption($('filter-method'), entry.method, shortMethod(entry.method));
+  if (entry.user_id) addOption($('filter-user'), entry.user_id, userLabel(entry.user_id));
+  addOption($('filter-code'), String(entry.error_code), entry.error_code + ' ' + (kMeanings[entry.error_code] || ''));
+  if (entry.fault) loadRules();
+  updateCount();
+}
+
+function updateCount() {
+  const rows = $('log-rows').children;
+  let shown = 0;
+  for (const tr of rows) if (!tr.hidden) ++shown;
+  $('log-count').textContent = shown === rows.length ? rows.length + ' requests' : shown + ' of ' + rows.length + ' requests';
+  $('log-empty').hidden = rows.length > 0;
+}
+
+function applyFilters() {
+  for (const tr of $('log-rows').children) tr.hidden = !matches(entries.get(Number(tr.dataset.seq)));
+  updateCount();
+}
+
+function clearLog() {
+  entries.clear();
+  $('log-rows').replaceChildren();
+  $('detail-section').hidden = true;
+  selected = 0;
+  updateCount();
+}
+
+function pretty(text) {
+  try {
+    return JSON.stringify(JSON.parse(text), null, 2);
+  } catch (error) {
+    return text;
+  }
+}
+
+function pairsList(pairs) {
+  const dl = el('dl');
+  for (const [name, value] of pairs) dl.append(el('dt', {}, name), el('dd', {}, value));
+  return dl;
+}
+
+async function showExchange(seq) {
+  selected = seq;
+  for (const tr of $('log-rows').children) tr.classList.toggle('selected', Number(tr.dataset.seq) === seq);
+  const detail = $('detail');
+  $('detail-section').hidden = false;
+  const response = await fetch('/_sandbox/exchange?seq=' + seq, {cache: 'no-store'});
+  const answer = await response.json();
+  if (selected !== seq) return;
+  if (answer.error_code !== 22000) {
+    detail.replaceChildren(el('p', {class: 'error'}, answer.error_msg || 'not available'));
+    return;
+  }
+  const entry = answer.entry;
+  const [code, meaning] = codeLabel(entry);
+  $('detail-title').textContent = '#' + entry.seq + ' ' + (entry.method ? shortMethod(entry.method) : entry.verb);
+  const parts = [
+    pairsList([
+      ['time', formatTime(entry.time_ms)], ['request', entry.verb + ' ' + entry.target],
+      ['form', entry.form || '—'], ['user', userLabel(entry.user_id) || '—'],
+      ['answer', code + ' ' + meaning + ' (HTTP ' + entry.http_status + ')'],
+      ['fault', entry.fault || '—'], ['took', formatTook(entry.took_us)],
+    ]),
+    el('h3', {}, 'Parameters' + (entry.form === 'encrypted' ? ' (decrypted)' : '')),
+    pairsList(entry.params),
+  ];
+  if (entry.inner_text) parts.push(el('h3', {}, 'Decrypted param text'), el('pre', {}, entry.inner_text));
+  parts.push(el('h3', {}, 'Headers'), pairsList(entry.headers));
+  if (entry.cut) parts.push(el('p', {class: 'note'}, 'The log cut some of this request\'s texts to fit its limits.'));
+  parts.push(el('h3', {}, 'Answer (' + entry.answer_size + ' bytes)'));
+  if (entry.answer_cut) {
+    parts.push(el('p', {class: 'note'}, 'The log keeps the first 16 KiB of an answer; this one had ' +
+        entry.answer_size + ' bytes, so what follows is cut.'));
+  }
+  parts.push(el('pre', {id: 'answer'}, entry.answer_cut ? entry.answer : pretty(entry.answer)));
+  detail.replaceChildren(...parts);
+}
+
+function connect() {
+  const source = new EventSource('/_sandbox/events');
+  const live = $('live');
+  source.addEventListener('open', () => {
+    live.textContent = 'live';
+    live.className = 'live on';
+  });
+  source.addEventListener('error', () => {
+    live.textContent = 'reconnecting…';
+    live.className = 'live off';
+  });
+  source.addEventListener('exchange', (event) => addEntry(JSON.parse(event.data)));
+  source.addEventListener('reset', () => {
+    clearLog();
+    loadRules();
+    loadState();
+  });
+}
+
+// Fault rules.
+
+function ruleDetails(rule) {
+  const parts = [];
+  if (rule.action === 'error_code') parts.push('code ' + rule.error_code);
+  if (rule.delay_ms) parts.push(rule.delay_ms + ' ms late');
+  if (rule.action === 'verbatim') parts.push('body ' + rule.body);
+  if (rule.skip) parts.push('skip ' + rule.skip);
+  parts.push(rule.count < 0 ? 'every call' : rule.count + ' more');
+  if (rule.refused) parts.push('refused calls too');
+  return parts.join(', ');
+}
+
+async function loadRules() {
+  const answer = await (await fetch('/_sandbox/rules', {cache: 'no-store'})).json();
+  const body = $('rules-rows');
+  body.replaceChildren(...answer.rules.map((rule) => {
+    const remove = el('button', {type: 'button', 'data-rule': rule.id}, 'remove');
+    remove.addEventListener('click', async () => {
+      await fetch('/_sandbox/rules/' + rule.id, {method: 'DELETE'});
+      loadRules();
+    });
+    return el('tr', {}, el('td', {class: 'num'}, rule.id), el('td', {}, shortMethod(rule.method)),
+        el('td', {}, rule.action), el('td', {}, ruleDetails(rule)), el('td', {}, remove));
+  }));
+  $('rules-empty').hidden = answer.rules.length > 0;
+}
+
+function showRuleFields() {
+  const action = $('rule-action').value;
+  for (const label of document.querySelectorAll('#rule-form label[data-for]')) {
+    label.hidden = label.dataset.for !== action;
+  }
+}
+
+async function addRule(event) {
+  event.preventDefault();
+  const action = $('rule-action').value;
+  const rule = {method: $('rule-method').value.trim(), action};
+  const delay = Number($('rule-delay').value || 0);
+  if (delay || action === 'delay') rule.delay_ms = delay;
+  if (action === 'error_code') rule.error_code = Number($('rule-error-code').value);
+  if (action === 'verbatim') rule.body = $('rule-body').value;
+  const skip = Number($('rule-skip').value || 0);
+  if (skip) rule.skip = skip;
+  const count = Number($('rule-count').value || -1);
+  if (count !== -1) rule.count = count;
+  if ($('rule-refused').checked) rule.refused = true;
+  const response = await fetch('/_sandbox/rules', {method: 'POST', body: JSON.stringify(rule)});
+  const answer = await response.json();
+  const error = $('rule-error');
+  error.hidden = answer.error_code === 22000;
+  error.textContent = answer.error_msg || '';
+  loadRules();
+}
+
+// State.
+
+function section(title, data, describe) {
+  const list = el('ul', {}, ...data.first.map((item) => el('li', {}, describe(item))));
+  const more = data.count > data.first.length ? el('li', {class: 'muted'}, '… ' + (data.count - data.first.length) + ' more') : null;
+  if (more) list.append(more);
+  return [el('div', {class: 'kind'}, title + ': ' + data.count), data.count ? list : null];
+}
+
+async function loadState() {
+  const answer = await (await fetch('/_sandbox/state', {cache: 'no-store'})).json();
+  const song = (item) => item.title + ' — ' + item.artist + ' (' + item.id + ')';
+  $('state').replaceChildren(...answer.users.map((user) => {
+    users.set(user.id, user.name);
+    return el('div', {class: 'user'},
+        el('h3', {}, user.name + ' (' + user.id + ')'),
+        el('div', {class: 'token'}, 'token ' + user.token),
+        ...section('song lists', user.lists, (item) => item.title + ' (' + item.id + ', ' + item.songs + ' songs)'),
+        ...section('favourite lists', user.favorite_lists, (item) => item.title + ' (' + item.id + ')'),
+        ...section('favourite songs', user.favorites, song),
+        ...section('collected songs', user.collected, song),
+        ...section('cloud records', user.cloud, song));
+  }));
+  for (const option of $('filter-user').options) {
+    if (option.value) option.textContent = userLabel(option.value);
+  }
+}
+
+async function reset() {
+  if (!confirm('Put the sandbox back to its seed data? This also removes every fault rule and empties the log.')) return;
+  await fetch('/_sandbox/reset', {method: 'POST'});
+  clearLog();
+  loadRules();
+  loadState();
+}
+
+function start() {
+  $('address').textContent = location.host;
+  const methods = $('methods');
+  for (const method of ['*', ...kMethods]) methods.append(el('option', {value: method}));
+  for (const id of ['filter-method', 'filter-user', 'filter-code']) $(id).addEventListener('change', applyFilters);
+  $('detail-close').addEventListener('click', () => {
+    $('detail-section').hidden = true;
+    selected = 0;
+    for (const tr of $('log-rows').children) tr.classList.remove('selected');
+  });
+  $('rule-action').addEventListener('change', showRuleFields);
+  $('rule-form').addEventListener('submit', addRule);
+  $('rules-clear').addEventListener('click', async () => {
+    await fetch('/_sandbox/rules', {method: 'DELETE'});
+    loadRules();
+  });
+  $('state-refresh').addEventListener('click', loadState);
+  $('reset').addEventListener('click', reset);
+  showRuleFields();
+  updateCount();
+  loadRules();
+  loadState().then(connect, connect);
+}
+
+start();

@@ -1,0 +1,91 @@
+#include "event_feed.h"
+
+#include <algorithm>
+
+namespace lumo::sandbox {
+
+EventFeed::~EventFeed() { hub_.Remove(this); }
+
+void EventFeed::SetWake(std::function<void()> wake) {
+  bool pending = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    wake_ = std::move(wake);
+    pending = !queued_.empty() || overflowed_;
+  }
+  if (pending) wake_();
+}
+
+void EventFeed::SetFloor(uint64_t seq) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  floor_ = seq;
+}
+
+EventFeed::Batch EventFeed::Take() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Batch batch;
+  batch.text.swap(queued_);
+  batch.overflowed = overflowed_;
+  return batch;
+}
+
+void EventFeed::Push(uint64_t seq, const std::string& frame) {
+  std::function<void()> wake;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (overflowed_ || (seq != 0 && seq <= floor_)) return;
+    bool was_empty = queued_.empty();
+    if (queued_.size() + frame.size() > max_queued_bytes_) {
+      overflowed_ = true;
+      queued_.clear();
+      queued_.shrink_to_fit();
+    } else {
+      queued_ += frame;
+      if (!was_empty) return;
+    }
+    wake = wake_;
+  }
+  if (wake) wake();
+}
+
+std::shared_ptr<EventFeed> EventHub::Subscribe() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (members_.size() >= max_clients_) return nullptr;
+  auto feed = std::make_shared<EventFeed>(*this, max_queued_bytes_);
+  feeds_.push_back(feed);
+  members_.push_back(feed.get());
+  subscribers_.store(members_.size(), std::memory_order_relaxed);
+  return feed;
+}
+
+void EventHub::Remove(const EventFeed* feed) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = std::find(members_.begin(), members_.end(), feed);
+  if (found == members_.end()) return;
+  feeds_.erase(feeds_.begin() + (found - members_.begin()));
+  members_.erase(found);
+  subscribers_.store(members_.size(), std::memory_order_relaxed);
+}
+
+void EventHub::Publish(uint64_t seq, const std::string& frame) {
+  if (!has_subscribers()) return;
+  std::vector<std::shared_ptr<EventFeed>> feeds;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& weak : feeds_) {
+      if (auto feed = weak.lock()) feeds.push_back(std::move(feed));
+    }
+  }
+  // Outside the hub's lock: the last hold on a feed may go here, and its destructor takes it.
+  for (const auto& feed : feeds) feed->Push(seq, frame);
+}
+
+std::string EventFrame(uint64_t seq, const std::string& name, const std::string& data) {
+  std::string frame;
+  frame.reserve(data.size() + name.size() + 32);
+  if (seq != 0) frame += "id: " + std::to_string(seq) + "\n";
+  frame += "event: " + name + "\ndata: " + data + "\n\n";
+  return frame;
+}
+
+}  // namespace lumo::sandbox

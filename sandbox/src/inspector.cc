@@ -1,0 +1,158 @@
+#include "inspector.h"
+
+#include <cctype>
+
+#include "store.h"
+
+namespace lumo::sandbox {
+namespace {
+
+bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+
+bool EndsValue(char c) {
+  return c == '&' || c == ';' || c == ',' || c == ' ' || c == '"' || c == '\'' || c == '\r' ||
+         c == '\n';
+}
+
+bool IsTokenName(std::string_view name) {
+  constexpr std::string_view kName = "kwtok";
+  if (name.size() != kName.size()) return false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(name[i])) != kName[i]) return false;
+  }
+  return true;
+}
+
+Json MaskedPairs(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  Json list = Json::array();
+  size_t i = 0;
+  for (const auto& [name, value] : pairs) {
+    Json pair = Json::array();
+    pair[0] = Text(MaskTokens(name));
+    pair[1] =
+        Text(IsTokenName(name) && !value.empty() ? std::string(kMaskedToken) : MaskTokens(value));
+    list[i++] = std::move(pair);
+  }
+  return list;
+}
+
+// {"count": N, "first": [rows]} for a user's rows of one kind, newest first.
+template <typename Row>
+Json Section(Db& db, std::string_view count_sql, std::string_view rows_sql, int64_t user, int first,
+             Row row) {
+  Json section = Json::object();
+  section["count"] = Number(db.Scalar(count_sql, user));
+  Json rows = Json::array();
+  Query query = db.Sql(rows_sql, user, first);
+  for (size_t i = 0; query.Next(); ++i) rows[i] = row(query);
+  section["first"] = rows;
+  return section;
+}
+
+Json IdTitle(const Query& query) {
+  Json row = Json::object();
+  row["id"] = Text(std::to_string(query.Int(0)));
+  row["title"] = Text(query.Text(1));
+  return row;
+}
+
+}  // namespace
+
+std::string MaskTokens(std::string_view text) {
+  constexpr std::string_view kName = "kwtok=";
+  std::string masked;
+  masked.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    bool at_name = i + kName.size() <= text.size() && (i == 0 || !IsNameChar(text[i - 1])) &&
+                   IsTokenName(text.substr(i, kName.size() - 1)) &&
+                   text[i + kName.size() - 1] == '=';
+    if (!at_name) {
+      masked += text[i++];
+      continue;
+    }
+    masked += text.substr(i, kName.size());
+    i += kName.size();
+    size_t end = i;
+    while (end < text.size() && !EndsValue(text[end])) ++end;
+    if (end > i) masked += kMaskedToken;
+    i = end;
+  }
+  return masked;
+}
+
+Json InspectorEntry(const LogRecord& record, bool with_answer) {
+  Json entry = Json::object();
+  entry["seq"] = Number(static_cast<int64_t>(record.seq));
+  entry["time_ms"] = Number(record.time_ms);
+  entry["verb"] = Text(record.verb);
+  entry["target"] = Text(MaskTokens(record.target));
+  entry["method"] = Text(record.method);
+  entry["form"] = Text(record.form);
+  entry["params"] = MaskedPairs(record.params);
+  entry["inner_text"] = Text(MaskTokens(record.inner_text));
+  entry["user_id"] = Text(record.user_id);
+  entry["headers"] = MaskedPairs(record.headers);
+  entry["http_status"] = Number(record.http_status);
+  entry["error_code"] = Number(record.error_code);
+  entry["fault"] = Text(record.fault);
+  entry["took_us"] = Number(record.took_us);
+  entry["cut"] = Json::boolean(record.cut);
+  entry["answer_size"] = Number(static_cast<int64_t>(record.answer_size));
+  // The log ends a cut text with a marker, so the kept text can be longer than what was sent.
+  entry["answer_cut"] = Json::boolean(record.answer.size() != record.answer_size);
+  if (with_answer) entry["answer"] = Text(MaskTokens(record.answer));
+  return entry;
+}
+
+Json StateAnswer(Db& db, int first) {
+  Json users = Json::array();
+  Query user = db.Sql("SELECT id, name, token FROM users ORDER BY id");
+  for (size_t i = 0; user.Next(); ++i) {
+    int64_t id = user.Int(0);
+    Json entry = Json::object();
+    entry["id"] = Text(std::to_string(id));
+    entry["name"] = Text(user.Text(1));
+    entry["token"] = Text(user.Text(2));
+    entry["lists"] =
+        Section(db, "SELECT COUNT(*) FROM lists WHERE owner = ?",
+                "SELECT l.id, l.title, (SELECT COUNT(*) FROM list_songs s WHERE s.list_id = l.id) "
+                "FROM lists l WHERE l.owner = ? ORDER BY l.id DESC LIMIT ?",
+                id, first, [](const Query& row) {
+                  Json list = IdTitle(row);
+                  list["songs"] = Number(row.Int(2));
+                  return list;
+                });
+    entry["favorite_lists"] =
+        Section(db, "SELECT COUNT(*) FROM list_favorites WHERE user_id = ?",
+                "SELECT l.id, l.title FROM list_favorites f JOIN lists l ON l.id = f.list_id "
+                "WHERE f.user_id = ? ORDER BY f.seq DESC LIMIT ?",
+                id, first, IdTitle);
+    for (const char* table : {"favorites", "collected"}) {
+      std::string name(table);
+      entry[name] = Section(db, "SELECT COUNT(*) FROM " + name + " WHERE user_id = ?",
+                            "SELECT s.id, s.title, s.author FROM " + name +
+                                " t JOIN songs s ON s.id = t.song_id WHERE t.user_id = ? "
+                                "ORDER BY t.seq DESC LIMIT ?",
+                            id, first, [](const Query& row) {
+                              Json song = IdTitle(row);
+                              song["artist"] = Text(row.Text(2));
+                              return song;
+                            });
+    }
+    entry["cloud"] = Section(db, "SELECT COUNT(*) FROM cloud_records WHERE user_id = ?",
+                             "SELECT song_id, song_title, artist_name FROM cloud_records "
+                             "WHERE user_id = ? ORDER BY time DESC, song_id DESC LIMIT ?",
+                             id, first, [](const Query& row) {
+                               Json song = IdTitle(row);
+                               song["artist"] = Text(row.Text(2));
+                               return song;
+                             });
+    users[i] = std::move(entry);
+  }
+  Json answer = Answer();
+  answer["users"] = users;
+  return answer;
+}
+
+}  // namespace lumo::sandbox

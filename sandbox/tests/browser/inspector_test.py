@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""The sandbox inspector in a real browser (headless Chromium through chromedriver).
+
+Starts lumo-sandbox on 127.0.0.1 with a free port, opens the inspector, drives the library
+through the lumo tool and checks what the page shows: a song link and a song list with their
+decrypted parameters, a fault rule added through the form that the next call meets, and a
+session token that appears nowhere in the page. Saves a screenshot.
+
+Every wait is bounded; all traffic goes to 127.0.0.1 and the browser resolves no host name.
+"""
+import argparse
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+from selenium import webdriver
+from selenium.common.exceptions import TimeoutException
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support import expected_conditions
+from selenium.webdriver.support.ui import Select, WebDriverWait
+
+WAIT_SECONDS = 20
+SECRET = 'sbx-secret-0b7e4c19d2'
+ORDINARY_TOKEN = 'sbx-ordinary-7f3a9c21'
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(('127.0.0.1', 0))
+        return probe.getsockname()[1]
+
+
+def wait_for_port(port, process, what):
+    deadline = time.monotonic() + WAIT_SECONDS
+    while time.monotonic() < deadline:
+        if process.poll() is not None:
+            raise RuntimeError(what + ' ended early')
+        try:
+            socket.create_connection(('127.0.0.1', port), timeout=1).close()
+            return
+        except OSError:
+            time.sleep(0.1)
+    raise RuntimeError(what + ' did not listen on 127.0.0.1:%d' % port)
+
+
+def start_sandbox(binary):
+    process = subprocess.Popen([binary, '--port', '0', '--db', ':memory:'],
+                               stdout=subprocess.PIPE, text=True)
+    deadline = time.monotonic() + WAIT_SECONDS
+    lines = []
+    while time.monotonic() < deadline and len(lines) < 2:
+        line = process.stdout.readline()
+        if not line:
+            break
+        lines.append(line.strip())
+    match = re.match(r'^lumo-sandbox listening on http://127\.0\.0\.1:(\d+)$', lines[0] if lines else '')
+    if not match or len(lines) < 2:
+        process.kill()
+        raise RuntimeError('lumo-sandbox did not start: %r' % lines)
+    port = int(match.group(1))
+    assert lines[1] == 'inspector: http://127.0.0.1:%d/_sandbox/' % port, lines[1]
+    return process, port
+
+
+class Browser:
+    """Chromium started here with its DevTools port on 127.0.0.1, and chromedriver attached to
+    it, so that every connection of the two names an IP literal."""
+
+    def __init__(self, chromium, chromedriver):
+        self.profile = tempfile.mkdtemp(prefix='lumo-inspector-')
+        devtools_port = free_port()
+        self.chromium = subprocess.Popen([
+            chromium, '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
+            '--no-first-run', '--no-default-browser-check', '--disable-background-networking',
+            '--disable-component-update', '--disable-sync', '--disable-extensions',
+            '--disable-default-apps', '--metrics-recording-only', '--mute-audio',
+            '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1',
+            '--window-size=1600,1200', '--force-device-scale-factor=1', '--lang=en-US',
+            '--remote-debugging-address=127.0.0.1', '--remote-debugging-port=%d' % devtools_port,
+            '--user-data-dir=' + self.profile, 'about:blank'],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(devtools_port, self.chromium, 'chromium')
+        driver_port = free_port()
+        self.chromedriver = subprocess.Popen(
+            [chromedriver, '--port=%d' % driver_port, '--allowed-ips=127.0.0.1'],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        wait_for_port(driver_port, self.chromedriver, 'chromedriver')
+        options = webdriver.ChromeOptions()
+        options.debugger_address = '127.0.0.1:%d' % devtools_port
+        self.driver = webdriver.Remote(command_executor='http://127.0.0.1:%d' % driver_port,
+                                       options=options)
+        self.driver.set_page_load_timeout(WAIT_SECONDS)
+        self.driver.set_script_timeout(WAIT_SECONDS)
+
+    def close(self):
+        try:
+            self.driver.quit()
+        except Exception:  # pylint: disable=broad-except
+            pass
+        for process in (self.chromedriver, self.chromium):
+            process.terminate()
+            try:
+                process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                process.kill()
+        shutil.rmtree(self.profile, ignore_errors=True)
+
+
+class InspectorCheck:
+    def __init__(self, args, port, driver):
+        self.args = args
+        self.port = port
+        self.driver = driver
+        self.wait = WebDriverWait(driver, WAIT_SECONDS)
+
+    def lumo(self, *command, token=ORDINARY_TOKEN):
+        env = {key: value for key, value in os.environ.items() if not key.startswith('LUMO_')}
+        return subprocess.run(
+            [self.args.lumo, '--connect-to', '127.0.0.1:%d' % self.port, '--token', token,
+             '--timeout', '10', *command],
+            env=env, capture_output=True, text=True, timeout=60, check=False)
+
+    def row(self, method, text=''):
+        """The newest log row of `method` whose text holds `text`, once it is there."""
+        def find(driver):
+            for row in driver.find_elements(By.CSS_SELECTOR, '#log-rows tr'):
+                cells = row.find_elements(By.TAG_NAME, 'td')
+                if len(cells) > 2 and cells[2].text.startswith(method) and text in row.text:
+                    return row
+            return False
+        try:
+            return self.wait.until(find)
+        except TimeoutException:
+            rows = [r.text for r in self.driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')]
+            raise AssertionError('no row of %s with %r; rows: %r' % (method, text, rows))
+
+    def run(self):
+        driver = self.driver
+        driver.get('http://127.0.0.1:%d/_sandbox/' % self.port)
+        self.wait.until(expected_conditions.text_to_be_present_in_element((By.ID, 'live'), 'live'))
+        self.wait.until(lambda d: 'lin.mei' in d.find_element(By.ID, 'state').text)
+
+        # A plain call and an encrypted one, shown with their decrypted parameters.
+        result = self.lumo('song', 'link', '100001')
+        assert result.returncode == 0, result.stderr
+        link = self.row('song.getSongLink', 'songid=100001')
+        assert 'plain' in link.text, link.text
+        result = self.lumo('list', 'show', '300151')
+        assert result.returncode == 0, result.stderr
+        songs = self.row('ugcdiy.getBaseInfo', 'list_id=300151')
+        assert 'encrypted' in songs.text and 'lin.mei' in songs.text, songs.text
+
+        # One exchange in full, its answer pretty-printed.
+        songs.click()
+        self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
+        detail = driver.find_element(By.ID, 'detail').text
+        assert 'offset' in detail and 'KWTOK=***' in detail, detail
+        driver.save_screenshot(os.path.join(self.args.out, 'inspector-song-list.png'))
+
+        # A fault rule through the form: the next call meets it, and after removal it is gone.
+        driver.find_element(By.ID, 'rule-method').send_keys('norda.lumo.song.getSongLink')
+        Select(driver.find_element(By.ID, 'rule-action')).select_by_value('html502')
+        driver.find_element(By.ID, 'rule-add').click()
+        self.wait.until(lambda d: 'html502' in d.find_element(By.ID, 'rules-rows').text)
+        result = self.lumo('song', 'link', '100002')
+        assert result.returncode != 0, result.stdout
+        faulted = self.row('song.getSongLink', 'songid=100002')
+        assert 'html502' in faulted.text and 'HTTP 502' in faulted.text, faulted.text
+        faulted_rows = len(driver.find_elements(By.XPATH, '//*[@id="log-rows"]/tr[contains(., "html502")]'))
+        driver.find_element(By.CSS_SELECTOR, '#rules-rows button[data-rule]').click()
+        self.wait.until(lambda d: d.find_element(By.ID, 'rules-empty').is_displayed())
+        result = self.lumo('song', 'link', '100002')
+        assert result.returncode == 0, result.stderr
+
+        # A token that is not a seed user's, as a cookie and as a parameter: nowhere in the page.
+        self.lumo('list', 'show', '300151', token=SECRET)
+        self.lumo('fav', 'list', token=SECRET)
+        refused = self.row('favorite.getFavoriteSong', '40011')
+        self.row('ugcdiy.getBaseInfo', '40011').click()
+        self.wait.until(lambda d: '40011' in d.find_element(By.ID, 'answer').text)
+        refused.click()
+        self.wait.until(lambda d: '40011' in d.find_element(By.ID, 'answer').text)
+        assert 'kwtok=***' in driver.find_element(By.ID, 'detail').text
+        for name, text in (('text', driver.execute_script('return document.documentElement.innerText')),
+                           ('source', driver.page_source)):
+            assert SECRET not in text, 'the token shows in the page ' + name
+        driver.save_screenshot(os.path.join(self.args.out, 'inspector-token.png'))
+
+        # Filters: by method, then by outcome.
+        Select(driver.find_element(By.ID, 'filter-method')).select_by_value('norda.lumo.song.getSongLink')
+        visible = [r for r in driver.find_elements(By.CSS_SELECTOR, '#log-rows tr') if r.is_displayed()]
+        assert len(visible) == 2 + faulted_rows, [r.text for r in visible]
+        assert all('getSongLink' in r.text for r in visible), [r.text for r in visible]
+        Select(driver.find_element(By.ID, 'filter-code')).select_by_value('error')
+        visible = [r for r in driver.find_elements(By.CSS_SELECTOR, '#log-rows tr') if r.is_displayed()]
+        assert len(visible) == faulted_rows and all('html502' in r.text for r in visible), \
+            [r.text for r in visible]
+
+        # The picture for the documentation: the whole log, the decrypted song list opened.
+        Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
+        Select(driver.find_element(By.ID, 'filter-code')).select_by_value('')
+        self.row('ugcdiy.getBaseInfo', 'lin.mei').click()
+        self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
+        shot = os.path.join(self.args.out, 'inspector.png')
+        driver.save_screenshot(shot)
+
+        # Reset asks first, then empties the log.
+        driver.find_element(By.ID, 'reset').click()
+        self.wait.until(expected_conditions.alert_is_present())
+        driver.switch_to.alert.accept()
+        self.wait.until(lambda d: not d.find_elements(By.CSS_SELECTOR, '#log-rows tr'))
+        print('inspector checks passed; screenshot in ' + shot)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument('--sandbox', required=True, help='the lumo-sandbox executable')
+    parser.add_argument('--lumo', required=True, help='the lumo executable')
+    parser.add_argument('--chromium', default='/usr/bin/chromium')
+    parser.add_argument('--chromedriver', default='/usr/bin/chromedriver')
+    parser.add_argument('--out', required=True, help='folder for the screenshots')
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+
+    sandbox, port = start_sandbox(args.sandbox)
+    browser = None
+    try:
+        browser = Browser(args.chromium, args.chromedriver)
+        InspectorCheck(args, port, browser.driver).run()
+    finally:
+        if browser:
+            browser.close()
+        sandbox.terminate()
+        try:
+            sandbox.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            sandbox.kill()
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -8,6 +8,7 @@ packages=(
   libutfcpp-dev libsqlite3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   curl openssl wrk help2man
+  doxygen dpkg-dev fakeroot file lintian
 )
 
 sudo_cmd=""

@@ -13,8 +13,8 @@ set(CPACK_PACKAGE_NAME lumoapi)
 set(CPACK_PACKAGE_VENDOR "lumoapi developers")
 set(CPACK_PACKAGE_CONTACT "${LUMOAPI_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "client library for the music service's REST API")
+# Each component's description gives its package's synopsis (first line) and long text; a
+# package-wide summary would be put in front of every one of them.
 set(CPACK_STRIP_FILES ON)
 set(CPACK_COMPONENTS_ALL runtime dev tools)
 
@@ -37,12 +37,12 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_NAME liblumoapi0)
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_SECTION libs)
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
   "client library for the music service's REST API
- liblumoapi builds, sends and parses the calls of a desktop music player to the
- music service: song links, search, lyrics and pictures, artist info,
- recommendations, radio, the user's song lists and favourites, cloud uploads
- and usage reports. liblumohost is the host layer it stands on: HTTP over
- libcurl on one network thread, the UI-thread loop and dispatcher, text
- conversions, logging, settings and JSON readers.")
+liblumoapi builds, sends and parses the calls of a desktop music player to the
+music service: song links, search, lyrics and pictures, artist info,
+recommendations, radio, the user's song lists and favourites, cloud uploads
+and usage reports. liblumohost is the host layer it stands on: HTTP over
+libcurl on one network thread, the UI-thread loop and dispatcher, text
+conversions, logging, settings and JSON readers.")
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/debian/triggers)
 
 set(CPACK_COMPONENT_DEV_DISPLAY_NAME "lumoapi development files")
@@ -55,9 +55,9 @@ set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS
   "libcpprest-dev, libgoogle-glog-dev, libcurl4-openssl-dev | libcurl-dev, libssl-dev")
 set(CPACK_COMPONENT_DEV_DESCRIPTION
   "client library for the music service's REST API (development files)
- The headers of liblumoapi and its host layer liblumohost, the CMake package
- (find_package(lumoapi): lumoapi::lumoapi and lumoapi::host) and the
- pkg-config file lumoapi.pc.")
+The headers of liblumoapi and its host layer liblumohost, the CMake package
+(find_package(lumoapi): lumoapi::lumoapi and lumoapi::host) and the
+pkg-config file lumoapi.pc.")
 
 set(CPACK_COMPONENT_TOOLS_DISPLAY_NAME "lumo command-line tools")
 set(CPACK_COMPONENT_TOOLS_DEPENDS runtime)
@@ -65,10 +65,10 @@ set(CPACK_DEBIAN_TOOLS_PACKAGE_NAME lumo-tools)
 set(CPACK_DEBIAN_TOOLS_PACKAGE_SECTION utils)
 set(CPACK_COMPONENT_TOOLS_DESCRIPTION
   "command-line tool and loopback sandbox for the music service's REST API
- lumo drives every operation of liblumoapi from the command line, against a
- built-in stand-in for the service by default, or against a server named with
- --connect-to. lumo-sandbox runs that stand-in on its own on 127.0.0.1: it
- checks signed addresses and session tokens and keeps its state in SQLite.")
+lumo drives every operation of liblumoapi from the command line, against a
+built-in stand-in for the service by default, or against a server named with
+--connect-to. lumo-sandbox runs that stand-in on its own on 127.0.0.1: it
+checks signed addresses and session tokens and keeps its state in SQLite.")
 
 # Every package carries the copyright file and a compressed changelog where Debian expects them.
 # The changelog's date is the configuration's (SOURCE_DATE_EPOCH, when set, makes it fixed).

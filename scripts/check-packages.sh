@@ -89,6 +89,6 @@ timeout 60 "$work/readme_snippet" "$address" || fail "the README's host example 
 echo "extracted lumo-sandbox on $address answered the README's host example"
 
 # lintian: errors fail, warnings are shown.
-lintian --fail-on error --no-tag-display-limit "$runtime" "$dev" "$tools" ||
+lintian --fail-on error --tag-display-limit 0 "$runtime" "$dev" "$tools" ||
   fail "lintian found errors"
 echo "check-packages: passed"

@@ -22,6 +22,12 @@ constexpr char kFooter[] = R"(Where requests go:
   service on its own for --connect-to; with --connect-to, commands that need a session take
   --token or LUMO_TOKEN.
 
+Proxies:
+  lumo reaches the built-in sandbox and the --connect-to server directly: http_proxy, HTTPS_PROXY,
+  ALL_PROXY and no_proxy are not used for them. Programs built on the library use those variables
+  as curl does (lower-case http_proxy only) for the service's own address, unless the program
+  sets a proxy itself (base::http::SetProxy, SetNoProxy).
+
 Output:
   Aligned text with units, or one JSON object with --json (the result's members as the service
   names them, "status" and "succeeded"). Errors are one line on standard error.

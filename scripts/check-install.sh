@@ -15,17 +15,9 @@
 set -euo pipefail
 src="$(cd "$(dirname "$0")/.." && pwd)"
 build="$(cd "$1" && pwd)"
-work="$(mktemp -d)"
-sandbox_pid=""
-cleanup() {
-  if [ -n "$sandbox_pid" ]; then kill "$sandbox_pid" 2>/dev/null || true; fi
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "check-install: $*" >&2
-  exit 1
-}
+check_name=check-install
+# shellcheck source=scripts/check-lib.sh
+. "$src/scripts/check-lib.sh"
 
 prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -102,17 +94,7 @@ diff -u "$snippet" "$work/readme_snippet.cc" >&2 ||
 # shellcheck disable=SC2046
 g++ -std=c++17 -o "$work/readme_snippet" "$snippet" $(pkg-config --cflags --libs lumoapi) \
   -Wl,-rpath,"$libdir"
-"$prefix/bin/lumo-sandbox" --port 0 --db :memory: >"$work/sandbox.out" &
-sandbox_pid=$!
-address=""
-for _ in $(seq 100); do
-  address="$(sed -n 's|^lumo-sandbox listening on http://\(127\.0\.0\.1:[0-9]*\)$|\1|p' \
-    "$work/sandbox.out")"
-  [ -n "$address" ] && break
-  kill -0 "$sandbox_pid" 2>/dev/null || fail "installed lumo-sandbox did not start"
-  sleep 0.1
-done
-[ -n "$address" ] || fail "installed lumo-sandbox did not report its address"
+start_sandbox "$prefix/bin/lumo-sandbox" "$work/sandbox.out"
 timeout 60 "$work/readme_snippet" "$address" || fail "README's host example got no song link"
 # A host program that drives every song-list and favourite class against the same installed
 # lumo-sandbox.

@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   curl openssl wrk help2man nginx-light gnuplot-nox python3
   chromium chromium-driver python3-selenium fonts-wqy-microhei
+  doxygen dpkg-dev fakeroot file lintian
 )
 
 sudo_cmd=""

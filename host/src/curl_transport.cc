@@ -76,6 +76,7 @@ class CurlTransport final : public Transport {
     TransportRequest request;
     TransportCallback done;
     TransportLimits limits;
+    ProxySettings proxy;
     std::optional<std::string> connect_to;
   };
 
@@ -136,6 +137,7 @@ Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCa
   command.request = std::move(request);
   command.done = std::move(done);
   command.limits = CurrentLimits();
+  command.proxy = CurrentProxy();
   command.connect_to = ConnectToEntryFor(command.request.url);
 
   std::lock_guard<std::mutex> lock(mutex_);
@@ -264,6 +266,11 @@ void CurlTransport::AddTransfer(StartCommand command) {
     transfer->headers = curl_slist_append(transfer->headers, line.c_str());
   }
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
+  // Unset (empty), libcurl reads the proxy and the hosts that bypass it from the environment.
+  if (!command.proxy.url.empty()) curl_easy_setopt(easy, CURLOPT_PROXY, command.proxy.url.c_str());
+  if (!command.proxy.no_proxy.empty()) {
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, command.proxy.no_proxy.c_str());
+  }
   if (command.connect_to) {
     transfer->connect_to = curl_slist_append(nullptr, command.connect_to->c_str());
     curl_easy_setopt(easy, CURLOPT_CONNECT_TO, transfer->connect_to);

@@ -1,4 +1,4 @@
-// Process-wide transport settings: which transport new requests use, routes and limits.
+// Process-wide transport settings: which transport new requests use, routes, limits and proxy.
 #include <algorithm>
 #include <cctype>
 #include <map>
@@ -21,6 +21,7 @@ struct Settings {
   std::shared_ptr<Transport> transport;       // guarded by mutex; null: the default one
   std::map<std::string, std::string> routes;  // guarded by mutex; "host:port" -> target
   TransportLimits limits;                     // guarded by mutex
+  internal::ProxySettings proxy;              // guarded by mutex
 };
 
 // Never destroyed: exchanges may start while the process exits.
@@ -66,6 +67,18 @@ void SetTransportLimits(const TransportLimits& limits) {
   settings.limits = limits;
 }
 
+void SetProxy(const std::string& proxy_url) {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  settings.proxy.url = proxy_url;
+}
+
+void SetNoProxy(const std::string& hosts) {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  settings.proxy.no_proxy = hosts;
+}
+
 namespace internal {
 
 std::optional<std::string> RouteFor(const std::string& host_port) {
@@ -80,6 +93,12 @@ TransportLimits CurrentLimits() {
   Settings& settings = GetSettings();
   std::lock_guard<std::mutex> lock(settings.mutex);
   return settings.limits;
+}
+
+ProxySettings CurrentProxy() {
+  Settings& settings = GetSettings();
+  std::lock_guard<std::mutex> lock(settings.mutex);
+  return settings.proxy;
 }
 
 }  // namespace internal

@@ -1,5 +1,5 @@
 // What the transport settings look like from inside the host layer: the default transport and the
-// routes and limits that apply to an exchange at the moment it starts.
+// routes, limits and proxy that apply to an exchange at the moment it starts.
 #ifndef HOST_SRC_TRANSPORT_INTERNAL_H_
 #define HOST_SRC_TRANSPORT_INTERNAL_H_
 
@@ -18,6 +18,13 @@ std::shared_ptr<Transport> DefaultTransport();
 std::optional<std::string> RouteFor(const std::string& host_port);
 
 TransportLimits CurrentLimits();
+
+// SetProxy and SetNoProxy's values; empty ones are left to the environment.
+struct ProxySettings {
+  std::string url;
+  std::string no_proxy;
+};
+ProxySettings CurrentProxy();
 
 }  // namespace base::http::internal
 

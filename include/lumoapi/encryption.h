@@ -13,7 +13,7 @@ namespace lumoapi::encryption {
 // on several threads at once; the first Instance() call must not race with another.
 class LUMOAPI_EXPORT LumoAPIEncryption {
  public:
-  static LumoAPIEncryption& Instance();
+  static LumoAPIEncryption& Instance();  // The one shared instance; any thread.
 
   LumoAPIEncryption();
   LumoAPIEncryption(const LumoAPIEncryption&) = delete;

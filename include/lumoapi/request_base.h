@@ -48,7 +48,7 @@ class LUMOAPI_EXPORT RequestRoot : public sigslot::has_slots<sigslot::single_thr
   // Emitted once each time the request (or task) has finished, whatever the outcome.
   sigslot::signal0<sigslot::single_threaded> completed;
 
-  virtual void BeginRequest() = 0;
+  virtual void BeginRequest() = 0;  // Starts the request or task; returns at once. UI thread.
 };
 
 // A request that performs exactly one HTTP call to the service.
@@ -66,12 +66,13 @@ class LUMOAPI_EXPORT RequestBase : public RequestRoot {
   // (when `encrypt_params` is set) encrypted with a timestamp and a signature.
   std::wstring BuildUrl();
 
-  int32_t status = 0;          // the HTTP status, then the answer's "error_code"
-  bool succeeded = false;      // ParseResult ran to its end for this answer
-  std::wstring url;            // the address sent by the last BeginRequest
-  std::wstring response_text;  // the answer body
-  base::thread::Dispatcher dispatcher;
-  std::wstring session_token;  // sent as the cookie "KWTOK=<token>" when not empty
+  int32_t status = 0;                   // the HTTP status, then the answer's "error_code"
+  bool succeeded = false;               // ParseResult ran to its end for this answer
+  std::wstring url;                     // the address sent by the last BeginRequest
+  std::wstring response_text;           // the answer body
+  base::thread::Dispatcher dispatcher;  // posts failed completions to the UI thread
+  std::wstring session_token;           // sent as the cookie "KWTOK=<token>" when not empty
+  // The HTTP exchange of the current call.
   std::unique_ptr<base::http::WinHttpRequest> http_request;
   // The call has reached its end. Atomic: the report pool reads it on the UI thread while other
   // reports' answers arrive on the network thread.

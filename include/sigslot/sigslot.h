@@ -20,16 +20,19 @@
 
 namespace sigslot {
 
+// The locking policy that locks nothing: one thread at a time.
 class single_threaded {
  public:
   virtual ~single_threaded() = default;
-  virtual void lock() {}
-  virtual void unlock() {}
+  virtual void lock() {}    // does nothing
+  virtual void unlock() {}  // does nothing
 };
 
 template <class P>
+// Holds a policy's lock for its scope.
 class lock_block {
  public:
+  // Locks `policy` until destroyed.
   explicit lock_block(P* policy) : policy_(policy) { policy_->lock(); }
   ~lock_block() { policy_->unlock(); }
   lock_block(const lock_block&) = delete;
@@ -50,6 +53,7 @@ class _signal_base : public P {
 };
 
 template <class P = single_threaded>
+// The base of every receiver: it remembers its signals and disconnects from them when destroyed.
 class has_slots : public P {
  public:
   has_slots() = default;
@@ -65,11 +69,13 @@ class has_slots : public P {
 
   ~has_slots() override { disconnect_all(); }
 
+  // Called by a signal that connects to this receiver.
   void signal_connect(_signal_base<P>* sender) {
     lock_block<P> lock(this);
     senders.insert(sender);
   }
 
+  // Called by a signal that drops its last connection to this receiver.
   void signal_disconnect(_signal_base<P>* sender) {
     lock_block<P> lock(this);
     senders.erase(sender);
@@ -260,6 +266,7 @@ template <class A1, class A2, class P = single_threaded>
 class _signal_base2 : public _signal_base_n<_connection_base2<A1, A2, P>, P> {};
 
 template <class P = single_threaded>
+// A signal without arguments.
 class signal0 : public _signal_base0<P> {
  public:
   // Adds one connection; connecting the same member function twice calls it twice.
@@ -268,16 +275,19 @@ class signal0 : public _signal_base0<P> {
     this->connect_impl(new _connection0<R, P>(pclass, pmemfun), pclass);
   }
 
+  // Calls every connected member function, in connection order.
   void emit() {
     this->emit_impl([](_connection_base0<P>* c) { c->emit(); });
   }
-  void operator()() { emit(); }
+  void operator()() { emit(); }  // same as emit()
 };
 
 template <class A1, class A2, class P = single_threaded>
+// A signal with two arguments.
 class signal2 : public _signal_base2<A1, A2, P> {
  public:
   template <class R>
+  // Adds one connection; connecting the same member function twice calls it twice.
   void connect(R* pclass, void (R::*pmemfun)(A1, A2)) {
     this->connect_impl(new _connection2<R, A1, A2, P>(pclass, pmemfun), pclass);
   }
@@ -286,7 +296,7 @@ class signal2 : public _signal_base2<A1, A2, P> {
   void emit(A1 a1, A2 a2) {
     this->emit_impl([&](_connection_base2<A1, A2, P>* c) { c->emit(a1, a2); });
   }
-  void operator()(A1 a1, A2 a2) { emit(a1, a2); }
+  void operator()(A1 a1, A2 a2) { emit(a1, a2); }  // same as emit()
 };
 
 }  // namespace sigslot

@@ -10,19 +10,23 @@
 
 namespace base::logging {
 
+// The severities of log messages.
 struct LoggingSeverity {
+  // From the least to the most severe.
   enum Severity { kVerbose = 0, kInfo = 1, kWarning = 2, kError = 3 };
 };
 
+// One log message, as the sink gets it.
 struct LogRecord {
-  std::wstring location;  // qualified function name
-  unsigned line = 0;
-  LoggingSeverity::Severity severity = LoggingSeverity::kInfo;
-  std::wstring message;
+  std::wstring location;                                        // qualified function name
+  unsigned line = 0;                                            // the source line
+  LoggingSeverity::Severity severity = LoggingSeverity::kInfo;  // how severe
+  std::wstring message;                                         // the text
 };
 
-using LogSink = std::function<void(const LogRecord&)>;
+using LogSink = std::function<void(const LogRecord&)>;  // Receives every log message.
 
+// Logs one message. Any thread.
 LUMOHOST_EXPORT void LogMessage(std::wstring location, unsigned line,
                                 LoggingSeverity::Severity severity, std::wstring message);
 

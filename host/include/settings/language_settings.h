@@ -9,9 +9,10 @@
 
 namespace settings::language {
 
+// The language of the labels the library shows the user. Any thread.
 class LUMOHOST_EXPORT LanguageSettings {
  public:
-  static LanguageSettings& Instance();
+  static LanguageSettings& Instance();  // the process's settings
 
   LanguageSettings(const LanguageSettings&) = delete;
   LanguageSettings& operator=(const LanguageSettings&) = delete;
@@ -21,7 +22,7 @@ class LUMOHOST_EXPORT LanguageSettings {
 
   // "en" (the default) or "zh"; anything else falls back to English.
   void SetLanguage(std::wstring language);
-  std::wstring GetLanguage() const;
+  std::wstring GetLanguage() const;  // "en" or "zh"
 
  private:
   LanguageSettings() = default;

@@ -9,16 +9,17 @@
 
 namespace settings::user {
 
+// The signed-in account, as the host keeps it. Any thread.
 class LUMOHOST_EXPORT UserAccountSettings {
  public:
-  static UserAccountSettings& Instance();
+  static UserAccountSettings& Instance();  // the process's settings
 
   UserAccountSettings(const UserAccountSettings&) = delete;
   UserAccountSettings& operator=(const UserAccountSettings&) = delete;
 
   // The account's session token; empty when nobody is signed in.
   std::wstring _GetKwtok() const;
-  void SetKwtok(std::wstring token);
+  void SetKwtok(std::wstring token);  // sets the session token
 
  private:
   UserAccountSettings() = default;

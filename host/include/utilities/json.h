@@ -19,10 +19,15 @@
 
 namespace utilities::json {
 
+// The value as text, as told above.
 LUMOHOST_EXPORT std::wstring ToString(const web::json::value& value);
+// As a 32-bit number; the default when not numeric or out of range.
 LUMOHOST_EXPORT int32_t ToInt(const web::json::value& value, int32_t default_value);
+// As an unsigned 64-bit number; the default when not numeric, negative or out of range.
 LUMOHOST_EXPORT uint64_t ToInt64(const web::json::value& value, uint64_t default_value);
+// As a boolean (a number is true unless 0); the default when not numeric or boolean.
 LUMOHOST_EXPORT bool ToBoolean(const web::json::value& value, bool default_value);
+// As a double; the default when not numeric.
 LUMOHOST_EXPORT double ToDouble(const web::json::value& value, double default_value);
 
 }  // namespace utilities::json

@@ -20,13 +20,13 @@ namespace lumoapi::artist {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT GetArtistInfo : public RequestBase {
  public:
-  explicit GetArtistInfo(std::wstring artist_id);
+  explicit GetArtistInfo(std::wstring artist_id);  // The pictures of the artist `artist_id`.
   ~GetArtistInfo() override;
   GetArtistInfo(const GetArtistInfo&) = delete;
   GetArtistInfo& operator=(const GetArtistInfo&) = delete;
 
-  std::wstring artist_id;
-  std::vector<std::wstring> pics;
+  std::wstring artist_id;          // the artist asked for
+  std::vector<std::wstring> pics;  // the pictures' addresses, in answer order
 
  protected:
   std::wstring GetMethodName() override;

@@ -29,24 +29,25 @@ namespace lumoapi::cloud {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT CheckFile : public RequestBase {
  public:
+  // Asks whether the file with these digests and this size is in the cloud already.
   CheckFile(std::wstring content_md5, std::wstring slice_md5, std::wstring ext,
             uint64_t content_length, uint32_t content_crc32);
   ~CheckFile() override;
   CheckFile(const CheckFile&) = delete;
   CheckFile& operator=(const CheckFile&) = delete;
 
-  std::wstring content_md5;
-  std::wstring slice_md5;
-  std::wstring ext;
-  uint64_t content_length = 0;
-  uint32_t content_crc32 = 0;
-  std::wstring song_id;
-  std::wstring host;
-  std::wstring file_link;
-  std::wstring object;
-  uint64_t time = 0;
-  uint64_t file_size = 0;
-  std::wstring bucket;
+  std::wstring content_md5;     // MD5 of the whole file, hex
+  std::wstring slice_md5;       // MD5 of a slice the caller chose
+  std::wstring ext;             // the file's extension
+  uint64_t content_length = 0;  // the file's size, bytes
+  uint32_t content_crc32 = 0;   // CRC-32 of the whole file
+  std::wstring song_id;         // empty when the service holds no such song
+  std::wstring host;            // the storage place's host
+  std::wstring file_link;       // the storage place's file link
+  std::wstring object;          // the storage place's object key
+  uint64_t time = 0;            // the service's time, 0 when absent
+  uint64_t file_size = 0;       // the service's file size, 0 when absent
+  std::wstring bucket;          // the storage place's bucket
 
  protected:
   std::wstring GetMethodName() override;

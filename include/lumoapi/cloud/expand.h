@@ -21,15 +21,15 @@ namespace lumoapi::cloud {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT Expand : public RequestBase {
  public:
-  explicit Expand(std::wstring kwtok);
+  explicit Expand(std::wstring kwtok);  // The cloud quota of the account of `kwtok`.
   ~Expand() override;
   Expand(const Expand&) = delete;
   Expand& operator=(const Expand&) = delete;
 
-  std::wstring kwtok;
-  int32_t expand = 0;
-  int32_t cloud_limit = 0;
-  int32_t used = 0;
+  std::wstring kwtok;       // the session token, sent as "kwtok"
+  int32_t expand = 0;       // the answer's "expand", in the service's units
+  int32_t cloud_limit = 0;  // the quota, in the service's units
+  int32_t used = 0;         // how much of the quota is used
 
  protected:
   std::wstring GetMethodName() override;

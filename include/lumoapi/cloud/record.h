@@ -38,15 +38,15 @@ class LUMOAPI_EXPORT Record : public RequestBase {
   Record(const Record&) = delete;
   Record& operator=(const Record&) = delete;
 
-  std::wstring kwtok;
-  std::wstring md5;
-  std::wstring file_link;
-  std::wstring song_id;
-  std::wstring song_title;
-  std::wstring artist_name;
-  std::wstring album_title;
-  std::wstring file_path;
-  int32_t file_bitrate = 0;
+  std::wstring kwtok;          // the session token, sent as "kwtok"
+  std::wstring md5;            // MD5 of the uploaded file, hex
+  std::wstring file_link;      // the stored file's link
+  std::wstring song_id;        // the id sent; after success, the one the service filed it under
+  std::wstring song_title;     // its title
+  std::wstring artist_name;    // its artist
+  std::wstring album_title;    // its album
+  std::wstring file_path;      // the file's path on this computer
+  int32_t file_bitrate = 0;    // kbit/s
   uint64_t file_duration = 0;  // whole seconds
   uint64_t file_size = 0;      // bytes
 

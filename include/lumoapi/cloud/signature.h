@@ -24,18 +24,19 @@ namespace lumoapi::cloud {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT Signature : public RequestBase {
  public:
+  // Asks for the headers of an upload of `object` (the object key).
   Signature(std::wstring object, uint64_t content_length, std::wstring content_md5);
   ~Signature() override;
   Signature(const Signature&) = delete;
   Signature& operator=(const Signature&) = delete;
 
-  std::wstring object;
-  std::wstring host;
-  uint64_t content_length = 0;
-  std::wstring content_md5;
-  std::wstring content_type;
-  std::wstring date;
-  std::wstring authorization;
+  std::wstring object;          // the object key
+  std::wstring host;            // the upload's Host header
+  uint64_t content_length = 0;  // the upload's Content-Length header
+  std::wstring content_md5;     // the file's MD5, as passed
+  std::wstring content_type;    // the upload's Content-Type
+  std::wstring date;            // the upload's x-qcs-date header
+  std::wstring authorization;   // the upload's Authorization header
 
  protected:
   std::wstring GetMethodName() override;

@@ -18,15 +18,16 @@ namespace lumoapi::diy {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT AddFavoriteSongList : public RequestBase {
  public:
+  // `source` selects the parameters sent (see above).
   AddFavoriteSongList(std::wstring kwtok, std::wstring list_id, int source);
   ~AddFavoriteSongList() override;
   AddFavoriteSongList(const AddFavoriteSongList&) = delete;
   AddFavoriteSongList& operator=(const AddFavoriteSongList&) = delete;
 
-  std::wstring kwtok;
-  std::wstring list_id;
-  int32_t source;
-  int32_t capacity = 500;
+  std::wstring kwtok;      // the session token, sent as the account cookie
+  std::wstring list_id;    // the list to mark
+  int32_t source;          // sent as "source" when 0, 1 or 2
+  int32_t capacity = 500;  // the most songs a list holds
 
  protected:
   std::wstring GetMethodName() override;

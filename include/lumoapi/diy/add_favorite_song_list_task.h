@@ -22,8 +22,10 @@
 
 namespace lumoapi::diy {
 
+// Runs an AddFavoriteSongList; see the file comment.
 class LUMOAPI_EXPORT AddFavoriteSongListTask : public RequestRoot {
  public:
+  // The arguments of each request it makes.
   AddFavoriteSongListTask(std::wstring kwtok, std::wstring list_id, int source);
   ~AddFavoriteSongListTask() override;
   AddFavoriteSongListTask(const AddFavoriteSongListTask&) = delete;
@@ -32,10 +34,12 @@ class LUMOAPI_EXPORT AddFavoriteSongListTask : public RequestRoot {
   // REQUIRES: UI thread.
   void BeginRequest() override;
 
+  // Emitted once per BeginRequest, with `source` and the request's `status`.
   sigslot::signal2<int, int, sigslot::single_threaded> task_completed;
-  std::wstring kwtok;
-  std::wstring list_id;
-  int32_t source;
+  std::wstring kwtok;    // the session token of each request
+  std::wstring list_id;  // the list of each request
+  int32_t source;        // the `source` of each request
+  // The current request; empty before the first BeginRequest.
   std::unique_ptr<AddFavoriteSongList> request;
 
  private:

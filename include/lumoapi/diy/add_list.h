@@ -20,16 +20,17 @@ namespace lumoapi::diy {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT AddList : public RequestBase {
  public:
+  // `title` is plain text; `process` selects the parameters sent (see above).
   AddList(std::wstring kwtok, std::wstring title, int process);
   ~AddList() override;
   AddList(const AddList&) = delete;
   AddList& operator=(const AddList&) = delete;
 
-  std::wstring kwtok;
-  std::wstring title;
-  std::wstring list_id;
-  int32_t capacity = 0;
-  int32_t process;
+  std::wstring kwtok;    // the session token, sent as the account cookie
+  std::wstring title;    // encoded until a successful answer, then as the service holds it
+  std::wstring list_id;  // the new list's id; empty until a successful answer
+  int32_t capacity = 0;  // 500 after a successful answer
+  int32_t process;       // sends "title" and "process" when 0 or 1
 
  protected:
   std::wstring GetMethodName() override;

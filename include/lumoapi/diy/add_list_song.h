@@ -24,10 +24,10 @@ class LUMOAPI_EXPORT AddListSong : public RequestBase {
   AddListSong(const AddListSong&) = delete;
   AddListSong& operator=(const AddListSong&) = delete;
 
-  std::wstring kwtok;
-  std::wstring list_id;
-  std::vector<std::wstring> song_ids;
-  std::wstring reserved;
+  std::wstring kwtok;                  // the session token, sent as the account cookie
+  std::wstring list_id;                // the list to add to
+  std::vector<std::wstring> song_ids;  // the songs to add, in order
+  std::wstring reserved;               // stored, never sent
 
  protected:
   std::wstring GetMethodName() override;

@@ -29,11 +29,11 @@ class LUMOAPI_EXPORT AddUgcSongListAtOnce : public RequestBase {
   AddUgcSongListAtOnce(const AddUgcSongListAtOnce&) = delete;
   AddUgcSongListAtOnce& operator=(const AddUgcSongListAtOnce&) = delete;
 
-  std::wstring kwtok;
-  std::wstring title;
-  std::wstring list_id;
-  std::vector<std::wstring> song_ids;
-  int32_t capacity = 0;
+  std::wstring kwtok;    // the session token, sent as the cookie and as "kwtok"
+  std::wstring title;    // encoded until a successful answer, then as the service holds it
+  std::wstring list_id;  // the new list's id; empty until a successful answer
+  std::vector<std::wstring> song_ids;  // the songs the list starts with, as passed
+  int32_t capacity = 0;                // 500 after a successful answer
 
  protected:
   std::wstring GetMethodName() override;

@@ -15,13 +15,13 @@ namespace lumoapi::diy {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT DelList : public RequestBase {
  public:
-  DelList(std::wstring kwtok, std::wstring list_id);
+  DelList(std::wstring kwtok, std::wstring list_id);  // Deletes the list `list_id`.
   ~DelList() override;
   DelList(const DelList&) = delete;
   DelList& operator=(const DelList&) = delete;
 
-  std::wstring kwtok;
-  std::wstring list_id;
+  std::wstring kwtok;    // the session token, sent as the account cookie
+  std::wstring list_id;  // the list to delete
 
  protected:
   std::wstring GetMethodName() override;

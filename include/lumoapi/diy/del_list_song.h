@@ -17,14 +17,15 @@ namespace lumoapi::diy {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT DelListSong : public RequestBase {
  public:
+  // Removes `song_ids` from the list `list_id`.
   DelListSong(std::wstring kwtok, std::wstring list_id, std::vector<std::wstring> song_ids);
   ~DelListSong() override;
   DelListSong(const DelListSong&) = delete;
   DelListSong& operator=(const DelListSong&) = delete;
 
-  std::wstring kwtok;
-  std::wstring list_id;
-  std::vector<std::wstring> song_ids;
+  std::wstring kwtok;                  // the session token, sent as the account cookie
+  std::wstring list_id;                // the list to remove from
+  std::vector<std::wstring> song_ids;  // the songs to remove
 
  protected:
   std::wstring GetMethodName() override;

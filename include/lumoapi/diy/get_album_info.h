@@ -29,9 +29,9 @@ class LUMOAPI_EXPORT GetAlbumInfo : public RequestBase {
   GetAlbumInfo(const GetAlbumInfo&) = delete;
   GetAlbumInfo& operator=(const GetAlbumInfo&) = delete;
 
-  std::wstring album_id;
-  std::vector<PlayListSong> songs;
-  PlayListInfo info;
+  std::wstring album_id;            // the album asked for
+  std::vector<PlayListSong> songs;  // the album's songs, in answer order
+  PlayListInfo info;                // the album's texts, placed as told above
 
  protected:
   std::wstring GetMethodName() override;

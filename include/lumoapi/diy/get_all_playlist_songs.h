@@ -26,8 +26,10 @@
 
 namespace lumoapi::diy {
 
+// Gathers every song of one list; see the file comment.
 class LUMOAPI_EXPORT GetAllPlayListSongs : public RequestRoot {
  public:
+  // Gathers the songs of the list `list_id`.
   GetAllPlayListSongs(std::wstring kwtok, std::wstring list_id);
   ~GetAllPlayListSongs() override;
   GetAllPlayListSongs(const GetAllPlayListSongs&) = delete;
@@ -38,16 +40,16 @@ class LUMOAPI_EXPORT GetAllPlayListSongs : public RequestRoot {
 
   // The current page request's status and success; 0 and false before the first BeginRequest.
   unsigned int _GetStatus() const;
-  bool _GetSucceeded() const;
+  bool _GetSucceeded() const;  // whether the current page request succeeded
 
-  std::wstring kwtok;
-  std::wstring list_id;
-  int32_t song_num = 0;
-  std::vector<PlayListSong> songs;
-  PlayListInfo info;
-  uint32_t offset = 0;
-  std::unique_ptr<GetPlayList> request;
-  base::thread::Dispatcher dispatcher;
+  std::wstring kwtok;                    // the session token of each page request
+  std::wstring list_id;                  // the list whose songs are gathered
+  int32_t song_num = 0;                  // the list's total, as the last page reported
+  std::vector<PlayListSong> songs;       // the songs of every page so far, in order
+  PlayListInfo info;                     // the list's texts, from the last page
+  uint32_t offset = 0;                   // where the next page starts
+  std::unique_ptr<GetPlayList> request;  // the current page request
+  base::thread::Dispatcher dispatcher;   // posts the next page to the UI thread
 
  private:
   // Connected to the page request's `completed`.

@@ -28,9 +28,10 @@
 
 namespace lumoapi::diy {
 
+// Gathers every page of the user's lists of one kind; see the file comment.
 class LUMOAPI_EXPORT GetAllPlayLists : public RequestRoot {
  public:
-  GetAllPlayLists(std::wstring kwtok, int kind);
+  GetAllPlayLists(std::wstring kwtok, int kind);  // `kind` as for GetPlayLists.
   ~GetAllPlayLists() override;
   GetAllPlayLists(const GetAllPlayLists&) = delete;
   GetAllPlayLists& operator=(const GetAllPlayLists&) = delete;
@@ -41,17 +42,18 @@ class LUMOAPI_EXPORT GetAllPlayLists : public RequestRoot {
   // The current page request's status, success and capacity (500); 0, false and 0 before the
   // first BeginRequest.
   unsigned int _GetStatus() const;
-  bool _GetSucceeded() const;
-  unsigned int _GetCapacity() const;
+  bool _GetSucceeded() const;         // whether the current page request succeeded
+  unsigned int _GetCapacity() const;  // the current page request's `capacity`
 
+  // Emitted once per BeginRequest, with `kind` and the last page's `status`.
   sigslot::signal2<int, int, sigslot::single_threaded> task_completed;
-  std::wstring kwtok;
-  uint32_t page = 0;
-  int32_t listnum = 0;
-  std::vector<PlayListItem> lists;
-  std::unique_ptr<GetPlayLists> request;
-  base::thread::Dispatcher dispatcher;
-  int32_t kind;
+  std::wstring kwtok;                     // the session token of each page request
+  uint32_t page = 0;                      // the next page to ask for
+  int32_t listnum = 0;                    // the total, as the last page reported
+  std::vector<PlayListItem> lists;        // the entries of every page so far, in order
+  std::unique_ptr<GetPlayLists> request;  // the current page request
+  base::thread::Dispatcher dispatcher;    // posts the next page to the UI thread
+  int32_t kind;                           // the kind of every page request
 
  private:
   // Connected to the page request's `completed`.

@@ -27,9 +27,9 @@ class LUMOAPI_EXPORT GetChannels : public RequestBase {
   GetChannels(const GetChannels&) = delete;
   GetChannels& operator=(const GetChannels&) = delete;
 
-  std::vector<std::map<std::wstring, std::vector<std::wstring>>> channels;
-  std::vector<std::wstring> hot;
-  std::wstring result_text;
+  std::vector<std::map<std::wstring, std::vector<std::wstring>>> channels;  // one map per tag group
+  std::vector<std::wstring> hot;  // the hot tags, in order
+  std::wstring result_text;       // the whole "result" value as JSON text
 
  protected:
   std::wstring GetMethodName() override;

@@ -19,16 +19,17 @@ namespace lumoapi::diy {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT GetCommentList : public RequestBase {
  public:
+  // Every argument is sent as it is.
   GetCommentList(std::wstring type_id, unsigned int type, unsigned int size, unsigned int offset);
   ~GetCommentList() override;
   GetCommentList(const GetCommentList&) = delete;
   GetCommentList& operator=(const GetCommentList&) = delete;
 
-  std::wstring type_id;
-  uint32_t type;
-  uint32_t size;
-  uint32_t offset;
-  int32_t commentlist_last_nums = 0;
+  std::wstring type_id;               // the object whose comments are counted
+  uint32_t type;                      // the kind of object, as the service numbers them
+  uint32_t size;                      // sent as "size"
+  uint32_t offset;                    // sent as "offset"
+  int32_t commentlist_last_nums = 0;  // the count the service reports
 
  protected:
   std::wstring GetMethodName() override;

@@ -24,30 +24,31 @@ namespace lumoapi::diy {
 
 // One entry of a page of lists (for kind 2, an album).
 struct PlayListItem {
-  std::wstring list_id;
-  std::wstring title;
-  std::wstring pic;
-  int32_t song_num = 0;
-  int32_t capacity = 0;
-  int32_t kind = 0;
+  std::wstring list_id;  // the list's (or album's) id
+  std::wstring title;    // its title
+  std::wstring pic;      // its picture
+  int32_t song_num = 0;  // how many songs it has
+  int32_t capacity = 0;  // 500
+  int32_t kind = 0;      // the request's `kind`
 };
 
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT GetPlayLists : public RequestBase {
  public:
+  // Page `page` of `size` entries of the lists of `kind`.
   GetPlayLists(std::wstring kwtok, unsigned int page, unsigned int size, int kind);
   ~GetPlayLists() override;
   GetPlayLists(const GetPlayLists&) = delete;
   GetPlayLists& operator=(const GetPlayLists&) = delete;
 
-  std::wstring kwtok;
-  uint32_t page;
-  uint32_t size;
-  bool havemore = false;
-  int32_t listnum = 0;
-  int32_t capacity = 500;
-  std::vector<PlayListItem> lists;
-  int32_t kind;
+  std::wstring kwtok;               // the session token, sent as the account cookie
+  uint32_t page;                    // the page asked for, from 0
+  uint32_t size;                    // entries per page
+  bool havemore = false;            // a later page has more entries
+  int32_t listnum = 0;              // the total number of entries
+  int32_t capacity = 500;           // the most songs a list holds
+  std::vector<PlayListItem> lists;  // this page's entries, in answer order
+  int32_t kind;                     // which lists (see above)
 
  protected:
   std::wstring GetMethodName() override;

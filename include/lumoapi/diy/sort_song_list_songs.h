@@ -17,14 +17,15 @@ namespace lumoapi::diy {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT SortSongListSongs : public RequestBase {
  public:
+  // Gives the list `list_id` the order of `song_ids`.
   SortSongListSongs(std::wstring kwtok, std::wstring list_id, std::vector<std::wstring> song_ids);
   ~SortSongListSongs() override;
   SortSongListSongs(const SortSongListSongs&) = delete;
   SortSongListSongs& operator=(const SortSongListSongs&) = delete;
 
-  std::wstring kwtok;
-  std::wstring list_id;
-  std::vector<std::wstring> song_ids;
+  std::wstring kwtok;                  // the session token, sent as the account cookie
+  std::wstring list_id;                // the list to sort
+  std::vector<std::wstring> song_ids;  // every song of the list, in the new order
 
  protected:
   std::wstring GetMethodName() override;

@@ -20,8 +20,10 @@
 
 namespace lumoapi::diy {
 
+// Runs a SortSongListSongs; see the file comment.
 class LUMOAPI_EXPORT SortSongListSongsTask : public RequestRoot {
  public:
+  // The arguments of each request it makes.
   SortSongListSongsTask(std::wstring kwtok, std::wstring list_id,
                         std::vector<std::wstring> song_ids);
   ~SortSongListSongsTask() override;
@@ -33,11 +35,12 @@ class LUMOAPI_EXPORT SortSongListSongsTask : public RequestRoot {
 
   // The current request's status and success; 0 and false before the first BeginRequest.
   unsigned int _GetStatus() const;
-  bool _GetSucceeded() const;
+  bool _GetSucceeded() const;  // whether the current request succeeded
 
-  std::wstring kwtok;
-  std::wstring list_id;
-  std::vector<std::wstring> song_ids;
+  std::wstring kwtok;                  // the session token of each request
+  std::wstring list_id;                // the list of each request
+  std::vector<std::wstring> song_ids;  // the new order of each request
+  // The current request; empty before the first BeginRequest.
   std::unique_ptr<SortSongListSongs> request;
 
  private:

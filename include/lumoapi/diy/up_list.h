@@ -27,13 +27,13 @@ class LUMOAPI_EXPORT UpList : public RequestBase {
   UpList(const UpList&) = delete;
   UpList& operator=(const UpList&) = delete;
 
-  std::wstring list_id;
-  std::wstring tag;
-  std::wstring desc;
-  std::wstring diypic;
-  std::wstring kwtok;
-  std::wstring title;
-  int32_t process;
+  std::wstring list_id;  // the list to edit
+  std::wstring tag;      // its new tags
+  std::wstring desc;     // its new description; after a successful answer, the service's
+  std::wstring diypic;   // its new picture's address
+  std::wstring kwtok;    // the session token, sent as the account cookie
+  std::wstring title;    // its new title; after a successful answer, the service's
+  int32_t process;       // stored, not used
 
  protected:
   std::wstring GetMethodName() override;

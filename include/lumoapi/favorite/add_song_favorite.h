@@ -28,18 +28,19 @@ class LUMOAPI_EXPORT AddSongFavorite : public RequestBase {
   // What the service says about the song: its data when it must be bought, a hint when it is
   // blocked.
   struct ResultItem {
-    std::wstring song_id;
-    std::wstring song_title;
-    std::wstring author;
-    std::wstring album_title;
-    std::wstring album_pic;
-    int32_t resource_type_ext = 0;
-    std::wstring buy_url;
-    std::wstring song_pic;
-    std::wstring publishtime;
-    std::wstring tips;
+    std::wstring song_id;           // the song's id
+    std::wstring song_title;        // its title
+    std::wstring author;            // its artists
+    std::wstring album_title;       // its album's title
+    std::wstring album_pic;         // its album's picture
+    int32_t resource_type_ext = 0;  // the service's kind of resource
+    std::wstring buy_url;           // where to buy it
+    std::wstring song_pic;          // its picture
+    std::wstring publishtime;       // when it was published
+    std::wstring tips;              // a message for the user
   };
 
+  // Marks `song_id`; `time` is sent as the moment of marking.
   AddSongFavorite(std::wstring kwtok, std::wstring song_id, int64_t time);
   ~AddSongFavorite() override;
   AddSongFavorite(const AddSongFavorite&) = delete;
@@ -48,10 +49,10 @@ class LUMOAPI_EXPORT AddSongFavorite : public RequestBase {
   // A copy of `item`.
   ResultItem GetSongInfo() const;
 
-  std::wstring kwtok;
-  std::wstring song_id;
-  int64_t time;
-  ResultItem item;
+  std::wstring kwtok;    // the session token, sent as "kwtok"
+  std::wstring song_id;  // the song's id
+  int64_t time;          // sent as "time"
+  ResultItem item;       // what the answer said about the song
 
  protected:
   std::wstring GetMethodName() override;

@@ -19,14 +19,15 @@ namespace lumoapi::favorite {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT AddSongFavorites : public RequestBase {
  public:
+  // Marks every song of `song_ids`.
   AddSongFavorites(std::wstring kwtok, std::vector<std::wstring> song_ids);
   ~AddSongFavorites() override;
   AddSongFavorites(const AddSongFavorites&) = delete;
   AddSongFavorites& operator=(const AddSongFavorites&) = delete;
 
-  std::wstring kwtok;
-  std::vector<std::wstring> song_ids;
-  std::vector<std::wstring> added_ids;
+  std::wstring kwtok;                   // the session token, sent as "kwtok"
+  std::vector<std::wstring> song_ids;   // the songs to mark
+  std::vector<std::wstring> added_ids;  // the songs the service reports as added
 
  protected:
   std::wstring GetMethodName() override;

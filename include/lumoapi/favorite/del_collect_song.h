@@ -17,13 +17,14 @@ namespace lumoapi::favorite {
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT DelCollectSong : public RequestBase {
  public:
+  // Removes every song of `song_ids` from the collected songs.
   DelCollectSong(std::wstring kwtok, std::vector<std::wstring> song_ids);
   ~DelCollectSong() override;
   DelCollectSong(const DelCollectSong&) = delete;
   DelCollectSong& operator=(const DelCollectSong&) = delete;
 
-  std::wstring kwtok;
-  std::vector<std::wstring> song_ids;
+  std::wstring kwtok;                  // the session token, sent as "kwtok"
+  std::vector<std::wstring> song_ids;  // the songs to remove
 
  protected:
   std::wstring GetMethodName() override;

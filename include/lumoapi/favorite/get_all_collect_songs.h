@@ -27,8 +27,10 @@
 
 namespace lumoapi::favorite {
 
+// Gathers every page of the user's collected songs; see the file comment.
 class LUMOAPI_EXPORT GetAllCollectSongs : public RequestRoot {
  public:
+  // Gathers the collected songs of the account of `kwtok`.
   explicit GetAllCollectSongs(std::wstring kwtok);
   ~GetAllCollectSongs() override;
   GetAllCollectSongs(const GetAllCollectSongs&) = delete;
@@ -39,13 +41,13 @@ class LUMOAPI_EXPORT GetAllCollectSongs : public RequestRoot {
 
   // The current page request's status and success; 0 and false before the first BeginRequest.
   unsigned int _GetStatus() const;
-  bool _GetSucceeded() const;
+  bool _GetSucceeded() const;  // whether the current page request succeeded
 
-  std::wstring kwtok;
-  uint32_t pn = 0;
-  std::vector<CollectSongItem> songs;
-  std::unique_ptr<GetCollectSong> request;
-  base::thread::Dispatcher dispatcher;
+  std::wstring kwtok;                       // the session token of each page request
+  uint32_t pn = 0;                          // the next page to ask for
+  std::vector<CollectSongItem> songs;       // the songs of every page so far, in order
+  std::unique_ptr<GetCollectSong> request;  // the current page request
+  base::thread::Dispatcher dispatcher;      // posts the next page to the UI thread
 
  private:
   // Connected to the page request's `completed`.

@@ -29,8 +29,10 @@
 
 namespace lumoapi::favorite {
 
+// Gathers every page of the user's favourite songs; see the file comment.
 class LUMOAPI_EXPORT GetAllFavoriteSongs : public sigslot::has_slots<sigslot::single_threaded> {
  public:
+  // Gathers the favourite songs of the account of `kwtok`.
   explicit GetAllFavoriteSongs(std::wstring kwtok);
   ~GetAllFavoriteSongs() override;
   GetAllFavoriteSongs(const GetAllFavoriteSongs&) = delete;
@@ -41,14 +43,15 @@ class LUMOAPI_EXPORT GetAllFavoriteSongs : public sigslot::has_slots<sigslot::si
 
   // The current page request's status and success; 0 and false before the first BeginRequest.
   unsigned int _GetStatus() const;
-  bool _GetSucceeded() const;
+  bool _GetSucceeded() const;  // whether the current page request succeeded
 
+  // Once per BeginRequest, after the last page.
   sigslot::signal0<sigslot::single_threaded> completed;
-  std::wstring kwtok;
-  uint32_t pn = 0;
-  std::vector<FavoriteSongItem> songs;
-  std::unique_ptr<GetFavoriteSong> request;
-  base::thread::Dispatcher dispatcher;
+  std::wstring kwtok;                        // the session token of each page request
+  uint32_t pn = 0;                           // the next page to ask for
+  std::vector<FavoriteSongItem> songs;       // the songs of every page so far, in order
+  std::unique_ptr<GetFavoriteSong> request;  // the current page request
+  base::thread::Dispatcher dispatcher;       // posts the next page to the UI thread
 
  private:
   // Connected to the page request's `completed`.

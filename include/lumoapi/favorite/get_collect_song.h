@@ -20,29 +20,31 @@
 
 namespace lumoapi::favorite {
 
+// One collected song.
 struct CollectSongItem {
-  std::wstring song_id;
-  std::wstring title;
-  std::wstring artist;
-  std::wstring artist_id;
-  std::wstring album;
-  std::wstring album_id;
-  bool has_mv = false;
+  std::wstring song_id;    // the song's id
+  std::wstring title;      // its title
+  std::wstring artist;     // its artists
+  std::wstring artist_id;  // its artist's id
+  std::wstring album;      // its album's title
+  std::wstring album_id;   // its album's id
+  bool has_mv = false;     // it has a music video
 };
 
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT GetCollectSong : public RequestBase {
  public:
+  // `rn` songs from position `pn`.
   GetCollectSong(std::wstring kwtok, unsigned int pn, unsigned int rn);
   ~GetCollectSong() override;
   GetCollectSong(const GetCollectSong&) = delete;
   GetCollectSong& operator=(const GetCollectSong&) = delete;
 
-  std::wstring kwtok;
-  uint32_t pn;
-  uint32_t rn;
-  bool havemore = false;
-  std::vector<CollectSongItem> songs;
+  std::wstring kwtok;                  // the session token, sent as "kwtok"
+  uint32_t pn;                         // the position of the page's first song
+  uint32_t rn;                         // how many songs
+  bool havemore = false;               // a later page has more songs
+  std::vector<CollectSongItem> songs;  // this page's songs, in answer order
 
  protected:
   std::wstring GetMethodName() override;

@@ -18,29 +18,31 @@
 
 namespace lumoapi::favorite {
 
+// One favourite song.
 struct FavoriteSongItem {
-  std::wstring song_id;
-  std::wstring title;
-  std::wstring artist;
-  std::wstring album_id;
-  std::wstring album;
-  int32_t del_status = 0;
-  int32_t resource_type = 0;
+  std::wstring song_id;       // the song's id
+  std::wstring title;         // its title
+  std::wstring artist;        // its artists
+  std::wstring album_id;      // its album's id
+  std::wstring album;         // its album's title
+  int32_t del_status = 0;     // the service's removal state of the song
+  int32_t resource_type = 0;  // the service's kind of resource
 };
 
 // Threads and lifetime: as RequestBase.
 class LUMOAPI_EXPORT GetFavoriteSong : public RequestBase {
  public:
+  // `rn` songs from position `pn`.
   GetFavoriteSong(std::wstring kwtok, unsigned int pn, unsigned int rn);
   ~GetFavoriteSong() override;
   GetFavoriteSong(const GetFavoriteSong&) = delete;
   GetFavoriteSong& operator=(const GetFavoriteSong&) = delete;
 
-  std::wstring kwtok;
-  uint32_t pn;
-  uint32_t rn;
-  bool havemore = false;
-  std::vector<FavoriteSongItem> songs;
+  std::wstring kwtok;                   // the session token, sent as "kwtok"
+  uint32_t pn;                          // the position of the page's first song
+  uint32_t rn;                          // how many songs
+  bool havemore = false;                // a later page has more songs
+  std::vector<FavoriteSongItem> songs;  // this page's songs, in answer order
 
  protected:
   std::wstring GetMethodName() override;

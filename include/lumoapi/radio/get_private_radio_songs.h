@@ -28,9 +28,9 @@ class LUMOAPI_EXPORT GetPrivateRadioSongs : public RequestBase {
   GetPrivateRadioSongs(const GetPrivateRadioSongs&) = delete;
   GetPrivateRadioSongs& operator=(const GetPrivateRadioSongs&) = delete;
 
-  std::wstring kwtok;
-  std::wstring usrname;
-  std::vector<std::wstring> song_ids;
+  std::wstring kwtok;                  // the session token, sent as a parameter
+  std::wstring usrname;                // the user's name
+  std::vector<std::wstring> song_ids;  // at most 10 ids, appended by each answer
 
  protected:
   std::wstring GetMethodName() override;

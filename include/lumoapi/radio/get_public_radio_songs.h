@@ -23,13 +23,14 @@ namespace lumoapi::radio {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT GetPublicRadioSongs : public RequestBase {
  public:
+  // The next songs of the public channel `channelname`.
   explicit GetPublicRadioSongs(std::wstring channelname);
   ~GetPublicRadioSongs() override;
   GetPublicRadioSongs(const GetPublicRadioSongs&) = delete;
   GetPublicRadioSongs& operator=(const GetPublicRadioSongs&) = delete;
 
-  std::wstring channelname;
-  std::vector<std::wstring> song_ids;
+  std::wstring channelname;            // the channel's name
+  std::vector<std::wstring> song_ids;  // appended by each answer
 
  protected:
   std::wstring GetMethodName() override;

@@ -23,13 +23,13 @@ namespace lumoapi::radio {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT GetSceneSongs : public RequestBase {
  public:
-  explicit GetSceneSongs(std::wstring scene_id);
+  explicit GetSceneSongs(std::wstring scene_id);  // The songs of the scene `scene_id`.
   ~GetSceneSongs() override;
   GetSceneSongs(const GetSceneSongs&) = delete;
   GetSceneSongs& operator=(const GetSceneSongs&) = delete;
 
-  std::wstring scene_id;
-  std::vector<std::wstring> song_ids;
+  std::wstring scene_id;               // the scene's id
+  std::vector<std::wstring> song_ids;  // appended by each answer
 
  protected:
   std::wstring GetMethodName() override;

@@ -33,11 +33,11 @@ class LUMOAPI_EXPORT RadioPlayAction : public RequestBase {
   RadioPlayAction(const RadioPlayAction&) = delete;
   RadioPlayAction& operator=(const RadioPlayAction&) = delete;
 
-  std::wstring kwtok;
-  std::wstring ch_name;
-  std::wstring item_id;
-  int32_t action_no = 0;
-  std::vector<std::wstring> song_ids;
+  std::wstring kwtok;                  // the session token, sent as a parameter unless empty
+  std::wstring ch_name;                // the channel's name
+  std::wstring item_id;                // the item acted on
+  int32_t action_no = 0;               // the action code, passed through
+  std::vector<std::wstring> song_ids;  // at most 10 ids to continue with, appended
 
  protected:
   std::wstring GetMethodName() override;

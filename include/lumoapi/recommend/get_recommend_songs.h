@@ -24,13 +24,14 @@ namespace lumoapi::recommend {
 // wherever the caller keeps them.
 class LUMOAPI_EXPORT GetRecommendSongs : public RequestBase {
  public:
-  explicit GetRecommendSongs(std::wstring song_id);
+  explicit GetRecommendSongs(std::wstring song_id);  // Songs recommended for `song_id`.
   ~GetRecommendSongs() override;
   GetRecommendSongs(const GetRecommendSongs&) = delete;
   GetRecommendSongs& operator=(const GetRecommendSongs&) = delete;
 
+  // The recommended songs (kind 2), in answer order.
   std::vector<std::shared_ptr<utilities::SongInfo>> songs;
-  std::wstring song_id;
+  std::wstring song_id;  // the song recommended for
 
  protected:
   std::wstring GetMethodName() override;

@@ -19,32 +19,35 @@ namespace lumoapi::search {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT CatalogSug : public RequestBase {
  public:
+  // A suggested song.
   struct SongSugItem {
-    std::wstring songid;
-    std::wstring songname;
-    std::wstring artistname;
+    std::wstring songid;      // its id
+    std::wstring songname;    // its title
+    std::wstring artistname;  // the artist's name
   };
+  // A suggested artist.
   struct ArtistSugItem {
-    std::wstring artistid;
-    std::wstring artistname;
-    std::wstring artistpic;
+    std::wstring artistid;    // the artist's id
+    std::wstring artistname;  // the artist's name
+    std::wstring artistpic;   // the artist's picture
   };
+  // A suggested album.
   struct AlbumSugItem {
-    std::wstring albumid;
-    std::wstring albumname;
-    std::wstring artistname;
-    std::wstring artistpic;
+    std::wstring albumid;     // its id
+    std::wstring albumname;   // its title
+    std::wstring artistname;  // the artist's name
+    std::wstring artistpic;   // the artist's picture
   };
 
-  explicit CatalogSug(std::wstring query);
+  explicit CatalogSug(std::wstring query);  // Suggestions for what the user has typed so far.
   ~CatalogSug() override;
   CatalogSug(const CatalogSug&) = delete;
   CatalogSug& operator=(const CatalogSug&) = delete;
 
-  std::wstring query;
-  std::vector<SongSugItem> songs;
-  std::vector<ArtistSugItem> artists;
-  std::vector<AlbumSugItem> albums;
+  std::wstring query;                  // the text typed
+  std::vector<SongSugItem> songs;      // suggested songs, in answer order
+  std::vector<ArtistSugItem> artists;  // suggested artists, in answer order
+  std::vector<AlbumSugItem> albums;    // suggested albums, in answer order
 
  protected:
   std::wstring GetMethodName() override;

@@ -27,16 +27,17 @@ class LUMOAPI_EXPORT Lrcpic : public RequestBase {
     kSongList = 2,
   };
 
+  // One matching song with its lyrics and pictures.
   struct LrcpicItem {
-    std::wstring song_id;
-    std::wstring song_title;
-    std::wstring author;
-    std::wstring artist_id;
-    std::wstring lrclink;  // the lyrics file's address
-    std::wstring pic_s500;
-    std::wstring pic_s180;
+    std::wstring song_id;      // the song's id
+    std::wstring song_title;   // its title
+    std::wstring author;       // its artists
+    std::wstring artist_id;    // its artist's id
+    std::wstring lrclink;      // the lyrics file's address
+    std::wstring pic_s500;     // the album picture, 500 pixels
+    std::wstring pic_s180;     // the album picture, 180 pixels
     std::wstring avatar_s500;  // artist pictures
-    std::wstring avatar_s180;
+    std::wstring avatar_s180;  // the artist picture, 180 pixels
   };
 
   // The service looks up `query1` and `query2` together (typically title and artist). With
@@ -47,11 +48,11 @@ class LUMOAPI_EXPORT Lrcpic : public RequestBase {
   Lrcpic(const Lrcpic&) = delete;
   Lrcpic& operator=(const Lrcpic&) = delete;
 
-  std::wstring query1;
-  std::wstring query2;
-  LrcpicRequestTypeEnum type;
-  bool drop_empty_first;
-  std::vector<LrcpicItem> items;
+  std::wstring query1;            // the first part looked up
+  std::wstring query2;            // the second part looked up
+  LrcpicRequestTypeEnum type;     // one match or a list
+  bool drop_empty_first;          // leave out an empty `query1`
+  std::vector<LrcpicItem> items;  // the matches, in answer order
 
  protected:
   std::wstring GetMethodName() override;

@@ -18,13 +18,13 @@ namespace lumoapi::search {
 // from inside a receiver of its own `completed`.
 class LUMOAPI_EXPORT SearchMerge : public RequestBase {
  public:
-  explicit SearchMerge(std::wstring query);
+  explicit SearchMerge(std::wstring query);  // Searches for `query`.
   ~SearchMerge() override;
   SearchMerge(const SearchMerge&) = delete;
   SearchMerge& operator=(const SearchMerge&) = delete;
 
-  std::wstring query;
-  std::wstring artist_id;
+  std::wstring query;      // the text searched for
+  std::wstring artist_id;  // the first artist found; empty when none
 
  protected:
   std::wstring GetMethodName() override;

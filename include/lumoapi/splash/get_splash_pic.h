@@ -23,7 +23,7 @@ class LUMOAPI_EXPORT GetSplashPic : public RequestBase {
   GetSplashPic(const GetSplashPic&) = delete;
   GetSplashPic& operator=(const GetSplashPic&) = delete;
 
-  std::wstring pic;
+  std::wstring pic;  // the picture's address
 
  protected:
   std::wstring GetMethodName() override;

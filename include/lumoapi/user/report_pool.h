@@ -27,7 +27,7 @@ namespace lumoapi::user {
 class LUMOAPI_EXPORT ReportPool : public base::cpp_utils::Singleton<ReportPool>,
                                   public sigslot::has_slots<sigslot::single_threaded> {
  public:
-  static ReportPool& Instance();
+  static ReportPool& Instance();  // The process's pool; UI thread.
 
   // Does nothing; may be called any number of times.
   void Init();

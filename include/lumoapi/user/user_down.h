@@ -21,13 +21,14 @@ namespace lumoapi::user {
 // pool owns it).
 class LUMOAPI_EXPORT UserDown : public RequestBase {
  public:
+  // Reports that user `uid` took `songids` down.
   UserDown(std::vector<std::wstring> songids, std::wstring uid);
   ~UserDown() override;
   UserDown(const UserDown&) = delete;
   UserDown& operator=(const UserDown&) = delete;
 
-  std::vector<std::wstring> songids;
-  std::wstring uid;
+  std::vector<std::wstring> songids;  // the songs taken down
+  std::wstring uid;                   // the user's id
 
  protected:
   std::wstring GetMethodName() override;

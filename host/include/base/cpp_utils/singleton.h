@@ -5,6 +5,7 @@
 namespace base::cpp_utils {
 
 template <class T>
+// Forbids copies of `T`; `T` makes its one instance itself.
 class Singleton {
  protected:
   Singleton() = default;

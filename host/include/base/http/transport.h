@@ -15,12 +15,14 @@
 
 namespace base::http {
 
+// One exchange to perform.
 struct TransportRequest {
-  std::string method;  // "GET"
-  std::string url;
+  std::string method;                                        // "GET"
+  std::string url;                                           // the whole address
   std::vector<std::pair<std::string, std::string>> headers;  // in the order they were set
 };
 
+// How one exchange ended.
 struct TransportResult {
   bool ok = false;         // true: an answer arrived (any HTTP status); false: the exchange failed
   int32_t status = 0;      // HTTP status, when ok
@@ -36,7 +38,7 @@ using TransportCallback = std::function<void(TransportResult)>;
 // Implementations must be safe to use from any thread.
 class LUMOHOST_EXPORT Transport {
  public:
-  using ExchangeId = uint64_t;
+  using ExchangeId = uint64_t;  // names one exchange of a transport
 
   virtual ~Transport() = default;
 
@@ -52,6 +54,7 @@ class LUMOHOST_EXPORT Transport {
 // The transport used by WinHttpRequest objects constructed from now on. Passing nullptr restores
 // the default (libcurl) transport. Any thread.
 LUMOHOST_EXPORT void SetTransport(std::shared_ptr<Transport> transport);
+// The transport new WinHttpRequest objects use. Any thread.
 LUMOHOST_EXPORT std::shared_ptr<Transport> GetTransport();
 
 // Sends every request for `host_port` (for example "api.lumo.example:80") to `to_host_port`
@@ -60,11 +63,25 @@ LUMOHOST_EXPORT std::shared_ptr<Transport> GetTransport();
 // Applies to exchanges started afterwards. Any thread.
 LUMOHOST_EXPORT void SetConnectTo(const std::string& host_port, const std::string& to_host_port);
 
+// The proxy of the default transport, like curl's --proxy: "http://127.0.0.1:3128" (any proxy
+// address libcurl takes, such as "socks5://127.0.0.1:1080"). An empty `proxy_url` leaves the
+// choice to the environment, as libcurl does: http_proxy for http addresses, HTTPS_PROXY (or
+// https_proxy) for https ones, ALL_PROXY for either; the upper-case HTTP_PROXY is not read. Hosts
+// routed with SetConnectTo are always reached directly. Applies to exchanges started afterwards.
+// Any thread.
+LUMOHOST_EXPORT void SetProxy(const std::string& proxy_url);
+
+// The hosts reached without a proxy, like curl's --noproxy: a comma-separated list of host names,
+// domains (which cover their subdomains) and IP addresses, or "*" for every host. An empty `hosts`
+// leaves it to the environment's no_proxy (or NO_PROXY). Applies to exchanges started afterwards.
+// Any thread.
+LUMOHOST_EXPORT void SetNoProxy(const std::string& hosts);
+
 // Limits of the default transport.
 struct TransportLimits {
-  int64_t connect_timeout_ms = 10'000;
-  int64_t total_timeout_ms = 30'000;
-  int64_t max_body_bytes = int64_t{32} * 1024 * 1024;
+  int64_t connect_timeout_ms = 10'000;                 // to have the connection
+  int64_t total_timeout_ms = 30'000;                   // for the whole exchange
+  int64_t max_body_bytes = int64_t{32} * 1024 * 1024;  // a longer answer fails the exchange
 };
 // Applies to exchanges started afterwards. Any thread.
 LUMOHOST_EXPORT void SetTransportLimits(const TransportLimits& limits);

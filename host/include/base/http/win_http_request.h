@@ -21,6 +21,7 @@
 
 namespace base::http {
 
+// One HTTP exchange; see the file comment.
 class LUMOHOST_EXPORT WinHttpRequest {
  public:
   WinHttpRequest();
@@ -38,14 +39,16 @@ class LUMOHOST_EXPORT WinHttpRequest {
 
   // Valid once response_completed has fired.
   int32_t GetStatus() const;
-  std::wstring GetResponseText() const;
+  std::wstring GetResponseText() const;  // the body decoded as UTF-8
   // The body as the bytes that arrived (GetResponseText is their UTF-8 decoding).
   const std::string& GetResponseBody() const;
   // True once the destructor has begun. A receiver running on the network thread while the
   // object is deleted on another one sees it, and should not report an answer nobody waits for.
   bool IsBeingDeleted() const;
 
+  // Emitted when an answer arrived, with any HTTP status.
   sigslot::signal0<sigslot::single_threaded> response_completed;
+  // Emitted when the exchange failed, with the transport error code and its text.
   sigslot::signal2<int, std::wstring, sigslot::single_threaded> request_failed;
 
  private:

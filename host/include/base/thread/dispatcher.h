@@ -17,6 +17,7 @@
 
 namespace base::thread {
 
+// Posts callables to the UI thread for its owner; see the file comment.
 class LUMOHOST_EXPORT Dispatcher {
  public:
   Dispatcher();
@@ -28,7 +29,7 @@ class LUMOHOST_EXPORT Dispatcher {
   // one dispatcher run in the order they were posted.
   void InvokeOnUIThread(std::function<void()> task) { _InvokeOnUIThread(std::move(task)); }
 
-  void CancelPendingInvokes();
+  void CancelPendingInvokes();  // drops what was posted and has not run yet; UI thread
 
  private:
   struct State;

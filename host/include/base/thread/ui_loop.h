@@ -16,14 +16,14 @@ namespace base::thread {
 // The process's one UI loop. Post: any thread. Everything else: the UI thread only.
 class LUMOHOST_EXPORT UiLoop {
  public:
-  static UiLoop& Instance();
+  static UiLoop& Instance();  // the process's loop
 
   UiLoop(const UiLoop&) = delete;
   UiLoop& operator=(const UiLoop&) = delete;
 
   // The calling thread is the UI thread from now on.
   void BindToCurrentThread();
-  bool IsUiThread() const;
+  bool IsUiThread() const;  // whether the calling thread is the UI thread; any thread
 
   // Queues `task`; it runs later on the UI thread, never inside Post. Any thread.
   void Post(std::function<void()> task);

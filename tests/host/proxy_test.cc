@@ -1,0 +1,156 @@
+// Proxies of the default transport: the environment's, SetProxy's, and the hosts that bypass them.
+// A LoopbackServer stands in for the proxy: a request through it arrives with the whole address
+// as its target ("GET http://127.0.0.1:PORT/path HTTP/1.1").
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/http/transport.h"
+#include "base/http/win_http_request.h"
+#include "outcome.h"
+#include "support/loopback_server.h"
+
+namespace {
+
+using base::http::WinHttpRequest;
+using lumo::testing::CannedResponse;
+using lumo::testing::LoopbackServer;
+using lumo::testing::Outcome;
+using lumo::testing::RecordedRequest;
+
+// Clears the proxy variables for the test and puts back what the process had afterwards, and
+// leaves SetProxy and SetNoProxy unset again.
+class ScopedProxyEnvironment {
+ public:
+  ScopedProxyEnvironment() {
+    for (const char* name : kNames) {
+      if (const char* value = std::getenv(name)) saved_[name] = value;
+      ::unsetenv(name);
+    }
+  }
+  ~ScopedProxyEnvironment() {
+    for (const char* name : kNames) {
+      auto it = saved_.find(name);
+      if (it == saved_.end()) {
+        ::unsetenv(name);
+      } else {
+        ::setenv(name, it->second.c_str(), 1);
+      }
+    }
+    base::http::SetProxy("");
+    base::http::SetNoProxy("");
+  }
+  ScopedProxyEnvironment(const ScopedProxyEnvironment&) = delete;
+  ScopedProxyEnvironment& operator=(const ScopedProxyEnvironment&) = delete;
+
+  static void Set(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+
+ private:
+  static constexpr const char* kNames[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
+                                           "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+  std::map<std::string, std::string> saved_;
+};
+
+LoopbackServer::Handler Answer(const std::string& body) {
+  return [body](const RecordedRequest&) {
+    CannedResponse response;
+    response.body = body;
+    return response;
+  };
+}
+
+// Fetches `url` with the default transport; the answer's body, or nothing on a failure.
+std::optional<std::string> Fetch(const std::string& url) {
+  WinHttpRequest request;
+  Outcome outcome(&request);
+  request.Open(L"GET", std::wstring(url.begin(), url.end()), true, false);
+  request.Send(0);
+  EXPECT_TRUE(outcome.Wait()) << url;
+  if (outcome.completed != 1) return std::nullopt;
+  return outcome.body;
+}
+
+// Where the proxy settings come from in one case. "{proxy}" stands for the proxy's address,
+// "{other}" for a second proxy that must not be used.
+struct ProxyCase {
+  const char* name;
+  std::vector<std::pair<const char*, const char*>> environment;
+  const char* api_proxy;     // SetProxy, "" for none
+  const char* api_no_proxy;  // SetNoProxy, "" for none
+  bool routed;               // the address is routed to the server with SetConnectTo
+  bool through_proxy;        // expected: the proxy answers, not the server
+};
+
+std::string Expand(std::string text, const std::string& proxy, const std::string& other) {
+  for (const auto& [key, value] : {std::pair{"{proxy}", proxy}, std::pair{"{other}", other}}) {
+    const std::string needle = key;
+    for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle)) {
+      text.replace(at, needle.size(), value);
+    }
+  }
+  return text;
+}
+
+TEST(ProxyTest, RequestsGoThroughTheProxyUnlessExcluded) {
+  const std::vector<ProxyCase> cases = {
+      {"nothing set: direct", {}, "", "", false, false},
+      {"http_proxy", {{"http_proxy", "{proxy}"}}, "", "", false, true},
+      {"upper-case HTTP_PROXY is not read", {{"HTTP_PROXY", "{other}"}}, "", "", false, false},
+      {"ALL_PROXY", {{"ALL_PROXY", "{proxy}"}}, "", "", false, true},
+      {"no_proxy names the address",
+       {{"http_proxy", "{other}"}, {"no_proxy", "example.invalid,127.0.0.1"}},
+       "",
+       "",
+       false,
+       false},
+      {"NO_PROXY=*", {{"http_proxy", "{other}"}, {"NO_PROXY", "*"}}, "", "", false, false},
+      {"SetProxy", {}, "{proxy}", "", false, true},
+      {"SetProxy ahead of http_proxy", {{"http_proxy", "{other}"}}, "{proxy}", "", false, true},
+      {"SetNoProxy bypasses SetProxy", {}, "{other}", "127.0.0.1", false, false},
+      {"SetNoProxy bypasses http_proxy", {{"http_proxy", "{other}"}}, "", "*", false, false},
+      {"SetNoProxy ahead of no_proxy",
+       {{"no_proxy", "127.0.0.1"}},
+       "{proxy}",
+       "example.invalid",
+       false,
+       true},
+      {"a routed host never uses one", {{"http_proxy", "{other}"}}, "{other}", "", true, false},
+  };
+
+  LoopbackServer server(Answer("direct"));
+  LoopbackServer proxy(Answer("proxied"));
+  LoopbackServer other(Answer("wrong proxy"));
+  const std::string proxy_url = "http://" + proxy.host_port();
+  const std::string other_url = "http://" + other.host_port();
+  // A routed address names a port nothing listens on; the route leads to the server.
+  const std::string kRoutedHostPort = "127.0.0.1:9";
+
+  for (const ProxyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedProxyEnvironment environment;
+    for (const auto& [name, value] : c.environment) {
+      ScopedProxyEnvironment::Set(name, Expand(value, proxy_url, other_url));
+    }
+    base::http::SetProxy(Expand(c.api_proxy, proxy_url, other_url));
+    base::http::SetNoProxy(c.api_no_proxy);
+    if (c.routed) base::http::SetConnectTo(kRoutedHostPort, server.host_port());
+    const std::string url =
+        "http://" + (c.routed ? kRoutedHostPort : server.host_port()) + "/v1/call?x=1";
+    const size_t proxied_before = proxy.requests().size();
+
+    EXPECT_EQ(Fetch(url), c.through_proxy ? "proxied" : "direct");
+    const std::vector<RecordedRequest> seen = proxy.requests();
+    if (c.through_proxy) {
+      ASSERT_EQ(seen.size(), proxied_before + 1);
+      EXPECT_EQ(seen.back().request_line, "GET " + url + " HTTP/1.1");
+    }
+    if (c.routed) base::http::SetConnectTo(kRoutedHostPort, "");
+  }
+  EXPECT_TRUE(other.requests().empty());
+}
+
+}  // namespace

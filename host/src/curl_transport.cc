@@ -1,7 +1,9 @@
 // The default transport: libcurl's multi interface driven by one network thread.
 //
-// Start and Cancel queue commands under `mutex_` and wake the thread with curl_multi_wakeup; the
-// thread applies them, drives every transfer and delivers each result with no lock held. All
+// Start and Cancel queue commands under `mutex_`; the thread applies them, drives every transfer
+// and delivers each result with no lock held. It drains the whole queue each time round its loop,
+// so a command needs a wake-up (curl_multi_wakeup) only while the thread sleeps in
+// curl_multi_poll, and a batch of commands from one thread needs one (wake_batch.h). All
 // easy handles, and the multi handle apart from curl_multi_wakeup, belong to the network thread,
 // so libcurl itself is only ever used from that thread.
 #include <curl/curl.h>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "transport_internal.h"
+#include "wake_batch.h"
 
 namespace base::http::internal {
 namespace {
@@ -114,10 +117,15 @@ class CurlTransport final : public Transport {
   void RecycleHandle(Transfer& transfer);
   // Calls `done` unless the exchange was cancelled meanwhile.
   void Deliver(ExchangeId id, TransportCallback& done, TransportResult result);
+  // Wakes the network thread now or at the end of the caller's batch. REQUIRES: mutex_ not held.
+  void WakeSoon();
+  // Wakes the network thread out of curl_multi_poll; `transport` is the CurlTransport.
+  static void WakeNetworkThread(void* transport);
 
   std::mutex mutex_;
   std::condition_variable delivery_ended_;
   bool stopping_ = false;                  // guarded by mutex_
+  bool sleeping_ = false;                  // guarded by mutex_; in (or about to enter) the poll
   ExchangeId next_id_ = 1;                 // guarded by mutex_
   std::unordered_set<ExchangeId> active_;  // guarded by mutex_; neither finished nor cancelled
   std::vector<StartCommand> starts_;       // guarded by mutex_
@@ -138,7 +146,7 @@ Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCa
   command.limits = CurrentLimits();
   command.connect_to = ConnectToEntryFor(command.request.url);
 
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   const ExchangeId id = next_id_++;
   // After shutdown the callback is dropped (`command` is destroyed after the lock is released).
   if (stopping_) return id;
@@ -151,7 +159,9 @@ Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCa
   command.id = id;
   active_.insert(id);
   starts_.push_back(std::move(command));
-  curl_multi_wakeup(multi_);
+  const bool sleeping = sleeping_;
+  lock.unlock();
+  if (sleeping) WakeSoon();
   return id;
 }
 
@@ -174,7 +184,22 @@ void CurlTransport::Cancel(ExchangeId id) {
     return;
   }
   cancels_.push_back(id);
-  curl_multi_wakeup(multi_);
+  const bool sleeping = sleeping_;
+  lock.unlock();
+  if (sleeping) WakeSoon();
+}
+
+void CurlTransport::WakeSoon() {
+  base::thread::internal::WakeSoon(this, &CurlTransport::WakeNetworkThread);
+}
+
+void CurlTransport::WakeNetworkThread(void* transport) {
+  auto* self = static_cast<CurlTransport*>(transport);
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  // Shutdown wakes the thread itself; a second wake-up in one sleep would only cost a read.
+  if (!self->sleeping_ || self->stopping_) return;
+  self->sleeping_ = false;
+  curl_multi_wakeup(self->multi_);
 }
 
 void CurlTransport::Shutdown() {
@@ -216,6 +241,7 @@ void CurlTransport::Run() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
+      sleeping_ = false;
       starts.swap(starts_);
       cancels.swap(cancels_);
     }
@@ -227,6 +253,15 @@ void CurlTransport::Run() {
     int running = 0;
     curl_multi_perform(multi_, &running);
     FinishTransfers();
+    {
+      // Commands queued while the thread was busy are taken without a sleep; later ones see
+      // `sleeping_` and wake it. A wake-up sent between here and the poll makes the poll return
+      // at once.
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      if (!starts_.empty() || !cancels_.empty()) continue;
+      sleeping_ = true;
+    }
     curl_multi_poll(multi_, nullptr, 0, kIdlePollMs, nullptr);
   }
   for (const auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_, transfer->easy);
@@ -347,6 +382,8 @@ void CurlTransport::FinishTransfers() {
     RecycleHandle(*transfer);
     finished.emplace_back(std::move(transfer), std::move(result));
   }
+  // Receivers that post to the UI loop wake it once for the whole batch.
+  base::thread::internal::WakeBatch wakes;
   for (auto& [transfer, result] : finished) {
     Deliver(transfer->id, transfer->done, std::move(result));
   }

@@ -28,7 +28,7 @@ class BenchRequest : public lumoapi::RequestBase {
  protected:
   std::wstring GetMethodName() override { return L"norda.lumo.ugcdiy.getBaseInfo"; }
   std::wstring BuildParams() override {
-    web::uri_builder builder;
+    lumoapi::QueryBuilder builder;
     lumoapi::AppendPair(builder, L"uid", 123456789);
     lumoapi::AppendPair(builder, L"list_id", L"987654321");
     lumoapi::AppendPair(builder, L"offset", 0);

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -38,15 +39,18 @@ constexpr long kMaxHostConnections = 16;
 constexpr size_t kMaxIdleHandles = 64;
 
 // The curl --connect-to entry for `url` ("host:port:to_host:to_port"), if a route covers it.
-std::optional<std::string> ConnectToEntryFor(const std::string& url) {
+// False when libcurl cannot parse `url`.
+bool ConnectToEntryFor(const std::string& url, std::optional<std::string>& entry) {
+  entry.reset();
   CURLU* parsed = curl_url();
-  if (parsed == nullptr) return std::nullopt;
-  std::optional<std::string> entry;
+  if (parsed == nullptr) return false;
+  bool ok = false;
   char* host = nullptr;
   char* port = nullptr;
   if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
       curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
       curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    ok = true;
     const std::string host_port = std::string(host) + ":" + port;
     if (std::optional<std::string> target = RouteFor(host_port)) {
       entry = host_port + ":" + *target;
@@ -55,8 +59,45 @@ std::optional<std::string> ConnectToEntryFor(const std::string& url) {
   curl_free(host);
   curl_free(port);
   curl_url_cleanup(parsed);
-  return entry;
+  return ok;
 }
+
+// What decides the route of `url`: its scheme and authority ("http://host:port"); empty when
+// `url` has no "://".
+std::string_view RouteKey(std::string_view url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string_view::npos) return {};
+  return url.substr(0, url.find_first_of("/?#", scheme_end + 3));
+}
+
+// The route of the last address that libcurl parsed, for the next one with the same scheme and
+// authority: the calls of a process go to one or two hosts. Any thread.
+class RouteCache {
+ public:
+  std::optional<std::string> ConnectToFor(const std::string& url) {
+    const uint64_t version = RoutesVersion();  // read first: a change meanwhile misses next time
+    const std::string_view key = RouteKey(url);
+    if (!key.empty()) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (valid_ && version == version_ && key == key_) return entry_;
+    }
+    std::optional<std::string> entry;
+    if (!ConnectToEntryFor(url, entry) || key.empty()) return entry;
+    std::lock_guard<std::mutex> lock(mutex_);
+    valid_ = true;
+    version_ = version;
+    key_.assign(key);
+    entry_ = entry;
+    return entry;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool valid_ = false;                // guarded by mutex_
+  uint64_t version_ = 0;              // guarded by mutex_
+  std::string key_;                   // guarded by mutex_
+  std::optional<std::string> entry_;  // guarded by mutex_
+};
 
 // Any thread: see the file comment.
 class CurlTransport final : public Transport {
@@ -122,6 +163,7 @@ class CurlTransport final : public Transport {
   // Wakes the network thread out of curl_multi_poll; `transport` is the CurlTransport.
   static void WakeNetworkThread(void* transport);
 
+  RouteCache routes_;
   std::mutex mutex_;
   std::condition_variable delivery_ended_;
   bool stopping_ = false;                  // guarded by mutex_
@@ -144,7 +186,7 @@ Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCa
   command.request = std::move(request);
   command.done = std::move(done);
   command.limits = CurrentLimits();
-  command.connect_to = ConnectToEntryFor(command.request.url);
+  command.connect_to = routes_.ConnectToFor(command.request.url);
 
   std::unique_lock<std::mutex> lock(mutex_);
   const ExchangeId id = next_id_++;
@@ -288,14 +330,16 @@ void CurlTransport::AddTransfer(StartCommand command) {
 
   const TransportRequest& request = command.request;
   curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-  if (request.method.empty() || request.method == "GET") {
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-  } else {
+  // A new or reset handle sends a GET already.
+  if (!request.method.empty() && request.method != "GET") {
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   }
+  std::string line;
   for (const auto& [name, value] : request.headers) {
     // "Name;" is libcurl's way of sending a header with an empty value ("Name:" would remove it).
-    const std::string line = value.empty() ? name + ";" : name + ": " + value;
+    line.assign(name);
+    line += value.empty() ? ";" : ": ";
+    line += value;
     transfer->headers = curl_slist_append(transfer->headers, line.c_str());
   }
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "aes_cipher.h"
 #include "base/http/transport.h"
@@ -16,6 +17,8 @@
 #include "lumoapi/recommend/get_recommend_songs.h"
 #include "lumoapi/request_base.h"
 #include "lumoapi/splash/get_splash_pic.h"
+#include "lumoapi/user/report_pool.h"
+#include "lumoapi/user/user_down.h"
 #include "query_builder.h"
 #include "utilities/json.h"
 
@@ -28,7 +31,7 @@ class BenchRequest : public lumoapi::RequestBase {
  protected:
   std::wstring GetMethodName() override { return L"norda.lumo.ugcdiy.getBaseInfo"; }
   std::wstring BuildParams() override {
-    web::uri_builder builder;
+    lumoapi::QueryBuilder builder;
     lumoapi::AppendPair(builder, L"uid", 123456789);
     lumoapi::AppendPair(builder, L"list_id", L"987654321");
     lumoapi::AppendPair(builder, L"offset", 0);
@@ -177,6 +180,53 @@ void BM_RequestRoundTrip(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(body.size()));
 }
 BENCHMARK(BM_RequestRoundTrip)->ArgName("recommend")->Arg(0)->Arg(1);
+
+// Keeps every exchange until the benchmark answers them all at once.
+class HeldTransport : public base::http::Transport {
+ public:
+  ExchangeId Start(base::http::TransportRequest, base::http::TransportCallback done) override {
+    held_.push_back(std::move(done));
+    return held_.size();
+  }
+  void Cancel(ExchangeId) override {}
+
+  void AnswerAll(const std::string& body) {
+    std::vector<base::http::TransportCallback> held;
+    held.swap(held_);
+    for (base::http::TransportCallback& done : held) {
+      base::http::TransportResult result;
+      result.ok = true;
+      result.status = 200;
+      result.body = body;
+      done(std::move(result));
+    }
+  }
+
+ private:
+  std::vector<base::http::TransportCallback> held_;
+};
+
+// A burst of reports handed to the pool, all answered, and the pool's clean-ups run until every
+// report is deleted: adding, answering and sweeping, per report.
+void BM_ReportPoolBurst(benchmark::State& state) {
+  base::thread::UiLoop::Instance().BindToCurrentThread();
+  auto transport = std::make_shared<HeldTransport>();
+  base::http::SetTransport(transport);
+  auto& pool = lumoapi::user::ReportPool::Instance();
+  const int64_t reports = state.range(0);
+  for (auto _ : state) {
+    for (int64_t i = 0; i < reports; ++i) {
+      pool.AddReport(std::make_unique<lumoapi::user::UserDown>(
+          std::vector<std::wstring>{L"1001", std::to_wstring(i)}, L"7"));
+    }
+    transport->AnswerAll(R"({"error_code":22000})");
+    base::thread::UiLoop::Instance().RunUntilIdle();
+  }
+  pool.Uninit();
+  base::http::SetTransport(nullptr);
+  state.SetItemsProcessed(state.iterations() * reports);
+}
+BENCHMARK(BM_ReportPoolBurst)->Arg(10'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

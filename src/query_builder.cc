@@ -1,41 +1,100 @@
 #include "query_builder.h"
 
+#include <array>
 #include <cassert>
 
 namespace lumoapi {
+namespace {
 
-std::string EncodeQueryComponent(const std::string& utf8) {
-  std::string encoded = web::uri::encode_uri(utf8, web::uri::components::query);
-  if (encoded.find_first_of("&=") == std::string::npos) return encoded;
-  std::string out;
-  out.reserve(encoded.size() + 8);
-  for (char c : encoded) {
-    if (c == '&') {
-      out += "%26";
-    } else if (c == '=') {
-      out += "%3D";
-    } else {
-      out += c;
+// Bytes written as they are: what the URI library leaves alone in a query component, less "&"
+// and "=". Everything else becomes %XX with upper-case hex digits.
+constexpr std::array<bool, 256> MakeKeptBytes() {
+  std::array<bool, 256> kept{};
+  for (int c = '0'; c <= '9'; ++c) kept[c] = true;
+  for (int c = 'A'; c <= 'Z'; ++c) kept[c] = true;
+  for (int c = 'a'; c <= 'z'; ++c) kept[c] = true;
+  for (unsigned char c : std::string_view("-._~!$'()*,;:@/?")) kept[c] = true;
+  return kept;
+}
+constexpr std::array<bool, 256> kKept = MakeKeptBytes();
+
+// Bytes the URI library accepts in a query when it checks a whole address.
+constexpr std::array<bool, 256> MakeValidBytes() {
+  std::array<bool, 256> valid{};
+  for (int c = 0x21; c < 0x7f; ++c) valid[c] = true;
+  for (unsigned char c : std::string_view("\"<>[\\]^`{|}")) valid[c] = false;
+  return valid;
+}
+constexpr std::array<bool, 256> kValid = MakeValidBytes();
+
+void AppendEncodedByte(std::string& out, unsigned char c) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  if (kKept[c]) {
+    out += static_cast<char>(c);
+  } else {
+    const char escaped[3] = {'%', kHex[c >> 4], kHex[c & 0xF]};
+    out.append(escaped, 3);
+  }
+}
+
+void AppendEncodedUtf8(std::string& out, std::string_view utf8) {
+  for (char c : utf8) AppendEncodedByte(out, static_cast<unsigned char>(c));
+}
+
+// Wide text straight into the query; any character beyond ASCII sends the whole text through the
+// host's UTF-8 conversion, so malformed text is repaired exactly as everywhere else.
+void AppendEncodedWide(std::string& out, std::wstring_view text) {
+  for (wchar_t c : text) {
+    if (static_cast<uint32_t>(c) >= 0x80) {
+      AppendEncodedUtf8(out, base::string_utils::ToUtf8(std::wstring(text)));
+      return;
     }
   }
+  for (wchar_t c : text) AppendEncodedByte(out, static_cast<unsigned char>(c));
+}
+
+}  // namespace
+
+std::string EncodeQueryComponent(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  AppendEncodedUtf8(out, utf8);
   return out;
 }
 
-void AppendPairText(web::uri_builder& builder, const std::wstring& name,
-                    const std::wstring& value) {
+void QueryBuilder::AppendPairText(std::wstring_view name, std::wstring_view value) {
   assert(!name.empty());
-  std::string pair = EncodeQueryComponent(base::string_utils::ToUtf8(name));
-  pair += '=';
-  pair += EncodeQueryComponent(base::string_utils::ToUtf8(value));
-  builder.append_query(pair, /*do_encoding=*/false);
+  // A pair neither starts nor ends with "&", so it always joins with one.
+  if (!query_.empty()) query_ += '&';
+  AppendEncodedWide(query_, name);
+  query_ += '=';
+  AppendEncodedWide(query_, value);
 }
 
-void AppendEncodedParams(web::uri_builder& builder, const std::wstring& params) {
+void QueryBuilder::AppendEncoded(std::string_view text) {
+  if (text.empty()) return;
+  for (char c : text) {
+    if (!kValid[static_cast<unsigned char>(c)]) all_bytes_valid_ = false;
+  }
+  // The URI library's joining: one "&" between the two, whichever side brings it.
+  if (!query_.empty()) {
+    const bool ends = query_.back() == '&';
+    const bool starts = text.front() == '&';
+    if (ends && starts) {
+      query_.pop_back();
+    } else if (!ends && !starts) {
+      query_ += '&';
+    }
+  }
+  query_ += text;
+}
+
+void AppendEncodedParams(QueryBuilder& builder, const std::wstring& params) {
   if (params.empty()) return;
-  builder.append_query(base::string_utils::ToUtf8(params), /*do_encoding=*/false);
+  builder.AppendEncoded(base::string_utils::ToUtf8(params));
 }
 
-std::wstring QueryText(const web::uri_builder& builder) {
+std::wstring QueryText(const QueryBuilder& builder) {
   return base::string_utils::ToUtf16(builder.query());
 }
 

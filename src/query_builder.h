@@ -1,12 +1,12 @@
 // Building the query of a request address.
 //
-// The pair writer encodes a name and a value the way the URI library encodes a query and then also
-// writes "&" as %26 and "=" as %3D inside them, so that a value such as "Simon & Garfunkel" stays
-// one value. Every other byte is sent exactly as the URI library writes it.
+// The pair writer encodes a name and a value the way the URI library encodes a query
+// (web::uri::encode_uri with components::query) and then also writes "&" as %26 and "=" as %3D
+// inside them, so that a value such as "Simon & Garfunkel" stays one value. Every other byte is
+// sent exactly as the URI library writes it. Texts are joined with "&" the way
+// web::uri_builder::append_query joins them, into one string that grows in place.
 #ifndef LUMOAPI_QUERY_BUILDER_H_
 #define LUMOAPI_QUERY_BUILDER_H_
-
-#include <cpprest/uri_builder.h>
 
 #include <string>
 #include <string_view>
@@ -19,37 +19,48 @@ namespace lumoapi {
 
 // The query-component encoding of the URI library with "&" and "=" escaped as well (UTF-8 in,
 // UTF-8 out).
-LUMOAPI_EXPORT_PRIVATE std::string EncodeQueryComponent(const std::string& utf8);
+LUMOAPI_EXPORT_PRIVATE std::string EncodeQueryComponent(std::string_view utf8);
 
-// Appends "name=value" as one pair. REQUIRES: `name` is not empty.
-LUMOAPI_EXPORT_PRIVATE void AppendPairText(web::uri_builder& builder, const std::wstring& name,
-                                           const std::wstring& value);
+// A query under construction. Thread-compatible.
+class LUMOAPI_EXPORT_PRIVATE QueryBuilder {
+ public:
+  // Appends "name=value" as one pair. REQUIRES: `name` is not empty.
+  void AppendPairText(std::wstring_view name, std::wstring_view value);
+  // Appends an already encoded text unchanged ("a=1&b=2"); an empty text adds nothing.
+  void AppendEncoded(std::string_view text);
+
+  // The query without a leading "?".
+  const std::string& query() const { return query_; }
+  // False when an appended encoded text holds a byte that the URI library refuses in a query
+  // (a space, a control character, raw UTF-8...); pairs written here never do.
+  bool all_bytes_valid() const { return all_bytes_valid_; }
+
+ private:
+  std::string query_;
+  bool all_bytes_valid_ = true;
+};
 
 // Appends one pair; integers are written in decimal, texts as their characters.
 template <class T>
-void AppendPair(web::uri_builder& builder, const std::wstring& name, const T& value) {
+void AppendPair(QueryBuilder& builder, std::wstring_view name, const T& value) {
   if constexpr (std::is_same_v<T, bool>) {
-    AppendPairText(builder, name, value ? L"1" : L"0");
+    builder.AppendPairText(name, value ? L"1" : L"0");
   } else if constexpr (std::is_arithmetic_v<T>) {
-    AppendPairText(builder, name, std::to_wstring(value));
-  } else if constexpr (std::is_same_v<T, std::wstring>) {
-    AppendPairText(builder, name, value);
+    builder.AppendPairText(name, std::to_wstring(value));
   } else if constexpr (std::is_convertible_v<const T&, std::wstring_view>) {
-    // Wide text needs no formatting; setting up a stream for it cost more than the pair itself.
-    AppendPairText(builder, name, std::wstring(std::wstring_view(value)));
+    builder.AppendPairText(name, std::wstring_view(value));
   } else {
     base::string_utils::Formatter text;
     text << value;
-    AppendPairText(builder, name, text.utf16_str());
+    builder.AppendPairText(name, text.utf16_str());
   }
 }
 
 // Appends an already encoded parameter text unchanged ("a=1&b=2"); an empty text adds nothing.
-LUMOAPI_EXPORT_PRIVATE void AppendEncodedParams(web::uri_builder& builder,
-                                                const std::wstring& params);
+LUMOAPI_EXPORT_PRIVATE void AppendEncodedParams(QueryBuilder& builder, const std::wstring& params);
 
-// The query of `builder` without a leading "?", as a wide string: what BuildParams returns.
-LUMOAPI_EXPORT_PRIVATE std::wstring QueryText(const web::uri_builder& builder);
+// The query of `builder` as a wide string: what BuildParams returns.
+LUMOAPI_EXPORT_PRIVATE std::wstring QueryText(const QueryBuilder& builder);
 
 }  // namespace lumoapi
 

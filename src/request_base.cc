@@ -39,11 +39,34 @@ void LogError(const wchar_t* location, unsigned line, const std::wstring& messag
 }
 
 // The common pairs that precede a request's own pairs, in the plain query or the encrypted text.
-void AppendCommonPairs(web::uri_builder& builder, const std::wstring& version) {
+void AppendCommonPairs(QueryBuilder& builder, const std::wstring& version) {
   AppendPair(builder, L"format", kFormat);
   AppendPair(builder, L"from", kClientId);
   AppendPair(builder, L"version", version);
   AppendPair(builder, L"version_d", kVersionD);
+}
+
+// The address of `query`. The URI library would refuse a query holding bytes that no address may
+// carry raw (only an encoded text from BuildParams can bring them); it then decides, and throws.
+std::string AddressWith(const QueryBuilder& query) {
+  if (!query.all_bytes_valid()) {
+    web::uri_builder checked(BaseUri());
+    checked.set_query(query.query());
+    return checked.to_string();
+  }
+  // Everything before the query, written by the URI library once.
+  static const std::string prefix = [] {
+    web::uri_builder builder(BaseUri());
+    builder.set_query("q");
+    std::string address = builder.to_string();
+    address.pop_back();
+    return address;
+  }();
+  std::string address;
+  address.reserve(prefix.size() + query.query().size());
+  address += prefix;
+  address += query.query();
+  return address;
 }
 
 // Destructions that found the HTTP request still alive; see ~RequestBase.
@@ -78,13 +101,13 @@ bool RequestBase::IsErrorCodeAccepted() { return status == 22469 || status == 24
 void RequestBase::SetExtraHeaders() {}
 
 std::wstring RequestBase::BuildUrl() {
-  web::uri_builder builder(BaseUri());
+  QueryBuilder builder;
   AppendPair(builder, L"method", GetMethodName());
   if (!encrypt_params) {
     AppendCommonPairs(builder, GetVersion());
     AppendEncodedParams(builder, BuildParams());
   } else {
-    web::uri_builder inner;
+    QueryBuilder inner;
     AppendCommonPairs(inner, GetVersion());
     AppendEncodedParams(inner, BuildParams());
     LumoAPIParamEncryption encryption;
@@ -93,7 +116,7 @@ std::wstring RequestBase::BuildUrl() {
     AppendPair(builder, L"param", param);
     AppendPair(builder, L"sign", encryption.Sign());
   }
-  return ToUtf16(builder.to_string());
+  return ToUtf16(AddressWith(builder));
 }
 
 void RequestBase::BeginRequest() {

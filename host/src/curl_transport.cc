@@ -1,7 +1,9 @@
 // The default transport: libcurl's multi interface driven by one network thread.
 //
-// Start and Cancel queue commands under `mutex_` and wake the thread with curl_multi_wakeup; the
-// thread applies them, drives every transfer and delivers each result with no lock held. All
+// Start and Cancel queue commands under `mutex_`; the thread applies them, drives every transfer
+// and delivers each result with no lock held. It drains the whole queue each time round its loop,
+// so a command needs a wake-up (curl_multi_wakeup) only while the thread sleeps in
+// curl_multi_poll, and a batch of commands from one thread needs one (wake_batch.h). All
 // easy handles, and the multi handle apart from curl_multi_wakeup, belong to the network thread,
 // so libcurl itself is only ever used from that thread.
 #include <curl/curl.h>
@@ -11,6 +13,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "transport_internal.h"
+#include "wake_batch.h"
 
 namespace base::http::internal {
 namespace {
@@ -35,15 +39,18 @@ constexpr long kMaxHostConnections = 16;
 constexpr size_t kMaxIdleHandles = 64;
 
 // The curl --connect-to entry for `url` ("host:port:to_host:to_port"), if a route covers it.
-std::optional<std::string> ConnectToEntryFor(const std::string& url) {
+// False when libcurl cannot parse `url`.
+bool ConnectToEntryFor(const std::string& url, std::optional<std::string>& entry) {
+  entry.reset();
   CURLU* parsed = curl_url();
-  if (parsed == nullptr) return std::nullopt;
-  std::optional<std::string> entry;
+  if (parsed == nullptr) return false;
+  bool ok = false;
   char* host = nullptr;
   char* port = nullptr;
   if (curl_url_set(parsed, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
       curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK &&
       curl_url_get(parsed, CURLUPART_PORT, &port, CURLU_DEFAULT_PORT) == CURLUE_OK) {
+    ok = true;
     const std::string host_port = std::string(host) + ":" + port;
     if (std::optional<std::string> target = RouteFor(host_port)) {
       entry = host_port + ":" + *target;
@@ -52,8 +59,45 @@ std::optional<std::string> ConnectToEntryFor(const std::string& url) {
   curl_free(host);
   curl_free(port);
   curl_url_cleanup(parsed);
-  return entry;
+  return ok;
 }
+
+// What decides the route of `url`: its scheme and authority ("http://host:port"); empty when
+// `url` has no "://".
+std::string_view RouteKey(std::string_view url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string_view::npos) return {};
+  return url.substr(0, url.find_first_of("/?#", scheme_end + 3));
+}
+
+// The route of the last address that libcurl parsed, for the next one with the same scheme and
+// authority: the calls of a process go to one or two hosts. Any thread.
+class RouteCache {
+ public:
+  std::optional<std::string> ConnectToFor(const std::string& url) {
+    const uint64_t version = RoutesVersion();  // read first: a change meanwhile misses next time
+    const std::string_view key = RouteKey(url);
+    if (!key.empty()) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (valid_ && version == version_ && key == key_) return entry_;
+    }
+    std::optional<std::string> entry;
+    if (!ConnectToEntryFor(url, entry) || key.empty()) return entry;
+    std::lock_guard<std::mutex> lock(mutex_);
+    valid_ = true;
+    version_ = version;
+    key_.assign(key);
+    entry_ = entry;
+    return entry;
+  }
+
+ private:
+  std::mutex mutex_;
+  bool valid_ = false;                // guarded by mutex_
+  uint64_t version_ = 0;              // guarded by mutex_
+  std::string key_;                   // guarded by mutex_
+  std::optional<std::string> entry_;  // guarded by mutex_
+};
 
 // Any thread: see the file comment.
 class CurlTransport final : public Transport {
@@ -115,10 +159,16 @@ class CurlTransport final : public Transport {
   void RecycleHandle(Transfer& transfer);
   // Calls `done` unless the exchange was cancelled meanwhile.
   void Deliver(ExchangeId id, TransportCallback& done, TransportResult result);
+  // Wakes the network thread now or at the end of the caller's batch. REQUIRES: mutex_ not held.
+  void WakeSoon();
+  // Wakes the network thread out of curl_multi_poll; `transport` is the CurlTransport.
+  static void WakeNetworkThread(void* transport);
 
+  RouteCache routes_;
   std::mutex mutex_;
   std::condition_variable delivery_ended_;
   bool stopping_ = false;                  // guarded by mutex_
+  bool sleeping_ = false;                  // guarded by mutex_; in (or about to enter) the poll
   ExchangeId next_id_ = 1;                 // guarded by mutex_
   std::unordered_set<ExchangeId> active_;  // guarded by mutex_; neither finished nor cancelled
   std::vector<StartCommand> starts_;       // guarded by mutex_
@@ -138,9 +188,9 @@ Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCa
   command.done = std::move(done);
   command.limits = CurrentLimits();
   command.proxy = CurrentProxy();
-  command.connect_to = ConnectToEntryFor(command.request.url);
+  command.connect_to = routes_.ConnectToFor(command.request.url);
 
-  std::lock_guard<std::mutex> lock(mutex_);
+  std::unique_lock<std::mutex> lock(mutex_);
   const ExchangeId id = next_id_++;
   // After shutdown the callback is dropped (`command` is destroyed after the lock is released).
   if (stopping_) return id;
@@ -153,7 +203,9 @@ Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCa
   command.id = id;
   active_.insert(id);
   starts_.push_back(std::move(command));
-  curl_multi_wakeup(multi_);
+  const bool sleeping = sleeping_;
+  lock.unlock();
+  if (sleeping) WakeSoon();
   return id;
 }
 
@@ -176,7 +228,22 @@ void CurlTransport::Cancel(ExchangeId id) {
     return;
   }
   cancels_.push_back(id);
-  curl_multi_wakeup(multi_);
+  const bool sleeping = sleeping_;
+  lock.unlock();
+  if (sleeping) WakeSoon();
+}
+
+void CurlTransport::WakeSoon() {
+  base::thread::internal::WakeSoon(this, &CurlTransport::WakeNetworkThread);
+}
+
+void CurlTransport::WakeNetworkThread(void* transport) {
+  auto* self = static_cast<CurlTransport*>(transport);
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  // Shutdown wakes the thread itself; a second wake-up in one sleep would only cost a read.
+  if (!self->sleeping_ || self->stopping_) return;
+  self->sleeping_ = false;
+  curl_multi_wakeup(self->multi_);
 }
 
 void CurlTransport::Shutdown() {
@@ -218,6 +285,7 @@ void CurlTransport::Run() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
+      sleeping_ = false;
       starts.swap(starts_);
       cancels.swap(cancels_);
     }
@@ -229,6 +297,15 @@ void CurlTransport::Run() {
     int running = 0;
     curl_multi_perform(multi_, &running);
     FinishTransfers();
+    {
+      // Commands queued while the thread was busy are taken without a sleep; later ones see
+      // `sleeping_` and wake it. A wake-up sent between here and the poll makes the poll return
+      // at once.
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      if (!starts_.empty() || !cancels_.empty()) continue;
+      sleeping_ = true;
+    }
     curl_multi_poll(multi_, nullptr, 0, kIdlePollMs, nullptr);
   }
   for (const auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_, transfer->easy);
@@ -255,14 +332,16 @@ void CurlTransport::AddTransfer(StartCommand command) {
 
   const TransportRequest& request = command.request;
   curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
-  if (request.method.empty() || request.method == "GET") {
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-  } else {
+  // A new or reset handle sends a GET already.
+  if (!request.method.empty() && request.method != "GET") {
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
   }
+  std::string line;
   for (const auto& [name, value] : request.headers) {
     // "Name;" is libcurl's way of sending a header with an empty value ("Name:" would remove it).
-    const std::string line = value.empty() ? name + ";" : name + ": " + value;
+    line.assign(name);
+    line += value.empty() ? ";" : ": ";
+    line += value;
     transfer->headers = curl_slist_append(transfer->headers, line.c_str());
   }
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, transfer->headers);
@@ -354,6 +433,8 @@ void CurlTransport::FinishTransfers() {
     RecycleHandle(*transfer);
     finished.emplace_back(std::move(transfer), std::move(result));
   }
+  // Receivers that post to the UI loop wake it once for the whole batch.
+  base::thread::internal::WakeBatch wakes;
   for (auto& [transfer, result] : finished) {
     Deliver(transfer->id, transfer->done, std::move(result));
   }

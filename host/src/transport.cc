@@ -1,5 +1,6 @@
 // Process-wide transport settings: which transport new requests use, routes, limits and proxy.
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <map>
 #include <mutex>
@@ -22,6 +23,7 @@ struct Settings {
   std::map<std::string, std::string> routes;  // guarded by mutex; "host:port" -> target
   TransportLimits limits;                     // guarded by mutex
   internal::ProxySettings proxy;              // guarded by mutex
+  std::atomic<uint64_t> routes_version{0};    // bumped after every change of `routes`
 };
 
 // Never destroyed: exchanges may start while the process exits.
@@ -59,6 +61,7 @@ void SetConnectTo(const std::string& host_port, const std::string& to_host_port)
   } else {
     settings.routes[ToLower(host_port)] = to_host_port;
   }
+  ++settings.routes_version;
 }
 
 void SetTransportLimits(const TransportLimits& limits) {
@@ -88,6 +91,8 @@ std::optional<std::string> RouteFor(const std::string& host_port) {
   if (it == settings.routes.end()) return std::nullopt;
   return it->second;
 }
+
+uint64_t RoutesVersion() { return GetSettings().routes_version.load(); }
 
 TransportLimits CurrentLimits() {
   Settings& settings = GetSettings();

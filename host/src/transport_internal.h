@@ -3,6 +3,7 @@
 #ifndef HOST_SRC_TRANSPORT_INTERNAL_H_
 #define HOST_SRC_TRANSPORT_INTERNAL_H_
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,6 +17,9 @@ std::shared_ptr<Transport> DefaultTransport();
 
 // The address that `host_port` ("host:port", host in lower case) is routed to, if any.
 std::optional<std::string> RouteFor(const std::string& host_port);
+
+// Changes whenever a route is set or removed.
+uint64_t RoutesVersion();
 
 TransportLimits CurrentLimits();
 

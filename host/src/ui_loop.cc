@@ -4,12 +4,18 @@
 #include <cassert>
 #include <utility>
 
+#include "wake_batch.h"
+
 namespace base::thread {
 namespace {
 
 // RunUntil re-checks its condition at least this often, so a condition that another thread makes
 // true without posting anything is still noticed.
 constexpr std::chrono::milliseconds kConditionPollInterval{10};
+
+// Tasks run between two sends of the wake-ups they held back, so that a queue that never empties
+// does not keep the network thread asleep.
+constexpr int kTasksPerWakeBatch = 32;
 
 }  // namespace
 
@@ -30,17 +36,32 @@ bool UiLoop::IsUiThread() const {
 }
 
 void UiLoop::Post(std::function<void()> task) {
+  bool waiting = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     tasks_.push_back(std::move(task));
+    waiting = waiting_;
   }
-  wake_.notify_one();
+  // A loop that is running tasks takes this one before it waits again; only a waiting loop needs
+  // waking, and a poster delivering several answers in a row wakes it once.
+  if (waiting) internal::WakeSoon(this, &UiLoop::Wake);
 }
+
+void UiLoop::Wake(void* loop) { static_cast<UiLoop*>(loop)->wake_.notify_one(); }
 
 std::function<void()> UiLoop::Take(std::chrono::steady_clock::time_point deadline) {
   std::unique_lock<std::mutex> lock(mutex_);
-  wake_.wait_until(lock, deadline, [this] { return !tasks_.empty(); });
-  if (tasks_.empty()) return {};
+  if (tasks_.empty()) {
+    // Before sleeping, the wake-ups that the tasks run so far held back go out: the answers this
+    // loop waits for may depend on them.
+    lock.unlock();
+    internal::FlushWakes();
+    lock.lock();
+    waiting_ = true;
+    wake_.wait_until(lock, deadline, [this] { return !tasks_.empty(); });
+    waiting_ = false;
+    if (tasks_.empty()) return {};
+  }
   std::function<void()> task = std::move(tasks_.front());
   tasks_.pop_front();
   return task;
@@ -49,18 +70,23 @@ std::function<void()> UiLoop::Take(std::chrono::steady_clock::time_point deadlin
 bool UiLoop::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   assert(IsUiThread());
   const auto deadline = std::chrono::steady_clock::now() + timeout;
+  internal::WakeBatch wakes;
+  int run = 0;
   while (!done()) {
     const auto now = std::chrono::steady_clock::now();
     if (now >= deadline) return false;
     std::function<void()> task = Take(std::min(deadline, now + kConditionPollInterval));
-    if (task) task();
+    if (!task) continue;
+    task();
+    if (++run % kTasksPerWakeBatch == 0) internal::FlushWakes();
   }
   return true;
 }
 
 void UiLoop::RunUntilIdle() {
   assert(IsUiThread());
-  for (;;) {
+  internal::WakeBatch wakes;
+  for (int run = 1;; ++run) {
     std::function<void()> task;
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -69,6 +95,7 @@ void UiLoop::RunUntilIdle() {
       tasks_.pop_front();
     }
     task();
+    if (run % kTasksPerWakeBatch == 0) internal::FlushWakes();
   }
 }
 

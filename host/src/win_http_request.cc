@@ -53,7 +53,8 @@ void WinHttpRequest::Send(unsigned int /*flags*/) {
   // Nothing touches `this` once the lock is released.
   std::lock_guard<std::mutex> lock(core_->mutex);
   sent_ = true;
-  exchange_ = transport_->Start(request_, [core = core_](TransportResult result) {
+  // Moved: nothing reads the request once it is sent.
+  exchange_ = transport_->Start(std::move(request_), [core = core_](TransportResult result) {
     std::unique_lock<std::mutex> lock(core->mutex);
     WinHttpRequest* owner = core->owner;
     if (owner == nullptr) return;

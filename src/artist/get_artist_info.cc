@@ -17,7 +17,7 @@ GetArtistInfo::~GetArtistInfo() { StopHttpRequest(); }
 std::wstring GetArtistInfo::GetMethodName() { return L"norda.lumo.artist.getInfo"; }
 
 std::wstring GetArtistInfo::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"artistid", artist_id);
   AppendPair(builder, L"all_pic", 1);
   return QueryText(builder);

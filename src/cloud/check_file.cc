@@ -22,7 +22,7 @@ CheckFile::~CheckFile() { StopHttpRequest(); }
 std::wstring CheckFile::GetMethodName() { return L"norda.lumo.cloud.checkFile"; }
 
 std::wstring CheckFile::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"content_md5", content_md5);
   AppendPair(builder, L"slice_md5", slice_md5);
   AppendPair(builder, L"ext", ext);

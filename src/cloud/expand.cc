@@ -15,7 +15,7 @@ Expand::~Expand() { StopHttpRequest(); }
 std::wstring Expand::GetMethodName() { return L"norda.lumo.cloud.expand"; }
 
 std::wstring Expand::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"kwtok", kwtok);
   return QueryText(builder);
 }

@@ -49,7 +49,7 @@ std::wstring Record::GetMethodName() { return L"norda.lumo.cloud.record"; }
 std::wstring Record::BuildParams() {
   const FileName name = SplitFileName(file_path);
   const std::wstring empty;
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"kwtok", kwtok);
   AppendPair(builder, L"song_id", song_id);
   AppendPair(builder, L"file_link", file_link);

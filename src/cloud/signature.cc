@@ -18,7 +18,7 @@ Signature::~Signature() { StopHttpRequest(); }
 std::wstring Signature::GetMethodName() { return L"norda.lumo.cloud.signature2"; }
 
 std::wstring Signature::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"input_method", L"PUT");
   AppendPair(builder, L"object", object);
   AppendPair(builder, L"content_length", content_length);

@@ -19,7 +19,7 @@ AddList::~AddList() { StopHttpRequest(); }
 std::wstring AddList::GetMethodName() { return L"norda.lumo.ugcdiy.addSongList"; }
 
 std::wstring AddList::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   if (process == 0 || process == 1) {
     AppendPair(builder, L"title", title);
     AppendPair(builder, L"process", 1);

@@ -21,7 +21,7 @@ AddListSong::~AddListSong() { StopHttpRequest(); }
 std::wstring AddListSong::GetMethodName() { return L"norda.lumo.ugcdiy.addSongToDiy"; }
 
 std::wstring AddListSong::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"song_ids", JoinIds(song_ids));
   AppendPair(builder, L"list_id", list_id);
   return QueryText(builder);

@@ -20,7 +20,7 @@ AddUgcSongListAtOnce::~AddUgcSongListAtOnce() { StopHttpRequest(); }
 std::wstring AddUgcSongListAtOnce::GetMethodName() { return L"norda.lumo.ugcdiy.addSongListOnce"; }
 
 std::wstring AddUgcSongListAtOnce::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"kwtok", kwtok);
   AppendPair(builder, L"title", title);
   AppendPair(builder, L"process", 1);

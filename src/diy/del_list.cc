@@ -17,7 +17,7 @@ DelList::~DelList() { StopHttpRequest(); }
 std::wstring DelList::GetMethodName() { return L"norda.lumo.ugcdiy.delList"; }
 
 std::wstring DelList::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"list_id", list_id);
   return QueryText(builder);
 }

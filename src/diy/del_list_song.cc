@@ -18,7 +18,7 @@ DelListSong::~DelListSong() { StopHttpRequest(); }
 std::wstring DelListSong::GetMethodName() { return L"norda.lumo.ugcdiy.delListSongs"; }
 
 std::wstring DelListSong::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"song_ids", JoinIds(song_ids));
   AppendPair(builder, L"list_id", list_id);
   return QueryText(builder);

@@ -63,7 +63,7 @@ bool AppendPlayListSongs(const web::json::value& songlist, SongReading reading,
 }
 
 std::wstring FavoriteListParams(const std::wstring& list_id, int source) {
-  web::uri_builder builder;
+  QueryBuilder builder;
   if (source >= 0 && source <= 2) {
     AppendPair(builder, L"list_id", list_id);
     AppendPair(builder, L"source", source);

@@ -17,7 +17,7 @@ GetAlbumInfo::~GetAlbumInfo() { StopHttpRequest(); }
 std::wstring GetAlbumInfo::GetMethodName() { return L"norda.lumo.album.getAlbumInfo"; }
 
 std::wstring GetAlbumInfo::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"album_id", album_id);
   return QueryText(builder);
 }

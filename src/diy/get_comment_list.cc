@@ -19,7 +19,7 @@ GetCommentList::~GetCommentList() { StopHttpRequest(); }
 std::wstring GetCommentList::GetMethodName() { return L"norda.lumo.ugcmsg.getCommentListByType"; }
 
 std::wstring GetCommentList::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"type_id", type_id);
   AppendPair(builder, L"type", type);
   AppendPair(builder, L"size", size);

@@ -33,7 +33,7 @@ GetPlayList::~GetPlayList() { StopHttpRequest(); }
 std::wstring GetPlayList::GetMethodName() { return L"norda.lumo.ugcdiy.getBaseInfo"; }
 
 std::wstring GetPlayList::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"list_id", list_id);
   AppendPair(builder, L"size", kPageSize);
   AppendPair(builder, L"withsong", 1);

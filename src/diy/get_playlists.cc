@@ -28,7 +28,7 @@ GetPlayLists::~GetPlayLists() { StopHttpRequest(); }
 std::wstring GetPlayLists::GetMethodName() { return L"norda.lumo.ugcdiy.userList"; }
 
 std::wstring GetPlayLists::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   // The service pages by entry position; the page size is its own (50).
   AppendPair(builder, L"offset", static_cast<uint64_t>(page) * size);
   static constexpr struct {

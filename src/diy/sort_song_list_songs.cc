@@ -18,7 +18,7 @@ SortSongListSongs::~SortSongListSongs() { StopHttpRequest(); }
 std::wstring SortSongListSongs::GetMethodName() { return L"norda.lumo.ugcdiy.sortDiySongs"; }
 
 std::wstring SortSongListSongs::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"list_id", list_id);
   AppendPair(builder, L"song_ids", JoinIds(song_ids));
   return QueryText(builder);

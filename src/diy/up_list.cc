@@ -26,7 +26,7 @@ UpList::~UpList() { StopHttpRequest(); }
 std::wstring UpList::GetMethodName() { return L"norda.lumo.ugcdiy.editDiy"; }
 
 std::wstring UpList::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"list_id", list_id);
   AppendPair(builder, L"desc", desc);
   AppendPair(builder, L"tag", tag);

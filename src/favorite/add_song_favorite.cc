@@ -27,7 +27,7 @@ AddSongFavorite::ResultItem AddSongFavorite::GetSongInfo() const { return item; 
 std::wstring AddSongFavorite::GetMethodName() { return L"norda.lumo.favorite.addSongFavorite"; }
 
 std::wstring AddSongFavorite::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"kwtok", kwtok);
   AppendPair(builder, L"songId", song_id);
   AppendPair(builder, L"time", time);

@@ -7,7 +7,7 @@
 namespace lumoapi::favorite {
 
 std::wstring PageParams(const std::wstring& kwtok, uint32_t pn, uint32_t rn) {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"kwtok", kwtok);
   AppendPair(builder, L"pn", pn);
   AppendPair(builder, L"rn", rn);
@@ -15,7 +15,7 @@ std::wstring PageParams(const std::wstring& kwtok, uint32_t pn, uint32_t rn) {
 }
 
 std::wstring SongIdParams(const std::wstring& kwtok, const std::vector<std::wstring>& song_ids) {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"kwtok", kwtok);
   AppendPair(builder, L"songId", JoinIds(song_ids));
   return QueryText(builder);

@@ -21,7 +21,7 @@ GetPrivateRadioSongs::~GetPrivateRadioSongs() { StopHttpRequest(); }
 std::wstring GetPrivateRadioSongs::GetMethodName() { return L"norda.lumo.radio.serv"; }
 
 std::wstring GetPrivateRadioSongs::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"usrname", usrname);
   AppendPair(builder, L"needdata", L"true");
   AppendPair(builder, L"kwtok", kwtok);

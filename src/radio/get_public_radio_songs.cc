@@ -19,7 +19,7 @@ std::wstring GetPublicRadioSongs::GetMethodName() { return L"norda.lumo.radio.ge
 std::wstring GetPublicRadioSongs::GetVersion() { return L"2.2.0"; }
 
 std::wstring GetPublicRadioSongs::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"channelname", channelname);
   AppendPair(builder, L"rn", L"10");
   AppendPair(builder, L"kwtok", settings::user::UserAccountSettings::Instance()._GetKwtok());

@@ -18,7 +18,7 @@ std::wstring GetSceneSongs::GetMethodName() { return L"norda.lumo.song.getSmartS
 std::wstring GetSceneSongs::GetVersion() { return L"2.2.0"; }
 
 std::wstring GetSceneSongs::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"scene_id", scene_id);
   AppendPair(builder, L"item_id", 0);
   AppendPair(builder, L"page_size", L"10");

@@ -21,7 +21,7 @@ RadioPlayAction::~RadioPlayAction() { StopHttpRequest(); }
 std::wstring RadioPlayAction::GetMethodName() { return L"norda.lumo.radio.playAction"; }
 
 std::wstring RadioPlayAction::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"nordaid", base::os_utils::GetMachineID());
   AppendPair(builder, L"ch_name", ch_name);
   AppendPair(builder, L"item_id", item_id);

@@ -25,7 +25,7 @@ GetRecommendSongs::~GetRecommendSongs() { StopHttpRequest(); }
 std::wstring GetRecommendSongs::GetMethodName() { return L"norda.lumo.song.getRecommandSongList"; }
 
 std::wstring GetRecommendSongs::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"song_id", song_id);
   AppendPair(builder, L"num", kRecommendCount);
   return QueryText(builder);

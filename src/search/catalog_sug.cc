@@ -27,7 +27,7 @@ CatalogSug::~CatalogSug() { StopHttpRequest(); }
 std::wstring CatalogSug::GetMethodName() { return L"norda.lumo.search.catalogSug"; }
 
 std::wstring CatalogSug::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"query", query);
   return QueryText(builder);
 }

@@ -15,7 +15,7 @@ SearchMerge::~SearchMerge() { StopHttpRequest(); }
 std::wstring SearchMerge::GetMethodName() { return L"norda.lumo.search.merge"; }
 
 std::wstring SearchMerge::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"query", query);
   AppendPair(builder, L"type", L"1");
   return QueryText(builder);

@@ -157,7 +157,7 @@ std::wstring GetSongLink::BuildParams() {
   if (songid.empty()) {
     songid = song->author.empty() ? song->title : song->title + L"$$" + song->author;
   }
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"songid", songid);
   AppendPair(builder, L"lebo", song->lebo ? 1 : 0);
   AppendPair(builder, L"down", down ? 1 : 0);

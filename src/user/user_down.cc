@@ -17,7 +17,7 @@ UserDown::~UserDown() { StopHttpRequest(); }
 std::wstring UserDown::GetMethodName() { return L"norda.lumo.user.down"; }
 
 std::wstring UserDown::BuildParams() {
-  web::uri_builder builder;
+  QueryBuilder builder;
   AppendPair(builder, L"songid", JoinIds(songids));
   AppendPair(builder, L"uid", uid);
   return QueryText(builder);

@@ -1,4 +1,5 @@
 #include <cpprest/asyncrt_utils.h>
+#include <cpprest/uri_builder.h>
 #include <glog/logging.h>
 #include <gtest/gtest.h>
 
@@ -26,7 +27,7 @@ using base::string_utils::ToUtf8;
 std::string Url(ProbeRequest& request) { return ToUtf8(request.BuildUrl()); }
 
 std::string OwnParams(std::initializer_list<std::pair<const wchar_t*, std::wstring>> pairs) {
-  web::uri_builder builder;
+  lumoapi::QueryBuilder builder;
   for (const auto& [name, value] : pairs) lumoapi::AppendPair(builder, name, value);
   return ToUtf8(lumoapi::QueryText(builder));
 }
@@ -34,7 +35,7 @@ std::string OwnParams(std::initializer_list<std::pair<const wchar_t*, std::wstri
 TEST(PlainAddressTest, ReproducesTheUserDownExample) {
   ProbeRequest request;
   request.method = L"norda.lumo.user.down";
-  web::uri_builder params;
+  lumoapi::QueryBuilder params;
   lumoapi::AppendPair(params, L"songid", L"1,2");
   lumoapi::AppendPair(params, L"uid", 7);
   request.params = lumoapi::QueryText(params);
@@ -77,11 +78,91 @@ TEST(PairWriterTest, KeepsEveryValueOnePair) {
 }
 
 TEST(PairWriterTest, WritesNumbersInDecimal) {
-  web::uri_builder builder;
+  lumoapi::QueryBuilder builder;
   lumoapi::AppendPair(builder, L"u", uint64_t{18446744073709551615u});
   lumoapi::AppendPair(builder, L"i", -42);
   lumoapi::AppendPair(builder, L"b", true);
   EXPECT_EQ(ToUtf8(lumoapi::QueryText(builder)), "u=18446744073709551615&i=-42&b=1");
+}
+
+// The URI library's own pair encoding (uri_builder::append_query with encoding) escapes ";" too,
+// where the query-component encoding that addresses have always used leaves it raw.
+std::string UriLibraryPair(const std::string& name, const std::string& value) {
+  web::uri_builder builder;
+  builder.append_query(name, value);
+  std::string pair = builder.query();
+  for (size_t at = pair.find("%3B"); at != std::string::npos; at = pair.find("%3B", at)) {
+    pair.replace(at, 3, ";");
+  }
+  return pair;
+}
+
+// Awkward texts for names and values: every byte of the pair writer's output must be what the
+// URI library writes for them.
+const std::wstring kAwkwardTexts[] = {
+    L"",
+    L"plain",
+    L"周杰伦 - 晴天 (Live)",
+    L"Simon & Garfunkel",
+    L"a=b==c",
+    L"1+1 = 2",
+    L"100% sure %41%zz",
+    L"semi;colon,comma/slash?query#fragment",
+    L"tab\tnew\nline",
+    std::wstring(L"ctl\x01\x1f\x7f", 6),
+    L"quote\"<angle>[sq]{br}|pipe\\back^caret`tick",
+    L"!$'()*-._~:@",
+    L"emoji \U0001F3B5 and \u00e9",
+    std::wstring(1, static_cast<wchar_t>(0xD800)),  // a lone surrogate, repaired to U+FFFD
+};
+
+TEST(PairWriterTest, WritesTheBytesOfTheUriLibrary) {
+  for (const std::wstring& value : kAwkwardTexts) {
+    lumoapi::QueryBuilder builder;
+    lumoapi::AppendPair(builder, L"k", value);
+    EXPECT_EQ(builder.query(), UriLibraryPair("k", ToUtf8(value))) << ToUtf8(value);
+    if (value.empty()) continue;
+    lumoapi::QueryBuilder named;
+    lumoapi::AppendPair(named, value, L"v");
+    EXPECT_EQ(named.query(), UriLibraryPair(ToUtf8(value), "v")) << ToUtf8(value);
+  }
+  // Every single byte, against the URI library's query-component encoding.
+  for (int byte = 1; byte < 256; ++byte) {
+    const std::string text(1, static_cast<char>(byte));
+    std::string expected = web::uri::encode_uri(text, web::uri::components::query);
+    if (text == "&") expected = "%26";
+    if (text == "=") expected = "%3D";
+    EXPECT_EQ(lumoapi::EncodeQueryComponent(text), expected) << byte;
+  }
+}
+
+// The whole address against the one the URI library builds from the same pairs and texts.
+TEST(PlainAddressTest, IsTheUriLibrarysAddress) {
+  const std::wstring params[] = {L"", L"a=1&b=%26", L"&lead=1", L"trail=1&", L"x=%zz#frag"};
+  for (const std::wstring& own : params) {
+    for (const std::wstring& version : kAwkwardTexts) {
+      ProbeRequest request;
+      request.version = version;
+      request.params = own;
+      web::uri_builder expected(web::uri("http://api.lumo.example/v1/restserver/lumo?"));
+      for (const auto& [name, value] :
+           {std::pair<std::string, std::string>{"method", "norda.lumo.test.probe"},
+            {"format", "json"},
+            {"from", "qxpc"},
+            {"version", version.empty() ? "1.0.0" : ToUtf8(version)},
+            {"version_d", "10.1.1.1"}}) {
+        expected.append_query(UriLibraryPair(name, value), /*do_encoding=*/false);
+      }
+      expected.append_query(ToUtf8(own), /*do_encoding=*/false);
+      EXPECT_EQ(Url(request), expected.to_string()) << ToUtf8(own) << " " << ToUtf8(version);
+    }
+  }
+  // A text the URI library refuses in an address is refused as before.
+  for (const std::wstring own : {L"a=b c", L"a=周", L"a=\"q\""}) {
+    ProbeRequest request;
+    request.params = own;
+    EXPECT_THROW(request.BuildUrl(), web::uri_exception) << ToUtf8(own);
+  }
 }
 
 TEST(EncryptedAddressTest, CarriesMethodTimestampParamAndSign) {

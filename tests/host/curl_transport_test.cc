@@ -164,6 +164,24 @@ TEST(CurlTransportTest, ConnectToRoutesAHostNameWithoutChangingTheRequest) {
   EXPECT_EQ(requests[0].Header("Host"), "api.lumo.example");
 }
 
+// The route of an address is looked up once and kept; changing a route must still reach the next
+// call to the same address, also one with another path or letter case.
+TEST(CurlTransportTest, AChangedRouteAppliesToTheNextCall) {
+  LoopbackServer first;
+  LoopbackServer second;
+  const char* const urls[] = {"http://api.lumo.example/a", "http://api.lumo.example/b",
+                              "http://API.lumo.example:80/c?x=1"};
+  for (const char* url : urls) {
+    base::http::SetConnectTo("api.lumo.example:80", first.host_port());
+    EXPECT_EQ(Fetch(url)->completed, 1) << url;
+    base::http::SetConnectTo("api.lumo.example:80", second.host_port());
+    EXPECT_EQ(Fetch(url)->completed, 1) << url;
+  }
+  base::http::SetConnectTo("api.lumo.example:80", "");
+  EXPECT_EQ(first.requests().size(), 3u);
+  EXPECT_EQ(second.requests().size(), 3u);
+}
+
 TEST(CurlTransportTest, SequentialRequestsReuseTheConnection) {
   LoopbackServer server;
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Fetch(server.Url("/again"))->completed, 1);

@@ -40,10 +40,13 @@ class LUMOHOST_EXPORT UiLoop {
 
   // Takes the next task, waiting until `deadline` at most; an empty function when none came.
   std::function<void()> Take(std::chrono::steady_clock::time_point deadline);
+  // Wakes the loop waiting in Take; `loop` is the UiLoop.
+  static void Wake(void* loop);
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;  // guarded by mutex_
+  bool waiting_ = false;                     // guarded by mutex_; Take is waiting for a task
   std::thread::id ui_thread_;                // guarded by mutex_
 };
 

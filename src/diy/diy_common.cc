@@ -2,7 +2,7 @@
 
 #include <cpprest/uri.h>
 
-#include <regex>
+#include <locale>
 
 #include "base/string_utils.h"
 #include "json_access.h"
@@ -18,11 +18,17 @@ using utilities::json::ToString;
 }  // namespace
 
 std::wstring FirstOfCommaList(std::wstring text) {
-  if (text.empty()) return text;
-  // Built once: a regular expression costs far more to build than to run.
-  static const std::wregex kSeparator(L"\\s*,\\s*");
-  std::wsregex_token_iterator piece(text.begin(), text.end(), kSeparator, -1);
-  return piece == std::wsregex_token_iterator() ? std::wstring() : std::wstring(*piece);
+  // The separator is a comma with the spaces around it, so the first piece ends before the spaces
+  // that lead up to the first comma. Spaces are what the global locale calls spaces. A scan, not
+  // a regular expression: this runs for every song of every list page.
+  const size_t comma = text.find(L',');
+  if (comma == std::wstring::npos) return text;
+  static const std::locale kLocale;
+  static const auto& ctype = std::use_facet<std::ctype<wchar_t>>(kLocale);
+  size_t end = comma;
+  while (end > 0 && ctype.is(std::ctype_base::space, text[end - 1])) --end;
+  text.resize(end);
+  return text;
 }
 
 void UseAccountSession(RequestBase& request, const std::wstring& kwtok) {

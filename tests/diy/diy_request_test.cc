@@ -163,8 +163,18 @@ TEST(GetPlayListsTest, ReadsEntriesByKind) {
 
 TEST(FirstOfCommaListTest, KeepsTheFirstPiece) {
   const std::pair<const wchar_t*, const wchar_t*> cases[] = {
-      {L"", L""},        {L"12", L"12"}, {L"1,2", L"1"}, {L"1 ,\t2 , 3", L"1"},
-      {L" 1, 2", L" 1"}, {L",2", L""},   {L"1 ", L"1 "}, {L"a b,c", L"a b"},
+      {L"", L""},
+      {L"12", L"12"},
+      {L"1,2", L"1"},
+      {L"1 ,\t2 , 3", L"1"},
+      {L" 1, 2", L" 1"},
+      {L",2", L""},
+      {L"1 ", L"1 "},
+      {L"a b,c", L"a b"},
+      {L" ,2", L""},
+      {L"1 \t\n,", L"1"},
+      {L"a  b  ,  c,d", L"a  b"},
+      {L"1,,2", L"1"},
   };
   for (const auto& [text, first] : cases) EXPECT_EQ(FirstOfCommaList(text), first) << text;
 }

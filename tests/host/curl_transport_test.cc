@@ -55,10 +55,12 @@ uint16_t ClosedPort() {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof(address);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(fd);
-  return ntohs(address.sin_port);
+  const bool bound = fd >= 0 &&
+                     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
+  if (fd >= 0) ::close(fd);
+  // Nothing listens on port 1 either.
+  return bound ? ntohs(address.sin_port) : 1;
 }
 
 TEST(CurlTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {

@@ -1,10 +1,11 @@
 // The address builder on arbitrary wide texts: the pair writer and query encoding on their own,
-// then whole addresses, plain (a search) and encrypted and signed (a new song list), each read
+// checked byte for byte against the URI library's own query encoding, then whole addresses, plain (a search) and encrypted and signed (a new song list), each read
 // back by the sandbox's decoder.
-#include <cpprest/uri_builder.h>
+#include <cpprest/base_uri.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -16,6 +17,23 @@
 #include "sandbox/address_form.h"
 
 namespace {
+
+// What the pair writer must produce: the URI library's query encoding, then "&" and "=" escaped.
+std::string ReferenceEncoding(const std::string& utf8) {
+  const std::string encoded = web::uri::encode_uri(utf8, web::uri::components::query);
+  std::string out;
+  out.reserve(encoded.size());
+  for (char c : encoded) {
+    if (c == '&') {
+      out += "%26";
+    } else if (c == '=') {
+      out += "%3D";
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
 
 void ReadBack(const std::wstring& url) {
   const std::string text = base::string_utils::ToUtf8(url);
@@ -31,12 +49,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     switch (data[0] % 3) {
       case 0: {
-        web::uri_builder builder;
-        lumoapi::AppendPairText(builder, L"query", text);
+        lumoapi::QueryBuilder builder;
+        builder.AppendPairText(L"query", text);
         lumoapi::AppendPair(builder, L"n", static_cast<int>(size));
         lumoapi::AppendEncodedParams(builder, L"a=1");
+        const std::string utf8 = base::string_utils::ToUtf8(text);
+        const std::string expected = "query=" + ReferenceEncoding(utf8) + "&n=" +
+                                     std::to_string(static_cast<int>(size)) + "&a=1";
+        if (builder.query() != expected || lumoapi::EncodeQueryComponent(utf8) !=
+                                               ReferenceEncoding(utf8)) {
+          std::abort();
+        }
         (void)lumoapi::QueryText(builder);
-        (void)lumoapi::EncodeQueryComponent(base::string_utils::ToUtf8(text));
         break;
       }
       case 1: {

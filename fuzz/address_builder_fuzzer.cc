@@ -1,6 +1,6 @@
 // The address builder on arbitrary wide texts: the pair writer and query encoding on their own,
-// checked byte for byte against the URI library's own query encoding, then whole addresses, plain (a search) and encrypted and signed (a new song list), each read
-// back by the sandbox's decoder.
+// checked byte for byte against the URI library's own query encoding, then whole addresses, plain
+// (a search) and encrypted and signed (a new song list), each read back by the sandbox's decoder.
 #include <cpprest/base_uri.h>
 
 #include <cstddef>
@@ -54,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lumoapi::AppendPair(builder, L"n", static_cast<int>(size));
         lumoapi::AppendEncodedParams(builder, L"a=1");
         const std::string utf8 = base::string_utils::ToUtf8(text);
-        const std::string expected = "query=" + ReferenceEncoding(utf8) + "&n=" +
-                                     std::to_string(static_cast<int>(size)) + "&a=1";
-        if (builder.query() != expected || lumoapi::EncodeQueryComponent(utf8) !=
-                                               ReferenceEncoding(utf8)) {
+        const std::string expected = "query=" + ReferenceEncoding(utf8) +
+                                     "&n=" + std::to_string(static_cast<int>(size)) + "&a=1";
+        if (builder.query() != expected ||
+            lumoapi::EncodeQueryComponent(utf8) != ReferenceEncoding(utf8)) {
           std::abort();
         }
         (void)lumoapi::QueryText(builder);

@@ -4,7 +4,6 @@
 Runs no benchmark and starts no server.
 """
 import contextlib
-import importlib.util
 import io
 import json
 import os
@@ -15,17 +14,10 @@ import unittest
 sys.dont_write_bytecode = True
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "nginx")]
 
-
-def load_module(name, path):
-    spec = importlib.util.spec_from_file_location(name, path)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
-derive_lists = load_module("derive_lists", os.path.join(HERE, "nginx", "derive_lists.py"))
-tables = load_module("tables", os.path.join(HERE, "tables.py"))
+import derive_lists  # noqa: E402
+import tables  # noqa: E402
 
 
 def run(mode, concurrency, rate, cpu_us, **extra):

@@ -43,7 +43,7 @@ int RunServe(const GlobalOptions& options, const sandbox::Options& args) {
     return kExitTransportError;
   }
   std::cout << sandbox::StartupLine(server_options, server.port()) << "\n"
-            << sandbox::InspectorLine(server.port()) << std::endl;
+            << sandbox::ViewerLine(server.port()) << std::endl;
   Output(options).Notice("state in " + server_options.db_path +
                          "; use it with: lumo --connect-to " + server_options.bind_address + ":" +
                          std::to_string(server.port()) + " COMMAND; stop with Ctrl-C");

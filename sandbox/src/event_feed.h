@@ -1,4 +1,4 @@
-// Server-sent events for the inspector: a hub that hands every new log entry to the clients
+// Server-sent events for the viewer: a hub that hands every new log entry to the clients
 // that follow the log, each through a queue of its own with a cap, so that a client that reads
 // slowly costs a bounded amount of memory and never holds up the others or the exchange that
 // produced the event.

@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::printf("%s\n%s\n", lumo::sandbox::StartupLine(options, server.port()).c_str(),
-              lumo::sandbox::InspectorLine(server.port()).c_str());
+              lumo::sandbox::ViewerLine(server.port()).c_str());
   std::fflush(stdout);
 
   int received = 0;

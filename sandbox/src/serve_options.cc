@@ -22,9 +22,9 @@ std::string StartupLine(const Options& options, uint16_t port) {
   return "lumo-sandbox listening on http://" + options.bind_address + ":" + std::to_string(port);
 }
 
-// The inspector answers loopback peers only, whatever the listening address.
-std::string InspectorLine(uint16_t port) {
-  return "inspector: http://127.0.0.1:" + std::to_string(port) + "/_sandbox/";
+// The viewer answers loopback peers only, whatever the listening address.
+std::string ViewerLine(uint16_t port) {
+  return "viewer: http://127.0.0.1:" + std::to_string(port) + "/_sandbox/";
 }
 
 }  // namespace lumo::sandbox

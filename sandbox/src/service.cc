@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-#include "inspector.h"
 #include "object_store.h"
 #include "protocol.h"
 #include "refusal.h"
+#include "viewer.h"
 
 namespace lumo::sandbox {
 namespace {
@@ -220,7 +220,7 @@ void Service::Log(LogRecord record) {
   if (!events_.has_subscribers()) return;
   std::optional<LogRecord> kept = log_.Find(seq);
   if (kept)
-    events_.Publish(seq, EventFrame(seq, "exchange", InspectorEntry(*kept, false).serialize()));
+    events_.Publish(seq, EventFrame(seq, "exchange", ViewerEntry(*kept, false).serialize()));
 }
 
 HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
@@ -326,8 +326,8 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
   }
   try {
     if (what.empty() || what == "events" || what == "exchange" || what == "state" ||
-        FindInspectorAsset(what)) {
-      return HandleInspector(request, what, query);
+        FindViewerAsset(what)) {
+      return HandleViewer(request, what, query);
     }
     if (what == "log") {
       if (verb == "DELETE") {
@@ -399,8 +399,8 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
   }
 }
 
-HttpReply Service::HandleInspector(const HttpRequest& request, std::string_view what,
-                                   std::string_view query) {
+HttpReply Service::HandleViewer(const HttpRequest& request, std::string_view what,
+                                std::string_view query) {
   if (request.verb != "GET")
     return RefusalReply(code::kVerbNotAllowed, "verb not allowed here", 405);
   if (what == "events") return EventStream(request, query);
@@ -421,11 +421,11 @@ HttpReply Service::HandleInspector(const HttpRequest& request, std::string_view 
     }
     if (!record) return RefusalReply(code::kNotFound, "the log no longer holds this exchange", 404);
     Json answer = Answer();
-    answer["entry"] = InspectorEntry(*record, true);
+    answer["entry"] = ViewerEntry(*record, true);
     reply.body = answer.serialize();
     return reply;
   }
-  const InspectorAsset* asset = FindInspectorAsset(what);
+  const ViewerAsset* asset = FindViewerAsset(what);
   reply.content_type = asset->content_type;
   reply.body.assign(reinterpret_cast<const char*>(asset->data), asset->size);
   reply.headers.emplace_back("X-Content-Type-Options", "nosniff");
@@ -456,7 +456,7 @@ HttpReply Service::EventStream(const HttpRequest& request, std::string_view quer
   std::vector<std::string> frames;
   size_t bytes = 0;
   for (auto it = records.rbegin(); it != records.rend(); ++it) {
-    std::string frame = EventFrame(it->seq, "exchange", InspectorEntry(*it, false).serialize());
+    std::string frame = EventFrame(it->seq, "exchange", ViewerEntry(*it, false).serialize());
     if (bytes + frame.size() > kEventBacklogBytes) break;
     bytes += frame.size();
     frames.push_back(std::move(frame));

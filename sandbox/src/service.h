@@ -52,11 +52,10 @@ class Service {
   HttpReply HandleSandbox(const HttpRequest& request, std::string_view path,
                           std::string_view query);
   Json RunHandler(Handler handler, const Call& call);
-  // The inspector's page, its event stream and what it asks for. Loopback peers only.
-  HttpReply HandleInspector(const HttpRequest& request, std::string_view what,
-                            std::string_view query);
+  // The viewer's page, its event stream and what it asks for. Loopback peers only.
+  HttpReply HandleViewer(const HttpRequest& request, std::string_view what, std::string_view query);
   HttpReply EventStream(const HttpRequest& request, std::string_view query);
-  // Adds the record to the log and hands it to the inspector's clients.
+  // Adds the record to the log and hands it to the viewer's clients.
   void Log(LogRecord record);
   // The user whose token this is. Throws StoreError.
   std::optional<User> ResolveToken(std::string_view token);

@@ -1,4 +1,4 @@
-#include "inspector.h"
+#include "viewer.h"
 
 #include <cctype>
 
@@ -81,7 +81,7 @@ std::string MaskTokens(std::string_view text) {
   return masked;
 }
 
-Json InspectorEntry(const LogRecord& record, bool with_answer) {
+Json ViewerEntry(const LogRecord& record, bool with_answer) {
   Json entry = Json::object();
   entry["seq"] = Number(static_cast<int64_t>(record.seq));
   entry["time_ms"] = Number(record.time_ms);

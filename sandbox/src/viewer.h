@@ -1,7 +1,7 @@
-// What the inspector page is shown: log entries with every session token hidden, the state of
+// What the viewer page is shown: log entries with every session token hidden, the state of
 // the seed users, and the page's own files.
-#ifndef SANDBOX_SRC_INSPECTOR_H_
-#define SANDBOX_SRC_INSPECTOR_H_
+#ifndef SANDBOX_SRC_VIEWER_H_
+#define SANDBOX_SRC_VIEWER_H_
 
 #include <cstddef>
 #include <string>
@@ -22,26 +22,26 @@ inline constexpr std::string_view kMaskedToken = "***";
 // ';', ',', space, quote or line break. An empty value stays empty.
 std::string MaskTokens(std::string_view text);
 
-// One log entry as the inspector shows it, every token masked: the target, the parameters
+// One log entry as the viewer shows it, every token masked: the target, the parameters
 // (named "kwtok" in any case: the whole value), the decrypted text, every header and the
 // answer. The answer itself only `with_answer`; "answer_cut" says the log kept less of it than
 // was sent.
-Json InspectorEntry(const LogRecord& record, bool with_answer);
+Json ViewerEntry(const LogRecord& record, bool with_answer);
 
 // The seed users with their tokens and, for each, the count and the first `first` entries of
 // their lists, favourite lists, favourite songs, collected songs and cloud records.
 Json StateAnswer(Db& db, int first = 5);
 
 // A file of the page, compiled into the program.
-struct InspectorAsset {
+struct ViewerAsset {
   const char* name;  // "index.html", ...
   const char* content_type;
   const unsigned char* data;
   size_t size;
 };
 // The asset named `name` (the path after /_sandbox/; "" is the page), or nullptr.
-const InspectorAsset* FindInspectorAsset(std::string_view name);
+const ViewerAsset* FindViewerAsset(std::string_view name);
 
 }  // namespace lumo::sandbox
 
-#endif  // SANDBOX_SRC_INSPECTOR_H_
+#endif  // SANDBOX_SRC_VIEWER_H_

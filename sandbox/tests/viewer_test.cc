@@ -1,4 +1,4 @@
-// The inspector's side of the sandbox: tokens hidden from everything it shows, its page, the
+// The viewer's side of the sandbox: tokens hidden from everything it shows, its page, the
 // state it reads from the store, and the event stream of the log (framing, resuming, the cap on
 // clients, queues that overflow).
 #include <gtest/gtest.h>
@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "event_feed.h"
-#include "inspector.h"
 #include "raw_connection.h"
 #include "sandbox/server.h"
 #include "sandbox_fixture.h"
+#include "viewer.h"
 
 namespace lumo::sandbox::testing {
 namespace {
@@ -41,7 +41,7 @@ TEST(MaskTokensTest, HidesEveryTokenValueAndNothingElse) {
   for (const Case& c : cases) EXPECT_EQ(MaskTokens(c.text), c.masked) << c.text;
 }
 
-TEST(InspectorEntryTest, NoTokenSurvivesAnywhere) {
+TEST(ViewerEntryTest, NoTokenSurvivesAnywhere) {
   LogRecord record;
   record.seq = 7;
   record.target = std::string("/v1/restserver/lumo?method=m&kwtok=") + kSecret;
@@ -51,14 +51,14 @@ TEST(InspectorEntryTest, NoTokenSurvivesAnywhere) {
   record.answer = std::string("{\"echo\":\"kwtok=") + kSecret + "\"}";
   record.answer_size = record.answer.size() + 100;  // the log kept less than was sent
 
-  const std::string text = InspectorEntry(record, true).serialize();
+  const std::string text = ViewerEntry(record, true).serialize();
   EXPECT_EQ(text.find(kSecret), std::string::npos) << text;
   const value entry = value::parse(text);
   EXPECT_EQ(entry.at("params").at(0).at(1).as_string(), "***");
   EXPECT_EQ(entry.at("params").at(1).at(1).as_string(), "华语 & more");
   EXPECT_EQ(entry.at("headers").at(0).at(1).as_string(), "KWTOK=***; lang=zh");
   EXPECT_TRUE(entry.at("answer_cut").as_bool());
-  EXPECT_FALSE(InspectorEntry(record, false).has_field("answer"));
+  EXPECT_FALSE(ViewerEntry(record, false).has_field("answer"));
 }
 
 TEST(EventFeedTest, QueuesWithinItsCapAndSaysWhenItLostEvents) {
@@ -90,7 +90,7 @@ TEST(EventFeedTest, QueuesWithinItsCapAndSaysWhenItLostEvents) {
   EXPECT_TRUE(hub.Subscribe());
 }
 
-class InspectorTest : public SandboxTest {
+class ViewerTest : public SandboxTest {
  protected:
   value Json(const std::string& target) {
     Response response = client().Get(target);
@@ -155,7 +155,7 @@ class InspectorTest : public SandboxTest {
   }
 };
 
-TEST_F(InspectorTest, ServesItsFilesWithTheirTypesAndNoCaching) {
+TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   struct Case {
     const char* path;
     const char* type;
@@ -163,8 +163,8 @@ TEST_F(InspectorTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   };
   const Case cases[] = {
       {"/_sandbox/", "text/html; charset=utf-8", "<meta charset=\"utf-8\">"},
-      {"/_sandbox/inspector.js", "text/javascript; charset=utf-8", "EventSource"},
-      {"/_sandbox/inspector.css", "text/css; charset=utf-8", ".code.ok"},
+      {"/_sandbox/viewer.js", "text/javascript; charset=utf-8", "EventSource"},
+      {"/_sandbox/viewer.css", "text/css; charset=utf-8", ".code.ok"},
   };
   for (const Case& c : cases) {
     RawConnection connection(SandboxEnvironment::port());
@@ -181,7 +181,7 @@ TEST_F(InspectorTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 0u);
 }
 
-TEST_F(InspectorTest, StateCountsFollowTheStore) {
+TEST_F(ViewerTest, StateCountsFollowTheStore) {
   auto ordinary = [this] { return Json("/_sandbox/state").at("users").at(0); };
   value user = ordinary();
   EXPECT_EQ(user.at("id").as_string(), kOrdinaryUserId);
@@ -210,7 +210,7 @@ TEST_F(InspectorTest, StateCountsFollowTheStore) {
   EXPECT_NE(user.at("favorites").at("first").at(0).at("id").as_string(), newest);
 }
 
-TEST_F(InspectorTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
+TEST_F(ViewerTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
   ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
   auto stream = Follow();
   Frame backlog = NextFrame(*stream);
@@ -245,7 +245,7 @@ TEST_F(InspectorTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
   EXPECT_EQ(next.data.at("user_id").as_string(), kBigUserId);
 }
 
-TEST_F(InspectorTest, FollowersAreCappedAndAClosedOneMakesRoom) {
+TEST_F(ViewerTest, FollowersAreCappedAndAClosedOneMakesRoom) {
   std::vector<std::unique_ptr<RawConnection>> followers;
   followers.reserve(8);
   for (int i = 0; i < 8; ++i) followers.push_back(Follow());

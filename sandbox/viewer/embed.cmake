@@ -1,5 +1,5 @@
-# Writes OUTPUT, a C++ file that holds the inspector's files (FILES, a ;-list of paths) as byte
-# arrays and a table of them for FindInspectorAsset. Run as: cmake -DOUTPUT=.. -DFILES=.. -P this.
+# Writes OUTPUT, a C++ file that holds the viewer's files (FILES, a ;-list of paths) as byte
+# arrays and a table of them for FindViewerAsset. Run as: cmake -DOUTPUT=.. -DFILES=.. -P this.
 set(arrays "")
 set(table "")
 set(index 0)
@@ -23,23 +23,23 @@ foreach(path IN LISTS FILES)
   string(APPEND table "    {\"${name}\", \"${type}\", kAsset${index}, ${size}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-file(WRITE "${OUTPUT}.tmp" "// Generated from sandbox/inspector/ by embed.cmake; do not edit.
+file(WRITE "${OUTPUT}.tmp" "// Generated from sandbox/viewer/ by embed.cmake; do not edit.
 #include <string_view>
 
-#include \"inspector.h\"
+#include \"viewer.h\"
 
 namespace lumo::sandbox {
 namespace {
 
 ${arrays}
-const InspectorAsset kAssets[] = {
+const ViewerAsset kAssets[] = {
 ${table}};
 
 }  // namespace
 
-const InspectorAsset* FindInspectorAsset(std::string_view name) {
+const ViewerAsset* FindViewerAsset(std::string_view name) {
   if (name.empty()) name = \"index.html\";
-  for (const InspectorAsset& asset : kAssets) {
+  for (const ViewerAsset& asset : kAssets) {
     if (name == asset.name) return &asset;
   }
   return nullptr;

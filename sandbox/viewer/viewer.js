@@ -1,4 +1,4 @@
-// The sandbox inspector: the request log as it arrives (server-sent events), one exchange in
+// The sandbox viewer: the request log as it arrives (server-sent events), one exchange in
 // full, the fault rules and the seed users' state. Plain DOM; every text from the sandbox goes
 // in through textContent, never as markup.
 'use strict';

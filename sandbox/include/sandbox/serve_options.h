@@ -20,8 +20,8 @@ void AddServeOptions(CLI::App& app, Options& options);
 
 // The line printed once the server listens, ending with the port.
 std::string StartupLine(const Options& options, uint16_t port);
-// The line after it: where a browser on this machine finds the inspector.
-std::string InspectorLine(uint16_t port);
+// The line after it: where a browser on this machine finds the viewer.
+std::string ViewerLine(uint16_t port);
 
 }  // namespace lumo::sandbox
 

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""The sandbox inspector in a real browser (headless Chromium through chromedriver).
+"""The sandbox viewer in a real browser (headless Chromium through chromedriver).
 
-Starts lumo-sandbox on 127.0.0.1 with a free port, opens the inspector, drives the library
+Starts lumo-sandbox on 127.0.0.1 with a free port, opens the viewer, drives the library
 through the lumo tool and checks what the page shows: a song link and a song list with their
 decrypted parameters, a fault rule added through the form that the next call meets, and a
 session token that appears nowhere in the page. Saves a screenshot.
@@ -63,7 +63,7 @@ def start_sandbox(binary):
         process.kill()
         raise RuntimeError('lumo-sandbox did not start: %r' % lines)
     port = int(match.group(1))
-    assert lines[1] == 'inspector: http://127.0.0.1:%d/_sandbox/' % port, lines[1]
+    assert lines[1] == 'viewer: http://127.0.0.1:%d/_sandbox/' % port, lines[1]
     return process, port
 
 
@@ -72,7 +72,7 @@ class Browser:
     it, so that every connection of the two names an IP literal."""
 
     def __init__(self, chromium, chromedriver):
-        self.profile = tempfile.mkdtemp(prefix='lumo-inspector-')
+        self.profile = tempfile.mkdtemp(prefix='lumo-viewer-')
         devtools_port = free_port()
         self.chromium = subprocess.Popen([
             chromium, '--headless=new', '--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage',
@@ -111,7 +111,7 @@ class Browser:
         shutil.rmtree(self.profile, ignore_errors=True)
 
 
-class InspectorCheck:
+class ViewerCheck:
     def __init__(self, args, port, driver):
         self.args = args
         self.port = port
@@ -160,7 +160,7 @@ class InspectorCheck:
         self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
         detail = driver.find_element(By.ID, 'detail').text
         assert 'offset' in detail and 'KWTOK=***' in detail, detail
-        driver.save_screenshot(os.path.join(self.args.out, 'inspector-song-list.png'))
+        driver.save_screenshot(os.path.join(self.args.out, 'viewer-song-list.png'))
 
         # A fault rule through the form: the next call meets it, and after removal it is gone.
         driver.find_element(By.ID, 'rule-method').send_keys('norda.lumo.song.getSongLink')
@@ -189,7 +189,7 @@ class InspectorCheck:
         for name, text in (('text', driver.execute_script('return document.documentElement.innerText')),
                            ('source', driver.page_source)):
             assert SECRET not in text, 'the token shows in the page ' + name
-        driver.save_screenshot(os.path.join(self.args.out, 'inspector-token.png'))
+        driver.save_screenshot(os.path.join(self.args.out, 'viewer-token.png'))
 
         # Filters: by method, then by outcome.
         Select(driver.find_element(By.ID, 'filter-method')).select_by_value('norda.lumo.song.getSongLink')
@@ -206,7 +206,7 @@ class InspectorCheck:
         Select(driver.find_element(By.ID, 'filter-code')).select_by_value('')
         self.row('ugcdiy.getBaseInfo', 'lin.mei').click()
         self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
-        shot = os.path.join(self.args.out, 'inspector.png')
+        shot = os.path.join(self.args.out, 'viewer.png')
         driver.save_screenshot(shot)
 
         # Reset asks first, then empties the log.
@@ -214,7 +214,7 @@ class InspectorCheck:
         self.wait.until(expected_conditions.alert_is_present())
         driver.switch_to.alert.accept()
         self.wait.until(lambda d: not d.find_elements(By.CSS_SELECTOR, '#log-rows tr'))
-        print('inspector checks passed; screenshot in ' + shot)
+        print('viewer checks passed; screenshot in ' + shot)
 
 
 def main():
@@ -231,7 +231,7 @@ def main():
     browser = None
     try:
         browser = Browser(args.chromium, args.chromedriver)
-        InspectorCheck(args, port, browser.driver).run()
+        ViewerCheck(args, port, browser.driver).run()
     finally:
         if browser:
             browser.close()

@@ -54,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lumoapi::AppendPair(builder, L"n", static_cast<int>(size));
         lumoapi::AppendEncodedParams(builder, L"a=1");
         const std::string utf8 = base::string_utils::ToUtf8(text);
-        const std::string expected = "query=" + ReferenceEncoding(utf8) +
-                                     "&n=" + std::to_string(static_cast<int>(size)) + "&a=1";
-        if (builder.query() != expected ||
-            lumoapi::EncodeQueryComponent(utf8) != ReferenceEncoding(utf8)) {
+        const std::string reference = ReferenceEncoding(utf8);
+        const std::string expected =
+            "query=" + reference + "&n=" + std::to_string(static_cast<int>(size)) + "&a=1";
+        if (builder.query() != expected || lumoapi::EncodeQueryComponent(utf8) != reference) {
           std::abort();
         }
         (void)lumoapi::QueryText(builder);

@@ -19,7 +19,7 @@ import tempfile
 import time
 
 from selenium import webdriver
-from selenium.common.exceptions import TimeoutException
+from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import Select, WebDriverWait
@@ -116,7 +116,10 @@ class ViewerCheck:
         self.args = args
         self.port = port
         self.driver = driver
-        self.wait = WebDriverWait(driver, WAIT_SECONDS)
+        # The page replaces the detail pane whenever an exchange is opened, so an element read
+        # while that happens is stale: the wait looks again.
+        self.wait = WebDriverWait(driver, WAIT_SECONDS,
+                                  ignored_exceptions=(StaleElementReferenceException,))
 
     def lumo(self, *command, token=ORDINARY_TOKEN):
         env = {key: value for key, value in os.environ.items() if not key.startswith('LUMO_')}
@@ -139,6 +142,13 @@ class ViewerCheck:
             rows = [r.text for r in self.driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')]
             raise AssertionError('no row of %s with %r; rows: %r' % (method, text, rows))
 
+    def open(self, row, text):
+        """Opens the exchange of `row` and waits until the pane shows it, its answer holding `text`."""
+        title = '#%s ' % row.get_attribute('data-seq')
+        row.click()
+        self.wait.until(lambda d: d.find_element(By.ID, 'detail-title').text.startswith(title)
+                        and text in d.find_element(By.ID, 'answer').text)
+
     def run(self):
         driver = self.driver
         driver.get('http://127.0.0.1:%d/_sandbox/' % self.port)
@@ -156,8 +166,7 @@ class ViewerCheck:
         assert 'encrypted' in songs.text and 'lin.mei' in songs.text, songs.text
 
         # One exchange in full, its answer pretty-printed.
-        songs.click()
-        self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
+        self.open(songs, '"error_code": 22000')
         detail = driver.find_element(By.ID, 'detail').text
         assert 'offset' in detail and 'KWTOK=***' in detail, detail
         driver.save_screenshot(os.path.join(self.args.out, 'viewer-song-list.png'))
@@ -181,10 +190,8 @@ class ViewerCheck:
         self.lumo('list', 'show', '300151', token=SECRET)
         self.lumo('fav', 'list', token=SECRET)
         refused = self.row('favorite.getFavoriteSong', '40011')
-        self.row('ugcdiy.getBaseInfo', '40011').click()
-        self.wait.until(lambda d: '40011' in d.find_element(By.ID, 'answer').text)
-        refused.click()
-        self.wait.until(lambda d: '40011' in d.find_element(By.ID, 'answer').text)
+        self.open(self.row('ugcdiy.getBaseInfo', '40011'), '40011')
+        self.open(refused, '40011')
         assert 'kwtok=***' in driver.find_element(By.ID, 'detail').text
         for name, text in (('text', driver.execute_script('return document.documentElement.innerText')),
                            ('source', driver.page_source)):
@@ -204,8 +211,7 @@ class ViewerCheck:
         # The picture for the documentation: the whole log, the decrypted song list opened.
         Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
         Select(driver.find_element(By.ID, 'filter-code')).select_by_value('')
-        self.row('ugcdiy.getBaseInfo', 'lin.mei').click()
-        self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
+        self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
         shot = os.path.join(self.args.out, 'viewer.png')
         driver.save_screenshot(shot)
 

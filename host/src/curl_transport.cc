@@ -6,10 +6,16 @@
 // curl_multi_poll, and a batch of commands from one thread needs one (wake_batch.h). All
 // easy handles, and the multi handle apart from curl_multi_wakeup, belong to the network thread,
 // so libcurl itself is only ever used from that thread.
+//
+// Only so many transfers to one host are in libcurl at a time; later ones wait in the transport
+// as their start command (a few hundred bytes, not an easy handle of several kilobytes) and are
+// handed to libcurl as earlier ones end. Their total timeout counts from Start all the same.
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -33,6 +39,10 @@ constexpr int kIdlePollMs = 1000;
 // Parallel connections to one host; further transfers wait for a free connection. A desktop
 // client has no use for more, and it keeps a burst of requests from opening a socket each.
 constexpr long kMaxHostConnections = 16;
+
+// Transfers to one host (scheme and authority) in libcurl at a time: those beyond the connection
+// cap wait in libcurl for a connection, those beyond this wait in the transport.
+constexpr size_t kMaxAttachedPerHost = 64;
 
 // Finished easy handles kept for later transfers. Making a handle (a zeroed allocation of several
 // kilobytes and all its defaults) cost more than resetting a used one.
@@ -115,13 +125,23 @@ class CurlTransport final : public Transport {
   void Shutdown();
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   struct StartCommand {
     ExchangeId id = 0;
+    Clock::time_point started;
     TransportRequest request;
     TransportCallback done;
     TransportLimits limits;
     ProxySettings proxy;
     std::optional<std::string> connect_to;
+  };
+
+  // The transfers to one scheme and authority. Network thread only.
+  struct Host {
+    size_t attached = 0;           // in libcurl
+    size_t waiting = 0;            // in `waiting_`
+    std::deque<ExchangeId> order;  // waiting ones by start; may hold cancelled ids
   };
 
   // One transfer in flight. Network thread only.
@@ -137,6 +157,7 @@ class CurlTransport final : public Transport {
 
     ExchangeId id = 0;
     TransportCallback done;
+    Host* host = nullptr;
     CURL* easy = nullptr;
     curl_slist* headers = nullptr;
     curl_slist* connect_to = nullptr;
@@ -147,11 +168,24 @@ class CurlTransport final : public Transport {
   };
 
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
+  // When the command's total timeout ends; never for none (0) or one beyond any wait.
+  static Clock::time_point Deadline(const StartCommand& command);
 
   void Run();
-  void AddTransfer(StartCommand command);
+  // Hands the transfer to libcurl, or keeps it waiting while its host has enough there.
+  void Admit(StartCommand command);
+  void AddTransfer(StartCommand command, Host& host);
   void RemoveTransfer(ExchangeId id);
   void FinishTransfers();
+  // Counts a transfer out of libcurl, noting its host when a waiting one may follow.
+  void Detach(Transfer& transfer);
+  // Hands waiting transfers to libcurl where their hosts have room; true if it handed any.
+  bool AttachWaiting();
+  // Fails the waiting transfers whose total timeout has passed.
+  void ExpireWaiting(Clock::time_point now);
+  void FailTimedOut(StartCommand& command);
+  // How long the network thread may sleep: until the first waiting deadline, at most the idle poll.
+  int PollTimeoutMs(Clock::time_point now) const;
   // A reset handle from the idle ones, or a new one (null if that fails).
   CURL* TakeHandle();
   // Resets the transfer's handle and keeps it for later, unless enough are kept already (the
@@ -179,11 +213,18 @@ class CurlTransport final : public Transport {
   CURLM* multi_ = nullptr;                 // set with thread_; see the file comment
 
   std::unordered_map<ExchangeId, std::unique_ptr<Transfer>> transfers_;  // network thread only
+  // Network thread only: hosts by RouteKey, the waiting transfers, hosts with room for them, and
+  // no waiting deadline earlier than `next_deadline_`.
+  std::unordered_map<std::string, Host> hosts_;
+  std::unordered_map<ExchangeId, std::pair<StartCommand, Host*>> waiting_;
+  std::vector<Host*> hosts_with_room_;
+  Clock::time_point next_deadline_ = Clock::time_point::max();
   std::vector<CURL*> idle_handles_;  // network thread only; reset, in no multi handle
 };
 
 Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCallback done) {
   StartCommand command;
+  command.started = Clock::now();
   command.request = std::move(request);
   command.done = std::move(done);
   command.limits = CurrentLimits();
@@ -290,31 +331,133 @@ void CurlTransport::Run() {
       cancels.swap(cancels_);
     }
     for (ExchangeId id : cancels) RemoveTransfer(id);
-    for (StartCommand& command : starts) AddTransfer(std::move(command));
+    for (StartCommand& command : starts) Admit(std::move(command));
     starts.clear();
     cancels.clear();
 
     int running = 0;
     curl_multi_perform(multi_, &running);
     FinishTransfers();
+    const Clock::time_point now = Clock::now();
+    ExpireWaiting(now);
+    // Handed over after the finished ones left, so libcurl starts them without a sleep.
+    const bool attached = AttachWaiting();
     {
       // Commands queued while the thread was busy are taken without a sleep; later ones see
       // `sleeping_` and wake it. A wake-up sent between here and the poll makes the poll return
       // at once.
       std::lock_guard<std::mutex> lock(mutex_);
       if (stopping_) break;
-      if (!starts_.empty() || !cancels_.empty()) continue;
+      if (attached || !starts_.empty() || !cancels_.empty()) continue;
       sleeping_ = true;
     }
-    curl_multi_poll(multi_, nullptr, 0, kIdlePollMs, nullptr);
+    curl_multi_poll(multi_, nullptr, 0, PollTimeoutMs(now), nullptr);
   }
   for (const auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_, transfer->easy);
   transfers_.clear();
+  waiting_.clear();
+  hosts_.clear();
   for (CURL* easy : idle_handles_) curl_easy_cleanup(easy);
   idle_handles_.clear();
 }
 
-void CurlTransport::AddTransfer(StartCommand command) {
+void CurlTransport::Admit(StartCommand command) {
+  Host& host = hosts_[std::string(RouteKey(command.request.url))];
+  if (host.waiting == 0 && host.attached < kMaxAttachedPerHost) {
+    AddTransfer(std::move(command), host);
+    return;
+  }
+  const ExchangeId id = command.id;
+  next_deadline_ = std::min(next_deadline_, Deadline(command));
+  host.order.push_back(id);
+  ++host.waiting;
+  waiting_.emplace(id, std::make_pair(std::move(command), &host));
+}
+
+bool CurlTransport::AttachWaiting() {
+  bool attached = false;
+  std::vector<Host*> hosts;
+  hosts.swap(hosts_with_room_);
+  for (Host* host : hosts) {
+    while (host->waiting > 0 && host->attached < kMaxAttachedPerHost) {
+      const ExchangeId id = host->order.front();
+      host->order.pop_front();
+      auto node = waiting_.extract(id);
+      if (node.empty()) continue;  // cancelled or expired meanwhile
+      --host->waiting;
+      AddTransfer(std::move(node.mapped().first), *host);
+      attached = true;
+    }
+    if (host->waiting == 0) host->order.clear();
+  }
+  return attached;
+}
+
+void CurlTransport::ExpireWaiting(Clock::time_point now) {
+  if (now < next_deadline_) return;
+  next_deadline_ = Clock::time_point::max();
+  std::vector<StartCommand> expired;
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    StartCommand& command = it->second.first;
+    const Clock::time_point deadline = Deadline(command);
+    if (deadline > now) {
+      next_deadline_ = std::min(next_deadline_, deadline);
+      ++it;
+      continue;
+    }
+    Host* host = it->second.second;
+    if (--host->waiting == 0) host->order.clear();
+    expired.push_back(std::move(command));
+    it = waiting_.erase(it);
+  }
+  base::thread::internal::WakeBatch wakes;
+  for (StartCommand& command : expired) FailTimedOut(command);
+}
+
+void CurlTransport::FailTimedOut(StartCommand& command) {
+  TransportResult result;
+  result.error_code = CURLE_OPERATION_TIMEDOUT;
+  result.error_text =
+      std::string(curl_easy_strerror(CURLE_OPERATION_TIMEDOUT)) + ": Operation timed out after " +
+      std::to_string(command.limits.total_timeout_ms) + " milliseconds waiting for a connection";
+  Deliver(command.id, command.done, std::move(result));
+}
+
+CurlTransport::Clock::time_point CurlTransport::Deadline(const StartCommand& command) {
+  constexpr int64_t kLongestMs = int64_t{1} << 40;  // some 35 years
+  const int64_t total_ms = command.limits.total_timeout_ms;
+  if (total_ms <= 0 || total_ms > kLongestMs) return Clock::time_point::max();
+  return command.started + std::chrono::milliseconds(total_ms);
+}
+
+int CurlTransport::PollTimeoutMs(Clock::time_point now) const {
+  if (next_deadline_ == Clock::time_point::max()) return kIdlePollMs;
+  const auto until = std::chrono::ceil<std::chrono::milliseconds>(next_deadline_ - now).count();
+  return static_cast<int>(std::clamp<int64_t>(until, 0, kIdlePollMs));
+}
+
+void CurlTransport::Detach(Transfer& transfer) {
+  Host* host = std::exchange(transfer.host, nullptr);
+  if (host == nullptr) return;
+  --host->attached;
+  if (host->waiting > 0 && host->attached + 1 == kMaxAttachedPerHost) {
+    hosts_with_room_.push_back(host);
+  }
+}
+
+void CurlTransport::AddTransfer(StartCommand command, Host& host) {
+  // The total timeout counts from Start: what is left of it, and none for a call that waited it
+  // all out.
+  int64_t total_timeout_ms = command.limits.total_timeout_ms;
+  const Clock::time_point deadline = Deadline(command);
+  if (deadline != Clock::time_point::max()) {
+    total_timeout_ms =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (total_timeout_ms <= 0) {
+      FailTimedOut(command);
+      return;
+    }
+  }
   auto transfer = std::make_unique<Transfer>();
   transfer->id = command.id;
   transfer->done = std::move(command.done);
@@ -360,7 +503,7 @@ void CurlTransport::AddTransfer(StartCommand command) {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(command.limits.connect_timeout_ms));
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(command.limits.total_timeout_ms));
+  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(total_timeout_ms));
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
                    static_cast<curl_off_t>(transfer->max_body_bytes));
   curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CurlTransport::OnBody);
@@ -376,13 +519,30 @@ void CurlTransport::AddTransfer(StartCommand command) {
     Deliver(transfer->id, transfer->done, std::move(result));
     return;
   }
+  transfer->host = &host;
+  ++host.attached;
   transfers_.emplace(transfer->id, std::move(transfer));
 }
 
 void CurlTransport::RemoveTransfer(ExchangeId id) {
   auto it = transfers_.find(id);
-  if (it == transfers_.end()) return;
+  if (it == transfers_.end()) {
+    auto waiting = waiting_.find(id);
+    if (waiting == waiting_.end()) return;
+    Host* host = waiting->second.second;
+    waiting_.erase(waiting);
+    if (--host->waiting == 0) {
+      host->order.clear();
+    } else if (host->order.size() > 2 * host->waiting + kMaxAttachedPerHost) {
+      // Cancelled ids are skipped when their turn comes; many of them are dropped here at once.
+      auto gone = [this](ExchangeId waiting_id) { return waiting_.count(waiting_id) == 0; };
+      host->order.erase(std::remove_if(host->order.begin(), host->order.end(), gone),
+                        host->order.end());
+    }
+    return;
+  }
   curl_multi_remove_handle(multi_, it->second->easy);
+  Detach(*it->second);
   RecycleHandle(*it->second);
   transfers_.erase(it);
 }
@@ -413,6 +573,7 @@ void CurlTransport::FinishTransfers() {
     curl_multi_remove_handle(multi_, easy);
     auto node = transfers_.extract(raw->id);
     std::unique_ptr<Transfer> transfer = std::move(node.mapped());
+    Detach(*transfer);
 
     TransportResult result;
     if (code == CURLE_OK) {

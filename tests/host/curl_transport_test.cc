@@ -228,6 +228,52 @@ TEST(CurlTransportTest, RequestsMayBeDeletedOnTheNetworkThread) {
   EXPECT_EQ(slow_outcome.completed + slow_outcome.failed, 0);
 }
 
+// Calls beyond what one host has in the transfer engine wait outside it. Such a call still ends at
+// its own deadline, counted from its start, even while no call ahead of it ends; deleted, it never
+// signals; and a call to another host goes straight through.
+TEST(CurlTransportTest, CallsWaitingForAHostEndOnTimeAndHoldUpNoOtherHost) {
+  constexpr int kAhead = 80;    // more than the host may have in the engine at once
+  constexpr int kWaiting = 40;  // every other one deleted
+  LoopbackServer hanging([](const RecordedRequest&) {
+    CannedResponse response;
+    response.delay = std::chrono::seconds(60);
+    return response;
+  });
+  std::vector<std::unique_ptr<WinHttpRequest>> ahead;
+  std::vector<std::unique_ptr<Outcome>> ahead_outcomes;
+  for (int i = 0; i < kAhead; ++i) {
+    ahead.push_back(std::make_unique<WinHttpRequest>());
+    ahead_outcomes.push_back(std::make_unique<Outcome>(ahead.back().get()));
+    Start(*ahead.back(), hanging.Url("/ahead"));
+  }
+  std::vector<std::unique_ptr<WinHttpRequest>> waiting;
+  std::vector<std::unique_ptr<Outcome>> outcomes;
+  {
+    TransportLimits short_total;
+    short_total.total_timeout_ms = 300;
+    ScopedLimits limits(short_total);
+    for (int i = 0; i < kWaiting; ++i) {
+      waiting.push_back(std::make_unique<WinHttpRequest>());
+      outcomes.push_back(std::make_unique<Outcome>(waiting.back().get()));
+      Start(*waiting.back(), hanging.Url("/waiting"));
+    }
+  }
+  for (int i = 0; i < kWaiting; i += 2) waiting[i].reset();
+
+  LoopbackServer other;
+  EXPECT_EQ(Fetch(other.Url("/other"))->completed, 1);
+  for (int i = 1; i < kWaiting; i += 2) {
+    ASSERT_TRUE(outcomes[i]->Wait()) << i;
+    EXPECT_EQ(outcomes[i]->failed, 1) << i;
+    EXPECT_EQ(outcomes[i]->code, 28) << i;  // CURLE_OPERATION_TIMEDOUT
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  for (int i = 0; i < kWaiting; i += 2) EXPECT_EQ(outcomes[i]->completed + outcomes[i]->failed, 0);
+  for (const auto& outcome : ahead_outcomes) EXPECT_EQ(outcome->completed + outcome->failed, 0);
+  ahead.clear();
+  waiting.clear();
+}
+
 // Many requests in flight at once over a few connections; every fourth one is deleted from the
 // main thread while it may be queued, on the wire or inside its emission.
 TEST(CurlTransportTest, ManyRequestsSomeDeletedMidFlight) {

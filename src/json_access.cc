@@ -4,12 +4,16 @@
 
 namespace lumoapi {
 
-const web::json::value& Member(const web::json::value& object, const char* key) {
+const web::json::value& NullValue() {
   static const web::json::value kNull;
-  if (object.type() != web::json::value::Object) return kNull;
+  return kNull;
+}
+
+const web::json::value& Member(const web::json::value& object, const char* key) {
+  if (object.type() != web::json::value::Object) return NullValue();
   const web::json::object& members = object.as_object();
   auto it = members.find(key);
-  return it == members.end() ? kNull : it->second;
+  return it == members.end() ? NullValue() : it->second;
 }
 
 namespace {

@@ -2,7 +2,9 @@
 
 #include <cpprest/uri.h>
 
+#include <array>
 #include <locale>
+#include <string_view>
 
 #include "base/string_utils.h"
 #include "json_access.h"
@@ -42,19 +44,25 @@ std::wstring EncodeDataString(const std::wstring& text) {
 }
 
 PlayListSong ReadPlayListSong(const web::json::value& element, SongReading reading) {
+  enum { kSongId, kTitle, kAuthor, kArtistId, kAlbumTitle, kAlbumId, kPicBig, kPicSmall, kHasMv };
+  static constexpr std::array<std::string_view, 9> kKeys = {"song_id",   "title",       "author",
+                                                            "artist_id", "album_title", "album_id",
+                                                            "pic_big",   "pic_small",   "has_mv"};
+  const auto members = Members(element, kKeys);
   PlayListSong song;
-  song.song_id = ToString(Member(element, "song_id"));
-  song.title = ToString(Member(element, "title"));
-  song.author = ToString(Member(element, "author"));
-  const std::wstring artist_id = ToString(Member(element, "artist_id"));
-  song.artist_id = reading == SongReading::kListSong ? FirstOfCommaList(artist_id) : artist_id;
-  song.album_title = ToString(Member(element, "album_title"));
-  song.album_id = ToString(Member(element, "album_id"));
+  song.song_id = ToString(*members[kSongId]);
+  song.title = ToString(*members[kTitle]);
+  song.author = ToString(*members[kAuthor]);
+  song.artist_id = ToString(*members[kArtistId]);
+  if (reading == SongReading::kListSong)
+    song.artist_id = FirstOfCommaList(std::move(song.artist_id));
+  song.album_title = ToString(*members[kAlbumTitle]);
+  song.album_id = ToString(*members[kAlbumId]);
   if (reading == SongReading::kAlbumSong) {
-    song.pic_big = ToString(Member(element, "pic_big"));
-    song.pic_small = ToString(Member(element, "pic_small"));
+    song.pic_big = ToString(*members[kPicBig]);
+    song.pic_small = ToString(*members[kPicSmall]);
   }
-  song.has_mv = ToBoolean(Member(element, "has_mv"), false);
+  song.has_mv = ToBoolean(*members[kHasMv], false);
   return song;
 }
 

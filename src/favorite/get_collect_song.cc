@@ -1,6 +1,8 @@
 #include "lumoapi/favorite/get_collect_song.h"
 
+#include <array>
 #include <stdexcept>
+#include <string_view>
 #include <utility>
 
 #include "base/string_utils.h"
@@ -33,15 +35,19 @@ void GetCollectSong::ParseResult(web::json::value& answer) {
   ReadHaveMore(answer, havemore);
   const web::json::value& result = Member(answer, "result");
   if (!IsArray(result)) return;
+  enum { kSongId, kTitle, kArtist, kAlbum, kAlbumId, kAllArtistId, kHasMv };
+  static constexpr std::array<std::string_view, 7> kKeys = {
+      "song_id", "title", "artist", "album", "album_id", "all_artist_id", "has_mv"};
   for (const web::json::value& element : result.as_array()) {
+    const auto members = Members(element, kKeys);
     CollectSongItem song;
-    song.song_id = ToString(Member(element, "song_id"));
-    song.title = ToString(Member(element, "title"));
-    song.artist = ToString(Member(element, "artist"));
-    song.album = ToString(Member(element, "album"));
-    song.album_id = ToString(Member(element, "album_id"));
-    song.artist_id = diy::FirstOfCommaList(ToString(Member(element, "all_artist_id")));
-    song.has_mv = ToBoolean(Member(element, "has_mv"), false);
+    song.song_id = ToString(*members[kSongId]);
+    song.title = ToString(*members[kTitle]);
+    song.artist = ToString(*members[kArtist]);
+    song.album = ToString(*members[kAlbum]);
+    song.album_id = ToString(*members[kAlbumId]);
+    song.artist_id = diy::FirstOfCommaList(ToString(*members[kAllArtistId]));
+    song.has_mv = ToBoolean(*members[kHasMv], false);
     if (!song.song_id.empty()) songs.push_back(std::move(song));
   }
 }

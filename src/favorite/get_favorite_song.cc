@@ -1,5 +1,7 @@
 #include "lumoapi/favorite/get_favorite_song.h"
 
+#include <array>
+#include <string_view>
 #include <utility>
 
 #include "favorite/favorite_common.h"
@@ -23,15 +25,19 @@ void GetFavoriteSong::ParseResult(web::json::value& answer) {
   ReadHaveMore(answer, havemore);
   const web::json::value& result = Member(answer, "result");
   if (!IsArray(result)) return;
+  enum { kSongId, kTitle, kArtist, kAlbumId, kAlbum, kDelStatus, kResourceType };
+  static constexpr std::array<std::string_view, 7> kKeys = {
+      "song_id", "title", "artist", "album_id", "album", "del_status", "resource_type"};
   for (const web::json::value& element : result.as_array()) {
+    const auto members = Members(element, kKeys);
     FavoriteSongItem song;
-    song.song_id = ToString(Member(element, "song_id"));
-    song.title = ToString(Member(element, "title"));
-    song.artist = ToString(Member(element, "artist"));
-    song.album_id = ToString(Member(element, "album_id"));
-    song.album = ToString(Member(element, "album"));
-    song.del_status = ToInt(Member(element, "del_status"), 0);
-    song.resource_type = ToInt(Member(element, "resource_type"), 0);
+    song.song_id = ToString(*members[kSongId]);
+    song.title = ToString(*members[kTitle]);
+    song.artist = ToString(*members[kArtist]);
+    song.album_id = ToString(*members[kAlbumId]);
+    song.album = ToString(*members[kAlbum]);
+    song.del_status = ToInt(*members[kDelStatus], 0);
+    song.resource_type = ToInt(*members[kResourceType], 0);
     songs.push_back(std::move(song));
   }
 }

@@ -9,8 +9,10 @@
 #define LUMOAPI_PAGE_TASK_H_
 
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "base/thread/dispatcher.h"
 #include "delete_in_place.h"
@@ -36,6 +38,20 @@ void StartRequest(Task* task, void (Task::*on_completed)(), std::unique_ptr<Requ
 // when the page said there is more and the run has not reached kMaxPagesPerRun pages.
 inline bool RunGoesOn(bool more, uint64_t page_index) {
   return more && page_index + 1 < kMaxPagesPerRun;
+}
+
+// Appends a page's records to the task's. A page that another one follows gives its records up:
+// its request is replaced before anyone is told of it. The last page keeps its own, since the
+// task's current request stays readable after the task completes.
+template <class Record>
+void AppendPage(std::vector<Record>& all, std::vector<Record>& page, bool followed) {
+  if (followed) {
+    all.insert(all.end(), std::make_move_iterator(page.begin()),
+               std::make_move_iterator(page.end()));
+    page.clear();
+  } else {
+    all.insert(all.end(), page.begin(), page.end());
+  }
 }
 
 // Posts the task's BeginRequest to the UI thread. The caller touches nothing of the task after

@@ -31,12 +31,13 @@ bool GetAllPlayListSongs::_GetSucceeded() const { return request && request->suc
 
 void GetAllPlayListSongs::OnPageCompleted() {
   if (request->succeeded) {
-    songs.insert(songs.end(), request->songs.begin(), request->songs.end());
     info = request->info;
     song_num = request->song_num;
     // Compared as signed 64-bit numbers: a negative count ends the run instead of wrapping.
-    const bool more = int64_t{offset} + kPageSize < int64_t{song_num};
-    if (internal::RunGoesOn(more, offset / kPageSize)) {
+    const bool more =
+        internal::RunGoesOn(int64_t{offset} + kPageSize < int64_t{song_num}, offset / kPageSize);
+    internal::AppendPage(songs, request->songs, more);
+    if (more) {
       offset += kPageSize;
       internal::PostNextPage(this, dispatcher);
       return;

@@ -35,9 +35,10 @@ unsigned int GetAllPlayLists::_GetCapacity() const {
 
 void GetAllPlayLists::OnPageCompleted() {
   if (request->succeeded) {
-    lists.insert(lists.end(), request->lists.begin(), request->lists.end());
     listnum = request->listnum;
-    if (internal::RunGoesOn(request->havemore, page)) {
+    const bool more = internal::RunGoesOn(request->havemore, page);
+    internal::AppendPage(lists, request->lists, more);
+    if (more) {
       ++page;
       internal::PostNextPage(this, dispatcher);
       return;

@@ -30,10 +30,11 @@ void ReadHaveMore(const web::json::value& answer, bool& havemore);
 // has completed: keep its songs, then post the next page or end the run with `completed`.
 template <class Task>
 void OnFavoritePageCompleted(Task& task) {
-  const auto& page = *task.request;
+  auto& page = *task.request;
   if (page.succeeded) {
-    task.songs.insert(task.songs.end(), page.songs.begin(), page.songs.end());
-    if (internal::RunGoesOn(page.havemore, task.pn / kTaskPageSize)) {
+    const bool more = internal::RunGoesOn(page.havemore, task.pn / kTaskPageSize);
+    internal::AppendPage(task.songs, page.songs, more);
+    if (more) {
       task.pn += kTaskPageSize;
       internal::PostNextPage(&task, task.dispatcher);
       return;

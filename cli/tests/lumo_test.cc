@@ -395,12 +395,18 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
   EXPECT_FALSE(Contains(favourites, "100029"));
 }
 
-TEST_F(LumoTest, BuiltInSandboxSaysSoOnceAndKeepsItsStateInTheStateDirectory) {
+// The built-in sandbox says so once, unless --quiet, and keeps its state in the state directory.
+TEST_F(LumoTest, NoticesGoToStandardErrorAndEmptyResultsSaySo) {
   const RunResult result = Run({"splash"});
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_EQ(result.err,
             "lumo: using the built-in sandbox (state in " + StatePath().string() + ")\n");
   EXPECT_TRUE(fs::exists(StatePath()));
+  const RunResult text = Run(Words("-q search suggest zzzqqqxxx"));
+  ASSERT_EQ(text.exit_code, 0) << text.err;
+  EXPECT_EQ(text.out, "no matches\n");
+  EXPECT_EQ(text.err, "");
+  EXPECT_EQ(Json(Words("search suggest zzzqqqxxx")).at("songs").size(), 0u);
 }
 
 TEST_F(ServedTest, TransportProblemsReadInPlainWords) {
@@ -522,14 +528,6 @@ TEST_F(LumoTest, SeveralRunsShareOneFreshStateFile) {
     const std::string n = (dir_ / std::to_string(i)).string();
     EXPECT_EQ(ReadFile(n + ".rc"), "0\n") << commands[i] << ": " << ReadFile(n + ".err");
   }
-}
-
-TEST_F(LumoTest, EmptyResultsSaySo) {
-  const RunResult text = Run(Words("-q search suggest zzzqqqxxx"));
-  ASSERT_EQ(text.exit_code, 0) << text.err;
-  EXPECT_EQ(text.out, "no matches\n");
-  EXPECT_EQ(text.err, "");  // --quiet: no notice
-  EXPECT_EQ(Json(Words("search suggest zzzqqqxxx")).at("songs").size(), 0u);
 }
 
 TEST_F(LumoTest, ListedChannelsAndScenesAreTheSandboxes) {

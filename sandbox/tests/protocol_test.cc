@@ -74,7 +74,7 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
     std::string target;
     std::string token;
     int expected;
-    std::vector<std::string> headers = {};
+    const char* user_agent = nullptr;  // in place of the client's
   };
   const Case cases[] = {
       {"signed request", good, kUser, code::kOk},
@@ -103,7 +103,7 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
        code::kUnexpectedParameter},
       {"raw '=' in a value", PlainTarget("norda.lumo.search.catalogSug", {}) + "&query=a=b", "",
        code::kMalformedQuery},
-      {"wrong user agent", good, kUser, code::kBadUserAgent, {"User-Agent: curl/8"}},
+      {"wrong user agent", good, kUser, code::kBadUserAgent, "curl/8"},
       {"kwtok parameter differs from the cookie",
        EncryptedTarget(
            "norda.lumo.ugcdiy.addSongListOnce",
@@ -115,12 +115,11 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Response response;
-    if (!c.headers.empty()) {  // in place of the client's user agent
-      response = client().Send("GET", c.target, {c.headers[0], "Cookie: KWTOK=" + c.token});
-    } else {
-      response = client().Get(c.target, c.token);
-    }
+    const Response response =
+        c.user_agent ? client().Send(
+                           "GET", c.target,
+                           {std::string("User-Agent: ") + c.user_agent, "Cookie: KWTOK=" + c.token})
+                     : client().Get(c.target, c.token);
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.error_code(), c.expected) << response.body;
   }

@@ -173,15 +173,11 @@ TEST_F(ViewerTest, StateCountsFollowTheStore) {
   value user = ordinary();
   EXPECT_EQ(user.at("id").as_string(), kOrdinaryUserId);
   EXPECT_EQ(user.at("token").as_string(), kOrdinaryUserToken);
-  struct Case {
-    const char* kind;
-    int count;
-  };
-  for (const Case& c : {Case{"lists", 5}, Case{"favorite_lists", 3}, Case{"favorites", 30},
-                        Case{"collected", 20}, Case{"cloud", 0}}) {
-    EXPECT_EQ(user.at(c.kind).at("count").as_integer(), c.count) << c.kind;
-    EXPECT_EQ(user.at(c.kind).at("first").size(), static_cast<size_t>(std::min(c.count, 5)))
-        << c.kind;
+  const std::pair<const char*, int> kinds[] = {
+      {"lists", 5}, {"favorite_lists", 3}, {"favorites", 30}, {"collected", 20}, {"cloud", 0}};
+  for (const auto& [kind, count] : kinds) {
+    EXPECT_EQ(user.at(kind).at("count").as_integer(), count) << kind;
+    EXPECT_EQ(user.at(kind).at("first").size(), static_cast<size_t>(std::min(count, 5))) << kind;
   }
   EXPECT_EQ(user.at("lists").at("first").at(0).at("id").as_string(), "300155");  // newest first
   EXPECT_EQ(user.at("lists").at("first").at(4).at("songs").as_integer(), 24);

@@ -1,6 +1,11 @@
-// The sandbox's protocol checks, seen from a client of its own: what is accepted, and which
-// refusal each kind of fault gets.
+// The sandbox seen from a client of its own: what its protocol checks accept and which refusal
+// each kind of fault gets, and the state of song lists where only the sandbox decides. The
+// library's integration tests and the tool's tests cover the methods they call end to end.
 #include <gtest/gtest.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "handlers.h"
 #include "protocol.h"
@@ -69,7 +74,7 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
     std::string target;
     std::string token;
     int expected;
-    std::vector<std::string> headers = {};
+    const char* user_agent = nullptr;  // in place of the client's
   };
   const Case cases[] = {
       {"signed request", good, kUser, code::kOk},
@@ -98,7 +103,7 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
        code::kUnexpectedParameter},
       {"raw '=' in a value", PlainTarget("norda.lumo.search.catalogSug", {}) + "&query=a=b", "",
        code::kMalformedQuery},
-      {"wrong user agent", good, kUser, code::kBadUserAgent, {"User-Agent: curl/8"}},
+      {"wrong user agent", good, kUser, code::kBadUserAgent, "curl/8"},
       {"kwtok parameter differs from the cookie",
        EncryptedTarget(
            "norda.lumo.ugcdiy.addSongListOnce",
@@ -110,12 +115,11 @@ TEST_F(ProtocolTest, RefusesEachFaultWithItsOwnCode) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Response response;
-    if (!c.headers.empty()) {  // in place of the client's user agent
-      response = client().Send("GET", c.target, {c.headers[0], "Cookie: KWTOK=" + c.token});
-    } else {
-      response = client().Get(c.target, c.token);
-    }
+    const Response response =
+        c.user_agent ? client().Send(
+                           "GET", c.target,
+                           {std::string("User-Agent: ") + c.user_agent, "Cookie: KWTOK=" + c.token})
+                     : client().Get(c.target, c.token);
     EXPECT_EQ(response.status, 200);
     EXPECT_EQ(response.error_code(), c.expected) << response.body;
   }
@@ -132,6 +136,61 @@ TEST_F(ProtocolTest, LyricsLookupChecksItsEncryptedCopy) {
   Params mixed = good;
   mixed[3] = other_ts[3];  // "e" of another tick count
   EXPECT_EQ(client().Get(PlainTarget(kMethod, mixed)).error_code(), code::kBadLyricsCipher);
+}
+
+TEST_F(ProtocolTest, ListWritesShowInLaterReads) {
+  const auto list = [this](const std::string& method, const Params& params,
+                           const std::string& token = kOrdinaryUserToken) {
+    return client().Get(EncryptedTarget("norda.lumo.ugcdiy." + method, params), token);
+  };
+  const std::string kTitle = "Rock & Roll = 1+1 晴天 100%";
+  Response created = list("addSongList", {{"title", Encode(kTitle)}, {"process", "1"}});
+  ASSERT_EQ(created.error_code(), code::kOk) << created.body;
+  const std::string id = created.json.at("result").at("list_id").as_string();
+  EXPECT_EQ(created.json.at("result").at("title").as_string(), kTitle);
+  // Each change of the songs, its code, and the songs it leaves in the list.
+  const std::tuple<const char*, const char*, int, std::vector<std::string>> steps[] = {
+      {"addSongToDiy", "100009,100003,100007", code::kOk, {"100009", "100003", "100007"}},
+      {"addSongToDiy", "100003,100001", code::kOk, {"100009", "100003", "100007", "100001"}},
+      {"sortDiySongs",
+       "100001,100007,100003,100009",
+       code::kOk,
+       {"100001", "100007", "100003", "100009"}},
+      {"sortDiySongs",
+       "100001,100007",
+       code::kOrderMismatch,
+       {"100001", "100007", "100003", "100009"}},
+      {"delListSongs", "100007,100009", code::kOk, {"100001", "100003"}},
+  };
+  for (const auto& [method, ids, expected, songs] : steps) {
+    EXPECT_EQ(list(method, {{"list_id", id}, {"song_ids", ids}}).error_code(), expected) << ids;
+    Response info = list(
+        "getBaseInfo",
+        {{"list_id", id}, {"size", "100"}, {"withsong", "1"}, {"offset", "0"}, {"withcount", "1"}});
+    std::vector<std::string> now;
+    for (const auto& song : info.json.at("result").at("songlist").as_array()) {
+      now.push_back(song.at("song_id").as_string());
+    }
+    EXPECT_EQ(now, songs) << method << " " << ids;
+  }
+  const auto edit = [&](const std::string& desc) {
+    return list("editDiy", {{"list_id", id},
+                            {"desc", desc},
+                            {"tag", "Pop"},
+                            {"diypic", ""},
+                            {"title", Encode("Renamed")},
+                            {"process", "1"}});
+  };
+  Response edited = edit(Encode(std::string(150, 'x')));
+  EXPECT_EQ(edited.error_code(), code::kEditedWithWarning);
+  EXPECT_EQ(edited.json.at("result").at("desc").as_string().size(), 140u);
+  // The client encodes the description before the query encodes it again.
+  EXPECT_EQ(edit("raw text").error_code(), code::kInvalidValue);
+  EXPECT_EQ(list("delList", {{"list_id", id}}, kBigUserToken).error_code(), code::kNotListOwner);
+  // The big user's oldest list holds the 500 songs a list can take.
+  EXPECT_EQ(list("addSongToDiy", {{"song_ids", "103000"}, {"list_id", "300156"}}, kBigUserToken)
+                .error_code(),
+            code::kListFull);
 }
 
 }  // namespace

@@ -7,37 +7,29 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 
 namespace lumo::sandbox::testing {
 namespace {
 
-constexpr int kSocketTimeoutSeconds = 5;
 constexpr auto kAnswerDeadline = std::chrono::seconds(10);
 constexpr size_t kMaxAnswerBytes = size_t{64} * 1024 * 1024;
 
 }  // namespace
 
-RawConnection::RawConnection(uint16_t port) {
-  int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  if (fd < 0) {
-    error_ = errno;
-    return;
-  }
-  timeval timeout{kSocketTimeoutSeconds, 0};
-  ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout));
-  ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
+RawConnection::RawConnection(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+  timeval timeout{5, 0};
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+  if (fd_ < 0 || ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) != 0 ||
+      ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout)) != 0 ||
+      ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
     error_ = errno;
-    ::close(fd);
-    return;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
   }
-  fd_ = fd;
 }
 
 RawConnection::~RawConnection() {
@@ -53,54 +45,45 @@ bool RawConnection::Send(std::string_view bytes) {
   return true;
 }
 
-RawAnswer RawConnection::ReadAnswer() {
-  RawAnswer answer;
-  const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
-  size_t head_end = std::string::npos;
-  size_t body_size = 0;
+bool RawConnection::Receive(std::chrono::steady_clock::time_point deadline) {
+  if (std::chrono::steady_clock::now() > deadline || pending_.size() > kMaxAnswerBytes)
+    return false;
   char chunk[16384];
-  while (std::chrono::steady_clock::now() < deadline && pending_.size() < kMaxAnswerBytes) {
-    if (head_end == std::string::npos) {
-      head_end = pending_.find("\r\n\r\n");
-      if (head_end != std::string::npos) {
-        answer.head = pending_.substr(0, head_end);
-        size_t length = answer.head.find("\r\nContent-Length: ");
-        if (length != std::string::npos)
-          body_size = std::strtoul(&answer.head[length + 18], nullptr, 10);
-      }
-    }
-    if (head_end != std::string::npos && pending_.size() >= head_end + 4 + body_size) {
-      answer.body = pending_.substr(head_end + 4, body_size);
-      pending_.erase(0, head_end + 4 + body_size);
-      if (answer.head.rfind("HTTP/1.", 0) == 0 && answer.head.size() > 12) {
-        answer.status = std::atoi(answer.head.c_str() + 9);
-      }
-      return answer;
-    }
-    ssize_t received = ::recv(fd_, chunk, sizeof(chunk), 0);
-    if (received <= 0) break;
-    pending_.append(chunk, static_cast<size_t>(received));
+  ssize_t received = ::recv(fd_, chunk, sizeof(chunk), 0);
+  if (received <= 0) return false;
+  pending_.append(chunk, static_cast<size_t>(received));
+  return true;
+}
+
+RawAnswer RawConnection::ReadAnswer() {
+  const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
+  RawAnswer answer;
+  std::string head;
+  if (!ReadThrough("\r\n\r\n", &head)) return answer;
+  answer.head = head.substr(0, head.size() - 4);
+  const size_t length = answer.head.find("\r\nContent-Length: ");
+  const size_t body_size =
+      length == std::string::npos ? 0 : std::strtoul(&answer.head[length + 18], nullptr, 10);
+  while (pending_.size() < body_size) {
+    if (!Receive(deadline)) return answer;
+  }
+  answer.body = pending_.substr(0, body_size);
+  pending_.erase(0, body_size);
+  if (answer.head.rfind("HTTP/1.", 0) == 0 && answer.head.size() > 12) {
+    answer.status = std::atoi(answer.head.c_str() + 9);
   }
   return answer;
 }
 
 bool RawConnection::ReadThrough(std::string_view marker, std::string* text) {
   const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
-  for (;;) {
-    size_t found = pending_.find(marker);
-    if (found != std::string::npos) {
-      *text = pending_.substr(0, found + marker.size());
-      pending_.erase(0, found + marker.size());
-      return true;
-    }
-    if (std::chrono::steady_clock::now() > deadline || pending_.size() > kMaxAnswerBytes) {
-      return false;
-    }
-    char buffer[4096];
-    ssize_t got = ::recv(fd_, buffer, sizeof(buffer), 0);
-    if (got <= 0) return false;
-    pending_.append(buffer, static_cast<size_t>(got));
+  while (pending_.find(marker) == std::string::npos) {
+    if (!Receive(deadline)) return false;
   }
+  const size_t end = pending_.find(marker) + marker.size();
+  *text = pending_.substr(0, end);
+  pending_.erase(0, end);
+  return true;
 }
 
 bool RawConnection::PeerCloses() {
@@ -120,9 +103,7 @@ std::string RequestText(std::string_view verb, std::string_view target,
   text += "Host: 127.0.0.1\r\nUser-Agent: qxpc_1.0.0\r\n";
   if (!extra_headers.empty()) text += std::string(extra_headers) + "\r\n";
   if (!body.empty()) text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-  text += "\r\n";
-  text += body;
-  return text;
+  return text + "\r\n" + std::string(body);
 }
 
 }  // namespace lumo::sandbox::testing

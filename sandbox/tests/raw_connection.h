@@ -5,6 +5,7 @@
 #ifndef SANDBOX_TESTS_RAW_CONNECTION_H_
 #define SANDBOX_TESTS_RAW_CONNECTION_H_
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,7 +14,7 @@ namespace lumo::sandbox::testing {
 
 // One answer as read off the wire.
 struct RawAnswer {
-  int status = 0;    // 0: no complete status line arrived
+  int status = 0;    // 0: no complete answer arrived
   std::string head;  // status line and header fields
   std::string body;  // by Content-Length
 };
@@ -35,14 +36,16 @@ class RawConnection {
   // Reads one answer. Bytes after it stay for the next call.
   RawAnswer ReadAnswer();
   // Reads until `marker` has arrived and hands over everything up to and including it; false
-  // when the connection ends or the time limit passes first. For answers without a length,
-  // such as an event stream.
+  // when the connection ends or the time limit passes first. For answers without a length.
   bool ReadThrough(std::string_view marker, std::string* text);
   // True when the server closes the connection (end of stream or reset) before the time limit,
   // discarding whatever it still sends.
   bool PeerCloses();
 
  private:
+  // Appends what one receive brings to `pending_`; false at the end, on an error or a timeout.
+  bool Receive(std::chrono::steady_clock::time_point deadline);
+
   int fd_ = -1;
   int error_ = 0;
   std::string pending_;  // received, not yet consumed

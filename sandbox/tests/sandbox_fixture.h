@@ -14,22 +14,33 @@ namespace lumo::sandbox::testing {
 
 class SandboxEnvironment : public ::testing::Environment {
  public:
-  void SetUp() override;
-  void TearDown() override;
-  static uint16_t port();
+  void SetUp() override {
+    Options options;
+    options.threads = 4;
+    server() = std::make_unique<Server>(options);
+    std::string error;
+    ASSERT_TRUE(server()->Start(&error)) << error;
+  }
+  void TearDown() override { server().reset(); }
+  static uint16_t port() { return server()->port(); }
+
+ private:
+  static std::unique_ptr<Server>& server() {
+    static std::unique_ptr<Server> shared;
+    return shared;
+  }
 };
+
+inline ::testing::Environment* const kSandboxEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SandboxEnvironment);
 
 class SandboxTest : public ::testing::Test {
  protected:
   // Every test starts from the seed, without rules and with an empty log.
   void SetUp() override {
     client_ = std::make_unique<Client>(SandboxEnvironment::port());
-    Reset();
+    ASSERT_EQ(client().Send("POST", "/_sandbox/reset", {}).error_code(), 22000);
   }
-
-  // Puts the state, the rules and the log back to the seed.
-  void Reset() { ASSERT_EQ(client().Send("POST", "/_sandbox/reset", {}).error_code(), 22000); }
-
   Client& client() { return *client_; }
 
  private:

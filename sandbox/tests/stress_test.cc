@@ -15,7 +15,6 @@
 #include <random>
 #include <set>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,11 +43,11 @@ Response FavoriteCall(Client& client, const std::string& method, Params params) 
   return client.Get(PlainTarget("norda.lumo.favorite." + method, params));
 }
 
-// Every list of the ordinary user: id -> title.
-std::map<std::string, std::string> AllLists(Client& client) {
-  std::map<std::string, std::string> lists;
-  bool more = true;
-  for (int page = 0; more && page < 40; ++page) {
+// Every list (id -> title) and every favourite song of the ordinary user, page by page.
+using Lists = std::map<std::string, std::string>;
+std::pair<Lists, std::set<std::string>> AllOfTheUser(Client& client) {
+  std::pair<Lists, std::set<std::string>> all;
+  for (int page = 0, more = 1; more == 1 && page < 40; ++page) {
     Response answer =
         ListCall(client, "userList",
                  {{"offset", std::to_string(page * 50)}, {"source", "0"}, {"type", "10"}});
@@ -57,18 +56,11 @@ std::map<std::string, std::string> AllLists(Client& client) {
       break;
     }
     for (const auto& item : answer.json.at("result").at("listinfo").as_array()) {
-      lists[item.at("list_id").as_string()] = item.at("list_title").as_string();
+      all.first[item.at("list_id").as_string()] = item.at("list_title").as_string();
     }
-    more = answer.json.at("result").at("havemore").as_integer() == 1;
+    more = answer.json.at("result").at("havemore").as_integer();
   }
-  return lists;
-}
-
-// Every favourite song of the ordinary user.
-std::set<std::string> AllFavorites(Client& client) {
-  std::set<std::string> songs;
-  bool more = true;
-  for (int page = 0; more && page < 200; ++page) {
+  for (int page = 0, more = 1; more == 1 && page < 200; ++page) {
     Response answer =
         FavoriteCall(client, "getFavoriteSong", {{"pn", std::to_string(page * 50)}, {"rn", "50"}});
     if (answer.error_code() != code::kOk) {
@@ -76,11 +68,11 @@ std::set<std::string> AllFavorites(Client& client) {
       break;
     }
     for (const auto& item : answer.json.at("result").as_array()) {
-      songs.insert(item.at("song_id").as_string());
+      all.second.insert(item.at("song_id").as_string());
     }
-    more = answer.json.at("havemore").as_integer() == 1;
+    more = answer.json.at("havemore").as_integer();
   }
-  return songs;
+  return all;
 }
 
 // The songs one client adds and removes as favourites: free songs no other client touches.
@@ -190,25 +182,6 @@ void RunClient(uint16_t port, int id, uint32_t seed, std::chrono::steady_clock::
   }
 }
 
-// A fresh directory for the test's database, removed with what is in it.
-class ScratchDirectory {
- public:
-  ScratchDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lumo-stress-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
-  }
-  ~ScratchDirectory() {
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory&) = delete;
-  ScratchDirectory& operator=(const ScratchDirectory&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 // LUMO_STRESS_SANDBOX_SECONDS (1..3600) asks for a longer or shorter run.
 std::chrono::seconds Duration() {
   const char* text = std::getenv("LUMO_STRESS_SANDBOX_SECONDS");
@@ -217,11 +190,14 @@ std::chrono::seconds Duration() {
 }
 
 TEST(SandboxStressTest, StateHoldsUnderValidAndGarbageTraffic) {
-  ScratchDirectory directory;
-  ASSERT_FALSE(directory.path().empty());
+  char directory[] = "/tmp/lumo-stress-XXXXXX";
+  ASSERT_NE(::mkdtemp(directory), nullptr);
+  // Removed with what is in it, however the test ends.
+  const std::unique_ptr<char, void (*)(char*)> removed(
+      directory, [](char* path) { std::filesystem::remove_all(path); });
   Options options;
   options.threads = 4;
-  options.db_path = directory.path() + "/state.db";
+  options.db_path = std::string(directory) + "/state.db";
   auto server = std::make_unique<Server>(options);
   std::string error;
   ASSERT_TRUE(server->Start(&error)) << error;
@@ -229,8 +205,7 @@ TEST(SandboxStressTest, StateHoldsUnderValidAndGarbageTraffic) {
   std::cout << "stress seed: " << kSeed << std::endl;
 
   Client reader(port);
-  const std::map<std::string, std::string> seed_lists = AllLists(reader);
-  const std::set<std::string> seed_favorites = AllFavorites(reader);
+  const auto [seed_lists, seed_favorites] = AllOfTheUser(reader);
   std::vector<ClientState> states(kClients);
   for (int id = 0; id < kClients; ++id) {
     for (const std::string& song : SongsOf(id)) {
@@ -241,27 +216,25 @@ TEST(SandboxStressTest, StateHoldsUnderValidAndGarbageTraffic) {
   const std::chrono::seconds duration = Duration();
   const auto end = std::chrono::steady_clock::now() + duration;
   std::vector<std::thread> clients;
-  clients.reserve(kClients);
   for (int id = 0; id < kClients; ++id) {
     clients.emplace_back(RunClient, port, id, kSeed, end, &states[id]);
   }
   for (std::thread& client : clients) client.join();
 
   ClientState sum;
-  std::map<std::string, std::string> expected_lists = seed_lists;
-  std::set<std::string> expected_favorites = seed_favorites;
+  auto expected = std::make_pair(seed_lists, seed_favorites);
   for (int id = 0; id < kClients; ++id) {
     sum.valid += states[id].valid;
     sum.garbage += states[id].garbage;
     sum.unexpected += states[id].unexpected;
     sum.garbage_accepted += states[id].garbage_accepted;
-    expected_lists.insert(states[id].lists.begin(), states[id].lists.end());
-    for (const std::string& song : SongsOf(id)) expected_favorites.erase(song);
-    expected_favorites.insert(states[id].favorites.begin(), states[id].favorites.end());
+    expected.first.insert(states[id].lists.begin(), states[id].lists.end());
+    for (const std::string& song : SongsOf(id)) expected.second.erase(song);
+    expected.second.insert(states[id].favorites.begin(), states[id].favorites.end());
   }
   std::cout << kClients << " clients for " << duration.count() << " s: " << sum.valid
-            << " valid requests, " << sum.garbage << " garbage; " << expected_lists.size()
-            << " lists and " << expected_favorites.size() << " favourites at the end" << std::endl;
+            << " valid requests, " << sum.garbage << " garbage; " << expected.first.size()
+            << " lists and " << expected.second.size() << " favourites at the end" << std::endl;
   EXPECT_EQ(sum.unexpected, 0) << "valid requests refused";
   EXPECT_EQ(sum.garbage_accepted, 0) << "garbage answered as if it were a request";
   EXPECT_GT(sum.valid, 0);
@@ -269,16 +242,13 @@ TEST(SandboxStressTest, StateHoldsUnderValidAndGarbageTraffic) {
   // Still serving, on a new connection, and the state is what the successful writes left.
   Client after(port);
   EXPECT_EQ(after.Send("GET", "/_sandbox/rules", {}).status, 200);
-  EXPECT_EQ(AllLists(after), expected_lists);
-  EXPECT_EQ(AllFavorites(after), expected_favorites);
-
+  EXPECT_EQ(AllOfTheUser(after), expected);
   // And that is what the file holds: a new server on it reads the same.
   server.reset();
   Server reopened(options);
   ASSERT_TRUE(reopened.Start(&error)) << error;
   Client again(reopened.port());
-  EXPECT_EQ(AllLists(again), expected_lists);
-  EXPECT_EQ(AllFavorites(again), expected_favorites);
+  EXPECT_EQ(AllOfTheUser(again), expected);
 }
 
 }  // namespace

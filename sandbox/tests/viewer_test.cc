@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,11 +25,7 @@ using web::json::value;
 constexpr const char* kSecret = "sbx-secret-5d1e";
 
 TEST(MaskTokensTest, HidesEveryTokenValueAndNothingElse) {
-  struct Case {
-    const char* text;
-    const char* masked;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, const char*> cases[] = {
       {"method=x&kwtok=sbx-secret&rn=10", "method=x&kwtok=***&rn=10"},
       {"KWTOK=sbx-secret; other=1", "KWTOK=***; other=1"},
       {"Kwtok=a&KwTok=b", "Kwtok=***&KwTok=***"},
@@ -38,7 +35,7 @@ TEST(MaskTokensTest, HidesEveryTokenValueAndNothingElse) {
       {"kwtok", "kwtok"},
       {"title=%E5%8D%8E kwtok=\xE5\x8D\x8E", "title=%E5%8D%8E kwtok=***"},
   };
-  for (const Case& c : cases) EXPECT_EQ(MaskTokens(c.text), c.masked) << c.text;
+  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskTokens(text), masked) << text;
 }
 
 TEST(ViewerEntryTest, NoTokenSurvivesAnywhere) {
@@ -99,25 +96,23 @@ class ViewerTest : public SandboxTest {
   }
 
   // Opens the event stream and reads its header and first line, or nullptr when the server
-  // turns the client away.
-  static std::unique_ptr<RawConnection> TryFollow(const std::string& extra_header = "") {
-    auto connection = std::make_unique<RawConnection>(SandboxEnvironment::port());
-    EXPECT_TRUE(connection->Send(RequestText("GET", "/_sandbox/events", extra_header)));
-    std::string head;
-    EXPECT_TRUE(connection->ReadThrough("\r\n\r\n", &head));
-    if (head.find(" 503 ") != std::string::npos) return nullptr;
-    EXPECT_NE(head.find("200 OK"), std::string::npos) << head;
-    EXPECT_NE(head.find("Content-Type: text/event-stream"), std::string::npos) << head;
-    std::string retry;
-    EXPECT_TRUE(connection->ReadThrough("\n\n", &retry));
-    EXPECT_EQ(retry, "retry: 1000\n\n");
-    return connection;
-  }
-
-  // As TryFollow, waiting (boundedly) for the followers of earlier tests to be noticed gone.
-  static std::unique_ptr<RawConnection> Follow(const std::string& extra_header = "") {
+  // turns the client away; with `wait`, tries again (boundedly) for the followers of earlier
+  // tests to be noticed gone.
+  static std::unique_ptr<RawConnection> Follow(const std::string& extra_header = "",
+                                               bool wait = true) {
     for (int attempt = 0; attempt < 50; ++attempt) {
-      if (auto connection = TryFollow(extra_header)) return connection;
+      auto connection = std::make_unique<RawConnection>(SandboxEnvironment::port());
+      EXPECT_TRUE(connection->Send(RequestText("GET", "/_sandbox/events", extra_header)));
+      std::string head, retry;
+      EXPECT_TRUE(connection->ReadThrough("\r\n\r\n", &head));
+      if (head.find(" 503 ") == std::string::npos) {
+        EXPECT_NE(head.find("200 OK"), std::string::npos) << head;
+        EXPECT_NE(head.find("Content-Type: text/event-stream"), std::string::npos) << head;
+        EXPECT_TRUE(connection->ReadThrough("\n\n", &retry));
+        EXPECT_EQ(retry, "retry: 1000\n\n");
+        return connection;
+      }
+      if (!wait) return nullptr;
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     ADD_FAILURE() << "no room for another follower";
@@ -130,17 +125,13 @@ class ViewerTest : public SandboxTest {
     value data;
   };
   static Frame NextFrame(RawConnection& connection) {
-    Frame frame;
     std::string text;
-    for (int i = 0; i < 10; ++i) {  // heartbeats come as ":" comments
-      EXPECT_TRUE(connection.ReadThrough("\n\n", &text));
-      if (text.rfind(':', 0) != 0) break;
+    for (int i = 0; i < 10 && (i == 0 || text.rfind(':', 0) == 0); ++i) {
+      EXPECT_TRUE(connection.ReadThrough("\n\n", &text));  // heartbeats come as ":" comments
     }
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find('\n', start);
-      std::string line = text.substr(start, end - start);
-      start = end + 1;
+    Frame frame;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
       if (line.rfind("id: ", 0) == 0) frame.id = line.substr(4);
       if (line.rfind("event: ", 0) == 0) frame.event = line.substr(7);
       if (line.rfind("data: ", 0) == 0) frame.data = value::parse(line.substr(6));
@@ -156,25 +147,21 @@ class ViewerTest : public SandboxTest {
 };
 
 TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
-  struct Case {
-    const char* path;
-    const char* type;
-    const char* contains;
+  const char* const cases[][3] = {
+      {"/_sandbox/", "text/html", "<meta charset=\"utf-8\">"},
+      {"/_sandbox/viewer.js", "text/javascript", "EventSource"},
+      {"/_sandbox/viewer.css", "text/css", ".code.ok"},
   };
-  const Case cases[] = {
-      {"/_sandbox/", "text/html; charset=utf-8", "<meta charset=\"utf-8\">"},
-      {"/_sandbox/viewer.js", "text/javascript; charset=utf-8", "EventSource"},
-      {"/_sandbox/viewer.css", "text/css; charset=utf-8", ".code.ok"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& [path, type, contains] : cases) {
     RawConnection connection(SandboxEnvironment::port());
-    ASSERT_TRUE(connection.Send(RequestText("GET", c.path)));
+    ASSERT_TRUE(connection.Send(RequestText("GET", path)));
     RawAnswer answer = connection.ReadAnswer();
-    EXPECT_EQ(answer.status, 200) << c.path;
-    EXPECT_NE(answer.head.find(std::string("Content-Type: ") + c.type), std::string::npos)
+    EXPECT_EQ(answer.status, 200) << path;
+    EXPECT_NE(answer.head.find(std::string("Content-Type: ") + type + "; charset=utf-8"),
+              std::string::npos)
         << answer.head;
     EXPECT_NE(answer.head.find("Cache-Control: no-store"), std::string::npos) << answer.head;
-    EXPECT_NE(answer.body.find(c.contains), std::string::npos) << c.path;
+    EXPECT_NE(answer.body.find(contains), std::string::npos) << path;
   }
   EXPECT_EQ(client().Get("/_sandbox/nothing.js").status, 404);
   // Pages are not part of the log.
@@ -186,15 +173,11 @@ TEST_F(ViewerTest, StateCountsFollowTheStore) {
   value user = ordinary();
   EXPECT_EQ(user.at("id").as_string(), kOrdinaryUserId);
   EXPECT_EQ(user.at("token").as_string(), kOrdinaryUserToken);
-  struct Case {
-    const char* kind;
-    int count;
-  };
-  for (const Case& c : {Case{"lists", 5}, Case{"favorite_lists", 3}, Case{"favorites", 30},
-                        Case{"collected", 20}, Case{"cloud", 0}}) {
-    EXPECT_EQ(user.at(c.kind).at("count").as_integer(), c.count) << c.kind;
-    EXPECT_EQ(user.at(c.kind).at("first").size(), static_cast<size_t>(std::min(c.count, 5)))
-        << c.kind;
+  const std::pair<const char*, int> kinds[] = {
+      {"lists", 5}, {"favorite_lists", 3}, {"favorites", 30}, {"collected", 20}, {"cloud", 0}};
+  for (const auto& [kind, count] : kinds) {
+    EXPECT_EQ(user.at(kind).at("count").as_integer(), count) << kind;
+    EXPECT_EQ(user.at(kind).at("first").size(), static_cast<size_t>(std::min(count, 5))) << kind;
   }
   EXPECT_EQ(user.at("lists").at("first").at(0).at("id").as_string(), "300155");  // newest first
   EXPECT_EQ(user.at("lists").at("first").at(4).at("songs").as_integer(), 24);
@@ -249,7 +232,7 @@ TEST_F(ViewerTest, FollowersAreCappedAndAClosedOneMakesRoom) {
   std::vector<std::unique_ptr<RawConnection>> followers;
   followers.reserve(8);
   for (int i = 0; i < 8; ++i) followers.push_back(Follow());
-  EXPECT_FALSE(TryFollow());
+  EXPECT_FALSE(Follow("", /*wait=*/false));
   // The server notices that a follower went away and lets the next one in.
   followers.pop_back();
   followers.push_back(Follow());

@@ -12,13 +12,14 @@
 #include "lumoapi/cloud/check_file.h"
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
+#include "support/answered.h"
 #include "support/fake_transport.h"
-#include "support/request_harness.h"
 #include "utilities/song_info.h"
 
 namespace lumoapi::cloud {
 namespace {
 
+using lumo::testing::Answered;
 using lumo::testing::OwnPairs;
 using lumo::testing::Pairs;
 using lumo::testing::RunWithAnswer;
@@ -26,16 +27,13 @@ using lumo::testing::ScopedFakeTransport;
 using lumo::testing::ValueOf;
 
 TEST(CloudTest, CheckFileReadsEveryAnswerAndDropsSongIdZero) {
-  ScopedFakeTransport transport;
-  CheckFile full(L"cmd5", L"smd5", L"mp3", 1, 2);
-  EXPECT_EQ(RunWithAnswer(full, *transport, 200,
-                          R"({"result":{"song_id":"123","file_link":"http://l/f","object":"o/k",)"
-                          R"("host":"h","time":1700000000,"file_size":5242880,"bucket":"b"}})"),
-            1);
-  EXPECT_EQ(std::tie(full.song_id, full.file_link, full.object, full.host, full.time,
-                     full.file_size, full.bucket),
+  const auto full =
+      Answered<CheckFile>(R"({"result":{"song_id":"123","file_link":"http://l/f","object":"o/k",)"
+                          R"("host":"h","time":1700000000,"file_size":5242880,"bucket":"b"}})",
+                          L"cmd5", L"smd5", L"mp3", 1, 2);
+  EXPECT_EQ(std::tie(full->song_id, full->file_link, full->object, full->host, full->time,
+                     full->file_size, full->bucket),
             std::make_tuple(L"123", L"http://l/f", L"o/k", L"h", 1700000000u, 5242880u, L"b"));
-
   struct Case {
     std::string body;
     int32_t status;
@@ -46,10 +44,9 @@ TEST(CloudTest, CheckFileReadsEveryAnswerAndDropsSongIdZero) {
       {R"({"error_code":22001,"result":{"song_id":"5"}})", 22001, L"5"},
   };
   for (const Case& c : cases) {
-    CheckFile request(L"cmd5", L"smd5", L"mp3", 1, 2);
-    EXPECT_EQ(RunWithAnswer(request, *transport, 200, c.body), 1);
-    EXPECT_TRUE(request.succeeded) << c.body;
-    EXPECT_EQ(std::tie(request.status, request.song_id), std::tie(c.status, c.song_id));
+    const auto request = Answered<CheckFile>(c.body, L"cmd5", L"smd5", L"mp3", 1, 2);
+    EXPECT_TRUE(request->succeeded) << c.body;
+    EXPECT_EQ(std::tie(request->status, request->song_id), std::tie(c.status, c.song_id));
   }
 }
 
@@ -65,11 +62,9 @@ TEST(CloudTest, SignatureReadsWhatTheAnswerHas) {
       {R"({"error_code":22001,"result":{"Host":"h"}})", false, L"", 1234},
   };
   for (const Case& c : cases) {
-    ScopedFakeTransport transport;
-    Signature request(L"o", 1234, L"cmd5");
-    EXPECT_EQ(RunWithAnswer(request, *transport, 200, c.body), 1);
-    EXPECT_EQ(request.succeeded, c.succeeded) << c.body;
-    EXPECT_EQ(std::tie(request.host, request.content_length, request.authorization),
+    const auto request = Answered<Signature>(c.body, L"o", 1234, L"cmd5");
+    EXPECT_EQ(request->succeeded, c.succeeded) << c.body;
+    EXPECT_EQ(std::tie(request->host, request->content_length, request->authorization),
               std::tie(c.host, c.content_length, L""));
   }
 }
@@ -125,11 +120,10 @@ TEST(CloudTest, RecordWithoutAnExtensionSendsNothingAndFails) {
 }
 
 TEST(CloudTest, RecordDropsSongIdZero) {
-  ScopedFakeTransport transport;
-  Record request(L"tok", L"md5x", L"link", MakeSong({{L"a.mp3", 1000, 320, 1}}));
-  EXPECT_EQ(RunWithAnswer(request, *transport, 200, R"({"result":{"song_id":"0"}})"), 1);
-  EXPECT_TRUE(request.succeeded);
-  EXPECT_EQ(request.song_id, L"");
+  const auto request = Answered<Record>(R"({"result":{"song_id":"0"}})", L"tok", L"md5x", L"link",
+                                        MakeSong({{L"a.mp3", 1000, 320, 1}}));
+  EXPECT_TRUE(request->succeeded);
+  EXPECT_EQ(request->song_id, L"");
 }
 
 }  // namespace

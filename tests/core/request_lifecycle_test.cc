@@ -4,7 +4,6 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -216,36 +215,32 @@ TEST_F(RequestLifecycleTest, DeletionWaitsForAnAnswerBeingHandledWhichThenNeverR
   EXPECT_EQ(probe.count, 0);
 }
 
-TEST_F(RequestLifecycleTest, ReceiverMayDeleteTheRequestOnEitherThread) {
-  for (const char* body : {"{}", "not json"}) {
-    SCOPED_TRACE(body);
-    auto* request = new ProbeRequest();
-    CompletionProbe probe;
-    probe.during = [&] { delete request; };
-    request->completed.connect(&probe, &CompletionProbe::OnCompleted);
-    request->BeginRequest();
-    const auto id = transport_->Started().back().id;
-    std::thread([&] { transport_->Answer(id, 200, body); }).join();
-    RunUiUntil([&] { return probe.count > 0; });
-    base::thread::UiLoop::Instance().RunUntilIdle();
-    EXPECT_EQ(probe.count, 1);
-  }
-}
-
-TEST_F(RequestLifecycleTest, ThrowingReceiverDoesNotCauseASecondCompletion) {
-  for (const char* body : {"{}", "not json"}) {
-    SCOPED_TRACE(body);
-    ProbeRequest request;
-    CompletionProbe throwing;
-    throwing.during = [] { throw std::runtime_error("receiver failed"); };
-    request.completed.connect(&throwing, &CompletionProbe::OnCompleted);
-    request.BeginRequest();
-    const auto id = transport_->Started().back().id;
-    std::thread([&] { transport_->Answer(id, 200, body); }).join();
-    RunUiUntil([&] { return throwing.count > 0; });
-    base::thread::UiLoop::Instance().RunUntilIdle();
-    EXPECT_EQ(throwing.count, 1);
-    EXPECT_NE(log_.All().find(L"receiver failed"), std::wstring::npos);
+// A receiver may delete the request, or throw, on either thread; either way there is one
+// completion, and a throw is logged.
+TEST_F(RequestLifecycleTest, ReceiverMayDeleteTheRequestOrThrowOnEitherThread) {
+  for (const bool deletes : {true, false}) {
+    for (const char* body : {"{}", "not json"}) {
+      SCOPED_TRACE(std::string(deletes ? "deletes, " : "throws, ") + body);
+      auto* request = new ProbeRequest();
+      CompletionProbe probe;
+      probe.during = [&] {
+        if (deletes) {
+          delete request;
+          request = nullptr;
+        } else {
+          throw std::runtime_error("receiver failed");
+        }
+      };
+      request->completed.connect(&probe, &CompletionProbe::OnCompleted);
+      request->BeginRequest();
+      const auto id = transport_->Started().back().id;
+      std::thread([&] { transport_->Answer(id, 200, body); }).join();
+      RunUiUntil([&] { return probe.count > 0; });
+      base::thread::UiLoop::Instance().RunUntilIdle();
+      EXPECT_EQ(probe.count, 1);
+      EXPECT_EQ(log_.All().find(L"receiver failed") != std::wstring::npos, !deletes);
+      delete request;
+    }
   }
 }
 
@@ -258,59 +253,6 @@ TEST_F(RequestLifecycleTest, LogLinesNeverCarryTheSessionToken) {
   const std::wstring log = log_.All();
   EXPECT_NE(log.find(L"kwtok=***"), std::wstring::npos) << base::string_utils::ToUtf8(log);
   EXPECT_EQ(log.find(L"SECRET"), std::wstring::npos) << base::string_utils::ToUtf8(log);
-}
-
-// Thousands of calls answered or failed on a network thread while the UI thread deletes some of
-// them in flight. Run under ThreadSanitizer and AddressSanitizer to make it mean something.
-TEST_F(RequestLifecycleTest, StressAnswersRacingDeletions) {
-  constexpr int kRequests = 3000;
-  std::vector<std::unique_ptr<ProbeRequest>> requests;
-  std::vector<std::unique_ptr<CompletionProbe>> probes;
-  for (int i = 0; i < kRequests; ++i) {
-    requests.push_back(std::make_unique<ProbeRequest>());
-    probes.push_back(std::make_unique<CompletionProbe>());
-    requests.back()->completed.connect(probes.back().get(), &CompletionProbe::OnCompleted);
-    requests.back()->BeginRequest();
-  }
-  const auto exchanges = transport_->Started();
-  std::thread network([&] {
-    std::mt19937 random(42);
-    for (size_t i = exchanges.size() - kRequests; i < exchanges.size(); ++i) {
-      switch (random() % 3) {
-        case 0:
-          transport_->Answer(exchanges[i].id, 200, R"({"error_code":22000})");
-          break;
-        case 1:
-          transport_->Answer(exchanges[i].id, 502, "<html>");
-          break;
-        default:
-          transport_->Fail(exchanges[i].id, 7, "refused");
-          break;
-      }
-    }
-  });
-  std::vector<bool> deleted(kRequests, false);
-  for (int i = 0; i < kRequests; i += 3) {
-    requests[i].reset();
-    deleted[i] = true;
-    base::thread::UiLoop::Instance().RunUntilIdle();
-  }
-  network.join();
-  RunUiUntil([&] {
-    for (int i = 0; i < kRequests; ++i) {
-      if (!deleted[i] && probes[i]->count == 0) return false;
-    }
-    return true;
-  });
-  base::thread::UiLoop::Instance().RunUntilIdle();
-  for (int i = 0; i < kRequests; ++i) {
-    if (deleted[i]) {
-      EXPECT_LE(probes[i]->count, 1) << i;
-    } else {
-      EXPECT_EQ(probes[i]->count, 1) << i;
-    }
-  }
-  requests.clear();
 }
 
 }  // namespace

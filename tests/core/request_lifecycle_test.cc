@@ -14,6 +14,7 @@
 #include "base/thread/ui_loop.h"
 #include "core/probe_request.h"
 #include "support/fake_transport.h"
+#include "support/page_answering.h"
 #include "support/request_harness.h"
 #include "support/ui_test_util.h"
 
@@ -43,19 +44,6 @@ class LogCapture {
   base::logging::LogSink previous_;
   mutable std::mutex mutex_;
   std::vector<std::wstring> lines_;
-};
-
-// Records each emission of `completed` and the thread it came on.
-class CompletionProbe : public sigslot::has_slots<> {
- public:
-  void OnCompleted() {
-    ++count;
-    on_ui_thread = base::thread::UiLoop::Instance().IsUiThread();
-    if (during) during();
-  }
-  std::atomic<int> count{0};
-  std::atomic<bool> on_ui_thread{false};
-  std::function<void()> during;
 };
 
 enum class Outcome { kAnswer, kTransportFailure, kBuildThrows };
@@ -107,8 +95,8 @@ TEST_F(RequestLifecycleTest, EveryOutcomeCompletesExactlyOnce) {
     ProbeRequest request;
     request.throw_in_build = c.outcome == Outcome::kBuildThrows;
     if (c.parser_throws) request.parse = [](web::json::value&) { throw std::runtime_error("bad"); };
-    CompletionProbe probe;
-    request.completed.connect(&probe, &CompletionProbe::OnCompleted);
+    EndProbe probe;
+    request.completed.connect(&probe, &EndProbe::OnCompleted);
     const size_t started_before = transport_->Started().size();
 
     const int emissions = c.outcome == Outcome::kTransportFailure
@@ -155,8 +143,8 @@ TEST_F(RequestLifecycleTest, SendsTheStandardHeaders) {
 
 TEST_F(RequestLifecycleTest, SecondBeginRequestReplacesTheFirstCall) {
   ProbeRequest request;
-  CompletionProbe probe;
-  request.completed.connect(&probe, &CompletionProbe::OnCompleted);
+  EndProbe probe;
+  request.completed.connect(&probe, &EndProbe::OnCompleted);
   request.BeginRequest();
   const auto first = transport_->Started().back().id;
   request.BeginRequest();
@@ -174,9 +162,9 @@ TEST_F(RequestLifecycleTest, DeletingBeforeOrDuringTheCallNeverReports) {
   auto unstarted = std::make_unique<ProbeRequest>();
   unstarted.reset();
 
-  CompletionProbe probe;
+  EndProbe probe;
   auto in_flight = std::make_unique<ProbeRequest>();
-  in_flight->completed.connect(&probe, &CompletionProbe::OnCompleted);
+  in_flight->completed.connect(&probe, &EndProbe::OnCompleted);
   in_flight->BeginRequest();
   const auto id = transport_->Started().back().id;
   in_flight.reset();
@@ -185,7 +173,7 @@ TEST_F(RequestLifecycleTest, DeletingBeforeOrDuringTheCallNeverReports) {
 
   // A failure already posted to the UI thread is dropped with the request.
   auto failed = std::make_unique<ProbeRequest>();
-  failed->completed.connect(&probe, &CompletionProbe::OnCompleted);
+  failed->completed.connect(&probe, &EndProbe::OnCompleted);
   failed->BeginRequest();
   std::thread([&] { transport_->Fail(transport_->Started().back().id, 7, "down"); }).join();
   failed.reset();
@@ -195,8 +183,8 @@ TEST_F(RequestLifecycleTest, DeletingBeforeOrDuringTheCallNeverReports) {
 
 TEST_F(RequestLifecycleTest, DeletionWaitsForAnAnswerBeingHandledWhichThenNeverReports) {
   auto request = std::make_unique<ProbeRequest>();
-  CompletionProbe probe;
-  request->completed.connect(&probe, &CompletionProbe::OnCompleted);
+  EndProbe probe;
+  request->completed.connect(&probe, &EndProbe::OnCompleted);
   std::atomic<bool> parsing{false};
   std::atomic<bool> parsed{false};
   request->parse = [&](web::json::value&) {
@@ -222,7 +210,7 @@ TEST_F(RequestLifecycleTest, ReceiverMayDeleteTheRequestOrThrowOnEitherThread) {
     for (const char* body : {"{}", "not json"}) {
       SCOPED_TRACE(std::string(deletes ? "deletes, " : "throws, ") + body);
       auto* request = new ProbeRequest();
-      CompletionProbe probe;
+      EndProbe probe;
       probe.during = [&] {
         if (deletes) {
           delete request;
@@ -231,7 +219,7 @@ TEST_F(RequestLifecycleTest, ReceiverMayDeleteTheRequestOrThrowOnEitherThread) {
           throw std::runtime_error("receiver failed");
         }
       };
-      request->completed.connect(&probe, &CompletionProbe::OnCompleted);
+      request->completed.connect(&probe, &EndProbe::OnCompleted);
       request->BeginRequest();
       const auto id = transport_->Started().back().id;
       std::thread([&] { transport_->Answer(id, 200, body); }).join();

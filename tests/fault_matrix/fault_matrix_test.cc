@@ -38,6 +38,7 @@
 #include "lumoapi/favorite/get_all_collect_songs.h"
 #include "lumoapi/favorite/get_all_favorite_songs.h"
 #include "support/every_request.h"
+#include "support/page_answering.h"
 #include "support/ui_test_util.h"
 
 namespace lumo::fault_matrix {
@@ -46,6 +47,9 @@ namespace {
 using base::string_utils::ToUtf16;
 using base::string_utils::ToUtf8;
 using integration::Logged;
+// Declared before the object it watches, so that the object (whose destructor waits out an
+// emission) goes first.
+using EndWatch = lumo::testing::EndProbe;
 using integration::ResetSandbox;
 namespace diy = lumoapi::diy;
 namespace favorite = lumoapi::favorite;
@@ -167,35 +171,13 @@ std::string MethodOf(const std::wstring& url) {
   return text.substr(start + 7, end == std::string::npos ? std::string::npos : end - start - 7);
 }
 
-// Counts the end signals of one call and notes the thread of each. Declared before the object it
-// watches, so that the object (whose destructor waits out an emission) goes first.
-class EndWatch : public sigslot::has_slots<sigslot::single_threaded> {
- public:
-  void OnEnd() {
-    on_ui_thread_ = base::thread::UiLoop::Instance().IsUiThread();
-    ++count_;
-  }
-  void OnTaskEnd(int /*kind_or_source*/, int status) {
-    end_status_ = status;
-    OnEnd();
-  }
-  int count() const { return count_; }
-  bool on_ui_thread() const { return on_ui_thread_; }
-  int end_status() const { return end_status_; }
-
- private:
-  std::atomic<int> count_{0};
-  std::atomic<bool> on_ui_thread_{false};
-  std::atomic<int> end_status_{0};
-};
-
 // Runs the UI loop until every watch has ended once (false when time ran out), then a little
 // longer, so that a second completion would be seen.
 bool RunUntilEnded(const std::vector<const EndWatch*>& watches) {
   const bool ended = lumo::testing::RunUiUntil(
       [&] {
         return std::all_of(watches.begin(), watches.end(),
-                           [](const EndWatch* watch) { return watch->count() > 0; });
+                           [](const EndWatch* watch) { return watch->count > 0; });
       },
       kCallLimit);
   base::thread::UiLoop::Instance().RunUntil([] { return false; }, kSecondCompletionWatch);
@@ -242,11 +224,11 @@ const auto* const kSummary =
 
 // Checks one ended call against `expected`; returns its cell of the table.
 std::string Check(const EndWatch& watch, const Outcome& seen, const Outcome& expected) {
-  EXPECT_EQ(watch.count(), 1);
+  EXPECT_EQ(watch.count, 1);
   EXPECT_EQ(seen.succeeded, expected.succeeded);
   EXPECT_EQ(seen.status, expected.status);
   EXPECT_EQ(seen.on_ui_thread, expected.on_ui_thread);
-  if (watch.count() != 1) return std::to_string(watch.count()) + " completions";
+  if (watch.count != 1) return std::to_string(watch.count) + " completions";
   return std::string(seen.succeeded ? "✓ " : "✗ ") + std::to_string(seen.status) +
          (seen.on_ui_thread ? " ui" : " net");
 }
@@ -298,7 +280,7 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
     call.row = &row;
     call.request = row.make();
     call.method = MethodOf(call.request->BuildUrl());
-    call.request->completed.connect(&call.watch, &EndWatch::OnEnd);
+    call.request->completed.connect(&call.watch, &EndWatch::OnCompleted);
     ASSERT_FALSE(call.method.empty()) << row.name;
     if (std::find(methods.begin(), methods.end(), call.method) != methods.end()) continue;
     methods.push_back(call.method);
@@ -319,10 +301,9 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
                  ToUtf8(call->request->response_text).substr(0, 200));
     const lumoapi::RequestBase& request = *call->request;
     EXPECT_TRUE(request.finished);
-    Summary::Note(
-        name, fault.name,
-        Check(call->watch, {request.succeeded, request.status, call->watch.on_ui_thread()},
-              Expected(fault, name)));
+    Summary::Note(name, fault.name,
+                  Check(call->watch, {request.succeeded, request.status, call->watch.on_ui_thread},
+                        Expected(fault, name)));
   }
   // The rule met every method: no answer came through unfaulted.
   for (const std::string& method : methods) {
@@ -364,14 +345,14 @@ class RunOf : public TaskRun {
   RunOf(std::unique_ptr<T> task, std::function<size_t(const T&)> gathered)
       : task_(std::move(task)), gathered_(std::move(gathered)) {
     if constexpr (HasTaskCompleted<T>::value) {
-      task_->task_completed.connect(&watch, &EndWatch::OnTaskEnd);
+      task_->task_completed.connect(&watch, &EndWatch::OnTaskCompleted);
     }
-    task_->completed.connect(&watch, &EndWatch::OnEnd);
+    task_->completed.connect(&watch, &EndWatch::OnCompleted);
   }
   void Begin() override { task_->BeginRequest(); }
   Outcome Seen() const override {
     const auto* request = task_->request.get();
-    return {request && request->succeeded, request ? request->status : 0, watch.on_ui_thread()};
+    return {request && request->succeeded, request ? request->status : 0, watch.on_ui_thread};
   }
   size_t gathered() const override { return gathered_ ? gathered_(*task_) : 0; }
   bool signals_status() const override { return HasTaskCompleted<T>::value; }
@@ -453,7 +434,7 @@ const Seeded& SeededData() {
     ResetSandbox();
     diy::GetAllPlayLists lists(kBigUser, 0);
     EndWatch watch;
-    lists.task_completed.connect(&watch, &EndWatch::OnTaskEnd);
+    lists.task_completed.connect(&watch, &EndWatch::OnTaskCompleted);
     lists.BeginRequest();
     if (!RunUntilEnded({&watch}) || !lists._GetSucceeded()) return found;
     for (const diy::PlayListItem& list : lists.lists) {
@@ -540,7 +521,7 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
       const size_t kept = std::min(plan.page * task_case.page_size, TotalOf(task_case, seeded));
       std::string cell = Check(run.watch, seen, Expected(fault, task_case.page_row));
       if (run.signals_status()) {
-        EXPECT_EQ(run.watch.end_status(), seen.status);
+        EXPECT_EQ(run.watch.status, seen.status);
       }
       EXPECT_EQ(run.gathered(), kept);
       if (task_case.page_size > 0) {

@@ -3,14 +3,12 @@
 // next read, with texts arriving and coming back as typed.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/string_utils.h"
-#include "base/thread/ui_loop.h"
 #include "integration/sandbox_environment.h"
 #include "lumoapi/diy/add_favorite_song_list.h"
 #include "lumoapi/diy/add_list.h"
@@ -27,6 +25,8 @@
 #include "lumoapi/diy/get_playlist.h"
 #include "lumoapi/diy/sort_song_list_songs.h"
 #include "lumoapi/diy/up_list.h"
+#include "support/page_answering.h"
+#include "support/ui_test_util.h"
 
 namespace lumo::integration {
 namespace {
@@ -39,17 +39,6 @@ namespace diy = lumoapi::diy;
 const std::wstring kOrdinary = ToUtf16(sandbox::kOrdinaryUserToken);
 const std::wstring kBig = ToUtf16(sandbox::kBigUserToken);
 
-// Receives `task_completed` of the tasks that end with it.
-class TaskEnd : public sigslot::has_slots<sigslot::single_threaded> {
- public:
-  void OnTaskCompleted(int, int status) {
-    last_status = status;
-    ++count;
-  }
-  std::atomic<int> count{0};
-  std::atomic<int> last_status{0};
-};
-
 // The sandbox's own answer to a song-list method, asked with the sandbox tests' client.
 web::json::value AskSandbox(const std::string& method, const sandbox::testing::Params& params,
                             const std::string& token) {
@@ -60,12 +49,11 @@ web::json::value AskSandbox(const std::string& method, const sandbox::testing::P
 }
 
 std::vector<diy::PlayListItem> AllLists(const std::wstring& token, int kind) {
-  TaskEnd end;
+  lumo::testing::EndProbe end;
   diy::GetAllPlayLists task(token, kind);
-  task.task_completed.connect(&end, &TaskEnd::OnTaskCompleted);
+  task.task_completed.connect(&end, &lumo::testing::EndProbe::OnTaskCompleted);
   task.BeginRequest();
-  EXPECT_TRUE(base::thread::UiLoop::Instance().RunUntil([&] { return end.count > 0; },
-                                                        std::chrono::seconds(30)));
+  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return end.count > 0; }, std::chrono::seconds(30)));
   EXPECT_EQ(end.count, 1);
   EXPECT_TRUE(task._GetSucceeded());
   return task.lists;

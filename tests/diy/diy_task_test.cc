@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "base/string_utils.h"
@@ -95,29 +97,20 @@ TEST(GetAllPlayListsTest, PagesWhileThereIsMore) {
 }
 
 TEST(GetAllPlayListsTest, EndsAfterOnePageForTheCountOnlyKindOrTheLastPage) {
-  struct Case {
-    const char* name;
-    int kind;
-    std::string answer;
-    int status;
-    size_t lists;
-  };
-  const Case cases[] = {
-      {"count only", 3, ListPage(1, "x"), 22000, 0},
-      {"last page", 1, ListPage(0, "x"), 22000, 1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [kind, answer, lists] :
+       {std::tuple{3, ListPage(1, "x"), size_t{0}}, std::tuple{1, ListPage(0, "x"), size_t{1}}}) {
+    SCOPED_TRACE(kind);
     lumo::testing::ScopedFakeTransport transport;
-    GetAllPlayLists task(L"t", c.kind);
+    GetAllPlayLists task(L"t", kind);
     EndProbe probe;
     task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
     task.BeginRequest();
-    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return c.answer; }).size(), 1u);
+    const std::string& page = answer;  // a structured binding cannot be captured
+    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return page; }).size(), 1u);
     EXPECT_EQ(probe.count, 1);
-    EXPECT_EQ(probe.selector, c.kind);
-    EXPECT_EQ(probe.status, c.status);
-    EXPECT_EQ(task.lists.size(), c.lists);
+    EXPECT_EQ(probe.selector, kind);
+    EXPECT_EQ(probe.status, 22000);
+    EXPECT_EQ(task.lists.size(), lists);
   }
 }
 
@@ -175,37 +168,19 @@ TEST(PageTaskLifetimeTest, AReceiverMayDeleteTheTaskOnEitherThread) {
 }
 
 TEST(ListEditTasksTest, EndWithTheSourceAndTheStatus) {
-  struct Case {
-    const char* name;
-    std::function<std::unique_ptr<RequestRoot>(EndProbe&)> make;
-    std::string answer;  // empty: a transport failure
-    int status;
-  };
-  const auto add = [](EndProbe& probe) {
-    auto task = std::make_unique<AddFavoriteSongListTask>(L"t", L"5", 1);
-    task->task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
-    return task;
-  };
-  const auto cancel = [](EndProbe& probe) {
-    auto task = std::make_unique<CancelFavoriteSongListTask>(L"t", L"5", 2);
-    task->task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
-    return task;
-  };
-  const Case cases[] = {
-      {"added", add, "{}", 22000},
-      {"mark removed", cancel, "{}", 22000},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    lumo::testing::ScopedFakeTransport transport;
-    EndProbe probe;
-    auto task = c.make(probe);
+  lumo::testing::ScopedFakeTransport transport;
+  AddFavoriteSongListTask add(L"t", L"5", 1);
+  CancelFavoriteSongListTask cancel(L"t", L"5", 2);
+  EndProbe probe;
+  add.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+  cancel.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
+  for (const auto& [task, source] : {std::pair<RequestRoot*, int>{&add, 1}, {&cancel, 2}}) {
     task->BeginRequest();
-    AnswerPages(*transport, probe, [&](size_t) { return c.answer; });
-    EXPECT_EQ(probe.count, 1);
-    EXPECT_EQ(probe.status, c.status);
-    EXPECT_NE(probe.selector, 0);
+    AnswerPages(*transport, probe, [](size_t) { return std::string("{}"); });
+    EXPECT_EQ(probe.selector, source);
+    EXPECT_EQ(probe.status, 22000);
   }
+  EXPECT_EQ(probe.count, 2);
 }
 
 TEST(ListEditTasksTest, SortingAgainReplacesTheRequest) {

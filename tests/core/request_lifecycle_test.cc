@@ -66,24 +66,18 @@ class RequestLifecycleTest : public ::testing::Test {
   LogCapture log_;
 };
 
+// The outcomes of the frame's own judgement; the fault matrix runs every class against {}, an
+// accepted and a refused code, non-JSON and an HTML error page through the real transport.
 TEST_F(RequestLifecycleTest, EveryOutcomeCompletesExactlyOnce) {
   const LifecycleCase cases[] = {
-      {"empty object", Outcome::kAnswer, 200, "{}", false, 22000, true, true, false},
       {"explicit success", Outcome::kAnswer, 200, R"({"error_code":22000})", false, 22000, true,
-       true, false},
-      {"accepted paid code", Outcome::kAnswer, 200, R"({"error_code":22469})", false, 22469, true,
        true, false},
       {"accepted blocked code", Outcome::kAnswer, 200, R"({"error_code":24003})", false, 24003,
        true, true, false},
-      {"service error", Outcome::kAnswer, 200, R"({"error_code":22001})", false, 22001, false,
-       false, false},
       {"service error with HTTP error", Outcome::kAnswer, 500, R"({"error_code":22001})", false,
        22001, false, false, false},
       {"JSON without code and HTTP error", Outcome::kAnswer, 503, R"({"busy":true})", false, 503,
        false, false, false},
-      {"not JSON", Outcome::kAnswer, 200, "hello", false, 200, false, false, true},
-      {"HTML error page", Outcome::kAnswer, 502, "<html><body>Bad gateway</body></html>", false,
-       502, false, false, true},
       {"plain text 404", Outcome::kAnswer, 404, "not found", false, 404, false, false, true},
       {"empty body", Outcome::kAnswer, 200, "", false, 200, false, false, true},
       {"parser throws", Outcome::kAnswer, 200, "{}", true, 22000, false, true, true},

@@ -1,6 +1,6 @@
 // What the catalogue, radio and cloud requests make of their answers (song links, search, artist
 // pictures, recommendations, the splash picture, radio batches, uploads), hostile shapes
-// included, and the parts of their addresses the parameters test cannot show.
+// included, and what of their addresses the parameters test cannot show.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -245,11 +245,11 @@ TEST(LrcpicTest, PlainPartThenItsEncryptedCopy) {
   const std::wregex kShape(L"query=([^&]*)&ts=[0-9]+&type=([0-9]+)&e=(.+)");
   for (const auto& [query1, query2, type, drop, query, type_text] : cases) {
     const std::wstring text = LrcpicParams(query1, query2, type, drop).BuildParams();
-    std::wsmatch parts;
-    ASSERT_TRUE(std::regex_match(text, parts, kShape)) << text;
-    EXPECT_EQ(parts[1].str(), query) << text;
-    EXPECT_EQ(parts[2].str(), type_text) << text;
-    EXPECT_EQ(parts[3].str(), encryption::LumoAPIEncryption::Instance().EncryptText(
+    std::wsmatch match;
+    ASSERT_TRUE(std::regex_match(text, match, kShape)) << text;
+    EXPECT_EQ(match[1].str(), query) << text;
+    EXPECT_EQ(match[2].str(), type_text) << text;
+    EXPECT_EQ(match[3].str(), encryption::LumoAPIEncryption::Instance().EncryptText(
                                   text.substr(0, text.find(L"&e="))))
         << text;
   }

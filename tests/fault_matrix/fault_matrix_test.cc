@@ -329,7 +329,7 @@ class TaskRun {
   virtual size_t gathered() const = 0;
   virtual bool signals_status() const = 0;  // whether its end signal carries a status
 
-  EndWatch watch;  // outlives the task: the base part goes after the derived one
+  EndWatch watch;  // outlives the task: a base class member goes after the derived class
 };
 
 template <class T, class = void>

@@ -93,6 +93,7 @@ TEST(GetPlayListsTest, ReadsEntriesByKind) {
     const auto fields = [](const std::vector<PlayListItem>& lists) {
       std::vector<std::tuple<std::wstring, std::wstring, std::wstring, int32_t, int32_t, int32_t>>
           all;
+      all.reserve(lists.size());
       for (const auto& l : lists)
         all.emplace_back(l.list_id, l.title, l.pic, l.song_num, l.capacity, l.kind);
       return all;

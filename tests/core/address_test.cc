@@ -26,57 +26,6 @@ using base::string_utils::ToUtf8;
 
 std::string Url(ProbeRequest& request) { return ToUtf8(request.BuildUrl()); }
 
-std::string OwnParams(std::initializer_list<std::pair<const wchar_t*, std::wstring>> pairs) {
-  lumoapi::QueryBuilder builder;
-  for (const auto& [name, value] : pairs) lumoapi::AppendPair(builder, name, value);
-  return ToUtf8(lumoapi::QueryText(builder));
-}
-
-TEST(PlainAddressTest, ReproducesTheUserDownExample) {
-  ProbeRequest request;
-  request.method = L"norda.lumo.user.down";
-  lumoapi::QueryBuilder params;
-  lumoapi::AppendPair(params, L"songid", L"1,2");
-  lumoapi::AppendPair(params, L"uid", 7);
-  request.params = lumoapi::QueryText(params);
-  EXPECT_EQ(Url(request),
-            "http://api.lumo.example/v1/restserver/lumo?method=norda.lumo.user.down&format=json"
-            "&from=qxpc&version=1.0.0&version_d=10.1.1.1&songid=1,2&uid=7");
-}
-
-TEST(PlainAddressTest, CommonPairsVersionAndEmptyParameters) {
-  ProbeRequest request;
-  EXPECT_EQ(RawQuery(request.BuildUrl()),
-            "method=norda.lumo.test.probe&format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1");
-  request.version = L"2.2.0";
-  EXPECT_EQ(ValueOf(QueryPairs(request.BuildUrl()), "version"), "2.2.0");
-}
-
-TEST(PairWriterTest, KeepsEveryValueOnePair) {
-  struct Case {
-    std::wstring value;
-    std::string encoded;
-  };
-  const Case cases[] = {
-      {L"Simon & Garfunkel", "Simon%20%26%20Garfunkel"},
-      {L"a=b", "a%3Db"},
-      {L"1+1", "1%2B1"},
-      {L"#1 hit?", "%231%20hit?"},
-      {L"1,2,3", "1,2,3"},
-      {L"周杰伦", "%E5%91%A8%E6%9D%B0%E4%BC%A6"},
-      {L"100%", "100%25"},
-      {L"", ""},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(OwnParams({{L"k", c.value}}), "k=" + c.encoded) << ToUtf8(c.value);
-    // And it decodes back to the value, as the only value.
-    const Pairs decoded = SplitQuery(OwnParams({{L"k", c.value}, {L"n", L"1"}}));
-    ASSERT_EQ(decoded.size(), 2u);
-    EXPECT_EQ(decoded[0].second, ToUtf8(c.value));
-  }
-  EXPECT_EQ(OwnParams({{L"a&b", L"x"}}), "a%26b=x");
-}
-
 TEST(PairWriterTest, WritesNumbersInDecimal) {
   lumoapi::QueryBuilder builder;
   lumoapi::AppendPair(builder, L"u", uint64_t{18446744073709551615u});
@@ -217,8 +166,6 @@ TEST(ParamEncryptionTest, BufferIsThePaddedLength) {
     EXPECT_EQ(encryption.param, base64);
     EXPECT_EQ(sandbox::DecryptParam(ToUtf8(base64), "1700000000"), ToUtf8(c.text));
   }
-  EXPECT_EQ(lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L""),
-            L"" + lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L""));
   EXPECT_NE(lumoapi::LumoAPIParamEncryption(1700000000).Encrypt(L"a"),
             lumoapi::LumoAPIParamEncryption(1700000001).Encrypt(L"a"));
 }

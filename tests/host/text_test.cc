@@ -24,19 +24,13 @@ TEST(StringUtilsTest, Utf8ToWideReplacesEveryMalformedSequence) {
       {"plain ascii", L"plain ascii"},
       {"\xe4\xb8\xad\xe6\x96\x87", L"\u4e2d\u6587"},
       {"\xf0\x9f\x8e\xb5 note", L"\U0001F3B5 note"},  // beyond the BMP
-      {"a\xff"
-       "b",
-       L"a\ufffdb"},  // byte that never starts a sequence
-      {"a\x80"
-       "b",
-       L"a\ufffdb"},            // stray continuation byte
-      {"\xe4\xb8", L"\ufffd"},  // truncated at the end
-      {"\xe4\xb8"
-       "x",
-       L"\ufffdx"},                     // truncated in the middle
-      {"\xc0\xaf", L"\ufffd"},          // overlong "/"
-      {"\xed\xa0\x80", L"\ufffd"},      // encoded surrogate
-      {"\xf4\x90\x80\x80", L"\ufffd"},  // beyond U+10FFFF
+      {"a\377b", L"a\ufffdb"},                        // byte that never starts a sequence
+      {"a\200b", L"a\ufffdb"},                        // stray continuation byte
+      {"\xe4\xb8", L"\ufffd"},                        // truncated at the end
+      {"\344\270x", L"\ufffdx"},                      // truncated in the middle
+      {"\xc0\xaf", L"\ufffd"},                        // overlong "/"
+      {"\xed\xa0\x80", L"\ufffd"},                    // encoded surrogate
+      {"\xf4\x90\x80\x80", L"\ufffd"},                // beyond U+10FFFF
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.utf8));
@@ -79,9 +73,7 @@ TEST(StringUtilsTest, GbkConversions) {
   const Case from_gbk[] = {
       {L"\u4e2d\u6587", "\xd6\xd0\xce\xc4"},
       {L"a\ufffd", "a\x81"},  // lead byte without its second byte
-      {L"\ufffdb",
-       "\xff"
-       "b"},
+      {L"\ufffdb", "\377b"},
   };
   for (const Case& c : from_gbk) {
     SCOPED_TRACE(testing::PrintToString(c.gbk));

@@ -1,20 +1,17 @@
-// The cloud upload as a host runs it, and reports through the report pool, against the sandbox.
+// The cloud upload as a host runs it, and a usage report, against the sandbox. The report pool
+// runs through the real transport in the stress tests.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "base/os_utils.h"
 #include "base/string_utils.h"
-#include "base/thread/ui_loop.h"
 #include "integration/sandbox_environment.h"
 #include "lumoapi/cloud/check_file.h"
 #include "lumoapi/cloud/expand.h"
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
-#include "lumoapi/splash/get_splash_pic.h"
-#include "lumoapi/user/report_pool.h"
 #include "lumoapi/user/user_down.h"
 #include "support/request_harness.h"
 
@@ -89,85 +86,15 @@ TEST_F(CloudIntegrationTest, UploadCheckSignPutRecordAndCheckAgain) {
   EXPECT_EQ(quota.used, 1);
 }
 
-// A report that records when the pool deletes it.
-template <class Request>
-class Tracked : public Request {
- public:
-  template <class... Args>
-  explicit Tracked(bool* deleted, Args&&... args)
-      : Request(std::forward<Args>(args)...), deleted_(deleted) {}
-  ~Tracked() override { *deleted_ = true; }
-
- private:
-  bool* deleted_;
-};
-
-class ReportPoolIntegrationTest : public ::testing::Test {
- protected:
-  void SetUp() override { ResetSandbox(); }
-  void TearDown() override {
-    lumoapi::user::ReportPool::Instance().Uninit();
-    ToSandbox("DELETE", "/_sandbox/rules");
-  }
-};
-
-TEST_F(ReportPoolIntegrationTest, SendsReportsAndDeletesThemOnceFinished) {
-  bool first_deleted = false;
-  bool second_deleted = false;
+// A usage report names the computer in its CUID header, and the sandbox takes it.
+TEST_F(CloudIntegrationTest, AReportIdentifiesTheComputer) {
   Completion done;
-  auto first = std::make_unique<Tracked<lumoapi::user::UserDown>>(
-      &first_deleted, std::vector<std::wstring>{L"100001", L"100002"}, L"10001");
-  auto second = std::make_unique<Tracked<lumoapi::user::UserDown>>(
-      &second_deleted, std::vector<std::wstring>{}, L"10001");
-  done.Watch(*first);
-  done.Watch(*second);
-  lumoapi::user::ReportPool& pool = lumoapi::user::ReportPool::Instance();
-  pool.Init();
-  pool.AddReport(std::move(first));
-  pool.AddReport(std::move(second));
-  // Only the UI thread deletes reports, and it has not run yet.
-  EXPECT_FALSE(first_deleted);
-  EXPECT_FALSE(second_deleted);
-
-  ASSERT_TRUE(done.WaitFor(2));
-  base::thread::UiLoop::Instance().RunUntilIdle();
-  EXPECT_TRUE(first_deleted);
-  EXPECT_TRUE(second_deleted);
-
+  lumoapi::user::UserDown report({L"100001", L"100002"}, L"10001");
+  ASSERT_TRUE(done.Run(report));
+  EXPECT_TRUE(report.succeeded) << ToUtf8(report.response_text);
   const auto logged = Logged("norda.lumo.user.down");
-  ASSERT_EQ(logged.size(), 2u);
-  for (const auto& entry : logged) {
-    EXPECT_EQ(entry.at("error_code").as_integer(), 22000);
-    EXPECT_EQ(entry.at("headers").at("cuid").as_string(), ToUtf8(base::os_utils::GetMachineID()));
-  }
-}
-
-TEST_F(ReportPoolIntegrationTest, KeepsARunningReportUntilUninitDeletesIt) {
-  // The user-down report is answered only after the test is over.
-  ToSandbox("POST", "/_sandbox/rules", {},
-            R"({"method":"norda.lumo.user.down","action":"delay","delay_ms":60000})");
-  bool slow_deleted = false;
-  bool fast_deleted = false;
-  Completion slow_done;
-  Completion fast_done;
-  auto slow = std::make_unique<Tracked<lumoapi::user::UserDown>>(
-      &slow_deleted, std::vector<std::wstring>{L"100001"}, L"10001");
-  auto fast = std::make_unique<Tracked<lumoapi::splash::GetSplashPic>>(&fast_deleted);
-  slow_done.Watch(*slow);
-  fast_done.Watch(*fast);
-  lumoapi::user::ReportPool& pool = lumoapi::user::ReportPool::Instance();
-  pool.AddReport(std::move(slow));
-  pool.AddReport(std::move(fast));
-
-  ASSERT_TRUE(fast_done.WaitFor(1));
-  base::thread::UiLoop::Instance().RunUntilIdle();
-  EXPECT_TRUE(fast_deleted);
-  EXPECT_FALSE(slow_deleted);
-
-  pool.Uninit();
-  EXPECT_TRUE(slow_deleted);
-  base::thread::UiLoop::Instance().RunUntilIdle();
-  EXPECT_EQ(slow_done.count(), 0);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0].at("headers").at("cuid").as_string(), ToUtf8(base::os_utils::GetMachineID()));
 }
 
 }  // namespace

@@ -39,16 +39,6 @@ void SandboxEnvironment::TearDown() {
 
 uint16_t SandboxEnvironment::port() { return TheServer()->port(); }
 
-void Completion::Watch(lumoapi::RequestRoot& request) {
-  request.completed.connect(this, &Completion::OnCompleted);
-}
-
-bool Completion::Run(lumoapi::RequestBase& request) {
-  Watch(request);
-  request.BeginRequest();
-  return WaitFor(1);
-}
-
 bool Completion::WaitFor(int count) {
   // Longer than the transport's own limits: a request ends by itself well before.
   return lumo::testing::RunUiUntil([&] { return count_ >= count; }, std::chrono::seconds(40));

@@ -33,9 +33,18 @@ class SandboxEnvironment : public ::testing::Environment {
 // the emissions it counts.
 class Completion : public sigslot::has_slots<sigslot::single_threaded> {
  public:
-  void Watch(lumoapi::RequestRoot& request);
+  // Any request or task with a `completed` signal.
+  template <class Request>
+  void Watch(Request& request) {
+    request.completed.connect(this, &Completion::OnCompleted);
+  }
   // Watch, BeginRequest, and WaitFor(1).
-  bool Run(lumoapi::RequestBase& request);
+  template <class Request>
+  bool Run(Request& request) {
+    Watch(request);
+    request.BeginRequest();
+    return WaitFor(1);
+  }
   // Runs the UI loop until `count` emissions have been seen; false when none came in time.
   bool WaitFor(int count);
   int count() const { return count_; }

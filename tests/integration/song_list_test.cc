@@ -3,14 +3,12 @@
 // next read, with texts arriving and coming back as typed.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "base/string_utils.h"
-#include "base/thread/ui_loop.h"
 #include "integration/sandbox_environment.h"
 #include "lumoapi/diy/add_favorite_song_list.h"
 #include "lumoapi/diy/add_list.h"
@@ -27,6 +25,8 @@
 #include "lumoapi/diy/get_playlist.h"
 #include "lumoapi/diy/sort_song_list_songs.h"
 #include "lumoapi/diy/up_list.h"
+#include "support/page_answering.h"
+#include "support/ui_test_util.h"
 
 namespace lumo::integration {
 namespace {
@@ -39,17 +39,6 @@ namespace diy = lumoapi::diy;
 const std::wstring kOrdinary = ToUtf16(sandbox::kOrdinaryUserToken);
 const std::wstring kBig = ToUtf16(sandbox::kBigUserToken);
 
-// Receives `task_completed` of the tasks that end with it.
-class TaskEnd : public sigslot::has_slots<sigslot::single_threaded> {
- public:
-  void OnTaskCompleted(int, int status) {
-    last_status = status;
-    ++count;
-  }
-  std::atomic<int> count{0};
-  std::atomic<int> last_status{0};
-};
-
 // The sandbox's own answer to a song-list method, asked with the sandbox tests' client.
 web::json::value AskSandbox(const std::string& method, const sandbox::testing::Params& params,
                             const std::string& token) {
@@ -60,12 +49,11 @@ web::json::value AskSandbox(const std::string& method, const sandbox::testing::P
 }
 
 std::vector<diy::PlayListItem> AllLists(const std::wstring& token, int kind) {
-  TaskEnd end;
+  lumo::testing::EndProbe end;
   diy::GetAllPlayLists task(token, kind);
-  task.task_completed.connect(&end, &TaskEnd::OnTaskCompleted);
+  task.task_completed.connect(&end, &lumo::testing::EndProbe::OnTaskCompleted);
   task.BeginRequest();
-  EXPECT_TRUE(base::thread::UiLoop::Instance().RunUntil([&] { return end.count > 0; },
-                                                        std::chrono::seconds(30)));
+  EXPECT_TRUE(lumo::testing::RunUiUntil([&] { return end.count > 0; }, std::chrono::seconds(30)));
   EXPECT_EQ(end.count, 1);
   EXPECT_TRUE(task._GetSucceeded());
   return task.lists;
@@ -76,9 +64,7 @@ std::vector<diy::PlayListSong> AllSongs(const std::wstring& token, const std::ws
                                         diy::PlayListInfo* info = nullptr) {
   Completion done;
   diy::GetAllPlayListSongs task(token, list_id);
-  done.Watch(task);
-  task.BeginRequest();
-  EXPECT_TRUE(done.WaitFor(1));
+  EXPECT_TRUE(done.Run(task));
   EXPECT_TRUE(task._GetSucceeded()) << task._GetStatus();
   if (info) *info = task.info;
   return task.songs;
@@ -102,41 +88,31 @@ class SongListIntegrationTest : public ::testing::Test {
   void SetUp() override { ResetSandbox(); }
 };
 
-TEST_F(SongListIntegrationTest, GathersEveryListOfEachKindOnce) {
+// Each kind of list, and the songs of the largest list, each once and as many as the sandbox
+// counts: more than one page of each.
+TEST_F(SongListIntegrationTest, GathersEveryListAndEverySongOnce) {
+  static constexpr const char* kSelectors[][2] = {{"0", "10"}, {"0", "0"}, {"1", "0"}};
+  std::wstring largest;
   for (int kind : {0, 1, 2}) {
     SCOPED_TRACE(kind);
     const std::vector<diy::PlayListItem> lists = AllLists(kBig, kind);
-    static constexpr const char* kSelectors[][2] = {{"0", "10"}, {"0", "0"}, {"1", "0"}};
     const web::json::value count = AskSandbox(
         "norda.lumo.ugcdiy.userList",
         {{"offset", "0"}, {"source", kSelectors[kind][0]}, {"type", kSelectors[kind][1]}},
         sandbox::kBigUserToken);
     const size_t listnum = count.at("result").at("listnum").as_integer();
-    EXPECT_GT(listnum, 50u);  // more than one page
+    EXPECT_GT(listnum, 50u);
     EXPECT_EQ(lists.size(), listnum);
     std::set<std::wstring> ids;
-    for (const auto& list : lists) ids.insert(list.list_id);
+    for (const auto& list : lists) {
+      ids.insert(list.list_id);
+      if (kind == 0 && list.song_num == 500) largest = list.list_id;
+    }
     EXPECT_EQ(ids.size(), lists.size());
   }
-}
-
-TEST_F(SongListIntegrationTest, GathersEverySongOfTheLargestListOnce) {
-  std::wstring largest;
-  for (const auto& list : AllLists(kBig, 0)) {
-    if (list.song_num == 500) largest = list.list_id;
-  }
   ASSERT_FALSE(largest.empty());
-  const std::vector<diy::PlayListSong> songs = AllSongs(kBig, largest);
-  const web::json::value count = AskSandbox("norda.lumo.ugcdiy.getBaseInfo",
-                                            {{"list_id", ToUtf8(largest)},
-                                             {"size", "1"},
-                                             {"withsong", "1"},
-                                             {"offset", "0"},
-                                             {"withcount", "1"}},
-                                            sandbox::kBigUserToken);
-  EXPECT_EQ(count.at("result").at("song_num").as_integer(), 500);
-  EXPECT_EQ(songs.size(), 500u);
-  const Ids ids = IdsOf(songs);
+  const Ids ids = IdsOf(AllSongs(kBig, largest));
+  EXPECT_EQ(ids.size(), 500u);
   EXPECT_EQ(std::set<std::wstring>(ids.begin(), ids.end()).size(), 500u);
 }
 

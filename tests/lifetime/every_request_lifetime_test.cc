@@ -1,7 +1,8 @@
 // Every request class may be deleted on the UI thread at any moment of its call. Each class's
 // destructor must stop its HTTP request before its own members go: an answer being handled on the
-// network thread parses into them. These tests run over every class; under ThreadSanitizer the
-// second one also shows a destructor that lets its members go while the answer is parsed.
+// network thread parses into them. These tests run over every class and task; under
+// ThreadSanitizer a deletion while the answer is parsed also shows a destructor that lets its
+// members go too early.
 #include <glog/logging.h>
 #include <gtest/gtest.h>
 
@@ -44,31 +45,27 @@ class EveryRequestLifetimeTest : public ::testing::Test {
   int saved_min_log_level_ = 0;
 };
 
+// Deleted with its exchange in flight, the request cancels it; deleted while a large answer is
+// parsed, it waits for the parse. Either way its own destructor stopped the HTTP request first.
 TEST_F(EveryRequestLifetimeTest, DestructorStopsTheHttpRequestBeforeItsMembersGo) {
-  for (const RequestRow& row : EveryRequestRow()) {
-    const int late_before = lumoapi::LateHttpStopsForTesting();
-    auto request = row.make();
-    request->BeginRequest();
-    ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
-    const auto id = transport_->Pending().front().id;
-    request.reset();
-    EXPECT_TRUE(transport_->IsCancelled(id)) << row.name;
-    EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before)
-        << row.name << ": its destructor must call StopHttpRequest() first";
-  }
-}
-
-TEST_F(EveryRequestLifetimeTest, DeletionWhileALargeAnswerIsParsedWaitsForIt) {
   const std::string answer = LargeAnswer();
   for (const RequestRow& row : EveryRequestRow()) {
-    const int late_before = lumoapi::LateHttpStopsForTesting();
-    auto request = row.make();
-    request->BeginRequest();
-    ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
-    // The deletion waits until the answer has been handled.
-    DestroyWhileAnswering(*transport_, transport_->Pending().front().id, answer,
-                          [&] { request.reset(); });
-    EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before) << row.name;
+    for (const bool answering : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (answering ? ", answer being parsed" : ", in flight"));
+      const int late_before = lumoapi::LateHttpStopsForTesting();
+      auto request = row.make();
+      request->BeginRequest();
+      ASSERT_EQ(transport_->Pending().size(), 1u);
+      const auto id = transport_->Pending().front().id;
+      if (answering) {
+        DestroyWhileAnswering(*transport_, id, answer, [&] { request.reset(); });
+      } else {
+        request.reset();
+        EXPECT_TRUE(transport_->IsCancelled(id));
+      }
+      EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before)
+          << "its destructor must call StopHttpRequest() first";
+    }
   }
 }
 

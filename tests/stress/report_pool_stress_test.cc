@@ -108,21 +108,9 @@ void RunRounds(Backend& backend, int rounds, std::mt19937& random) {
 }
 
 TEST(ReportPoolStressTest, UninitWhileAnswersArrive) {
-  struct Case {
-    const char* name;
-    std::unique_ptr<Backend> (*start)();
-  };
-  const Case cases[] = {
-      {"the sandbox", StartSandbox},
-      {"mixed answers", StartMixedAnswers},
-  };
   const int rounds = SizeFromEnvironment("LUMO_STRESS_REPORT_ROUNDS", kRounds, 100000);
   std::mt19937 random(AnnouncedSeed(kSeed));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::unique_ptr<Backend> backend = c.start();
-    RunRounds(*backend, rounds, random);
-  }
+  ForEachBackend([&](Backend& backend) { RunRounds(backend, rounds, random); });
 }
 
 }  // namespace

@@ -140,21 +140,9 @@ void RunRequests(Backend& backend, int count, std::mt19937& random) {
 }
 
 TEST(RequestStressTest, RandomDeletionsAcrossEveryClass) {
-  struct Case {
-    const char* name;
-    std::unique_ptr<Backend> (*start)();
-  };
-  const Case cases[] = {
-      {"the sandbox", StartSandbox},
-      {"mixed answers", StartMixedAnswers},
-  };
   const int count = SizeFromEnvironment("LUMO_STRESS_REQUESTS", kRequests, 1000000);
   std::mt19937 random(AnnouncedSeed(kSeed));
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::unique_ptr<Backend> backend = c.start();
-    RunRequests(*backend, count, random);
-  }
+  ForEachBackend([&](Backend& backend) { RunRequests(backend, count, random); });
 }
 
 }  // namespace

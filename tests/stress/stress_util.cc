@@ -99,6 +99,14 @@ std::unique_ptr<Backend> StartSandbox() { return std::make_unique<SandboxBackend
 
 std::unique_ptr<Backend> StartMixedAnswers() { return std::make_unique<MixedAnswersBackend>(); }
 
+void ForEachBackend(const std::function<void(Backend&)>& run) {
+  for (const auto& [name, start] :
+       {std::pair{"the sandbox", &StartSandbox}, std::pair{"mixed answers", &StartMixedAnswers}}) {
+    SCOPED_TRACE(name);
+    run(*start());
+  }
+}
+
 ScopedRoute::ScopedRoute(const Backend& backend) {
   base::http::SetConnectTo(kServiceHostPort, backend.host_port());
 }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -31,6 +32,9 @@ std::unique_ptr<Backend> StartSandbox();
 // A plain loopback server whose answer to each request is picked from the request's address:
 // success, a service error, an HTTP error page, non-JSON, a late answer or a dropped connection.
 std::unique_ptr<Backend> StartMixedAnswers();
+
+// Runs `run` against the sandbox, then against the mixed answers, each under a trace of its name.
+void ForEachBackend(const std::function<void(Backend&)>& run);
 
 // Sends every request for the service's host to `backend` until destroyed.
 class ScopedRoute {

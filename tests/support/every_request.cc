@@ -1,8 +1,10 @@
 #include "support/every_request.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "lumoapi/artist/get_artist_info.h"
 #include "lumoapi/cloud/check_file.h"
@@ -55,6 +57,14 @@ namespace {
 namespace diy = lumoapi::diy;
 namespace favorite = lumoapi::favorite;
 
+using Ids = std::vector<std::wstring>;
+
+// A row's maker: a T made of copies of `args`.
+template <class T, class... Args>
+std::function<std::unique_ptr<lumoapi::RequestBase>()> Make(Args... args) {
+  return [args...] { return std::make_unique<T>(args...); };
+}
+
 constexpr char kCommon[] = "format=json&from=qxpc&version=1.0.0&version_d=10.1.1.1";
 constexpr char kCommon220[] = "format=json&from=qxpc&version=2.2.0&version_d=10.1.1.1";
 
@@ -76,11 +86,7 @@ const std::vector<RequestRow>& EveryRequestRow() {
   const std::string c = kCommon;
   const std::string c220 = kCommon220;
   static const std::vector<RequestRow> rows = {
-      {"user down",
-       [] {
-         return std::make_unique<lumoapi::user::UserDown>(std::vector<std::wstring>{L"1", L"2"},
-                                                          L"7");
-       },
+      {"user down", Make<lumoapi::user::UserDown>(Ids{L"1", L"2"}, L"7"),
        "method=norda.lumo.user.down&" + c + "&songid=1,2&uid=7"},
       {"song link by id",
        [] {
@@ -96,35 +102,27 @@ const std::vector<RequestRow>& EveryRequestRow() {
        },
        "method=norda.lumo.song.getSongLink&" + c +
            "&songid=T%261$$A&lebo=0&down=0&bit=&type=1&kwtok="},
-      {"suggestions",
-       [] { return std::make_unique<lumoapi::search::CatalogSug>(L"rock & roll=1+1 周"); },
+      {"suggestions", Make<lumoapi::search::CatalogSug>(L"rock & roll=1+1 周"),
        "method=norda.lumo.search.catalogSug&" + c + "&query=rock%20%26%20roll%3D1%2B1%20%E5%91%A8"},
       // Its query holds the time of the call, so the search tests check it instead.
       {"lyrics and pictures",
-       [] {
-         return std::make_unique<lumoapi::search::Lrcpic>(
-             L"Title", L"Artist", lumoapi::search::Lrcpic::kSingleSong, false);
-       },
+       Make<lumoapi::search::Lrcpic>(L"Title", L"Artist", lumoapi::search::Lrcpic::kSingleSong,
+                                     false),
        ""},
-      {"merged search", [] { return std::make_unique<lumoapi::search::SearchMerge>(L"a&type=2"); },
+      {"merged search", Make<lumoapi::search::SearchMerge>(L"a&type=2"),
        "method=norda.lumo.search.merge&" + c + "&query=a%26type%3D2&type=1"},
-      {"artist pictures",
-       [] { return std::make_unique<lumoapi::artist::GetArtistInfo>(L"1&all_pic=0"); },
+      {"artist pictures", Make<lumoapi::artist::GetArtistInfo>(L"1&all_pic=0"),
        "method=norda.lumo.artist.getInfo&" + c + "&artistid=1%26all_pic%3D0&all_pic=1"},
-      {"recommended songs",
-       [] { return std::make_unique<lumoapi::recommend::GetRecommendSongs>(L"9"); },
+      {"recommended songs", Make<lumoapi::recommend::GetRecommendSongs>(L"9"),
        "method=norda.lumo.song.getRecommandSongList&" + c + "&song_id=9&num=20"},
-      {"splash", [] { return std::make_unique<lumoapi::splash::GetSplashPic>(); },
-       "method=norda.lumo.active.startPC&" + c},
-      {"public radio",
-       [] { return std::make_unique<lumoapi::radio::GetPublicRadioSongs>(L"Jazz & 爵士"); },
+      {"splash", Make<lumoapi::splash::GetSplashPic>(), "method=norda.lumo.active.startPC&" + c},
+      {"public radio", Make<lumoapi::radio::GetPublicRadioSongs>(L"Jazz & 爵士"),
        "method=norda.lumo.radio.getChannelSong&" + c220 +
            "&channelname=Jazz%20%26%20%E7%88%B5%E5%A3%AB&rn=10&kwtok=acct"},
-      {"scene radio", [] { return std::make_unique<lumoapi::radio::GetSceneSongs>(L"42"); },
+      {"scene radio", Make<lumoapi::radio::GetSceneSongs>(L"42"),
        "method=norda.lumo.song.getSmartSongList&" + c220 +
            "&scene_id=42&item_id=0&page_size=10&kwtok=acct"},
-      {"private radio",
-       [] { return std::make_unique<lumoapi::radio::GetPrivateRadioSongs>(L"alice", L"secret"); },
+      {"private radio", Make<lumoapi::radio::GetPrivateRadioSongs>(L"alice", L"secret"),
        "method=norda.lumo.radio.serv&" + c + "&usrname=alice&needdata=true&kwtok=secret"},
       {"play action",
        [] {
@@ -137,15 +135,11 @@ const std::vector<RequestRow>& EveryRequestRow() {
        "method=norda.lumo.radio.playAction&" + c +
            "&nordaid={id}&ch_name=pop&item_id=123&action_no=-3&kwtok=tk"},
       {"upload check",
-       [] {
-         return std::make_unique<lumoapi::cloud::CheckFile>(L"cmd5", L"smd5", L"mp3", 5242880,
-                                                            0x80000001u);
-       },
+       Make<lumoapi::cloud::CheckFile>(L"cmd5", L"smd5", L"mp3", 5242880, 0x80000001u),
        "method=norda.lumo.cloud.checkFile&" + c +
            "&content_md5=cmd5&slice_md5=smd5&ext=mp3&content_length=5242880"
            "&content_crc32=2147483649&id={id}&isXos=1"},
-      {"storage signature",
-       [] { return std::make_unique<lumoapi::cloud::Signature>(L"music/a b.mp3", 1234, L"cmd5"); },
+      {"storage signature", Make<lumoapi::cloud::Signature>(L"music/a b.mp3", 1234, L"cmd5"),
        "method=norda.lumo.cloud.signature2&" + c +
            "&input_method=PUT&object=music/a%20b.mp3&content_length=1234&content_md5=cmd5"
            "&content_type=application/octet-stream"},
@@ -159,91 +153,60 @@ const std::vector<RequestRow>& EveryRequestRow() {
            "&album_title=Album&artist_name=Artist&file_name=a.b&compose=&songwriting="
            "&publish_time=&style=&file_bitrate=320&file_duartion=245&file_size=5242880&ext=mp3"
            "&id={id}&isXos=1"},
-      {"quota", [] { return std::make_unique<lumoapi::cloud::Expand>(L"tok"); },
+      {"quota", Make<lumoapi::cloud::Expand>(L"tok"),
        "method=norda.lumo.cloud.expand&" + c + "&kwtok=tok"},
       // Song lists: encrypted, so the query is the method and the decrypted inner text.
-      {"list pages", [] { return std::make_unique<diy::GetPlayLists>(L"tok", 2, 50, 0); },
+      {"list pages", Make<diy::GetPlayLists>(L"tok", 2, 50, 0),
        "method=norda.lumo.ugcdiy.userList&" + c + "&offset=100&source=0&type=10", true, L"tok"},
-      {"list detail", [] { return std::make_unique<diy::GetPlayList>(L"tok", L"123", 200, 20); },
+      {"list detail", Make<diy::GetPlayList>(L"tok", L"123", 200, 20),
        "method=norda.lumo.ugcdiy.getBaseInfo&" + c +
            "&list_id=123&size=100&withsong=1&offset=200&withcount=1",
        true, L"tok"},
-      {"channels", [] { return std::make_unique<diy::GetChannels>(); },
-       "method=norda.lumo.ugcdiy.getChannels&" + c, true, L""},
-      {"comment count", [] { return std::make_unique<diy::GetCommentList>(L"42", 2, 20, 0); },
+      {"channels", Make<diy::GetChannels>(), "method=norda.lumo.ugcdiy.getChannels&" + c, true,
+       L""},
+      {"comment count", Make<diy::GetCommentList>(L"42", 2, 20, 0),
        "method=norda.lumo.ugcmsg.getCommentListByType&" + c + "&type_id=42&type=2&size=20&offset=0",
        true, L""},
-      {"album", [] { return std::make_unique<diy::GetAlbumInfo>(L"ignored", L"7"); },
+      {"album", Make<diy::GetAlbumInfo>(L"ignored", L"7"),
        "method=norda.lumo.album.getAlbumInfo&" + c + "&album_id=7"},
       // Titles and descriptions are encoded once by the request, then again as query values.
-      {"new list", [] { return std::make_unique<diy::AddList>(L"tok", L"My list & 周", 0); },
+      {"new list", Make<diy::AddList>(L"tok", L"My list & 周", 0),
        "method=norda.lumo.ugcdiy.addSongList&" + c +
            "&title=My%2520list%2520%2526%2520%25E5%2591%25A8&process=1",
        true, L"tok"},
-      {"list edit",
-       [] {
-         return std::make_unique<diy::UpList>(L"tok", L"5", L"T i", L"D&d", L"t", L"p.jpg", 9);
-       },
+      {"list edit", Make<diy::UpList>(L"tok", L"5", L"T i", L"D&d", L"t", L"p.jpg", 9),
        "method=norda.lumo.ugcdiy.editDiy&" + c +
            "&list_id=5&desc=D%2526d&tag=t&diypic=p.jpg&title=T%2520i&process=1",
        true, L"tok"},
-      {"list deletion", [] { return std::make_unique<diy::DelList>(L"tok", L"5"); },
+      {"list deletion", Make<diy::DelList>(L"tok", L"5"),
        "method=norda.lumo.ugcdiy.delList&" + c + "&list_id=5", true, L"tok"},
-      {"songs added",
-       [] {
-         return std::make_unique<diy::AddListSong>(
-             L"tok", L"5", std::vector<std::wstring>{L"1", L"2", L"3"}, L"x");
-       },
+      {"songs added", Make<diy::AddListSong>(L"tok", L"5", Ids{L"1", L"2", L"3"}, L"x"),
        "method=norda.lumo.ugcdiy.addSongToDiy&" + c + "&song_ids=1,2,3&list_id=5", true, L"tok"},
-      {"songs removed",
-       [] {
-         return std::make_unique<diy::DelListSong>(L"tok", L"5", std::vector<std::wstring>{L"7"});
-       },
+      {"songs removed", Make<diy::DelListSong>(L"tok", L"5", Ids{L"7"}),
        "method=norda.lumo.ugcdiy.delListSongs&" + c + "&song_ids=7&list_id=5", true, L"tok"},
       {"new list with songs",
-       [] {
-         return std::make_unique<diy::AddUgcSongListAtOnce>(
-             L"tok", L"New", L"x", std::vector<std::wstring>{L"12", L"a3", L"45"});
-       },
+       Make<diy::AddUgcSongListAtOnce>(L"tok", L"New", L"x", Ids{L"12", L"a3", L"45"}),
        "method=norda.lumo.ugcdiy.addSongListOnce&" + c +
            "&kwtok=tok&title=New&process=1&song_ids=12,45",
        true, L"tok"},
-      {"song order",
-       [] {
-         return std::make_unique<diy::SortSongListSongs>(
-             L"tok", L"5", std::vector<std::wstring>{L"9", L"3", L"5"});
-       },
+      {"song order", Make<diy::SortSongListSongs>(L"tok", L"5", Ids{L"9", L"3", L"5"}),
        "method=norda.lumo.ugcdiy.sortDiySongs&" + c + "&list_id=5&song_ids=9,3,5", true, L"tok"},
-      {"list favourite", [] { return std::make_unique<diy::AddFavoriteSongList>(L"tok", L"5", 1); },
+      {"list favourite", Make<diy::AddFavoriteSongList>(L"tok", L"5", 1),
        "method=norda.lumo.ugcdiy.addFavoriteDiy&" + c + "&list_id=5&source=1", true, L"tok"},
-      {"list favourite removed",
-       [] { return std::make_unique<diy::CancelFavoriteSongList>(L"tok", L"5", 0); },
+      {"list favourite removed", Make<diy::CancelFavoriteSongList>(L"tok", L"5", 0),
        "method=norda.lumo.ugcdiy.deleteFavoriteDiy&" + c + "&list_id=5&source=0", true, L"tok"},
       // Favourites: plain, the token as a parameter and no cookie.
-      {"favourite page",
-       [] { return std::make_unique<favorite::GetFavoriteSong>(L"tok", 100, 50); },
+      {"favourite page", Make<favorite::GetFavoriteSong>(L"tok", 100, 50),
        "method=norda.lumo.favorite.getFavoriteSong&" + c + "&kwtok=tok&pn=100&rn=50"},
-      {"collected page", [] { return std::make_unique<favorite::GetCollectSong>(L"tok", 0, 50); },
+      {"collected page", Make<favorite::GetCollectSong>(L"tok", 0, 50),
        "method=norda.lumo.favorite.getCollectSong&" + c + "&kwtok=tok&pn=0&rn=50"},
-      {"favourite added",
-       [] { return std::make_unique<favorite::AddSongFavorite>(L"tok", L"42", -5); },
+      {"favourite added", Make<favorite::AddSongFavorite>(L"tok", L"42", -5),
        "method=norda.lumo.favorite.addSongFavorite&" + c + "&kwtok=tok&songId=42&time=-5"},
-      {"favourites added",
-       [] {
-         return std::make_unique<favorite::AddSongFavorites>(L"tok",
-                                                             std::vector<std::wstring>{L"1", L"2"});
-       },
+      {"favourites added", Make<favorite::AddSongFavorites>(L"tok", Ids{L"1", L"2"}),
        "method=norda.lumo.favorite.addSongFavorites&" + c + "&kwtok=tok&songId=1,2"},
-      {"collected removed, no ids",
-       [] {
-         return std::make_unique<favorite::DelCollectSong>(L"tok", std::vector<std::wstring>{});
-       },
+      {"collected removed, no ids", Make<favorite::DelCollectSong>(L"tok", Ids{}),
        "method=norda.lumo.favorite.delCollectSong&" + c + "&kwtok=tok&songId="},
-      {"favourites removed",
-       [] {
-         return std::make_unique<favorite::DelSongFavorites>(
-             L"tok", std::vector<std::wstring>{L"1", L"2", L"3"});
-       },
+      {"favourites removed", Make<favorite::DelSongFavorites>(L"tok", Ids{L"1", L"2", L"3"}),
        "method=norda.lumo.favorite.delSongFavorites&" + c + "&kwtok=tok&songId=1,2,3"},
   };
   return rows;

@@ -57,17 +57,6 @@ std::vector<FakeTransport::Exchange> FakeTransport::Started() const {
   return started;
 }
 
-size_t FakeTransport::PendingCountLocked() const {
-  size_t count = 0;
-  for (const auto& [id, entry] : entries_) count += entry.state == State::kPending;
-  return count;
-}
-
-bool FakeTransport::WaitForPending(size_t n, std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return changed_.wait_for(lock, timeout, [&] { return PendingCountLocked() >= n; });
-}
-
 bool FakeTransport::Answer(ExchangeId id, int32_t status, std::string body) {
   TransportResult result;
   result.ok = true;

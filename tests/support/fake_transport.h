@@ -3,7 +3,6 @@
 #ifndef TESTS_SUPPORT_FAKE_TRANSPORT_H_
 #define TESTS_SUPPORT_FAKE_TRANSPORT_H_
 
-#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -40,8 +39,6 @@ class FakeTransport : public base::http::Transport {
   std::vector<Exchange> Pending() const;
   // Every exchange ever started, in start order.
   std::vector<Exchange> Started() const;
-  // Blocks until at least `n` exchanges are pending; false when `timeout` passed first.
-  bool WaitForPending(size_t n, std::chrono::milliseconds timeout);
 
   // Calls the exchange's callback on the calling thread with an answer or a failure. False (and
   // nothing called) if `id` is unknown, already answered or failed, or cancelled.
@@ -62,7 +59,6 @@ class FakeTransport : public base::http::Transport {
   };
 
   bool Complete(ExchangeId id, base::http::TransportResult result);
-  size_t PendingCountLocked() const;
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;

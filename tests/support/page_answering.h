@@ -8,18 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "base/thread/ui_loop.h"
 #include "sigslot/sigslot.h"
 #include "support/fake_transport.h"
 
 namespace lumo::testing {
 
-// Counts a task's end signal, whichever it has, and runs `during` inside it.
+// Counts the end signal of a request or task, whichever it has, notes the thread it came on, and
+// runs `during` inside it.
 class EndProbe : public sigslot::has_slots<> {
  public:
   void OnCompleted() { Record(0, 0); }
   void OnTaskCompleted(int selector, int status) { Record(selector, status); }
 
   std::atomic<int> count{0};
+  std::atomic<bool> on_ui_thread{false};
   int selector = 0;
   int status = 0;
   std::function<void()> during;
@@ -28,6 +31,7 @@ class EndProbe : public sigslot::has_slots<> {
   void Record(int s, int code) {
     selector = s;
     status = code;
+    on_ui_thread = base::thread::UiLoop::Instance().IsUiThread();
     ++count;
     if (during) during();
   }

@@ -1,29 +1,20 @@
 #include "support/request_harness.h"
 
-#include <atomic>
 #include <memory>
 #include <thread>
 
 #include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
+#include "support/page_answering.h"
 #include "support/ui_test_util.h"
 
 namespace lumo::testing {
 namespace {
 
-class CompletionCounter : public sigslot::has_slots<> {
- public:
-  void OnCompleted() { ++count_; }
-  int count() const { return count_; }
-
- private:
-  std::atomic<int> count_{0};
-};
-
 template <class Finish>
 int Run(lumoapi::RequestBase& request, FakeTransport& transport, Finish finish) {
-  CompletionCounter counter;
-  request.completed.connect(&counter, &CompletionCounter::OnCompleted);
+  EndProbe counter;
+  request.completed.connect(&counter, &EndProbe::OnCompleted);
   const size_t before = transport.Started().size();
   request.BeginRequest();
   const auto started = transport.Started();
@@ -32,9 +23,9 @@ int Run(lumoapi::RequestBase& request, FakeTransport& transport, Finish finish) 
     std::thread network([&] { finish(id); });
     network.join();
   }
-  RunUiUntil([&] { return counter.count() > 0; });
+  RunUiUntil([&] { return counter.count > 0; });
   base::thread::UiLoop::Instance().RunUntilIdle();
-  return counter.count();
+  return counter.count;
 }
 
 constexpr const char* kCommonNames[] = {"method", "format", "from", "version", "version_d"};

@@ -73,7 +73,7 @@ class ReportPoolTest : public ::testing::Test {
 };
 
 // Answered and failed reports alike go with the next sweep on the UI thread; the running one
-// stays. (The integration tests send reports through the pool to the sandbox.)
+// stays. (The stress tests send reports through the pool and the real transport.)
 TEST_F(ReportPoolTest, SweepsAnsweredAndFailedReportsOnTheUiThread) {
   ExchangeId answered = 0, failed = 0;
   Add("answered", &answered);
@@ -102,21 +102,6 @@ TEST_F(ReportPoolTest, UninitDeletesHeldReportsAndDropsPendingSweeps) {
   late->finished = true;
   RunUiUntilIdle();
   EXPECT_EQ(log_.names.size(), 2u);
-}
-
-// Deleting reports while their answers arrive on another thread: whichever comes first, every
-// report is deleted once, on the UI thread (ASan and TSan runs check the rest).
-TEST_F(ReportPoolTest, UninitWhileAnswersArrive) {
-  constexpr int kRounds = 50;
-  for (int i = 0; i < kRounds; ++i) {
-    ExchangeId id = 0;
-    Add("r", &id);
-    std::thread network([&] { transport_->Answer(id, 200, "{}"); });
-    ReportPool::Instance().Uninit();
-    network.join();
-    RunUiUntilIdle();
-  }
-  EXPECT_EQ(log_.names.size(), static_cast<size_t>(kRounds));
 }
 
 }  // namespace

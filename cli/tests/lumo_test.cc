@@ -18,7 +18,6 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <set>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -324,29 +323,21 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
        "lumo: splash failed: nothing listens on 127.0.0.1:1; start one with `lumo sandbox serve`"},
       // Usage: wrong words, options and values.
       {"sgn link 1", 2, "lumo: unknown command \"sgn\"; did you mean \"song\"?"},
-      {"song lnk 1", 2, "lumo: unknown command \"lnk\"; did you mean \"link\"?"},
       {"help clod", 2, "unknown command \"clod\"; did you mean \"cloud\"?"},
       {"song link 100001 --bogus", 2, "--bogus"},
       {"--connect-to nowhere splash", 2, "HOST:PORT"},
       {"--dry-run --connect-to " + std::string(30000, 'a') + ":80 splash", 2, "HOST:PORT"},
       {"radio", 2, "subcommand"},
       {"song link 10000x", 2, "expected a numeric id"},
-      {"recommend abc", 2, "expected a numeric id"},
-      {"report down 100001 x1", 2, "expected a numeric id"},
-      {"radio scene Sleep", 2, "expected a numeric id"},
       {"list show 30015x", 2, "lumo: LIST_ID: expected a numeric id"},
       {"list add 300151", 2, "lumo: SONG_ID is required"},
-      {"list remove 300151 1 y", 2, "lumo: SONG_ID: expected a numeric id"},
       {"list create T --songs 100001,x", 2, "lumo: --songs: expected a numeric id"},
       {"list edit 300151", 2, "lumo: list edit failed: nothing to change"},
       {"list fav 300001 --source 3", 2, "lumo: --source"},
       {"lists --kind mine", 2, "lumo: --kind"},
       {"lists --page -1", 2, "lumo: Could not convert: --page"},
       {"comments 0 300151 --size 0", 2, "lumo: --size"},
-      {"fav add", 2, "lumo: SONG_ID is required"},
-      {"collect remove abc", 2, "lumo: SONG_ID: expected a numeric id"},
       {"--timeout 0 splash", 2, "--timeout"},
-      {"--timeout -5 splash", 2, "--timeout"},
       {"--timeout 100000000000 splash", 2, "--timeout"},
       {"completion fish", 2, "fish"},
       // Files that cannot be uploaded, refused before anything is sent.
@@ -590,107 +581,37 @@ TEST_F(LumoTest, VersionAndTheSandboxServersShareTheirOptions) {
   }
 }
 
-// What the sandbox seeds the big user with, gathered page by page: every item once, as many as
-// the answer counts.
-TEST_F(LumoTest, GatheringCommandsReturnEveryItemTheServiceCounts) {
-  const std::tuple<const char*, const char*, int> cases[] = {
-      {"lists --all", "listnum", 260},
-      {"lists --all --kind fav", "listnum", 120},
-      {"lists --all --kind albums", "listnum", 130},
-      {"list show 300156 --all", "song_num", 500},
-      {"fav list --all", "count", 2400},
-      {"collect list --all", "count", 1500},
-  };
-  for (const auto& [words, count, seeded] : cases) {
-    SCOPED_TRACE(words);
-    const bool lists = std::string(words).rfind("lists", 0) == 0;
-    const value gathered = Json(Words(std::string("--token ") + kBigToken + " " + words));
-    EXPECT_EQ(gathered.at(count).as_integer(), seeded);
-    const std::vector<std::string> ids =
-        Column(gathered.at(lists ? "lists" : "songs"), lists ? "list_id" : "song_id");
-    EXPECT_EQ(ids.size(), static_cast<size_t>(seeded));
-    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), ids.size()) << "repeats";
-  }
-}
-
-TEST_F(LumoTest, AListRoundTripShowsEachStepInTheNext) {
+// The tool reads the list first, so that what an edit does not name stays as it was.
+TEST_F(LumoTest, AnEditKeepsWhatItDoesNotName) {
   const std::string title = "Road & Rain 夜晚的歌 + more";
-  const value created = Json({"list", "create", title});
+  // With a song: the library notes a read of a list without songs on standard error.
+  const value created = Json({"list", "create", title, "--songs", "100001"});
   const std::string id = created.at("list_id").as_string();
   EXPECT_EQ(created.at("title").as_string(), title);
-  const value own = Json({"lists"}).at("lists");
-  ASSERT_GT(own.size(), 0u);
-  EXPECT_EQ(own.at(0).at("list_id").as_string(), id);  // newest first
-  EXPECT_EQ(own.at(0).at("title").as_string(), title);
-  // Each change, and the songs it leaves in the list.
-  const std::pair<std::string, Args> steps[] = {
-      {"add 100001 100002 100003", {"100001", "100002", "100003"}},
-      {"sort 100003 100001 100002", {"100003", "100001", "100002"}},
-      {"remove 100001", {"100003", "100002"}},
-  };
-  for (const auto& [change, songs] : steps) {
-    const std::vector<std::string> words = Words("list " + change);
-    Json(Join({words[0], words[1], id}, Args(words.begin() + 2, words.end())));
-    EXPECT_EQ(Column(Json({"list", "show", id}).at("songs"), "song_id"), songs) << change;
-  }
-  // What an edit does not name stays as it was.
   Json({"list", "edit", id, "--tag", "Chill", "--desc", "for the road & 夜"});
   Json({"list", "edit", id, "--title", "Renamed & 改名"});
   const value info = Json({"list", "show", id}).at("info");
   EXPECT_EQ(info.at("list_title").as_string(), "Renamed & 改名");
   EXPECT_EQ(info.at("list_tag").as_string(), "Chill");
   EXPECT_EQ(info.at("list_desc").as_string(), "for the road & 夜");
-  for (const bool favourite : {true, false}) {
-    Json({"list", favourite ? "fav" : "unfav", id});
-    EXPECT_EQ(Contains(Column(Json(Words("lists --kind fav --all")).at("lists"), "list_id"), id),
-              favourite);
-  }
-  Json({"list", "delete", id});
-  const RunResult gone = Run({"list", "show", id});
-  EXPECT_EQ(gone.exit_code, 1);
-  EXPECT_NE(gone.err.find("service code 41002 (no such song list"), std::string::npos) << gone.err;
-  // Made with its songs at once.
-  const std::string filled =
-      Json(Words("list create Two --songs 100005,100004")).at("list_id").as_string();
-  EXPECT_EQ(Column(Json({"list", "show", filled}).at("songs"), "song_id"),
-            (Args{"100005", "100004"}));
 }
 
-TEST_F(LumoTest, AFavouriteIsSetAndCleared) {
-  const auto favourites = [this] {
-    return Column(Json(Words("fav list --all")).at("songs"), "song_id");
-  };
-  ASSERT_FALSE(Contains(favourites(), "100002"));
-  EXPECT_EQ(Json(Words("fav add 100002")).at("status").as_integer(), 22000);
-  EXPECT_EQ(Column(Json(Words("fav list")).at("songs"), "song_id").at(0), "100002");
-  EXPECT_EQ(Json(Words("fav add 100002")).at("status").as_integer(), 22322);  // already
-  // Several at once: the paid song and the one there already are skipped.
+// Of several songs, the tool lists those the service did not add (paid, or there already).
+TEST_F(LumoTest, AddingSeveralFavouritesListsTheSkippedOnes) {
+  Json(Words("fav add 100002"));
   const value several = Json(Words("fav add 100003 100017 100002 100004"));
   EXPECT_EQ(Column(several.at("added_ids")), (Args{"100003", "100004"}));
   EXPECT_EQ(Column(several.at("skipped_ids")), (Args{"100017", "100002"}));
-  EXPECT_TRUE(Contains(favourites(), "100004"));
-  Json(Words("fav remove 100002 100003 100004"));
-  const std::vector<std::string> after = favourites();
-  for (const char* id : {"100002", "100003", "100004"}) EXPECT_FALSE(Contains(after, id)) << id;
 }
 
-TEST_F(LumoTest, AlbumsChannelsAndCommentsReadAsTheServiceNamesThem) {
-  // The library keeps an album's texts in a song list's fields; the tool gives back their names.
+// The library keeps an album's texts in a song list's fields; the tool gives back their names.
+TEST_F(LumoTest, AnAlbumReadsAsTheServiceNamesIt) {
   const value album = Json(Words("album 5001"));
   EXPECT_EQ(album.at("album").at("album_id").as_string(), "5001");
   EXPECT_EQ(album.at("album").at("artist_id").as_string(), "2001");
   EXPECT_NE(album.at("album").at("buy_url").as_string(), "");
   ASSERT_GT(album.at("songs").size(), 0u);
   for (const std::string& id : Column(album.at("songs"), "album_id")) EXPECT_EQ(id, "5001");
-  const value channels = Json(Words("channels"));
-  EXPECT_EQ(channels.at("hot").size(), 5u);
-  ASSERT_EQ(channels.at("tags").size(), 4u);
-  EXPECT_GT(channels.at("tags").at(0).at("second").size(), 0u);
-  // Comments after a page: the list's comment count less the page.
-  const int comments =
-      std::stoi(Json(Words("list show 300151")).at("info").at("comment_num").as_string());
-  EXPECT_EQ(Json(Words("comments 0 300151 --size 20")).at("commentlist_last_nums").as_integer(),
-            comments - 20);
 }
 
 TEST_F(LumoTest, TheProgressLineIsForATerminalAndNeverForJson) {

@@ -434,19 +434,9 @@ TEST(TransportWordsTest, FailuresInPlainWords) {
   }
 }
 
+// The library's rule (its cases are in tests/core), through the tool's UTF-8 wrapper.
 TEST(MaskingTest, TokensAreMaskedByTheLibrarysRule) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"http://h/p?a=1&kwtok=abc&b=2", "http://h/p?a=1&kwtok=***&b=2"},
-      {"KWTOK=abc; other=1", "KWTOK=***; other=1"},
-      {"KwToK=secret", "KwToK=***"},
-      {"?KWTOK=s1&kwtok=s2", "?KWTOK=***&kwtok=***"},
-      {"kwtok=abc def", "kwtok=*** def"},
-      {"\"kwtok=abc\"", "\"kwtok=***\""},
-      {"xkwtok=abc", "xkwtok=abc"},
-      {"kwtok=", "kwtok="},
-      {"kwtok=林子轩&x", "kwtok=***&x"},
-  };
-  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskTokens(text), masked) << text;
+  EXPECT_EQ(MaskTokens("KWTOK=abc; x=1&kwtok=林子轩&x"), "KWTOK=***; x=1&kwtok=***&x");
   EXPECT_EQ(Shown("kwtok=abc", /*show_token=*/true), "kwtok=abc");
 }
 

@@ -142,7 +142,8 @@ TEST(GetSongLinkTest, DefaultsAndFallbacks) {
   }
 }
 
-// What each kind of answer fills: song data, pictures, buy data, the link and the tips.
+// What each kind of answer fills: song data, pictures, buy data, the link and the tips. A
+// "result" of another type reads as nothing by the shared member reader, shown here once.
 TEST(GetSongLinkTest, AnswerKinds) {
   const std::string kSong = R"({"song_id":"1","title":"T"})";
   const std::string kFile = R"([{"file_link":"F"}])";
@@ -215,7 +216,6 @@ TEST(SearchMergeTest, TakesFirstArtist) {
       {R"({"result":{"artist_info":{"artist_list":[{"name":"x"},{"artist_id":"8"}]}}})", L""},
       {R"({"result":{"artist_info":{"artist_list":[]}}})", L""},
       {R"({"result":{"artist_info":{"artist_list":{"artist_id":"7"}}}})", L""},
-      {R"({"result":[{"artist_info":{"artist_list":[{"artist_id":"7"}]}}]})", L""},
   };
   for (const auto& [body, artist_id] : cases) {
     const auto request = Answered<search::SearchMerge>(body, L"q");
@@ -311,7 +311,6 @@ TEST(GetRecommendSongsTest, RecordsForEntriesWithSongId) {
        L"[1|T|A|9|AT|5|h|s|mv|2][3||||||b|b||2]"},
       {R"({"result":{"list":[{"title":"x"},{"song_id":""},{"song_id":0},{"song_id":null}]}})", L""},
       {R"({"result":{"list":{"song_id":"1"}}})", L""},
-      {R"({"result":[{"list":[{"song_id":"1"}]}]})", L""},
   };
   for (const auto& [body, expected] : cases) {
     const auto request = Answered<recommend::GetRecommendSongs>(body, L"1");
@@ -409,8 +408,6 @@ TEST(RadioTest, ReadsSongIds) {
   EXPECT_EQ(IdsAfter(GetSceneSongs(L"s"), songlist + mixed + "}}"), (Ids{L"9", L"", L""}));
   EXPECT_EQ(IdsAfter(GetPublicRadioSongs(L"p"), songlist + List("songid", 3) + "}}", 2),
             (Ids{L"1", L"2", L"3", L"1", L"2", L"3"}));
-  EXPECT_EQ(IdsAfter(GetPublicRadioSongs(L"p"), R"({"result":[{"songlist":[{"songid":"1"}]}]})"),
-            Ids{});
 
   // The personal radio's list is at the top level, and it keeps at most 10 ids in all.
   EXPECT_EQ(

@@ -260,9 +260,12 @@ TEST(LogMaskingTest, HidesTokenValues) {
   const Case cases[] = {
       {L"a=1&kwtok=abc&b=2", L"a=1&kwtok=***&b=2"},
       {L"Cookie: KWTOK=abc; x=1", L"Cookie: KWTOK=***; x=1"},
+      {L"KwToK=secret", L"KwToK=***"},
+      {L"?KWTOK=s1&kwtok=s2", L"?KWTOK=***&kwtok=***"},
+      {L"kwtok=abc def", L"kwtok=*** def"},
+      {L"\"kwtok=abc\"", L"\"kwtok=***\""},
       {L"kwtok=", L"kwtok="},
       {L"mykwtok=abc", L"mykwtok=abc"},
-      {L"?kwtok=a&kwtok=b", L"?kwtok=***&kwtok=***"},
   };
   for (const Case& c : cases) EXPECT_EQ(lumoapi::MaskSecrets(c.text), c.masked);
 }

@@ -6,8 +6,7 @@
 //
 // The rows of one fault run a dozen at a time, so that the transport's timeout is waited out a
 // few times per fault and the library's threads meet real concurrency: fewer than the transport's
-// 16 connections per host, so that every call reaches the sandbox before the limit. The outcome
-// of every case goes into a table printed at the end of the program.
+// 16 connections per host, so that every call reaches the sandbox before the limit.
 #include <glog/logging.h>
 #include <gtest/gtest.h>
 
@@ -16,7 +15,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <iostream>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -75,7 +73,7 @@ enum class Fault { kLate, kUnacceptedCode, kAcceptedCode, kOther };
 
 struct FaultCase {
   Fault fault;
-  const char* name;    // as the summary shows it
+  const char* name;    // as GoogleTest shows it
   const char* id;      // as the test's name shows it
   const char* action;  // the sandbox's action
   std::string rule;    // the rule's further members
@@ -184,53 +182,12 @@ bool RunUntilEnded(const std::vector<const EndWatch*>& watches) {
   return ended;
 }
 
-// The outcome of every case run, printed as one table after the last test. Test thread only.
-class Summary : public ::testing::Environment {
- public:
-  using Cells = std::map<std::string, std::string>;  // by fault
-
-  static void Note(const std::string& row, const std::string& fault, std::string cell) {
-    auto& rows = Rows();
-    auto it = std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.first == row; });
-    if (it == rows.end()) it = rows.insert(rows.end(), {row, Cells{}});
-    it->second[fault] = std::move(cell);
-  }
-
-  void TearDown() override {
-    if (Rows().empty()) return;
-    std::cout << "\n| call |";
-    for (const FaultCase& fault : kFaults) std::cout << ' ' << fault.name << " |";
-    std::cout << "\n|---|";
-    for (size_t i = 0; i < std::size(kFaults); ++i) std::cout << "---|";
-    for (const auto& [row, cells] : Rows()) {
-      std::cout << "\n| " << row << " |";
-      for (const FaultCase& fault : kFaults) {
-        const auto found = cells.find(fault.name);
-        std::cout << ' ' << (found == cells.end() ? "" : found->second) << " |";
-      }
-    }
-    std::cout << "\n\n✓/✗: succeeded; the number: status; net/ui: the thread of the completion; "
-                 "kept: results a task kept of the pages before the fault, of the expected.\n";
-  }
-
- private:
-  static std::vector<std::pair<std::string, Cells>>& Rows() {
-    static std::vector<std::pair<std::string, Cells>> rows;
-    return rows;
-  }
-};
-const auto* const kSummary =
-    ::testing::AddGlobalTestEnvironment(new Summary);  // owned by GoogleTest
-
-// Checks one ended call against `expected`; returns its cell of the table.
-std::string Check(const EndWatch& watch, const Outcome& seen, const Outcome& expected) {
+// Checks one ended call against `expected`.
+void Check(const EndWatch& watch, const Outcome& seen, const Outcome& expected) {
   EXPECT_EQ(watch.count, 1);
   EXPECT_EQ(seen.succeeded, expected.succeeded);
   EXPECT_EQ(seen.status, expected.status);
   EXPECT_EQ(seen.on_ui_thread, expected.on_ui_thread);
-  if (watch.count != 1) return std::to_string(watch.count) + " completions";
-  return std::string(seen.succeeded ? "✓ " : "✗ ") + std::to_string(seen.status) +
-         (seen.on_ui_thread ? " ui" : " net");
 }
 
 // Quiet library log (every failure logs a line), the short timeout where the fault needs it, and
@@ -301,9 +258,8 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
                  ToUtf8(call->request->response_text).substr(0, 200));
     const lumoapi::RequestBase& request = *call->request;
     EXPECT_TRUE(request.finished);
-    Summary::Note(name, fault.name,
-                  Check(call->watch, {request.succeeded, request.status, call->watch.on_ui_thread},
-                        Expected(fault, name)));
+    Check(call->watch, {request.succeeded, request.status, call->watch.on_ui_thread},
+          Expected(fault, name));
   }
   // The rule met every method: no answer came through unfaulted.
   for (const std::string& method : methods) {
@@ -519,15 +475,11 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
       const TaskRun& run = *plan.run;
       const Outcome seen = run.Seen();
       const size_t kept = std::min(plan.page * task_case.page_size, TotalOf(task_case, seeded));
-      std::string cell = Check(run.watch, seen, Expected(fault, task_case.page_row));
+      Check(run.watch, seen, Expected(fault, task_case.page_row));
       if (run.signals_status()) {
         EXPECT_EQ(run.watch.status, seen.status);
       }
       EXPECT_EQ(run.gathered(), kept);
-      if (task_case.page_size > 0) {
-        cell += ", kept " + std::to_string(run.gathered()) + "/" + std::to_string(kept);
-      }
-      Summary::Note(row, fault.name, cell);
 
       // The pages before the fault passed, and no page was asked after it. libcurl sends a
       // request again when a kept-alive connection closes without an answer, so a dropped one

@@ -44,13 +44,6 @@ bool Has(const Ids& ids, const std::wstring& id) {
   return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
-template <class Request>
-void RunOk(Request& request) {
-  Completion done;
-  ASSERT_TRUE(done.Run(request));
-  EXPECT_TRUE(request.succeeded) << request.status;
-}
-
 class FavoriteIntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetSandbox(); }

@@ -54,6 +54,14 @@ class Completion : public sigslot::has_slots<sigslot::single_threaded> {
   std::atomic<int> count_{0};
 };
 
+// Runs a request to its one completion and expects it to have succeeded.
+template <class Request>
+void RunOk(Request& request) {
+  Completion done;
+  ASSERT_TRUE(done.Run(request));
+  EXPECT_TRUE(request.succeeded) << request.status;
+}
+
 // One exchange with the sandbox on its own port, through the sandbox tests' client: its
 // inspection endpoints ("/_sandbox/log", ...) or an upload as the object store receives it.
 sandbox::testing::Response ToSandbox(const std::string& verb, const std::string& target,

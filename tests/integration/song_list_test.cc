@@ -76,13 +76,6 @@ Ids IdsOf(const std::vector<diy::PlayListSong>& songs) {
   return ids;
 }
 
-template <class Request>
-void RunOk(Request& request) {
-  Completion done;
-  ASSERT_TRUE(done.Run(request));
-  EXPECT_TRUE(request.succeeded) << request.status << " " << ToUtf8(request.response_text);
-}
-
 class SongListIntegrationTest : public ::testing::Test {
  protected:
   void SetUp() override { ResetSandbox(); }

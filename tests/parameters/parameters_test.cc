@@ -14,7 +14,6 @@
 #include "lumoapi/diy/add_favorite_song_list.h"
 #include "lumoapi/diy/add_list.h"
 #include "lumoapi/diy/add_ugc_song_list_at_once.h"
-#include "lumoapi/diy/cancel_favorite_song_list.h"
 #include "lumoapi/diy/get_playlists.h"
 #include "lumoapi/favorite/add_song_favorite.h"
 #include "lumoapi/song/get_song_link.h"
@@ -105,17 +104,15 @@ TEST(RequestParametersTest, VariantsOfTheOwnPairs) {
          return std::make_unique<diy::AddUgcSongListAtOnce>(L"t", L"a", L"", Ids{L"", L"3"});
        },
        {{"kwtok", "t"}, {"title", "a"}, {"process", "1"}, {"song_ids", ",3"}}},
-      {"list favourite, source 0",
-       [] { return std::make_unique<diy::AddFavoriteSongList>(L"t", L"9", 0); },
-       {{"list_id", "9"}, {"source", "0"}}},
+      {"list favourite, source 2",
+       [] { return std::make_unique<diy::AddFavoriteSongList>(L"t", L"9", 2); },
+       {{"list_id", "9"}, {"source", "2"}}},
       {"list favourite, source 3 sends nothing",
        [] { return std::make_unique<diy::AddFavoriteSongList>(L"t", L"9", 3); },
        {}},
-      {"list favourite removed, source 2",
-       [] { return std::make_unique<diy::CancelFavoriteSongList>(L"t", L"9", 2); },
-       {{"list_id", "9"}, {"source", "2"}}},
-      {"list favourite removed, source -1 sends nothing",
-       [] { return std::make_unique<diy::CancelFavoriteSongList>(L"t", L"9", -1); },
+      // The removal writes its pairs with the same code (FavoriteListParams).
+      {"list favourite, source -1 sends nothing",
+       [] { return std::make_unique<diy::AddFavoriteSongList>(L"t", L"9", -1); },
        {}},
       {"song link by a title alone, lebo",
        [] {

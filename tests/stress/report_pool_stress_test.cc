@@ -63,7 +63,6 @@ void RunRounds(Backend& backend, int rounds, std::mt19937& random) {
   QuietHostLog log;
   auto& loop = base::thread::UiLoop::Instance();
   std::vector<std::unique_ptr<ReportRecord>> records;
-  int swept_before_uninit = 0;
 
   for (int round = 0; round < rounds; ++round) {
     backend.Stir(random);
@@ -77,7 +76,6 @@ void RunRounds(Backend& backend, int rounds, std::mt19937& random) {
     }
     // Let a random share of the answers in, then pull the pool down under the rest.
     loop.RunUntil([] { return false; }, std::chrono::milliseconds(random() % 6));
-    for (size_t i = first; i < records.size(); ++i) swept_before_uninit += records[i]->deletions;
     ReportPool::Instance().Uninit();
     for (size_t i = first; i < records.size(); ++i) {
       EXPECT_EQ(records[i]->deletions, 1) << "round " << round << ", report " << i - first;
@@ -90,9 +88,6 @@ void RunRounds(Backend& backend, int rounds, std::mt19937& random) {
   loop.RunUntil([] { return false; }, 50ms);
   loop.RunUntilIdle();
 
-  std::cout << "reports: " << records.size() << " in " << rounds << " rounds, "
-            << swept_before_uninit << " swept before Uninit; " << backend.Summary() << "; "
-            << log.lines() << " lines of the host log" << std::endl;
   int faults = 0;
   for (size_t i = 0; i < records.size() && faults < 10; ++i) {
     const ReportRecord& record = *records[i];

@@ -71,14 +71,12 @@ void RunRequests(Backend& backend, int count, std::mt19937& random) {
   std::vector<Watcher> watchers(count);
   std::vector<int> active;
   int next = 0;
-  int counts[4] = {};
 
   auto start = [&](int i) {
     Watcher& watcher = watchers[i];
     watcher.ending = PickEnding(random);
     watcher.turns_left = static_cast<int>(random() % 4);
     watcher.owner = &requests[i];
-    ++counts[static_cast<int>(watcher.ending)];
     requests[i] = rows[random() % rows.size()].make();
     requests[i]->completed.connect(&watcher, &Watcher::OnCompleted);
     requests[i]->BeginRequest();
@@ -121,10 +119,6 @@ void RunRequests(Backend& backend, int count, std::mt19937& random) {
   ASSERT_TRUE(active.empty()) << active.size() << " requests never completed";
   loop.RunUntilIdle();
 
-  std::cout << "requests: " << count << " (after completion " << counts[0] << ", right after begin "
-            << counts[1] << ", in flight " << counts[2] << ", inside completed " << counts[3]
-            << "); " << backend.Summary() << "; " << log.lines() << " lines of the host log"
-            << std::endl;
   // One line per faulty request, at most ten of them.
   int faults = 0;
   for (int i = 0; i < count && faults < 10; ++i) {

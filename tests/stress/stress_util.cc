@@ -42,21 +42,11 @@ class SandboxBackend : public Backend {
     const sandbox::testing::Response added =
         client.Send("POST", "/_sandbox/rules", {"Content-Type: application/json"}, rule);
     EXPECT_EQ(added.error_code(), 22000) << rule << " " << added.body;
-    ++rules_;
-  }
-
-  std::string Summary() const override {
-    sandbox::testing::Client client(server_.port());
-    const sandbox::testing::Response log = client.Send("GET", "/_sandbox/log?since=1000000000", {});
-    const std::string seen =
-        log.json.has_field("last_seq") ? std::to_string(log.json.at("last_seq").as_integer()) : "?";
-    return "the sandbox logged " + seen + " exchanges, " + std::to_string(rules_) + " fault rules";
   }
 
  private:
   sandbox::Server server_;
   bool started_ = false;
-  int rules_ = 0;
 };
 
 testing::CannedResponse MixedAnswer(const testing::RecordedRequest& request) {
@@ -84,10 +74,6 @@ class MixedAnswersBackend : public Backend {
  public:
   MixedAnswersBackend() : server_(MixedAnswer) {}
   std::string host_port() const override { return server_.host_port(); }
-  std::string Summary() const override {
-    return "the server saw " + std::to_string(server_.requests().size()) + " requests on " +
-           std::to_string(server_.accepted_connections()) + " connections";
-  }
 
  private:
   testing::LoopbackServer server_;
@@ -114,7 +100,7 @@ ScopedRoute::ScopedRoute(const Backend& backend) {
 ScopedRoute::~ScopedRoute() { base::http::SetConnectTo(kServiceHostPort, ""); }
 
 QuietHostLog::QuietHostLog()
-    : previous_(base::logging::SetLogSink([this](const base::logging::LogRecord&) { ++lines_; })) {}
+    : previous_(base::logging::SetLogSink([](const base::logging::LogRecord&) {})) {}
 
 QuietHostLog::~QuietHostLog() { base::logging::SetLogSink(std::move(previous_)); }
 

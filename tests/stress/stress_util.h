@@ -3,7 +3,6 @@
 #ifndef TESTS_STRESS_STRESS_UTIL_H_
 #define TESTS_STRESS_STRESS_UTIL_H_
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,8 +20,6 @@ class Backend {
   virtual std::string host_port() const = 0;
   // Changes how the next answers go wrong, for servers that can; between batches of requests.
   virtual void Stir(std::mt19937& /*random*/) {}
-  // What the server saw, for the test's output.
-  virtual std::string Summary() const = 0;
 };
 
 // The sandbox service (state in memory) with fault rules of random kinds and lengths added by
@@ -45,7 +42,7 @@ class ScopedRoute {
   ScopedRoute& operator=(const ScopedRoute&) = delete;
 };
 
-// Counts the host log's lines instead of writing them out, until destroyed: thousands of failed
+// Drops the host log's lines instead of writing them out, until destroyed: thousands of failed
 // exchanges would bury the test's own output. The suite's log check still sees every line.
 class QuietHostLog {
  public:
@@ -53,10 +50,8 @@ class QuietHostLog {
   ~QuietHostLog();
   QuietHostLog(const QuietHostLog&) = delete;
   QuietHostLog& operator=(const QuietHostLog&) = delete;
-  int lines() const { return lines_; }
 
  private:
-  std::atomic<int> lines_{0};
   base::logging::LogSink previous_;
 };
 

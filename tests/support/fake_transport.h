@@ -77,7 +77,6 @@ class ScopedFakeTransport {
 
   FakeTransport& operator*() { return *transport_; }
   FakeTransport* operator->() { return transport_.get(); }
-  std::shared_ptr<FakeTransport> get() { return transport_; }
 
  private:
   std::shared_ptr<FakeTransport> transport_;

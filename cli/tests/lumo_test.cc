@@ -146,7 +146,7 @@ class LumoTest : public ::testing::Test {
     const std::string command = Command(args) + " >/dev/null 2>" + Quote(ttyname(terminal));
     EXPECT_EQ(std::system((command + " </dev/null").c_str()), 0) << command;
     fcntl(reader, F_SETFL, O_NONBLOCK);
-    const std::string drawn = Drain(reader);
+    std::string drawn = Drain(reader);
     close(terminal);
     close(reader);
     return drawn;

@@ -91,7 +91,9 @@ TEST(TaskRunnerTest, WaitsForTheEndWhicheverSignalItIs) {
     SCOPED_TRACE(testing::Message() << c.pages << (c.ends_with_task_completed ? " signal" : ""));
     FakePagingTask task(c.pages, c.ends_with_task_completed);
     // Asked after each answer of the transport; this task has none.
-    const std::function<size_t()> items = [&] { return static_cast<size_t>(50 * task.pages_done); };
+    const std::function<size_t()> items = [&] {
+      return size_t{50} * static_cast<size_t>(task.pages_done);
+    };
     {
       GlobalOptions options;
       // Nothing is sent: the route only has to exist, without starting the built-in sandbox.

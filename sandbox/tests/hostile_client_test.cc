@@ -208,7 +208,7 @@ TEST(AcceptTest, ListenerOutlivesRunningOutOfDescriptors) {
   rlimit saved{};
   ::getrlimit(RLIMIT_NOFILE, &saved);
   rlimit lowered = saved;
-  lowered.rlim_cur = static_cast<rlim_t>(highest + 40);
+  lowered.rlim_cur = static_cast<rlim_t>(highest) + 40;
   ::setrlimit(RLIMIT_NOFILE, &lowered);
   // Every free descriptor below the limit, the gaps below the highest one included, but one.
   std::vector<int> ballast;

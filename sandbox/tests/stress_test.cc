@@ -216,6 +216,7 @@ TEST(SandboxStressTest, StateHoldsUnderValidAndGarbageTraffic) {
   const std::chrono::seconds duration = Duration();
   const auto end = std::chrono::steady_clock::now() + duration;
   std::vector<std::thread> clients;
+  clients.reserve(kClients);
   for (int id = 0; id < kClients; ++id) {
     clients.emplace_back(RunClient, port, id, kSeed, end, &states[id]);
   }

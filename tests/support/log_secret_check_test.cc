@@ -46,6 +46,7 @@ std::vector<std::string> FailuresOf(void (*write)()) {
     write();
   }
   std::vector<std::string> messages;
+  messages.reserve(static_cast<size_t>(results.size()));
   for (int i = 0; i < results.size(); ++i)
     messages.emplace_back(results.GetTestPartResult(i).message());
   return messages;

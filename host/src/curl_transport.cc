@@ -129,7 +129,8 @@ class CurlTransport final : public Transport {
 
   struct StartCommand {
     ExchangeId id = 0;
-    Clock::time_point started;
+    // When the total timeout, counted from Start, ends; never for none (0) or one beyond any wait.
+    Clock::time_point deadline = Clock::time_point::max();
     TransportRequest request;
     TransportCallback done;
     TransportLimits limits;
@@ -168,8 +169,7 @@ class CurlTransport final : public Transport {
   };
 
   static size_t OnBody(char* data, size_t size, size_t count, void* user);
-  // When the command's total timeout ends; never for none (0) or one beyond any wait.
-  static Clock::time_point Deadline(const StartCommand& command);
+  static Clock::time_point DeadlineOf(Clock::time_point start, int64_t total_timeout_ms);
 
   void Run();
   // Hands the transfer to libcurl, or keeps it waiting while its host has enough there.
@@ -184,6 +184,11 @@ class CurlTransport final : public Transport {
   // Fails the waiting transfers whose total timeout has passed.
   void ExpireWaiting(Clock::time_point now);
   void FailTimedOut(StartCommand& command);
+  using WaitingMap = std::unordered_map<ExchangeId, std::pair<StartCommand, Host*>>;
+  // Forgets a waiting transfer (cancelled, or failed for its deadline); the next one.
+  WaitingMap::iterator EraseWaiting(WaitingMap::iterator it);
+  // The host of `url`; the last one found is kept, as the calls of a process go to one or two.
+  Host& HostOf(const std::string& url);
   // How long the network thread may sleep: until the first waiting deadline, at most the idle poll.
   int PollTimeoutMs(Clock::time_point now) const;
   // A reset handle from the idle ones, or a new one (null if that fails).
@@ -216,7 +221,9 @@ class CurlTransport final : public Transport {
   // Network thread only: hosts by RouteKey, the waiting transfers, hosts with room for them, and
   // no waiting deadline earlier than `next_deadline_`.
   std::unordered_map<std::string, Host> hosts_;
-  std::unordered_map<ExchangeId, std::pair<StartCommand, Host*>> waiting_;
+  std::string last_host_key_;
+  Host* last_host_ = nullptr;
+  WaitingMap waiting_;
   std::vector<Host*> hosts_with_room_;
   Clock::time_point next_deadline_ = Clock::time_point::max();
   std::vector<CURL*> idle_handles_;  // network thread only; reset, in no multi handle
@@ -224,10 +231,10 @@ class CurlTransport final : public Transport {
 
 Transport::ExchangeId CurlTransport::Start(TransportRequest request, TransportCallback done) {
   StartCommand command;
-  command.started = Clock::now();
   command.request = std::move(request);
   command.done = std::move(done);
   command.limits = CurrentLimits();
+  command.deadline = DeadlineOf(Clock::now(), command.limits.total_timeout_ms);
   command.proxy = CurrentProxy();
   command.connect_to = routes_.ConnectToFor(command.request.url);
 
@@ -356,22 +363,32 @@ void CurlTransport::Run() {
   for (const auto& [id, transfer] : transfers_) curl_multi_remove_handle(multi_, transfer->easy);
   transfers_.clear();
   waiting_.clear();
+  last_host_ = nullptr;
   hosts_.clear();
   for (CURL* easy : idle_handles_) curl_easy_cleanup(easy);
   idle_handles_.clear();
 }
 
 void CurlTransport::Admit(StartCommand command) {
-  Host& host = hosts_[std::string(RouteKey(command.request.url))];
+  Host& host = HostOf(command.request.url);
   if (host.waiting == 0 && host.attached < kMaxAttachedPerHost) {
     AddTransfer(std::move(command), host);
     return;
   }
   const ExchangeId id = command.id;
-  next_deadline_ = std::min(next_deadline_, Deadline(command));
+  next_deadline_ = std::min(next_deadline_, command.deadline);
   host.order.push_back(id);
   ++host.waiting;
   waiting_.emplace(id, std::make_pair(std::move(command), &host));
+}
+
+CurlTransport::Host& CurlTransport::HostOf(const std::string& url) {
+  const std::string_view key = RouteKey(url);
+  if (last_host_ == nullptr || key != last_host_key_) {
+    last_host_key_.assign(key);
+    last_host_ = &hosts_[last_host_key_];
+  }
+  return *last_host_;
 }
 
 bool CurlTransport::AttachWaiting() {
@@ -399,19 +416,30 @@ void CurlTransport::ExpireWaiting(Clock::time_point now) {
   std::vector<StartCommand> expired;
   for (auto it = waiting_.begin(); it != waiting_.end();) {
     StartCommand& command = it->second.first;
-    const Clock::time_point deadline = Deadline(command);
-    if (deadline > now) {
-      next_deadline_ = std::min(next_deadline_, deadline);
+    if (command.deadline > now) {
+      next_deadline_ = std::min(next_deadline_, command.deadline);
       ++it;
       continue;
     }
-    Host* host = it->second.second;
-    if (--host->waiting == 0) host->order.clear();
     expired.push_back(std::move(command));
-    it = waiting_.erase(it);
+    it = EraseWaiting(it);
   }
   base::thread::internal::WakeBatch wakes;
   for (StartCommand& command : expired) FailTimedOut(command);
+}
+
+CurlTransport::WaitingMap::iterator CurlTransport::EraseWaiting(WaitingMap::iterator it) {
+  Host* host = it->second.second;
+  it = waiting_.erase(it);
+  if (--host->waiting == 0) {
+    host->order.clear();
+  } else if (host->order.size() > 2 * host->waiting + kMaxAttachedPerHost) {
+    // Ids no longer waiting are skipped when their turn comes; many of them are dropped at once.
+    auto gone = [this](ExchangeId id) { return waiting_.count(id) == 0; };
+    host->order.erase(std::remove_if(host->order.begin(), host->order.end(), gone),
+                      host->order.end());
+  }
+  return it;
 }
 
 void CurlTransport::FailTimedOut(StartCommand& command) {
@@ -423,11 +451,11 @@ void CurlTransport::FailTimedOut(StartCommand& command) {
   Deliver(command.id, command.done, std::move(result));
 }
 
-CurlTransport::Clock::time_point CurlTransport::Deadline(const StartCommand& command) {
+CurlTransport::Clock::time_point CurlTransport::DeadlineOf(Clock::time_point start,
+                                                           int64_t total_timeout_ms) {
   constexpr int64_t kLongestMs = int64_t{1} << 40;  // some 35 years
-  const int64_t total_ms = command.limits.total_timeout_ms;
-  if (total_ms <= 0 || total_ms > kLongestMs) return Clock::time_point::max();
-  return command.started + std::chrono::milliseconds(total_ms);
+  if (total_timeout_ms <= 0 || total_timeout_ms > kLongestMs) return Clock::time_point::max();
+  return start + std::chrono::milliseconds(total_timeout_ms);
 }
 
 int CurlTransport::PollTimeoutMs(Clock::time_point now) const {
@@ -449,10 +477,9 @@ void CurlTransport::AddTransfer(StartCommand command, Host& host) {
   // The total timeout counts from Start: what is left of it, and none for a call that waited it
   // all out.
   int64_t total_timeout_ms = command.limits.total_timeout_ms;
-  const Clock::time_point deadline = Deadline(command);
-  if (deadline != Clock::time_point::max()) {
+  if (command.deadline != Clock::time_point::max()) {
     total_timeout_ms =
-        std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        std::chrono::ceil<std::chrono::milliseconds>(command.deadline - Clock::now()).count();
     if (total_timeout_ms <= 0) {
       FailTimedOut(command);
       return;
@@ -528,17 +555,7 @@ void CurlTransport::RemoveTransfer(ExchangeId id) {
   auto it = transfers_.find(id);
   if (it == transfers_.end()) {
     auto waiting = waiting_.find(id);
-    if (waiting == waiting_.end()) return;
-    Host* host = waiting->second.second;
-    waiting_.erase(waiting);
-    if (--host->waiting == 0) {
-      host->order.clear();
-    } else if (host->order.size() > 2 * host->waiting + kMaxAttachedPerHost) {
-      // Cancelled ids are skipped when their turn comes; many of them are dropped here at once.
-      auto gone = [this](ExchangeId waiting_id) { return waiting_.count(waiting_id) == 0; };
-      host->order.erase(std::remove_if(host->order.begin(), host->order.end(), gone),
-                        host->order.end());
-    }
+    if (waiting != waiting_.end()) EraseWaiting(waiting);
     return;
   }
   curl_multi_remove_handle(multi_, it->second->easy);

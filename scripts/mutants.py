@@ -26,7 +26,9 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 WORK = ROOT / "build" / "mutants"
 TREE = WORK / "tree"
-BUILD = WORK / "build"
+# Laid out like the checkout and configured with its preset, so that ccache (base_dir set to a
+# folder above both) serves the copy's first build from the checkout's.
+BUILD = TREE / "build" / "default"
 
 # The tests that take seconds each, left to the second round.
 SLOW_TESTS = r"(stress|Stress|browser|Installed|integration|Integration|fault_matrix|FaultMatrix|Bench|cli\.|sandbox\.)"
@@ -103,10 +105,7 @@ def copy_tree():
 
 
 def configure_and_build():
-    BUILD.mkdir(parents=True, exist_ok=True)
-    if run(["cmake", "-S", str(TREE), "-B", str(BUILD), "-G", "Ninja",
-            "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DCMAKE_CXX_COMPILER_LAUNCHER=ccache",
-            "-DLUMOAPI_BUILD_BENCHMARKS=OFF"], TREE, WORK / "configure.log") != 0:
+    if run(["cmake", "--preset", "default"], TREE, WORK / "configure.log") != 0:
         sys.exit(f"mutants: configuring the copy failed, see {WORK / 'configure.log'}")
     if build() != 0:
         sys.exit(f"mutants: the unmutated copy does not build, see {WORK / 'build.log'}")

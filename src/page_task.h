@@ -1,10 +1,13 @@
-// What every task shares: owning one request at a time, and moving from one page to the next.
+// What every task shares: owning one request at a time, and the one paging loop of the gathering
+// tasks.
 //
 // A task owns its current request through a unique_ptr member. A new request is made first, then
 // the old one is deleted in place (its destructor may have to wait for its own answer to be
 // handled on the network thread, and that handling reads it through the task), then the new one
 // is started. The next page is never started from inside the current page's completion: it is
 // posted to the UI thread through the task's dispatcher, which drops it if the task goes first.
+// For the same reason a task's destructor deletes its request (DeleteInPlace) before its
+// dispatcher goes: that handling may post through the dispatcher.
 #ifndef LUMOAPI_PAGE_TASK_H_
 #define LUMOAPI_PAGE_TASK_H_
 
@@ -34,10 +37,14 @@ void StartRequest(Task* task, void (Task::*on_completed)(), std::unique_ptr<Requ
   current->BeginRequest();
 }
 
-// After page number `page_index` (counting from 0) of a run: true when the run goes on, that is
-// when the page said there is more and the run has not reached kMaxPagesPerRun pages.
-inline bool RunGoesOn(bool more, uint64_t page_index) {
-  return more && page_index + 1 < kMaxPagesPerRun;
+// The getters every task offers on its current request: 0 and false before the first one.
+template <class Task>
+unsigned int StatusOf(const Task& task) {
+  return task.request ? static_cast<unsigned int>(task.request->status) : 0;
+}
+template <class Task>
+bool SucceededOf(const Task& task) {
+  return task.request && task.request->succeeded;
 }
 
 // Appends a page's records to the task's. A page that another one follows gives its records up:
@@ -54,12 +61,49 @@ void AppendPage(std::vector<Record>& all, std::vector<Record>& page, bool follow
   }
 }
 
-// Posts the task's BeginRequest to the UI thread. The caller touches nothing of the task after
-// this: the posted call may already be running.
-template <class Task>
-void PostNextPage(Task* task, base::thread::Dispatcher& dispatcher) {
-  dispatcher.InvokeOnUIThread([task] { task->BeginRequest(); });
-}
+// The run of a gathering task over its pages. `Paging` describes one task class:
+//
+//   using Task = ...;  // has `request` (a unique_ptr to its page class), `dispatcher`, and a
+//                      // private OnPageCompleted() that calls PageLoop<Paging>::OnPageCompleted
+//                      // and befriends PageLoop
+//   static std::unique_ptr<Page> MakePage(const Task&);   // the page at the task's position
+//   static uint64_t PageIndex(const Task&);               // which page of the run that is
+//   static bool More(const Task&, const Page&);           // whether the service has more
+//   static void Keep(Task&, Page&, bool followed);        // takes the page's results
+//   static void Advance(Task&);                           // moves the position to the next page
+//   static void EmitEnd(Task&);                           // the task's end signal
+//
+// Keep runs for every successful page, `followed` telling whether another page is asked for. A
+// failed page ends the run at once and keeps what earlier pages gave.
+template <class Paging>
+class PageLoop {
+ public:
+  using Task = typename Paging::Task;
+
+  // Starts the page at the task's position. REQUIRES: UI thread.
+  static void Begin(Task& task) {
+    StartRequest(&task, &Task::OnPageCompleted, task.request, Paging::MakePage(task));
+  }
+
+  // Run when the current page request has completed, on whichever thread it emitted.
+  static void OnPageCompleted(Task& task) {
+    auto& page = *task.request;
+    if (page.succeeded) {
+      const bool followed =
+          Paging::More(task, page) && Paging::PageIndex(task) + 1 < kMaxPagesPerRun;
+      Paging::Keep(task, page, followed);
+      if (followed) {
+        Paging::Advance(task);
+        // Nothing of the task is touched after the post: the posted call may already run.
+        Task* const posted = &task;
+        task.dispatcher.InvokeOnUIThread([posted] { posted->BeginRequest(); });
+        return;
+      }
+    }
+    // A receiver may delete the task: nothing of it is touched after the emission.
+    Paging::EmitEnd(task);
+  }
+};
 
 }  // namespace lumoapi::internal
 

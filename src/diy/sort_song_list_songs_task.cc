@@ -17,11 +17,9 @@ void SortSongListSongsTask::BeginRequest() {
                          std::make_unique<SortSongListSongs>(kwtok, list_id, song_ids));
 }
 
-unsigned int SortSongListSongsTask::_GetStatus() const {
-  return request ? static_cast<unsigned int>(request->status) : 0;
-}
+unsigned int SortSongListSongsTask::_GetStatus() const { return internal::StatusOf(*this); }
 
-bool SortSongListSongsTask::_GetSucceeded() const { return request && request->succeeded; }
+bool SortSongListSongsTask::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
 void SortSongListSongsTask::OnRequestCompleted() { completed.emit(); }
 

@@ -24,6 +24,11 @@
 #include "lumoapi/export.h"
 #include "lumoapi/request_base.h"
 
+namespace lumoapi::internal {
+template <class Paging>
+class PageLoop;
+}  // namespace lumoapi::internal
+
 namespace lumoapi::diy {
 
 // Gathers every song of one list; see the file comment.
@@ -52,6 +57,9 @@ class LUMOAPI_EXPORT GetAllPlayListSongs : public RequestRoot {
   base::thread::Dispatcher dispatcher;   // posts the next page to the UI thread
 
  private:
+  template <class Paging>
+  friend class internal::PageLoop;  // runs the pages
+
   // Connected to the page request's `completed`.
   void OnPageCompleted();
 };

@@ -26,6 +26,11 @@
 #include "lumoapi/request_base.h"
 #include "sigslot/sigslot.h"
 
+namespace lumoapi::internal {
+template <class Paging>
+class PageLoop;
+}  // namespace lumoapi::internal
+
 namespace lumoapi::diy {
 
 // Gathers every page of the user's lists of one kind; see the file comment.
@@ -56,6 +61,9 @@ class LUMOAPI_EXPORT GetAllPlayLists : public RequestRoot {
   int32_t kind;                           // the kind of every page request
 
  private:
+  template <class Paging>
+  friend class internal::PageLoop;  // runs the pages
+
   // Connected to the page request's `completed`.
   void OnPageCompleted();
 };

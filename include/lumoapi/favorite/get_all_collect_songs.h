@@ -25,6 +25,11 @@
 #include "lumoapi/favorite/get_collect_song.h"
 #include "lumoapi/request_base.h"
 
+namespace lumoapi::internal {
+template <class Paging>
+class PageLoop;
+}  // namespace lumoapi::internal
+
 namespace lumoapi::favorite {
 
 // Gathers every page of the user's collected songs; see the file comment.
@@ -50,6 +55,9 @@ class LUMOAPI_EXPORT GetAllCollectSongs : public RequestRoot {
   base::thread::Dispatcher dispatcher;      // posts the next page to the UI thread
 
  private:
+  template <class Paging>
+  friend class internal::PageLoop;  // runs the pages
+
   // Connected to the page request's `completed`.
   void OnPageCompleted();
 };

@@ -27,6 +27,11 @@
 #include "lumoapi/favorite/get_favorite_song.h"
 #include "sigslot/sigslot.h"
 
+namespace lumoapi::internal {
+template <class Paging>
+class PageLoop;
+}  // namespace lumoapi::internal
+
 namespace lumoapi::favorite {
 
 // Gathers every page of the user's favourite songs; see the file comment.
@@ -54,6 +59,9 @@ class LUMOAPI_EXPORT GetAllFavoriteSongs : public sigslot::has_slots<sigslot::si
   base::thread::Dispatcher dispatcher;       // posts the next page to the UI thread
 
  private:
+  template <class Paging>
+  friend class internal::PageLoop;  // runs the pages
+
   // Connected to the page request's `completed`.
   void OnPageCompleted();
 };

@@ -14,7 +14,6 @@
 #include "json_access.h"
 #include "log_masking.h"
 #include "query_builder.h"
-#include "request_base_testing.h"
 #include "utilities/json.h"
 
 namespace lumoapi {
@@ -69,12 +68,7 @@ std::string AddressWith(const QueryBuilder& query) {
   return address;
 }
 
-// Destructions that found the HTTP request still alive; see ~RequestBase.
-std::atomic<int> late_http_stops{0};
-
 }  // namespace
-
-int LateHttpStopsForTesting() { return late_http_stops.load(); }
 
 RequestRoot::RequestRoot() = default;
 RequestRoot::~RequestRoot() = default;
@@ -86,7 +80,6 @@ RequestBase::~RequestBase() {
   // are gone, and an answer still being handled on the network thread would have parsed into
   // them. A live HTTP request here means a derived class forgot.
   if (http_request) {
-    ++late_http_stops;
     LogError(L"lumoapi::RequestBase::~RequestBase", __LINE__,
              L"a request class did not call StopHttpRequest() first in its destructor: " + url);
   }

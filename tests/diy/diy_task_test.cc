@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -43,18 +42,22 @@ std::string ListPage(int havemore, const std::string& id) {
          R"(,"listinfo":[{"list_id":")" + id + R"("}]}})";
 }
 
-TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCount) {
+TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCountOrAPageFails) {
   struct Case {
     const char* name;
     std::string first_answer;
     std::vector<std::string> offsets;
+    size_t failing_page = 99;  // answered with a transport failure
+    size_t songs = 0;
   };
   const Case cases[] = {
-      {"250 songs", SongPage(250, 1, 100), {"0", "100", "200"}},
-      {"200 songs", SongPage(200, 1, 100), {"0", "100"}},
+      {"250 songs", SongPage(250, 1, 100), {"0", "100", "200"}, 99, 100},
+      {"200 songs", SongPage(200, 1, 100), {"0", "100"}, 99, 100},
       {"no songs", SongPage(0, 1, 0), {"0"}},
-      {"no count", R"({"result":{"songlist":[{"song_id":"1"}]}})", {"0"}},
-      {"a negative count", SongPage(-5, 1, 3), {"0"}},
+      {"no count", R"({"result":{"songlist":[{"song_id":"1"}]}})", {"0"}, 99, 1},
+      {"a negative count", SongPage(-5, 1, 3), {"0"}, 99, 3},
+      // The first page's songs stay; nothing is asked after the failed page.
+      {"a failing middle page", SongPage(250, 1, 100), {"0", "100"}, 1, 100},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -65,13 +68,16 @@ TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCount) {
     task.BeginRequest();
     // Later pages report the same count and carry no songs: only the count decides.
     const auto offsets = AnswerPages(*transport, probe, [&](size_t page) {
+      if (page == c.failing_page) return std::string();
       return page == 0 ? c.first_answer
                        : R"({"result":{"song_num":)" + std::to_string(task.song_num) + "}}";
     });
     EXPECT_EQ(offsets, c.offsets);
     EXPECT_EQ(probe.count, 1);
-    EXPECT_TRUE(task._GetSucceeded());
-    EXPECT_EQ(task._GetStatus(), 22000u);
+    EXPECT_EQ(task.songs.size(), c.songs);
+    const bool failed = c.failing_page < c.offsets.size();
+    EXPECT_EQ(task._GetSucceeded(), !failed);
+    EXPECT_EQ(task._GetStatus(), failed ? 0u : 22000u);
   }
 }
 
@@ -94,23 +100,43 @@ TEST(GetAllPlayListsTest, PagesWhileThereIsMore) {
   EXPECT_EQ(task.listnum, 120);
   EXPECT_EQ(task.page, 2u);
   EXPECT_EQ(task._GetCapacity(), 500u);
+
+  // A second run goes on from the last page asked for and appends to what the first gathered.
+  task.BeginRequest();
+  EXPECT_EQ(AnswerPages(*transport, probe, [](size_t) { return ListPage(0, "again"); }),
+            (std::vector<std::string>{"100"}));
+  EXPECT_EQ(probe.count, 2);
+  ASSERT_EQ(task.lists.size(), 4u);
+  EXPECT_EQ(task.lists[3].list_id, L"again");
 }
 
-TEST(GetAllPlayListsTest, EndsAfterOnePageForTheCountOnlyKindOrTheLastPage) {
-  for (const auto& [kind, answer, lists] :
-       {std::tuple{3, ListPage(1, "x"), size_t{0}}, std::tuple{1, ListPage(0, "x"), size_t{1}}}) {
-    SCOPED_TRACE(kind);
+TEST(GetAllPlayListsTest, EndsAfterOnePage) {
+  struct Case {
+    const char* name;
+    int kind;
+    std::string answer;
+    int status;
+    size_t lists;
+    int listnum;
+  };
+  const Case cases[] = {
+      {"the count-only kind", 3, ListPage(1, "x"), 22000, 0, 120},
+      {"the last page", 1, ListPage(0, "x"), 22000, 1, 120},
+      {"a refused first page", 0, R"({"error_code":40011,"result":{"listnum":7}})", 40011, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     lumo::testing::ScopedFakeTransport transport;
-    GetAllPlayLists task(L"t", kind);
+    GetAllPlayLists task(L"t", c.kind);
     EndProbe probe;
     task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
     task.BeginRequest();
-    const std::string& page = answer;  // a structured binding cannot be captured
-    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return page; }).size(), 1u);
+    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return c.answer; }).size(), 1u);
     EXPECT_EQ(probe.count, 1);
-    EXPECT_EQ(probe.selector, kind);
-    EXPECT_EQ(probe.status, 22000);
-    EXPECT_EQ(task.lists.size(), lists);
+    EXPECT_EQ(probe.selector, c.kind);
+    EXPECT_EQ(probe.status, c.status);
+    EXPECT_EQ(task.lists.size(), c.lists);
+    EXPECT_EQ(task.listnum, c.listnum);
   }
 }
 

@@ -83,7 +83,7 @@ TEST_F(EveryRequestLifetimeTest, TaskDeletionWhileALargeAnswerIsParsedWaitsForIt
   const std::string answer = LargeAnswer();
   for (const TaskRow& row : EveryTaskRow()) {
     const size_t started_before = transport_->Started().size();
-    auto task = row.make();
+    auto task = row.make(L"tok", L"5");
     task->BeginRequest();
     ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
     DestroyWhileAnswering(*transport_, transport_->Pending().front().id, answer,

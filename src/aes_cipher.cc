@@ -14,7 +14,8 @@ std::vector<unsigned char> EncryptAes128Cbc(const std::string& key, const std::s
                                             const std::string& plain) {
   const cipher::Context ctx = cipher::OpenEngine();
   if (!ctx) throw std::runtime_error("Create encription engine failed");
-  if (!cipher::LoadKey(ctx.get(), key, iv)) throw std::runtime_error("Import aes 128bit key failed");
+  if (!cipher::LoadKey(ctx.get(), key, iv))
+    throw std::runtime_error("Import aes 128bit key failed");
   // PKCS#5 always pads: the output is longer than the input by 1 to 16 bytes.
   std::vector<unsigned char> buffer((plain.size() / cipher::kBlockSize + 1) * cipher::kBlockSize);
   if (!cipher::Encrypt(ctx.get(), plain, buffer)) throw std::runtime_error("encrypt string failed");

@@ -18,13 +18,16 @@
 #include <vector>
 
 #include "base/thread/dispatcher.h"
+#include "call_failure.h"
 #include "delete_in_place.h"
+#include "lumoapi/request_base.h"
 
 namespace lumoapi::internal {
 
-// A service that says "more" forever cannot keep a task paging: a run ends after this many pages
-// as it does after a last page.
-inline constexpr uint64_t kMaxPagesPerRun = 10000;
+// A service that says "more" forever cannot keep a task paging: a run ends after this many pages,
+// with a kPageCap failure. 10,000 in the shipped library (page_cap.cc); the testing library's can
+// be lowered (testing/page_cap.h).
+uint64_t MaxPagesPerRun();
 
 // Makes `fresh` the task's current request and starts it; `on_completed` of the task is connected
 // to its `completed`. REQUIRES: UI thread.
@@ -42,9 +45,11 @@ template <class Task>
 unsigned int StatusOf(const Task& task) {
   return task.request ? static_cast<unsigned int>(task.request->status) : 0;
 }
+// A run stopped at the page limit did not succeed, though its last page did.
 template <class Task>
 bool SucceededOf(const Task& task) {
-  return task.request && task.request->succeeded;
+  return task.request && task.request->succeeded &&
+         task.Failure().kind != CallFailure::Kind::kPageCap;
 }
 
 // Appends a page's records to the task's. A page that another one follows gives its records up:
@@ -63,45 +68,57 @@ void AppendPage(std::vector<Record>& all, std::vector<Record>& page, bool follow
 
 // The run of a gathering task over its pages. `Paging` describes one task class:
 //
-//   using Task = ...;  // has `request` (a unique_ptr to its page class), `dispatcher`, and a
-//                      // private OnPageCompleted() that calls PageLoop<Paging>::OnPageCompleted
-//                      // and befriends PageLoop
+//   using Task = ...;  // has `request` (a unique_ptr to its page class), `dispatcher`, a private
+//                      // OnPageCompleted() that calls PageLoop<Paging>::OnPageCompleted, and
+//                      // the private `pages_this_run_` and `failure_`; befriends PageLoop
 //   static std::unique_ptr<Page> MakePage(const Task&);   // the page at the task's position
-//   static uint64_t PageIndex(const Task&);               // which page of the run that is
 //   static bool More(const Task&, const Page&);           // whether the service has more
 //   static void Keep(Task&, Page&, bool followed);        // takes the page's results
 //   static void Advance(Task&);                           // moves the position to the next page
 //   static void EmitEnd(Task&);                           // the task's end signal
 //
 // Keep runs for every successful page, `followed` telling whether another page is asked for. A
-// failed page ends the run at once and keeps what earlier pages gave.
+// failed page ends the run at once and keeps what earlier pages gave. Before the end signal the
+// task's failure_ becomes its last page's, or kPageCap when the run stopped at MaxPagesPerRun().
 template <class Paging>
 class PageLoop {
  public:
   using Task = typename Paging::Task;
 
-  // Starts the page at the task's position. REQUIRES: UI thread.
+  // A run from the task's position: the host's BeginRequest. The pages it posts itself continue
+  // the run. REQUIRES: UI thread.
   static void Begin(Task& task) {
-    StartRequest(&task, &Task::OnPageCompleted, task.request, Paging::MakePage(task));
+    task.pages_this_run_ = 0;
+    task.failure_ = CallFailure{};
+    StartPage(task);
   }
 
   // Run when the current page request has completed, on whichever thread it emitted.
   static void OnPageCompleted(Task& task) {
     auto& page = *task.request;
+    CallFailure failure = page.Failure();
     if (page.succeeded) {
-      const bool followed =
-          Paging::More(task, page) && Paging::PageIndex(task) + 1 < kMaxPagesPerRun;
-      Paging::Keep(task, page, followed);
-      if (followed) {
+      const bool more = Paging::More(task, page);
+      const bool capped = more && ++task.pages_this_run_ >= MaxPagesPerRun();
+      Paging::Keep(task, page, more && !capped);
+      if (capped) {
+        failure = PageCapFailure(failure, MaxPagesPerRun());
+      } else if (more) {
         Paging::Advance(task);
         // Nothing of the task is touched after the post: the posted call may already run.
         Task* const posted = &task;
-        task.dispatcher.InvokeOnUIThread([posted] { posted->BeginRequest(); });
+        task.dispatcher.InvokeOnUIThread([posted] { StartPage(*posted); });
         return;
       }
     }
+    task.failure_ = std::move(failure);
     // A receiver may delete the task: nothing of it is touched after the emission.
     Paging::EmitEnd(task);
+  }
+
+ private:
+  static void StartPage(Task& task) {
+    StartRequest(&task, &Task::OnPageCompleted, task.request, Paging::MakePage(task));
   }
 };
 

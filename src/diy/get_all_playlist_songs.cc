@@ -14,7 +14,6 @@ struct SongPaging {
   static std::unique_ptr<GetPlayList> MakePage(const Task& task) {
     return std::make_unique<GetPlayList>(task.kwtok, task.list_id, task.offset, kPageSize);
   }
-  static uint64_t PageIndex(const Task& task) { return task.offset / kPageSize; }
   // Compared as signed 64-bit numbers: a negative count ends the run instead of wrapping.
   static bool More(const Task& task, const GetPlayList& page) {
     return int64_t{task.offset} + kPageSize < int64_t{page.song_num};

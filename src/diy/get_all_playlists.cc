@@ -14,7 +14,6 @@ struct ListPaging {
   static std::unique_ptr<GetPlayLists> MakePage(const Task& task) {
     return std::make_unique<GetPlayLists>(task.kwtok, task.page, kPageSize, task.kind);
   }
-  static uint64_t PageIndex(const Task& task) { return task.page; }
   static bool More(const Task&, const GetPlayLists& page) { return page.havemore; }
   static void Keep(Task& task, GetPlayLists& page, bool followed) {
     task.listnum = page.listnum;

@@ -21,6 +21,9 @@ unsigned int SortSongListSongsTask::_GetStatus() const { return internal::Status
 
 bool SortSongListSongsTask::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
-void SortSongListSongsTask::OnRequestCompleted() { completed.emit(); }
+void SortSongListSongsTask::OnRequestCompleted() {
+  failure_ = request->Failure();
+  completed.emit();
+}
 
 }  // namespace lumoapi::diy

@@ -36,7 +36,6 @@ struct FavoritePaging {
   static std::unique_ptr<Page> MakePage(const Task& task) {
     return std::make_unique<Page>(task.kwtok, task.pn, kTaskPageSize);
   }
-  static uint64_t PageIndex(const Task& task) { return task.pn / kTaskPageSize; }
   static bool More(const Task&, const Page& page) { return page.havemore; }
   static void Keep(Task& task, Page& page, bool followed) {
     internal::AppendPage(task.songs, page.songs, followed);

@@ -21,6 +21,8 @@ unsigned int GetAllFavoriteSongs::_GetStatus() const { return internal::StatusOf
 
 bool GetAllFavoriteSongs::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
+CallFailure GetAllFavoriteSongs::Failure() const { return failure_; }
+
 void GetAllFavoriteSongs::OnPageCompleted() { Loop::OnPageCompleted(*this); }
 
 }  // namespace lumoapi::favorite

@@ -17,8 +17,8 @@
 #include "lumoapi/encryption.h"
 #include "query_builder.h"
 #include "support/glog_capture.h"
-#include "testing/cipher_failure.h"
 #include "support/request_harness.h"
+#include "testing/cipher_failure.h"
 
 namespace lumo::testing {
 namespace {
@@ -205,7 +205,9 @@ TEST(CipherTest, MatchesPublishedVectors) {
 
 class CipherFailureTest : public ::testing::Test {
  protected:
-  void TearDown() override { lumoapi::testing::SetCipherFailure(lumoapi::testing::CipherStep::kNone); }
+  void TearDown() override {
+    lumoapi::testing::SetCipherFailure(lumoapi::testing::CipherStep::kNone);
+  }
 };
 
 TEST_F(CipherFailureTest, EncryptReturnsEmptyAndLogsTheMaskedText) {

@@ -18,8 +18,11 @@
 #include "lumoapi/diy/get_all_playlist_songs.h"
 #include "lumoapi/diy/get_all_playlists.h"
 #include "lumoapi/diy/sort_song_list_songs_task.h"
+#include "lumoapi/request_base.h"
+#include "support/every_request.h"
 #include "support/fake_transport.h"
 #include "support/page_answering.h"
+#include "testing/page_cap.h"
 
 namespace lumoapi::diy {
 namespace {
@@ -78,6 +81,8 @@ TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCountOrAPageFails) {
     const bool failed = c.failing_page < c.offsets.size();
     EXPECT_EQ(task._GetSucceeded(), !failed);
     EXPECT_EQ(task._GetStatus(), failed ? 0u : 22000u);
+    EXPECT_EQ(task.Failure().kind,
+              failed ? CallFailure::Kind::kConnectionRefused : CallFailure::Kind::kNone);
   }
 }
 
@@ -140,7 +145,7 @@ TEST(GetAllPlayListsTest, EndsAfterOnePage) {
   }
 }
 
-// A service that says "more" forever: the run stops after 10,000 pages, as after a last page.
+// A service that says "more" forever: the run stops after 10,000 pages, and says so.
 TEST(GetAllPlayListsTest, StopsAfterTenThousandPages) {
   lumo::testing::ScopedFakeTransport transport;
   GetAllPlayLists task(L"t", 1);
@@ -153,6 +158,54 @@ TEST(GetAllPlayListsTest, StopsAfterTenThousandPages) {
   EXPECT_EQ(probe.count, 1);
   EXPECT_EQ(probe.status, 22000);
   EXPECT_EQ(task.lists.size(), 10000u);
+  EXPECT_FALSE(task._GetSucceeded());
+  EXPECT_EQ(task.Failure().kind, CallFailure::Kind::kPageCap);
+  EXPECT_EQ(task.Failure().text, L"stopped after 10000 pages");
+}
+
+// The limit counts the pages of one run (here lowered to 3): a run that ends on its third page
+// succeeded, one that would go on is capped, and the host's next BeginRequest runs as many pages
+// again.
+class PageCapTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::SetMaxPagesPerRun(3); }
+  void TearDown() override { testing::SetMaxPagesPerRun(10000); }
+};
+
+TEST_F(PageCapTest, CountsThePagesOfEachRun) {
+  // A page of each gathering task that says there is more, or (on the third page) that there is
+  // not.
+  const auto answer = [](const std::string& task, size_t page, bool endless) {
+    const bool more = endless || page < 2;
+    if (task == "all lists") return ListPage(more ? 1 : 0, "x");
+    if (task == "all songs of a list") return SongPage(more ? 1000000 : 300, 1, 1);
+    return std::string(R"({"havemore":)") + (more ? "1" : "0") + R"(,"result":[{"song_id":"1"}]})";
+  };
+  for (const lumo::testing::TaskRow& row : lumo::testing::EveryTaskRow()) {
+    if (row.page_size == 0) continue;
+    for (const bool endless : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (endless ? ", endless" : ", three pages"));
+      lumo::testing::ScopedFakeTransport transport;
+      const auto task = row.make(L"t", L"5");
+      const auto run = [&] {
+        task->BeginRequest();
+        return AnswerPages(*transport, task->end,
+                           [&](size_t page) { return answer(row.name, page, endless); })
+            .size();
+      };
+      EXPECT_EQ(run(), 3u);
+      EXPECT_EQ(task->end.count, 1);
+      EXPECT_EQ(task->succeeded(), !endless);
+      EXPECT_EQ(task->Failure().kind,
+                endless ? CallFailure::Kind::kPageCap : CallFailure::Kind::kNone);
+      EXPECT_EQ(task->Failure().text, endless ? L"stopped after 3 pages" : L"");
+      EXPECT_EQ(task->Failure().service_code, 22000);
+      if (!endless) continue;
+      EXPECT_EQ(run(), 3u);
+      EXPECT_EQ(task->gathered(), 6u);
+      EXPECT_EQ(task->Failure().kind, CallFailure::Kind::kPageCap);
+    }
+  }
 }
 
 // Deleting a task with a page in flight, or with the next page posted: it never emits afterwards,

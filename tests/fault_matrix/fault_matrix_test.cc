@@ -52,6 +52,8 @@ constexpr int64_t kShortTimeoutMs = 1000;
 constexpr std::chrono::milliseconds kSecondCompletionWatch{30};
 constexpr std::chrono::seconds kCallLimit{20};
 constexpr size_t kCallsAtOnce = 12;
+using Kind = lumoapi::CallFailure::Kind;
+
 // A code no class accepts.
 constexpr int kUnacceptedCode = 40011;
 
@@ -60,6 +62,7 @@ struct Outcome {
   bool succeeded = false;
   int32_t status = 0;
   bool on_ui_thread = false;
+  Kind failure = Kind::kNone;  // what Failure() says
 };
 
 enum class Fault { kLate, kUnacceptedCode, kAcceptedCode, kOther };
@@ -79,11 +82,16 @@ const std::string kTooDeep = std::string(200, '[') + std::string(200, ']');
 // A transport failure leaves the status as it was; an answer that is not JSON keeps its HTTP
 // status; one without "error_code" is a success in which the parser finds nothing.
 const FaultCase kFaults[] = {
-    {Fault::kLate, "late", "Late", "delay", R"(,"delay_ms":5000)", {false, 0, true}},
-    {Fault::kOther, "dropped", "Dropped", "close", "", {false, 0, true}},
-    {Fault::kOther, "cut short", "CutShort", "truncate", "", {false, 0, true}},
-    {Fault::kOther, "html 502", "Html502", "html502", "", {false, 502, true}},
-    {Fault::kOther, "not json", "NotJson", "not_json", "", {false, 200, true}},
+    {Fault::kLate,
+     "late",
+     "Late",
+     "delay",
+     R"(,"delay_ms":5000)",
+     {false, 0, true, Kind::kTimeout}},
+    {Fault::kOther, "dropped", "Dropped", "close", "", {false, 0, true, Kind::kTransport}},
+    {Fault::kOther, "cut short", "CutShort", "truncate", "", {false, 0, true, Kind::kTransport}},
+    {Fault::kOther, "html 502", "Html502", "html502", "", {false, 502, true, Kind::kHttpStatus}},
+    {Fault::kOther, "not json", "NotJson", "not_json", "", {false, 200, true, Kind::kNotJson}},
     {Fault::kUnacceptedCode,
      "code 40011",
      "UnacceptedCode",
@@ -91,7 +99,12 @@ const FaultCase kFaults[] = {
      R"(,"error_code":40011)",
      {}},
     {Fault::kAcceptedCode, "accepted code", "AcceptedCode", "error_code", "", {}},
-    {Fault::kOther, "over the cap", "OverTheCap", "oversize", "", {false, 0, true}},
+    {Fault::kOther,
+     "over the cap",
+     "OverTheCap",
+     "oversize",
+     "",
+     {false, 0, true, Kind::kBodyTooLarge}},
     {Fault::kOther, "{}", "EmptyObject", "verbatim", R"(,"body":"{}")", {true, 22000, false}},
     {Fault::kOther, "null", "Null", "verbatim", R"(,"body":"null")", {true, 22000, false}},
     {Fault::kOther, "[]", "EmptyArray", "verbatim", R"(,"body":"[]")", {true, 22000, false}},
@@ -100,7 +113,7 @@ const FaultCase kFaults[] = {
      "NestedTooDeep",
      "verbatim",
      R"(,"body":"{\"error_code\":22000,\"result\":)" + kTooDeep + R"(}")",
-     {false, 200, true}},
+     {false, 200, true, Kind::kNotJson}},
 };
 
 // What GoogleTest shows of a case.
@@ -135,9 +148,14 @@ const CodeRule& CodeRuleOf(const std::string& row) {
 
 // What the frame makes of `fault` for the class of `row`.
 Outcome Expected(const FaultCase& fault, const std::string& row) {
-  if (fault.fault == Fault::kUnacceptedCode) return CodeRuleOf(row).unaccepted_outcome;
-  if (fault.fault == Fault::kAcceptedCode) return CodeRuleOf(row).accepted_outcome;
-  return fault.outcome;
+  if (fault.fault != Fault::kUnacceptedCode && fault.fault != Fault::kAcceptedCode) {
+    return fault.outcome;
+  }
+  Outcome outcome = fault.fault == Fault::kUnacceptedCode ? CodeRuleOf(row).unaccepted_outcome
+                                                          : CodeRuleOf(row).accepted_outcome;
+  // Refused by the frame or by the class's parser, a code is the service's reason.
+  outcome.failure = outcome.succeeded ? Kind::kNone : Kind::kServiceCode;
+  return outcome;
 }
 
 void AddRule(const FaultCase& fault, const std::string& method, size_t skip,
@@ -181,6 +199,7 @@ void Check(const EndWatch& watch, const Outcome& seen, const Outcome& expected) 
   EXPECT_EQ(seen.succeeded, expected.succeeded);
   EXPECT_EQ(seen.status, expected.status);
   EXPECT_EQ(seen.on_ui_thread, expected.on_ui_thread);
+  EXPECT_EQ(seen.failure, expected.failure);
 }
 
 // Quiet library log (every failure logs a line), the short timeout where the fault needs it, and
@@ -251,7 +270,8 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
                  ToUtf8(call->request->response_text).substr(0, 200));
     const lumoapi::RequestBase& request = *call->request;
     EXPECT_TRUE(request.finished);
-    Check(call->watch, {request.succeeded, request.status, call->watch.on_ui_thread},
+    Check(call->watch,
+          {request.succeeded, request.status, call->watch.on_ui_thread, request.Failure().kind},
           Expected(fault, name));
   }
   // The rule met every method: no answer came through unfaulted.
@@ -358,7 +378,8 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
       }
       SCOPED_TRACE(row + " / " + fault.name);
       const Task& task = *plan.task;
-      const Outcome seen{task.succeeded(), task.status(), task.end.on_ui_thread};
+      const Outcome seen{task.succeeded(), task.status(), task.end.on_ui_thread,
+                         task.Failure().kind};
       const size_t kept = std::min(plan.page * task_row.page_size, TotalOf(task_row, seeded));
       Check(task.end, seen, Expected(fault, task_row.page_row));
       if (task.signals_status()) {

@@ -221,6 +221,11 @@ template <class T>
 struct HasTaskCompleted<T, std::void_t<decltype(&T::task_completed)>> : std::true_type {};
 
 template <class T, class = void>
+struct HasGetSucceeded : std::false_type {};
+template <class T>
+struct HasGetSucceeded<T, std::void_t<decltype(&T::_GetSucceeded)>> : std::true_type {};
+
+template <class T, class = void>
 struct HasSongs : std::false_type {};
 template <class T>
 struct HasSongs<T, std::void_t<decltype(&T::songs)>> : std::true_type {};
@@ -241,8 +246,12 @@ class TaskOf : public Task {
     task_->completed.connect(&end, &EndProbe::OnCompleted);
   }
   void BeginRequest() override { task_->BeginRequest(); }
-  bool succeeded() const override { return task_->request && task_->request->succeeded; }
+  bool succeeded() const override {
+    if constexpr (HasGetSucceeded<T>::value) return task_->_GetSucceeded();
+    return task_->request && task_->request->succeeded;
+  }
   int32_t status() const override { return task_->request ? task_->request->status : 0; }
+  lumoapi::CallFailure Failure() const override { return task_->Failure(); }
   size_t gathered() const override {
     if constexpr (HasSongs<T>::value) return task_->songs.size();
     if constexpr (HasLists<T>::value) return task_->lists.size();

@@ -47,9 +47,11 @@ class Task {
  public:
   virtual ~Task() = default;
   virtual void BeginRequest() = 0;
-  // Of its current request: `succeeded` and `status`; 0 and false before the first one.
+  // Its _GetSucceeded (where it has one, else its current request's `succeeded`) and its current
+  // request's `status`; false and 0 before the first request.
   virtual bool succeeded() const = 0;
   virtual int32_t status() const = 0;
+  virtual lumoapi::CallFailure Failure() const = 0;
   // How many records it has gathered; 0 for a task of one request.
   virtual size_t gathered() const = 0;
   // Whether its end signal is `task_completed`, which carries a status.
@@ -62,8 +64,7 @@ class Task {
 struct TaskRow {
   const char* name;
   // Makes the task for the session token and, where it takes one, the list id.
-  std::function<std::unique_ptr<Task>(const std::wstring& token, const std::wstring& list_id)>
-      make;
+  std::function<std::unique_ptr<Task>(const std::wstring& token, const std::wstring& list_id)> make;
   const char* page_row;  // the row of EveryRequestRow() of the class of its requests
   const char* method;    // the service method of its requests
   size_t page_size;      // records per page; 0 for a task of one request

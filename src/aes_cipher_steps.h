@@ -50,7 +50,7 @@ inline bool Encrypt(EVP_CIPHER_CTX* ctx, const std::string& plain,
                            reinterpret_cast<const unsigned char*>(plain.data()),
                            static_cast<int>(plain.size())) == 1 &&
          EVP_EncryptFinal_ex(ctx, buffer.data() + written, &final_written) == 1 &&
-         static_cast<size_t>(written + final_written) == buffer.size();
+         static_cast<size_t>(written) + static_cast<size_t>(final_written) == buffer.size();
 }
 
 }  // namespace openssl

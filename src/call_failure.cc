@@ -38,7 +38,7 @@ std::wstring TimeoutText(const std::wstring& transport_text) {
 }
 
 std::wstring TooLargeText(const std::wstring& transport_text) {
-  constexpr int64_t kMiB = 1024 * 1024;
+  constexpr int64_t kMiB = int64_t{1024} * 1024;
   const auto bytes = NumberAfter(transport_text, L"exceeds ");
   if (!bytes) return L"the answer is too large";
   const std::wstring size = *bytes >= kMiB && *bytes % kMiB == 0

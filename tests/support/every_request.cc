@@ -215,49 +215,44 @@ const std::vector<RequestRow>& EveryRequestRow() {
 
 namespace {
 
-template <class T, class = void>
-struct HasTaskCompleted : std::false_type {};
-template <class T>
-struct HasTaskCompleted<T, std::void_t<decltype(&T::task_completed)>> : std::true_type {};
+// Whether T has the member that Member<T> names.
+template <class T, template <class> class Member, class = void>
+struct Has : std::false_type {};
+template <class T, template <class> class Member>
+struct Has<T, Member, std::void_t<Member<T>>> : std::true_type {};
 
-template <class T, class = void>
-struct HasGetSucceeded : std::false_type {};
 template <class T>
-struct HasGetSucceeded<T, std::void_t<decltype(&T::_GetSucceeded)>> : std::true_type {};
-
-template <class T, class = void>
-struct HasSongs : std::false_type {};
+using TaskCompleted = decltype(&T::task_completed);
 template <class T>
-struct HasSongs<T, std::void_t<decltype(&T::songs)>> : std::true_type {};
-
-template <class T, class = void>
-struct HasLists : std::false_type {};
+using GetSucceeded = decltype(&T::_GetSucceeded);
 template <class T>
-struct HasLists<T, std::void_t<decltype(&T::lists)>> : std::true_type {};
+using Songs = decltype(&T::songs);
+template <class T>
+using Lists = decltype(&T::lists);
 
 // Owns one task of any class.
 template <class T>
 class TaskOf : public Task {
  public:
   explicit TaskOf(std::unique_ptr<T> task) : task_(std::move(task)) {
-    if constexpr (HasTaskCompleted<T>::value) {
+    if constexpr (Has<T, TaskCompleted>::value) {
       task_->task_completed.connect(&end, &EndProbe::OnTaskCompleted);
     }
     task_->completed.connect(&end, &EndProbe::OnCompleted);
   }
   void BeginRequest() override { task_->BeginRequest(); }
   bool succeeded() const override {
-    if constexpr (HasGetSucceeded<T>::value) return task_->_GetSucceeded();
+    if constexpr (Has<T, GetSucceeded>::value) return task_->_GetSucceeded();
     return task_->request && task_->request->succeeded;
   }
   int32_t status() const override { return task_->request ? task_->request->status : 0; }
   lumoapi::CallFailure Failure() const override { return task_->Failure(); }
   size_t gathered() const override {
-    if constexpr (HasSongs<T>::value) return task_->songs.size();
-    if constexpr (HasLists<T>::value) return task_->lists.size();
+    if constexpr (Has<T, Songs>::value) return task_->songs.size();
+    if constexpr (Has<T, Lists>::value) return task_->lists.size();
     return 0;
   }
-  bool signals_status() const override { return HasTaskCompleted<T>::value; }
+  bool signals_status() const override { return Has<T, TaskCompleted>::value; }
 
  private:
   std::unique_ptr<T> task_;

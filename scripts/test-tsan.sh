@@ -9,4 +9,4 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset tsan
 cmake --build --preset tsan -j "$(nproc)" --target lumo_core_test every_request_lifetime_test diy_test favorite_test lumohost_thread_test lumohost_http_test report_pool_test lumo_stress_test lumo_sandbox_stress_test log_secret_check_test
-ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|EveryRequestLifetime|PageTaskLifetime|GetAllPlayLists|GetAllPlayListSongs|ListEditTasks|FavoriteTasks|Signal|WinHttpRequest|Dispatcher|CurlTransport|ReportPool|RequestStress|ReportPoolStress|LogSecretCheck|sandbox\.SandboxStress)Test\.'
+ctest --preset tsan -j "$(nproc)" -R '^(RequestLifecycle|EveryRequestLifetime|PageTaskLifetime|GetAllPlayLists|GetAllPlayListSongs|PageCap|ListEditTasks|FavoriteTasks|Signal|WinHttpRequest|Dispatcher|CurlTransport|ReportPool|RequestStress|ReportPoolStress|LogSecretCheck|sandbox\.SandboxStress)Test\.'

@@ -10,9 +10,6 @@
 
 namespace lumoapi {
 
-// The step of the routine that failed; each has its own message.
-enum class CipherStep { kNone, kOpenEngine, kLoadKey, kEncrypt };
-
 // Encrypts `plain` with the 16-byte `key` and `iv` and returns the whole padded buffer. Throws as
 // EncryptAes128CbcBase64 does.
 LUMOAPI_EXPORT_PRIVATE std::vector<unsigned char> EncryptAes128Cbc(const std::string& key,
@@ -28,9 +25,6 @@ LUMOAPI_EXPORT_PRIVATE std::string Base64Text(const std::vector<unsigned char>& 
 LUMOAPI_EXPORT_PRIVATE std::wstring EncryptAes128CbcBase64(const std::string& key,
                                                            const std::string& iv,
                                                            const std::wstring& text);
-
-// Makes the given step fail in every later call (kNone: none). For tests of the failure ways.
-LUMOAPI_EXPORT_PRIVATE void SetCipherFailureForTesting(CipherStep step);
 
 }  // namespace lumoapi
 

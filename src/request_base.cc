@@ -9,12 +9,12 @@
 #include "base/http/win_http_request.h"
 #include "base/logging.h"
 #include "base/string_utils.h"
+#include "call_failure.h"
 #include "delete_in_place.h"
 #include "encrypt_lumoapi_param.h"
 #include "json_access.h"
 #include "log_masking.h"
 #include "query_builder.h"
-#include "request_base_testing.h"
 #include "utilities/json.h"
 
 namespace lumoapi {
@@ -69,15 +69,12 @@ std::string AddressWith(const QueryBuilder& query) {
   return address;
 }
 
-// Destructions that found the HTTP request still alive; see ~RequestBase.
-std::atomic<int> late_http_stops{0};
-
 }  // namespace
-
-int LateHttpStopsForTesting() { return late_http_stops.load(); }
 
 RequestRoot::RequestRoot() = default;
 RequestRoot::~RequestRoot() = default;
+
+CallFailure RequestRoot::Failure() const { return failure_; }
 
 RequestBase::RequestBase() = default;
 
@@ -86,7 +83,6 @@ RequestBase::~RequestBase() {
   // are gone, and an answer still being handled on the network thread would have parsed into
   // them. A live HTTP request here means a derived class forgot.
   if (http_request) {
-    ++late_http_stops;
     LogError(L"lumoapi::RequestBase::~RequestBase", __LINE__,
              L"a request class did not call StopHttpRequest() first in its destructor: " + url);
   }
@@ -138,34 +134,57 @@ void RequestBase::BeginRequest() {
     SetExtraHeaders();
     http_request->Send(0);
   } catch (const std::exception& e) {
+    failure_ = internal::NotBuiltFailure(ToUtf16(e.what()));
     FailOnUIThread(ToUtf16(e.what()));
   }
 }
 
 void RequestBase::OnHttpCompleted() {
+  using Kind = CallFailure::Kind;
   bool handled = false;
+  int32_t http_status = 0;
+  bool is_json = false;
+  // What an exception below means: before the body parsed, that it is no JSON; after, that the
+  // class's parser refused the answer, which for a code other than 22000 is the code's doing.
+  const auto failure_of_throw = [&](const std::wstring& what) {
+    if (!is_json) {
+      const bool http_error = http_status < 200 || http_status > 299;
+      return internal::AnswerFailure(http_error ? Kind::kHttpStatus : Kind::kNotJson, http_status,
+                                     0);
+    }
+    return internal::AnswerFailure(status == kSuccessCode ? Kind::kParseError : Kind::kServiceCode,
+                                   http_status, status, what);
+  };
   try {
     status = http_request->GetStatus();
+    http_status = status;
     const std::string& body = http_request->GetResponseBody();
     response_text = ToUtf16(body);
-    const int32_t http_status = status;
     web::json::value answer = web::json::value::parse(body);
+    is_json = true;
     const web::json::value& error_code = Member(answer, "error_code");
     // A JSON body without a service code is a success only when the HTTP status says so; an
     // error page of a proxy or gateway keeps its HTTP status and is not parsed.
     const bool http_error = http_status < 200 || http_status > 299;
-    if (!(http_error && error_code.is_null())) {
+    if (http_error && error_code.is_null()) {
+      failure_ = internal::AnswerFailure(Kind::kHttpStatus, http_status, 0);
+    } else {
       status = utilities::json::ToInt(error_code, kSuccessCode);
       if (status == kSuccessCode || IsErrorCodeAccepted()) {
         ParseResult(answer);
         succeeded = true;
+        failure_ = internal::AnswerFailure(Kind::kNone, http_status, status);
+      } else {
+        failure_ = internal::AnswerFailure(Kind::kServiceCode, http_status, status);
       }
     }
     finished = true;
     handled = true;
   } catch (const std::exception& e) {
+    failure_ = failure_of_throw(ToUtf16(e.what()));
     FailOnUIThread(ToUtf16(e.what()));
   } catch (...) {
+    failure_ = failure_of_throw(L"");
     FailOnUIThread(L"LumoAPI unknown exception: " + url + response_text);
   }
   // Outside the guard: a receiver that throws must not turn this into a second completion. A
@@ -176,6 +195,7 @@ void RequestBase::OnHttpCompleted() {
 void RequestBase::OnHttpFailed(int code, std::wstring message) {
   LogError(L"lumoapi::RequestBase::OnHttpFailed", __LINE__,
            L"request failed (" + std::to_wstring(code) + L" " + message + L"): " + url);
+  failure_ = internal::TransportFailure(code, message);
   finished = true;
   PostFailedCompletion();
 }

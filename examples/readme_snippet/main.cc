@@ -34,8 +34,8 @@ class Player : public sigslot::has_slots<> {
                 << " kbit/s)\n";
       playing_ = true;
     } else {
-      // link_->status is the service's error code, or the HTTP status
-      std::cerr << "no link: status " << link_->status << "\n";
+      // link_->status is the service's error code, or the HTTP status; Failure() says why
+      std::cerr << "no link: " << base::string_utils::ToUtf8(link_->Failure().text) << "\n";
     }
     done_ = true;
   }

@@ -17,6 +17,9 @@ void AddFavoriteSongListTask::BeginRequest() {
                          std::make_unique<AddFavoriteSongList>(kwtok, list_id, source));
 }
 
-void AddFavoriteSongListTask::OnRequestCompleted() { task_completed.emit(source, request->status); }
+void AddFavoriteSongListTask::OnRequestCompleted() {
+  failure_ = request->Failure();
+  task_completed.emit(source, request->status);
+}
 
 }  // namespace lumoapi::diy

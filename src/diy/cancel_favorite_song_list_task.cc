@@ -18,6 +18,7 @@ void CancelFavoriteSongListTask::BeginRequest() {
 }
 
 void CancelFavoriteSongListTask::OnRequestCompleted() {
+  failure_ = request->Failure();
   task_completed.emit(source, request->status);
 }
 

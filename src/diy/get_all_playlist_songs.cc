@@ -9,42 +9,39 @@ namespace {
 
 constexpr unsigned int kPageSize = 100;
 
+struct SongPaging {
+  using Task = GetAllPlayListSongs;
+  static std::unique_ptr<GetPlayList> MakePage(const Task& task) {
+    return std::make_unique<GetPlayList>(task.kwtok, task.list_id, task.offset, kPageSize);
+  }
+  // Compared as signed 64-bit numbers: a negative count ends the run instead of wrapping.
+  static bool More(const Task& task, const GetPlayList& page) {
+    return int64_t{task.offset} + kPageSize < int64_t{page.song_num};
+  }
+  static void Keep(Task& task, GetPlayList& page, bool followed) {
+    task.info = page.info;
+    task.song_num = page.song_num;
+    internal::AppendPage(task.songs, page.songs, followed);
+  }
+  static void Advance(Task& task) { task.offset += kPageSize; }
+  static void EmitEnd(Task& task) { task.completed.emit(); }
+};
+
+using Loop = internal::PageLoop<SongPaging>;
+
 }  // namespace
 
 GetAllPlayListSongs::GetAllPlayListSongs(std::wstring kwtok, std::wstring list_id)
     : kwtok(std::move(kwtok)), list_id(std::move(list_id)) {}
 
-// The page request goes before the dispatcher: its answer may be handled on the network thread
-// right now, and that handling may post through the dispatcher.
 GetAllPlayListSongs::~GetAllPlayListSongs() { internal::DeleteInPlace(request); }
 
-void GetAllPlayListSongs::BeginRequest() {
-  internal::StartRequest(this, &GetAllPlayListSongs::OnPageCompleted, request,
-                         std::make_unique<GetPlayList>(kwtok, list_id, offset, kPageSize));
-}
+void GetAllPlayListSongs::BeginRequest() { Loop::Begin(*this); }
 
-unsigned int GetAllPlayListSongs::_GetStatus() const {
-  return request ? static_cast<unsigned int>(request->status) : 0;
-}
+unsigned int GetAllPlayListSongs::_GetStatus() const { return internal::StatusOf(*this); }
 
-bool GetAllPlayListSongs::_GetSucceeded() const { return request && request->succeeded; }
+bool GetAllPlayListSongs::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
-void GetAllPlayListSongs::OnPageCompleted() {
-  if (request->succeeded) {
-    info = request->info;
-    song_num = request->song_num;
-    // Compared as signed 64-bit numbers: a negative count ends the run instead of wrapping.
-    const bool more =
-        internal::RunGoesOn(int64_t{offset} + kPageSize < int64_t{song_num}, offset / kPageSize);
-    internal::AppendPage(songs, request->songs, more);
-    if (more) {
-      offset += kPageSize;
-      internal::PostNextPage(this, dispatcher);
-      return;
-    }
-  }
-  // A receiver may delete this task: nothing of it is touched after the emission.
-  completed.emit();
-}
+void GetAllPlayListSongs::OnPageCompleted() { Loop::OnPageCompleted(*this); }
 
 }  // namespace lumoapi::diy

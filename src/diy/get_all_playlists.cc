@@ -9,43 +9,39 @@ namespace {
 
 constexpr unsigned int kPageSize = 50;
 
+struct ListPaging {
+  using Task = GetAllPlayLists;
+  static std::unique_ptr<GetPlayLists> MakePage(const Task& task) {
+    return std::make_unique<GetPlayLists>(task.kwtok, task.page, kPageSize, task.kind);
+  }
+  static bool More(const Task&, const GetPlayLists& page) { return page.havemore; }
+  static void Keep(Task& task, GetPlayLists& page, bool followed) {
+    task.listnum = page.listnum;
+    internal::AppendPage(task.lists, page.lists, followed);
+  }
+  static void Advance(Task& task) { ++task.page; }
+  static void EmitEnd(Task& task) { task.task_completed.emit(task.kind, task.request->status); }
+};
+
+using Loop = internal::PageLoop<ListPaging>;
+
 }  // namespace
 
 GetAllPlayLists::GetAllPlayLists(std::wstring kwtok, int kind)
     : kwtok(std::move(kwtok)), kind(kind) {}
 
-// The page request goes before the dispatcher: its answer may be handled on the network thread
-// right now, and that handling may post through the dispatcher.
 GetAllPlayLists::~GetAllPlayLists() { internal::DeleteInPlace(request); }
 
-void GetAllPlayLists::BeginRequest() {
-  internal::StartRequest(this, &GetAllPlayLists::OnPageCompleted, request,
-                         std::make_unique<GetPlayLists>(kwtok, page, kPageSize, kind));
-}
+void GetAllPlayLists::BeginRequest() { Loop::Begin(*this); }
 
-unsigned int GetAllPlayLists::_GetStatus() const {
-  return request ? static_cast<unsigned int>(request->status) : 0;
-}
+unsigned int GetAllPlayLists::_GetStatus() const { return internal::StatusOf(*this); }
 
-bool GetAllPlayLists::_GetSucceeded() const { return request && request->succeeded; }
+bool GetAllPlayLists::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
 unsigned int GetAllPlayLists::_GetCapacity() const {
   return request ? static_cast<unsigned int>(request->capacity) : 0;
 }
 
-void GetAllPlayLists::OnPageCompleted() {
-  if (request->succeeded) {
-    listnum = request->listnum;
-    const bool more = internal::RunGoesOn(request->havemore, page);
-    internal::AppendPage(lists, request->lists, more);
-    if (more) {
-      ++page;
-      internal::PostNextPage(this, dispatcher);
-      return;
-    }
-  }
-  // A receiver may delete this task: nothing of it is touched after the emission.
-  task_completed.emit(kind, request->status);
-}
+void GetAllPlayLists::OnPageCompleted() { Loop::OnPageCompleted(*this); }
 
 }  // namespace lumoapi::diy

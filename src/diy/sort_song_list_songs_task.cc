@@ -17,12 +17,13 @@ void SortSongListSongsTask::BeginRequest() {
                          std::make_unique<SortSongListSongs>(kwtok, list_id, song_ids));
 }
 
-unsigned int SortSongListSongsTask::_GetStatus() const {
-  return request ? static_cast<unsigned int>(request->status) : 0;
+unsigned int SortSongListSongsTask::_GetStatus() const { return internal::StatusOf(*this); }
+
+bool SortSongListSongsTask::_GetSucceeded() const { return internal::SucceededOf(*this); }
+
+void SortSongListSongsTask::OnRequestCompleted() {
+  failure_ = request->Failure();
+  completed.emit();
 }
-
-bool SortSongListSongsTask::_GetSucceeded() const { return request && request->succeeded; }
-
-void SortSongListSongsTask::OnRequestCompleted() { completed.emit(); }
 
 }  // namespace lumoapi::diy

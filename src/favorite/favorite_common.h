@@ -6,6 +6,7 @@
 #include <cpprest/json.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,23 +27,22 @@ std::wstring SongIdParams(const std::wstring& kwtok, const std::vector<std::wstr
 // text "1", true, nothing) leaves it as it is.
 void ReadHaveMore(const web::json::value& answer, bool& havemore);
 
-// The one paging algorithm of GetAllCollectSongs and GetAllFavoriteSongs, run when a page request
-// has completed: keep its songs, then post the next page or end the run with `completed`.
-template <class Task>
-void OnFavoritePageCompleted(Task& task) {
-  auto& page = *task.request;
-  if (page.succeeded) {
-    const bool more = internal::RunGoesOn(page.havemore, task.pn / kTaskPageSize);
-    internal::AppendPage(task.songs, page.songs, more);
-    if (more) {
-      task.pn += kTaskPageSize;
-      internal::PostNextPage(&task, task.dispatcher);
-      return;
-    }
+// The paging of GetAllCollectSongs and GetAllFavoriteSongs (see PageLoop): 50 songs a page from
+// the song position `pn`, for as long as a page says there are more.
+template <class T>
+struct FavoritePaging {
+  using Task = T;
+  using Page = typename decltype(T::request)::element_type;
+  static std::unique_ptr<Page> MakePage(const Task& task) {
+    return std::make_unique<Page>(task.kwtok, task.pn, kTaskPageSize);
   }
-  // A receiver may delete the task: nothing of it is touched after the emission.
-  task.completed.emit();
-}
+  static bool More(const Task&, const Page& page) { return page.havemore; }
+  static void Keep(Task& task, Page& page, bool followed) {
+    internal::AppendPage(task.songs, page.songs, followed);
+  }
+  static void Advance(Task& task) { task.pn += kTaskPageSize; }
+  static void EmitEnd(Task& task) { task.completed.emit(); }
+};
 
 }  // namespace lumoapi::favorite
 

@@ -5,24 +5,22 @@
 #include "favorite/favorite_common.h"
 
 namespace lumoapi::favorite {
+namespace {
+
+using Loop = internal::PageLoop<FavoritePaging<GetAllCollectSongs>>;
+
+}  // namespace
 
 GetAllCollectSongs::GetAllCollectSongs(std::wstring kwtok) : kwtok(std::move(kwtok)) {}
 
-// The page request goes before the dispatcher: its answer may be handled on the network thread
-// right now, and that handling may post through the dispatcher.
 GetAllCollectSongs::~GetAllCollectSongs() { internal::DeleteInPlace(request); }
 
-void GetAllCollectSongs::BeginRequest() {
-  internal::StartRequest(this, &GetAllCollectSongs::OnPageCompleted, request,
-                         std::make_unique<GetCollectSong>(kwtok, pn, kTaskPageSize));
-}
+void GetAllCollectSongs::BeginRequest() { Loop::Begin(*this); }
 
-unsigned int GetAllCollectSongs::_GetStatus() const {
-  return request ? static_cast<unsigned int>(request->status) : 0;
-}
+unsigned int GetAllCollectSongs::_GetStatus() const { return internal::StatusOf(*this); }
 
-bool GetAllCollectSongs::_GetSucceeded() const { return request && request->succeeded; }
+bool GetAllCollectSongs::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
-void GetAllCollectSongs::OnPageCompleted() { OnFavoritePageCompleted(*this); }
+void GetAllCollectSongs::OnPageCompleted() { Loop::OnPageCompleted(*this); }
 
 }  // namespace lumoapi::favorite

@@ -5,24 +5,24 @@
 #include "favorite/favorite_common.h"
 
 namespace lumoapi::favorite {
+namespace {
+
+using Loop = internal::PageLoop<FavoritePaging<GetAllFavoriteSongs>>;
+
+}  // namespace
 
 GetAllFavoriteSongs::GetAllFavoriteSongs(std::wstring kwtok) : kwtok(std::move(kwtok)) {}
 
-// The page request goes before the dispatcher: its answer may be handled on the network thread
-// right now, and that handling may post through the dispatcher.
 GetAllFavoriteSongs::~GetAllFavoriteSongs() { internal::DeleteInPlace(request); }
 
-void GetAllFavoriteSongs::BeginRequest() {
-  internal::StartRequest(this, &GetAllFavoriteSongs::OnPageCompleted, request,
-                         std::make_unique<GetFavoriteSong>(kwtok, pn, kTaskPageSize));
-}
+void GetAllFavoriteSongs::BeginRequest() { Loop::Begin(*this); }
 
-unsigned int GetAllFavoriteSongs::_GetStatus() const {
-  return request ? static_cast<unsigned int>(request->status) : 0;
-}
+unsigned int GetAllFavoriteSongs::_GetStatus() const { return internal::StatusOf(*this); }
 
-bool GetAllFavoriteSongs::_GetSucceeded() const { return request && request->succeeded; }
+bool GetAllFavoriteSongs::_GetSucceeded() const { return internal::SucceededOf(*this); }
 
-void GetAllFavoriteSongs::OnPageCompleted() { OnFavoritePageCompleted(*this); }
+CallFailure GetAllFavoriteSongs::Failure() const { return failure_; }
+
+void GetAllFavoriteSongs::OnPageCompleted() { Loop::OnPageCompleted(*this); }
 
 }  // namespace lumoapi::favorite

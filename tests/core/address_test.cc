@@ -18,6 +18,7 @@
 #include "query_builder.h"
 #include "support/glog_capture.h"
 #include "support/request_harness.h"
+#include "testing/cipher_failure.h"
 
 namespace lumo::testing {
 namespace {
@@ -204,11 +205,13 @@ TEST(CipherTest, MatchesPublishedVectors) {
 
 class CipherFailureTest : public ::testing::Test {
  protected:
-  void TearDown() override { lumoapi::SetCipherFailureForTesting(lumoapi::CipherStep::kNone); }
+  void TearDown() override {
+    lumoapi::testing::SetCipherFailure(lumoapi::testing::CipherStep::kNone);
+  }
 };
 
 TEST_F(CipherFailureTest, EncryptReturnsEmptyAndLogsTheMaskedText) {
-  lumoapi::SetCipherFailureForTesting(lumoapi::CipherStep::kLoadKey);
+  lumoapi::testing::SetCipherFailure(lumoapi::testing::CipherStep::kLoadKey);
   GlogCapture glog;
   lumoapi::LumoAPIParamEncryption encryption(1700000000);
   EXPECT_EQ(encryption.Encrypt(L"uid=7&kwtok=SECRET"), L"");
@@ -229,16 +232,16 @@ TEST_F(CipherFailureTest, EncryptReturnsEmptyAndLogsTheMaskedText) {
 
 TEST_F(CipherFailureTest, EncryptTextNamesTheFailedStep) {
   struct Case {
-    lumoapi::CipherStep step;
+    lumoapi::testing::CipherStep step;
     std::wstring reason;
   };
   const Case cases[] = {
-      {lumoapi::CipherStep::kOpenEngine, L"Create encription engine failed"},
-      {lumoapi::CipherStep::kLoadKey, L"Import aes 128bit key failed"},
-      {lumoapi::CipherStep::kEncrypt, L"encrypt string failed"},
+      {lumoapi::testing::CipherStep::kOpenEngine, L"Create encription engine failed"},
+      {lumoapi::testing::CipherStep::kLoadKey, L"Import aes 128bit key failed"},
+      {lumoapi::testing::CipherStep::kEncrypt, L"encrypt string failed"},
   };
   for (const Case& c : cases) {
-    lumoapi::SetCipherFailureForTesting(c.step);
+    lumoapi::testing::SetCipherFailure(c.step);
     std::vector<base::logging::LogRecord> records;
     auto previous = base::logging::SetLogSink(
         [&](const base::logging::LogRecord& record) { records.push_back(record); });

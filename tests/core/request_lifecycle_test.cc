@@ -48,16 +48,20 @@ class LogCapture {
 
 enum class Outcome { kAnswer, kTransportFailure, kBuildThrows };
 
+using Kind = lumoapi::CallFailure::Kind;
+
 struct LifecycleCase {
   const char* name;
   Outcome outcome;
-  int32_t http_status;
-  const char* body;
+  int32_t http_status;  // for a transport failure: its code
+  const char* body;     // for a transport failure: its text
   bool parser_throws;
   int32_t expected_status;
   bool expected_succeeded;
   bool expected_parsed;
   bool expected_on_ui_thread;  // deferred completion
+  Kind kind;
+  const wchar_t* text;
 };
 
 class RequestLifecycleTest : public ::testing::Test {
@@ -66,23 +70,43 @@ class RequestLifecycleTest : public ::testing::Test {
   LogCapture log_;
 };
 
-// The outcomes of the frame's own judgement; the fault matrix runs every class against {}, an
-// accepted and a refused code, non-JSON and an HTML error page through the real transport.
+// The outcomes of the frame's own judgement, and the reason each failure gives; the fault matrix
+// runs every class against {}, an accepted and a refused code, non-JSON and an HTML error page
+// through the real transport. The transport failures carry the codes and texts of the default
+// transport.
 TEST_F(RequestLifecycleTest, EveryOutcomeCompletesExactlyOnce) {
   const LifecycleCase cases[] = {
       {"explicit success", Outcome::kAnswer, 200, R"({"error_code":22000})", false, 22000, true,
-       true, false},
+       true, false, Kind::kNone, L""},
       {"accepted blocked code", Outcome::kAnswer, 200, R"({"error_code":24003})", false, 24003,
-       true, true, false},
+       true, true, false, Kind::kNone, L""},
       {"service error with HTTP error", Outcome::kAnswer, 500, R"({"error_code":22001})", false,
-       22001, false, false, false},
+       22001, false, false, false, Kind::kServiceCode, L"service error 22001"},
       {"JSON without code and HTTP error", Outcome::kAnswer, 503, R"({"busy":true})", false, 503,
-       false, false, false},
-      {"plain text 404", Outcome::kAnswer, 404, "not found", false, 404, false, false, true},
-      {"empty body", Outcome::kAnswer, 200, "", false, 200, false, false, true},
-      {"parser throws", Outcome::kAnswer, 200, "{}", true, 22000, false, true, true},
-      {"transport failure", Outcome::kTransportFailure, 0, "", false, 0, false, false, true},
-      {"parameters throw", Outcome::kBuildThrows, 0, "", false, 0, false, false, true},
+       false, false, false, Kind::kHttpStatus, L"HTTP 503"},
+      {"plain text 404", Outcome::kAnswer, 404, "not found", false, 404, false, false, true,
+       Kind::kHttpStatus, L"HTTP 404"},
+      {"empty body", Outcome::kAnswer, 200, "", false, 200, false, false, true, Kind::kNotJson,
+       L"the answer is not JSON"},
+      {"parser throws", Outcome::kAnswer, 200, "{}", true, 22000, false, true, true,
+       Kind::kParseError, L"the answer could not be read: bad"},
+      {"parser refuses an accepted code", Outcome::kAnswer, 200, R"({"error_code":22469})", true,
+       22469, false, true, true, Kind::kServiceCode, L"service error 22469"},
+      {"connection refused", Outcome::kTransportFailure, 7,
+       "Couldn't connect to server: Failed to connect to 127.0.0.1 port 9: Connection refused",
+       false, 0, false, false, true, Kind::kConnectionRefused, L"connection refused"},
+      {"timed out", Outcome::kTransportFailure, 28,
+       "Timeout was reached: Operation timed out after 30001 milliseconds with 0 bytes received",
+       false, 0, false, false, true, Kind::kTimeout, L"timed out after 30 s"},
+      {"over the body limit", Outcome::kTransportFailure, 63,
+       "response body exceeds 33554432 bytes", false, 0, false, false, true, Kind::kBodyTooLarge,
+       L"the answer is larger than 32 MiB"},
+      {"another transport failure", Outcome::kTransportFailure, 52,
+       "Server returned nothing (no headers, no status code)", false, 0, false, false, true,
+       Kind::kTransport,
+       L"transport error 52: Server returned nothing (no headers, no status code)"},
+      {"parameters throw", Outcome::kBuildThrows, 0, "", false, 0, false, false, true,
+       Kind::kNotBuilt, L"the request could not be built: cannot build the parameters"},
   };
   for (const LifecycleCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -94,7 +118,7 @@ TEST_F(RequestLifecycleTest, EveryOutcomeCompletesExactlyOnce) {
     const size_t started_before = transport_->Started().size();
 
     const int emissions = c.outcome == Outcome::kTransportFailure
-                              ? RunWithFailure(request, *transport_, 7)
+                              ? RunWithFailure(request, *transport_, c.http_status, c.body)
                               : RunWithAnswer(request, *transport_, c.http_status, c.body);
 
     EXPECT_EQ(emissions, 1);
@@ -108,6 +132,16 @@ TEST_F(RequestLifecycleTest, EveryOutcomeCompletesExactlyOnce) {
     EXPECT_EQ(request.http_request == nullptr, c.expected_on_ui_thread);
     EXPECT_EQ(transport_->Started().size() - started_before,
               c.outcome == Outcome::kBuildThrows ? 0u : 1u);
+
+    const lumoapi::CallFailure failure = request.Failure();
+    EXPECT_EQ(failure.kind, c.kind);
+    EXPECT_EQ(failure.text, c.text);
+    const bool answered = c.outcome == Outcome::kAnswer;
+    EXPECT_EQ(failure.http_status, answered ? c.http_status : 0);
+    EXPECT_EQ(failure.transport_code, c.outcome == Outcome::kTransportFailure ? c.http_status : 0);
+    const bool code_read = answered && (c.kind == Kind::kNone || c.kind == Kind::kServiceCode ||
+                                        c.kind == Kind::kParseError);
+    EXPECT_EQ(failure.service_code, code_read ? c.expected_status : 0);
   }
 }
 

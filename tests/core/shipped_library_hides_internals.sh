@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The shipped liblumoapi exports the host's interface only: none of the pieces marked
-# LUMOAPI_EXPORT_PRIVATE in src/, and no test hook.
+# LUMOAPI_EXPORT_PRIVATE in src/, no test hook, and nothing of the testing library's own pieces
+# (src/testing/, namespace lumoapi::testing).
 # Usage: shipped_library_hides_internals.sh SOURCE_DIR LIBRARY
 set -euo pipefail
 src="$1"
@@ -8,7 +9,7 @@ library="$2"
 exported="$(nm -DC --defined-only "$library")"
 names="$(grep -rhoE 'LUMOAPI_EXPORT_PRIVATE [^(]*\b([A-Za-z0-9_]+)\s*(\(|\{|$)' "$src/src" |
            sed -E 's/.*[ :*&]([A-Za-z0-9_]+)\s*(\(|\{)?$/\1/' | sort -u)"
-names="$names"$'\n'"[A-Za-z0-9_]*ForTesting"
+names="$names"$'\n'"[A-Za-z0-9_]*ForTesting"$'\n'"testing::[A-Za-z0-9_]+"
 found=0
 while read -r name; do
   [ -n "$name" ] || continue

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -19,8 +18,11 @@
 #include "lumoapi/diy/get_all_playlist_songs.h"
 #include "lumoapi/diy/get_all_playlists.h"
 #include "lumoapi/diy/sort_song_list_songs_task.h"
+#include "lumoapi/request_base.h"
+#include "support/every_request.h"
 #include "support/fake_transport.h"
 #include "support/page_answering.h"
+#include "testing/page_cap.h"
 
 namespace lumoapi::diy {
 namespace {
@@ -43,18 +45,22 @@ std::string ListPage(int havemore, const std::string& id) {
          R"(,"listinfo":[{"list_id":")" + id + R"("}]}})";
 }
 
-TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCount) {
+TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCountOrAPageFails) {
   struct Case {
     const char* name;
     std::string first_answer;
     std::vector<std::string> offsets;
+    size_t failing_page = 99;  // answered with a transport failure
+    size_t songs = 0;
   };
   const Case cases[] = {
-      {"250 songs", SongPage(250, 1, 100), {"0", "100", "200"}},
-      {"200 songs", SongPage(200, 1, 100), {"0", "100"}},
+      {"250 songs", SongPage(250, 1, 100), {"0", "100", "200"}, 99, 100},
+      {"200 songs", SongPage(200, 1, 100), {"0", "100"}, 99, 100},
       {"no songs", SongPage(0, 1, 0), {"0"}},
-      {"no count", R"({"result":{"songlist":[{"song_id":"1"}]}})", {"0"}},
-      {"a negative count", SongPage(-5, 1, 3), {"0"}},
+      {"no count", R"({"result":{"songlist":[{"song_id":"1"}]}})", {"0"}, 99, 1},
+      {"a negative count", SongPage(-5, 1, 3), {"0"}, 99, 3},
+      // The first page's songs stay; nothing is asked after the failed page.
+      {"a failing middle page", SongPage(250, 1, 100), {"0", "100"}, 1, 100},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -65,13 +71,18 @@ TEST(GetAllPlayListSongsTest, PagesUntilTheOffsetReachesTheCount) {
     task.BeginRequest();
     // Later pages report the same count and carry no songs: only the count decides.
     const auto offsets = AnswerPages(*transport, probe, [&](size_t page) {
+      if (page == c.failing_page) return std::string();
       return page == 0 ? c.first_answer
                        : R"({"result":{"song_num":)" + std::to_string(task.song_num) + "}}";
     });
     EXPECT_EQ(offsets, c.offsets);
     EXPECT_EQ(probe.count, 1);
-    EXPECT_TRUE(task._GetSucceeded());
-    EXPECT_EQ(task._GetStatus(), 22000u);
+    EXPECT_EQ(task.songs.size(), c.songs);
+    const bool failed = c.failing_page < c.offsets.size();
+    EXPECT_EQ(task._GetSucceeded(), !failed);
+    EXPECT_EQ(task._GetStatus(), failed ? 0u : 22000u);
+    EXPECT_EQ(task.Failure().kind,
+              failed ? CallFailure::Kind::kConnectionRefused : CallFailure::Kind::kNone);
   }
 }
 
@@ -94,27 +105,47 @@ TEST(GetAllPlayListsTest, PagesWhileThereIsMore) {
   EXPECT_EQ(task.listnum, 120);
   EXPECT_EQ(task.page, 2u);
   EXPECT_EQ(task._GetCapacity(), 500u);
+
+  // A second run goes on from the last page asked for and appends to what the first gathered.
+  task.BeginRequest();
+  EXPECT_EQ(AnswerPages(*transport, probe, [](size_t) { return ListPage(0, "again"); }),
+            (std::vector<std::string>{"100"}));
+  EXPECT_EQ(probe.count, 2);
+  ASSERT_EQ(task.lists.size(), 4u);
+  EXPECT_EQ(task.lists[3].list_id, L"again");
 }
 
-TEST(GetAllPlayListsTest, EndsAfterOnePageForTheCountOnlyKindOrTheLastPage) {
-  for (const auto& [kind, answer, lists] :
-       {std::tuple{3, ListPage(1, "x"), size_t{0}}, std::tuple{1, ListPage(0, "x"), size_t{1}}}) {
-    SCOPED_TRACE(kind);
+TEST(GetAllPlayListsTest, EndsAfterOnePage) {
+  struct Case {
+    const char* name;
+    int kind;
+    std::string answer;
+    int status;
+    size_t lists;
+    int listnum;
+  };
+  const Case cases[] = {
+      {"the count-only kind", 3, ListPage(1, "x"), 22000, 0, 120},
+      {"the last page", 1, ListPage(0, "x"), 22000, 1, 120},
+      {"a refused first page", 0, R"({"error_code":40011,"result":{"listnum":7}})", 40011, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     lumo::testing::ScopedFakeTransport transport;
-    GetAllPlayLists task(L"t", kind);
+    GetAllPlayLists task(L"t", c.kind);
     EndProbe probe;
     task.task_completed.connect(&probe, &EndProbe::OnTaskCompleted);
     task.BeginRequest();
-    const std::string& page = answer;  // a structured binding cannot be captured
-    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return page; }).size(), 1u);
+    EXPECT_EQ(AnswerPages(*transport, probe, [&](size_t) { return c.answer; }).size(), 1u);
     EXPECT_EQ(probe.count, 1);
-    EXPECT_EQ(probe.selector, kind);
-    EXPECT_EQ(probe.status, 22000);
-    EXPECT_EQ(task.lists.size(), lists);
+    EXPECT_EQ(probe.selector, c.kind);
+    EXPECT_EQ(probe.status, c.status);
+    EXPECT_EQ(task.lists.size(), c.lists);
+    EXPECT_EQ(task.listnum, c.listnum);
   }
 }
 
-// A service that says "more" forever: the run stops after 10,000 pages, as after a last page.
+// A service that says "more" forever: the run stops after 10,000 pages, and says so.
 TEST(GetAllPlayListsTest, StopsAfterTenThousandPages) {
   lumo::testing::ScopedFakeTransport transport;
   GetAllPlayLists task(L"t", 1);
@@ -127,6 +158,54 @@ TEST(GetAllPlayListsTest, StopsAfterTenThousandPages) {
   EXPECT_EQ(probe.count, 1);
   EXPECT_EQ(probe.status, 22000);
   EXPECT_EQ(task.lists.size(), 10000u);
+  EXPECT_FALSE(task._GetSucceeded());
+  EXPECT_EQ(task.Failure().kind, CallFailure::Kind::kPageCap);
+  EXPECT_EQ(task.Failure().text, L"stopped after 10000 pages");
+}
+
+// The limit counts the pages of one run (here lowered to 3): a run that ends on its third page
+// succeeded, one that would go on is capped, and the host's next BeginRequest runs as many pages
+// again.
+class PageCapTest : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::SetMaxPagesPerRun(3); }
+  void TearDown() override { testing::SetMaxPagesPerRun(10000); }
+};
+
+TEST_F(PageCapTest, CountsThePagesOfEachRun) {
+  // A page of each gathering task that says there is more, or (on the third page) that there is
+  // not.
+  const auto answer = [](const std::string& task, size_t page, bool endless) {
+    const bool more = endless || page < 2;
+    if (task == "all lists") return ListPage(more ? 1 : 0, "x");
+    if (task == "all songs of a list") return SongPage(more ? 1000000 : 300, 1, 1);
+    return std::string(R"({"havemore":)") + (more ? "1" : "0") + R"(,"result":[{"song_id":"1"}]})";
+  };
+  for (const lumo::testing::TaskRow& row : lumo::testing::EveryTaskRow()) {
+    if (row.page_size == 0) continue;
+    for (const bool endless : {false, true}) {
+      SCOPED_TRACE(std::string(row.name) + (endless ? ", endless" : ", three pages"));
+      lumo::testing::ScopedFakeTransport transport;
+      const auto task = row.make(L"t", L"5");
+      const auto run = [&] {
+        task->BeginRequest();
+        return AnswerPages(*transport, task->end,
+                           [&](size_t page) { return answer(row.name, page, endless); })
+            .size();
+      };
+      EXPECT_EQ(run(), 3u);
+      EXPECT_EQ(task->end.count, 1);
+      EXPECT_EQ(task->succeeded(), !endless);
+      EXPECT_EQ(task->Failure().kind,
+                endless ? CallFailure::Kind::kPageCap : CallFailure::Kind::kNone);
+      EXPECT_EQ(task->Failure().text, endless ? L"stopped after 3 pages" : L"");
+      EXPECT_EQ(task->Failure().service_code, 22000);
+      if (!endless) continue;
+      EXPECT_EQ(run(), 3u);
+      EXPECT_EQ(task->gathered(), 6u);
+      EXPECT_EQ(task->Failure().kind, CallFailure::Kind::kPageCap);
+    }
+  }
 }
 
 // Deleting a task with a page in flight, or with the next page posted: it never emits afterwards,

@@ -14,13 +14,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "base/http/transport.h"
@@ -28,13 +25,7 @@
 #include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
 #include "integration/sandbox_environment.h"
-#include "lumoapi/diy/add_favorite_song_list_task.h"
-#include "lumoapi/diy/cancel_favorite_song_list_task.h"
-#include "lumoapi/diy/get_all_playlist_songs.h"
 #include "lumoapi/diy/get_all_playlists.h"
-#include "lumoapi/diy/sort_song_list_songs_task.h"
-#include "lumoapi/favorite/get_all_collect_songs.h"
-#include "lumoapi/favorite/get_all_favorite_songs.h"
 #include "support/every_request.h"
 #include "support/page_answering.h"
 #include "support/ui_test_util.h"
@@ -49,8 +40,10 @@ using integration::Logged;
 // emission) goes first.
 using EndWatch = lumo::testing::EndProbe;
 using integration::ResetSandbox;
+using testing::EveryTaskRow;
+using testing::Task;
+using testing::TaskRow;
 namespace diy = lumoapi::diy;
-namespace favorite = lumoapi::favorite;
 
 // A short transport limit for the timeout fault, and a delay well beyond it. Pages that pass
 // before the faulted one must still fit in the limit under the sanitizers.
@@ -59,6 +52,8 @@ constexpr int64_t kShortTimeoutMs = 1000;
 constexpr std::chrono::milliseconds kSecondCompletionWatch{30};
 constexpr std::chrono::seconds kCallLimit{20};
 constexpr size_t kCallsAtOnce = 12;
+using Kind = lumoapi::CallFailure::Kind;
+
 // A code no class accepts.
 constexpr int kUnacceptedCode = 40011;
 
@@ -67,6 +62,7 @@ struct Outcome {
   bool succeeded = false;
   int32_t status = 0;
   bool on_ui_thread = false;
+  Kind failure = Kind::kNone;  // what Failure() says
 };
 
 enum class Fault { kLate, kUnacceptedCode, kAcceptedCode, kOther };
@@ -86,11 +82,16 @@ const std::string kTooDeep = std::string(200, '[') + std::string(200, ']');
 // A transport failure leaves the status as it was; an answer that is not JSON keeps its HTTP
 // status; one without "error_code" is a success in which the parser finds nothing.
 const FaultCase kFaults[] = {
-    {Fault::kLate, "late", "Late", "delay", R"(,"delay_ms":5000)", {false, 0, true}},
-    {Fault::kOther, "dropped", "Dropped", "close", "", {false, 0, true}},
-    {Fault::kOther, "cut short", "CutShort", "truncate", "", {false, 0, true}},
-    {Fault::kOther, "html 502", "Html502", "html502", "", {false, 502, true}},
-    {Fault::kOther, "not json", "NotJson", "not_json", "", {false, 200, true}},
+    {Fault::kLate,
+     "late",
+     "Late",
+     "delay",
+     R"(,"delay_ms":5000)",
+     {false, 0, true, Kind::kTimeout}},
+    {Fault::kOther, "dropped", "Dropped", "close", "", {false, 0, true, Kind::kTransport}},
+    {Fault::kOther, "cut short", "CutShort", "truncate", "", {false, 0, true, Kind::kTransport}},
+    {Fault::kOther, "html 502", "Html502", "html502", "", {false, 502, true, Kind::kHttpStatus}},
+    {Fault::kOther, "not json", "NotJson", "not_json", "", {false, 200, true, Kind::kNotJson}},
     {Fault::kUnacceptedCode,
      "code 40011",
      "UnacceptedCode",
@@ -98,7 +99,12 @@ const FaultCase kFaults[] = {
      R"(,"error_code":40011)",
      {}},
     {Fault::kAcceptedCode, "accepted code", "AcceptedCode", "error_code", "", {}},
-    {Fault::kOther, "over the cap", "OverTheCap", "oversize", "", {false, 0, true}},
+    {Fault::kOther,
+     "over the cap",
+     "OverTheCap",
+     "oversize",
+     "",
+     {false, 0, true, Kind::kBodyTooLarge}},
     {Fault::kOther, "{}", "EmptyObject", "verbatim", R"(,"body":"{}")", {true, 22000, false}},
     {Fault::kOther, "null", "Null", "verbatim", R"(,"body":"null")", {true, 22000, false}},
     {Fault::kOther, "[]", "EmptyArray", "verbatim", R"(,"body":"[]")", {true, 22000, false}},
@@ -107,7 +113,7 @@ const FaultCase kFaults[] = {
      "NestedTooDeep",
      "verbatim",
      R"(,"body":"{\"error_code\":22000,\"result\":)" + kTooDeep + R"(}")",
-     {false, 200, true}},
+     {false, 200, true, Kind::kNotJson}},
 };
 
 // What GoogleTest shows of a case.
@@ -142,9 +148,14 @@ const CodeRule& CodeRuleOf(const std::string& row) {
 
 // What the frame makes of `fault` for the class of `row`.
 Outcome Expected(const FaultCase& fault, const std::string& row) {
-  if (fault.fault == Fault::kUnacceptedCode) return CodeRuleOf(row).unaccepted_outcome;
-  if (fault.fault == Fault::kAcceptedCode) return CodeRuleOf(row).accepted_outcome;
-  return fault.outcome;
+  if (fault.fault != Fault::kUnacceptedCode && fault.fault != Fault::kAcceptedCode) {
+    return fault.outcome;
+  }
+  Outcome outcome = fault.fault == Fault::kUnacceptedCode ? CodeRuleOf(row).unaccepted_outcome
+                                                          : CodeRuleOf(row).accepted_outcome;
+  // Refused by the frame or by the class's parser, a code is the service's reason.
+  outcome.failure = outcome.succeeded ? Kind::kNone : Kind::kServiceCode;
+  return outcome;
 }
 
 void AddRule(const FaultCase& fault, const std::string& method, size_t skip,
@@ -188,6 +199,7 @@ void Check(const EndWatch& watch, const Outcome& seen, const Outcome& expected) 
   EXPECT_EQ(seen.succeeded, expected.succeeded);
   EXPECT_EQ(seen.status, expected.status);
   EXPECT_EQ(seen.on_ui_thread, expected.on_ui_thread);
+  EXPECT_EQ(seen.failure, expected.failure);
 }
 
 // Quiet library log (every failure logs a line), the short timeout where the fault needs it, and
@@ -258,7 +270,8 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
                  ToUtf8(call->request->response_text).substr(0, 200));
     const lumoapi::RequestBase& request = *call->request;
     EXPECT_TRUE(request.finished);
-    Check(call->watch, {request.succeeded, request.status, call->watch.on_ui_thread},
+    Check(call->watch,
+          {request.succeeded, request.status, call->watch.on_ui_thread, request.Failure().kind},
           Expected(fault, name));
   }
   // The rule met every method: no answer came through unfaulted.
@@ -275,114 +288,11 @@ INSTANTIATE_TEST_SUITE_P(EveryFault, RequestMatrixTest, ::testing::ValuesIn(kFau
 
 const std::wstring kBigUser = ToUtf16(sandbox::kBigUserToken);
 
-// One task under way, seen through what every task offers: its end, `succeeded` and `status` of
-// its last request, and how many results it holds.
-class TaskRun {
- public:
-  virtual ~TaskRun() = default;
-  virtual void Begin() = 0;
-  virtual Outcome Seen() const = 0;
-  virtual size_t gathered() const = 0;
-  virtual bool signals_status() const = 0;  // whether its end signal carries a status
-
-  EndWatch watch;  // outlives the task: a base class member goes after the derived class
-};
-
-template <class T, class = void>
-struct HasTaskCompleted : std::false_type {};
-template <class T>
-struct HasTaskCompleted<T, std::void_t<decltype(&T::task_completed)>> : std::true_type {};
-
-// A task whose end is `completed`, or `task_completed` with a status; then its `completed` must
-// stay quiet, so it counts as an end as well.
-template <class T>
-class RunOf : public TaskRun {
- public:
-  RunOf(std::unique_ptr<T> task, std::function<size_t(const T&)> gathered)
-      : task_(std::move(task)), gathered_(std::move(gathered)) {
-    if constexpr (HasTaskCompleted<T>::value) {
-      task_->task_completed.connect(&watch, &EndWatch::OnTaskCompleted);
-    }
-    task_->completed.connect(&watch, &EndWatch::OnCompleted);
-  }
-  void Begin() override { task_->BeginRequest(); }
-  Outcome Seen() const override {
-    const auto* request = task_->request.get();
-    return {request && request->succeeded, request ? request->status : 0, watch.on_ui_thread};
-  }
-  size_t gathered() const override { return gathered_ ? gathered_(*task_) : 0; }
-  bool signals_status() const override { return HasTaskCompleted<T>::value; }
-
- private:
-  std::unique_ptr<T> task_;
-  std::function<size_t(const T&)> gathered_;
-};
-
-template <class T>
-std::unique_ptr<TaskRun> Run(std::unique_ptr<T> task,
-                             std::function<size_t(const T&)> gathered = nullptr) {
-  return std::make_unique<RunOf<T>>(std::move(task), std::move(gathered));
-}
-
 // What the seed gives the big user, found by running each paging task once without faults.
 struct Seeded {
   std::wstring list_id;                  // one of the user's lists with 201 to 300 songs
   std::map<std::string, size_t> totals;  // what each paging task gathers, by its name
 };
-
-// One task of the matrix: the class of its page requests (a row of the request table, whose
-// outcome the task reports), the method of its pages and the page size; `page_size` 0 for a task
-// of one request.
-struct TaskCase {
-  const char* name;  // as in EveryTaskRow
-  const char* page_row;
-  const char* method;
-  size_t page_size;
-  std::function<std::unique_ptr<TaskRun>(const Seeded&)> make;
-};
-
-const std::vector<TaskCase>& TaskCases() {
-  static const std::vector<TaskCase> cases = {
-      {"all lists", "list pages", "norda.lumo.ugcdiy.userList", 50,
-       [](const Seeded&) {
-         return Run<diy::GetAllPlayLists>(std::make_unique<diy::GetAllPlayLists>(kBigUser, 0),
-                                          [](const auto& task) { return task.lists.size(); });
-       }},
-      {"all songs of a list", "list detail", "norda.lumo.ugcdiy.getBaseInfo", 100,
-       [](const Seeded& seeded) {
-         return Run<diy::GetAllPlayListSongs>(
-             std::make_unique<diy::GetAllPlayListSongs>(kBigUser, seeded.list_id),
-             [](const auto& task) { return task.songs.size(); });
-       }},
-      {"song order task", "song order", "norda.lumo.ugcdiy.sortDiySongs", 0,
-       [](const Seeded& seeded) {
-         return Run(std::make_unique<diy::SortSongListSongsTask>(kBigUser, seeded.list_id,
-                                                                 std::vector<std::wstring>{L"1"}));
-       }},
-      {"list favourite task", "list favourite", "norda.lumo.ugcdiy.addFavoriteDiy", 0,
-       [](const Seeded& seeded) {
-         return Run(std::make_unique<diy::AddFavoriteSongListTask>(kBigUser, seeded.list_id, 1));
-       }},
-      {"list favourite removal task", "list favourite removed",
-       "norda.lumo.ugcdiy.deleteFavoriteDiy", 0,
-       [](const Seeded& seeded) {
-         return Run(std::make_unique<diy::CancelFavoriteSongListTask>(kBigUser, seeded.list_id, 1));
-       }},
-      {"all collected songs", "collected page", "norda.lumo.favorite.getCollectSong", 50,
-       [](const Seeded&) {
-         return Run<favorite::GetAllCollectSongs>(
-             std::make_unique<favorite::GetAllCollectSongs>(kBigUser),
-             [](const auto& task) { return task.songs.size(); });
-       }},
-      {"all favourite songs", "favourite page", "norda.lumo.favorite.getFavoriteSong", 50,
-       [](const Seeded&) {
-         return Run<favorite::GetAllFavoriteSongs>(
-             std::make_unique<favorite::GetAllFavoriteSongs>(kBigUser),
-             [](const auto& task) { return task.songs.size(); });
-       }},
-  };
-  return cases;
-}
 
 const Seeded& SeededData() {
   static const Seeded seeded = [] {
@@ -397,12 +307,12 @@ const Seeded& SeededData() {
       if (list.song_num > 200 && list.song_num <= 300) found.list_id = list.list_id;
     }
     found.totals["all lists"] = lists.lists.size();
-    for (const TaskCase& task_case : TaskCases()) {
-      if (task_case.page_size == 0 || found.totals.count(task_case.name)) continue;
-      const std::unique_ptr<TaskRun> run = task_case.make(found);
-      run->Begin();
-      if (RunUntilEnded({&run->watch}) && run->Seen().succeeded) {
-        found.totals[task_case.name] = run->gathered();
+    for (const TaskRow& row : EveryTaskRow()) {
+      if (row.page_size == 0 || found.totals.count(row.name)) continue;
+      const std::unique_ptr<Task> task = row.make(kBigUser, found.list_id);
+      task->BeginRequest();
+      if (RunUntilEnded({&task->end}) && task->succeeded()) {
+        found.totals[row.name] = task->gathered();
       }
     }
     return found;
@@ -410,33 +320,28 @@ const Seeded& SeededData() {
   return seeded;
 }
 
-size_t TotalOf(const TaskCase& task_case, const Seeded& seeded) {
-  const auto found = seeded.totals.find(task_case.name);
+size_t TotalOf(const TaskRow& row, const Seeded& seeded) {
+  const auto found = seeded.totals.find(row.name);
   return found == seeded.totals.end() ? 0 : found->second;
 }
 
-size_t PagesOf(const TaskCase& task_case, const Seeded& seeded) {
-  if (task_case.page_size == 0) return 1;
-  const size_t total = TotalOf(task_case, seeded);
-  return std::max<size_t>(1, (total + task_case.page_size - 1) / task_case.page_size);
+size_t PagesOf(const TaskRow& row, const Seeded& seeded) {
+  if (row.page_size == 0) return 1;
+  const size_t total = TotalOf(row, seeded);
+  return std::max<size_t>(1, (total + row.page_size - 1) / row.page_size);
 }
 
 using TaskMatrixTest = FaultMatrixTest;
 
-// The seed gives every paging task at least three pages; the matrix covers every task class.
-TEST(TaskMatrixSetup, EveryTaskHasACaseAndThePagingTasksHaveThreePages) {
+// The seed gives every paging task at least three pages.
+TEST(TaskMatrixSetup, ThePagingTasksHaveThreePages) {
   const Seeded& seeded = SeededData();
   ASSERT_FALSE(seeded.list_id.empty());
-  std::vector<std::string> names;
-  for (const TaskCase& task_case : TaskCases()) {
-    names.emplace_back(task_case.name);
-    if (task_case.page_size > 0) {
-      EXPECT_GE(PagesOf(task_case, seeded), 3u) << task_case.name;
+  for (const TaskRow& row : EveryTaskRow()) {
+    if (row.page_size > 0) {
+      EXPECT_GE(PagesOf(row, seeded), 3u) << row.name;
     }
   }
-  std::vector<std::string> rows;
-  for (const testing::TaskRow& row : testing::EveryTaskRow()) rows.emplace_back(row.name);
-  EXPECT_EQ(names, rows);
 }
 
 TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
@@ -447,44 +352,45 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
   for (const int position : {0, 1, 2}) {
     ResetSandbox();
     struct Planned {
-      const TaskCase* task_case;
+      const TaskRow* row;
       size_t page;  // the faulted page, from 0
       size_t pages;
-      std::unique_ptr<TaskRun> run;
+      std::unique_ptr<Task> task;
     };
     std::vector<Planned> planned;
     std::vector<const EndWatch*> watches;
-    for (const TaskCase& task_case : TaskCases()) {
-      const size_t pages = PagesOf(task_case, seeded);
-      if (task_case.page_size == 0 && position != 0) continue;
+    for (const TaskRow& row : EveryTaskRow()) {
+      const size_t pages = PagesOf(row, seeded);
+      if (row.page_size == 0 && position != 0) continue;
       const size_t page = position == 0 ? 0 : position == 1 ? pages / 2 : pages - 1;
-      AddRule(fault, task_case.method, page, task_case.page_row);
-      planned.push_back({&task_case, page, pages, task_case.make(seeded)});
-      watches.push_back(&planned.back().run->watch);
+      AddRule(fault, row.method, page, row.page_row);
+      planned.push_back({&row, page, pages, row.make(kBigUser, seeded.list_id)});
+      watches.push_back(&planned.back().task->end);
     }
-    for (const Planned& plan : planned) plan.run->Begin();
+    for (const Planned& plan : planned) plan.task->BeginRequest();
     EXPECT_TRUE(RunUntilEnded(watches));
 
     for (const Planned& plan : planned) {
-      const TaskCase& task_case = *plan.task_case;
-      std::string row = task_case.name;
-      if (task_case.page_size > 0) {
+      const TaskRow& task_row = *plan.row;
+      std::string row = task_row.name;
+      if (task_row.page_size > 0) {
         row += ", page " + std::to_string(plan.page + 1) + " of " + std::to_string(plan.pages);
       }
       SCOPED_TRACE(row + " / " + fault.name);
-      const TaskRun& run = *plan.run;
-      const Outcome seen = run.Seen();
-      const size_t kept = std::min(plan.page * task_case.page_size, TotalOf(task_case, seeded));
-      Check(run.watch, seen, Expected(fault, task_case.page_row));
-      if (run.signals_status()) {
-        EXPECT_EQ(run.watch.status, seen.status);
+      const Task& task = *plan.task;
+      const Outcome seen{task.succeeded(), task.status(), task.end.on_ui_thread,
+                         task.Failure().kind};
+      const size_t kept = std::min(plan.page * task_row.page_size, TotalOf(task_row, seeded));
+      Check(task.end, seen, Expected(fault, task_row.page_row));
+      if (task.signals_status()) {
+        EXPECT_EQ(task.end.status, seen.status);
       }
-      EXPECT_EQ(run.gathered(), kept);
+      EXPECT_EQ(task.gathered(), kept);
 
       // The pages before the fault passed, and no page was asked after it. libcurl sends a
       // request again when a kept-alive connection closes without an answer, so a dropped one
       // may be asked a few times, always with the same parameters, and faulted each time.
-      const auto entries = Logged(task_case.method);
+      const auto entries = Logged(task_row.method);
       ASSERT_GT(entries.size(), plan.page);
       for (size_t i = 0; i < entries.size(); ++i) {
         EXPECT_EQ(entries[i].at("fault").as_string(), i < plan.page ? "" : fault.action)

@@ -148,7 +148,7 @@ std::string Page(int havemore, int first_id, int count) {
 }
 
 // Runs a gathering task against `answer`; every page asks for 50. Both tasks run the one paging
-// algorithm (OnFavoritePageCompleted), so the favourites' task stands for both.
+// loop (PageLoop), so the favourites' task stands for both.
 template <class Task>
 void ExpectGathering(const std::function<std::string(size_t)>& answer,
                      const std::vector<std::string>& positions, size_t songs) {
@@ -176,18 +176,6 @@ TEST(FavoriteTasksTest, GatherPageByPage) {
   // Only the collected songs take 22001 for an empty last page.
   ExpectGathering<GetAllCollectSongs>(
       [](size_t) { return std::string(R"({"error_code":22001,"result":[]})"); }, {"0"}, 0);
-}
-
-TEST(FavoriteTasksTest, StopAfterTenThousandPages) {
-  lumo::testing::ScopedFakeTransport transport;
-  GetAllFavoriteSongs task(L"t");
-  EndProbe probe;
-  task.completed.connect(&probe, &EndProbe::OnCompleted);
-  task.BeginRequest();
-  const size_t pages = lumo::testing::AnswerEachHere(*transport, Page(1, 1, 1), 10000);
-  EXPECT_EQ(pages, 10000u);
-  EXPECT_EQ(probe.count, 1);
-  EXPECT_TRUE(task._GetSucceeded());
 }
 
 // The one task that is no RequestRoot is as safe to delete as the others.

@@ -17,7 +17,7 @@ classes="$(sort -u <<<"$classes")"
 [ -n "$classes" ] || { echo "found no request class under $src/include/lumoapi" >&2; exit 1; }
 missing=0
 while read -r name; do
-  if ! grep -qE "(make_unique|Make)<[a-z:]*::$name>" "$table"; then
+  if ! grep -qE "(make_unique|Make|Own)<[a-z:]*::$name>" "$table"; then
     echo "no row of $table makes $name" >&2
     missing=1
   fi

@@ -6,10 +6,11 @@
 #include <glog/logging.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <string>
 
+#include "base/logging.h"
 #include "base/thread/ui_loop.h"
-#include "request_base_testing.h"
 #include "settings/user_account_settings.h"
 #include "support/every_request.h"
 #include "support/fake_transport.h"
@@ -33,8 +34,13 @@ class EveryRequestLifetimeTest : public ::testing::Test {
     // The song-list detail logs an answer without songs whole; the large answers would flood.
     saved_min_log_level_ = FLAGS_minloglevel;
     FLAGS_minloglevel = google::GLOG_ERROR;
+    // ~RequestBase logs each request whose class left the HTTP request to it.
+    saved_sink_ = base::logging::SetLogSink([this](const base::logging::LogRecord& record) {
+      if (record.location == L"lumoapi::RequestBase::~RequestBase") ++late_http_stops_;
+    });
   }
   void TearDown() override {
+    base::logging::SetLogSink(saved_sink_);
     account_.SetKwtok(saved_token_);
     FLAGS_minloglevel = saved_min_log_level_;
   }
@@ -43,6 +49,8 @@ class EveryRequestLifetimeTest : public ::testing::Test {
   settings::user::UserAccountSettings& account_ = settings::user::UserAccountSettings::Instance();
   std::wstring saved_token_;
   int saved_min_log_level_ = 0;
+  base::logging::LogSink saved_sink_;
+  std::atomic<int> late_http_stops_{0};
 };
 
 // Deleted with its exchange in flight, the request cancels it; deleted while a large answer is
@@ -52,7 +60,7 @@ TEST_F(EveryRequestLifetimeTest, DestructorStopsTheHttpRequestBeforeItsMembersGo
   for (const RequestRow& row : EveryRequestRow()) {
     for (const bool answering : {false, true}) {
       SCOPED_TRACE(std::string(row.name) + (answering ? ", answer being parsed" : ", in flight"));
-      const int late_before = lumoapi::LateHttpStopsForTesting();
+      const int late_before = late_http_stops_;
       auto request = row.make();
       request->BeginRequest();
       ASSERT_EQ(transport_->Pending().size(), 1u);
@@ -63,7 +71,7 @@ TEST_F(EveryRequestLifetimeTest, DestructorStopsTheHttpRequestBeforeItsMembersGo
         request.reset();
         EXPECT_TRUE(transport_->IsCancelled(id));
       }
-      EXPECT_EQ(lumoapi::LateHttpStopsForTesting(), late_before)
+      EXPECT_EQ(late_http_stops_, late_before)
           << "its destructor must call StopHttpRequest() first";
     }
   }
@@ -75,7 +83,7 @@ TEST_F(EveryRequestLifetimeTest, TaskDeletionWhileALargeAnswerIsParsedWaitsForIt
   const std::string answer = LargeAnswer();
   for (const TaskRow& row : EveryTaskRow()) {
     const size_t started_before = transport_->Started().size();
-    auto task = row.make();
+    auto task = row.make(L"tok", L"5");
     task->BeginRequest();
     ASSERT_EQ(transport_->Pending().size(), 1u) << row.name;
     DestroyWhileAnswering(*transport_, transport_->Pending().front().id, answer,

@@ -71,6 +71,9 @@ TEST(RequestParametersTest, VariantsOfTheOwnPairs) {
     Pairs pairs;
   };
   const Case cases[] = {
+      {"lists of kind 1",
+       [] { return std::make_unique<diy::GetPlayLists>(L"t", 3, 50, 1); },
+       {{"offset", "150"}, {"source", "0"}, {"type", "0"}}},
       {"lists of kind 2",
        [] { return std::make_unique<diy::GetPlayLists>(L"t", 0, 50, 2); },
        {{"offset", "0"}, {"source", "1"}, {"type", "0"}}},

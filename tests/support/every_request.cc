@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -214,42 +215,81 @@ const std::vector<RequestRow>& EveryRequestRow() {
 
 namespace {
 
+// Whether T has the member that Member<T> names.
+template <class T, template <class> class Member, class = void>
+struct Has : std::false_type {};
+template <class T, template <class> class Member>
+struct Has<T, Member, std::void_t<Member<T>>> : std::true_type {};
+
+template <class T>
+using TaskCompleted = decltype(&T::task_completed);
+template <class T>
+using GetSucceeded = decltype(&T::_GetSucceeded);
+template <class T>
+using Songs = decltype(&T::songs);
+template <class T>
+using Lists = decltype(&T::lists);
+
 // Owns one task of any class.
 template <class T>
 class TaskOf : public Task {
  public:
-  explicit TaskOf(std::unique_ptr<T> task) : task_(std::move(task)) {}
+  explicit TaskOf(std::unique_ptr<T> task) : task_(std::move(task)) {
+    if constexpr (Has<T, TaskCompleted>::value) {
+      task_->task_completed.connect(&end, &EndProbe::OnTaskCompleted);
+    }
+    task_->completed.connect(&end, &EndProbe::OnCompleted);
+  }
   void BeginRequest() override { task_->BeginRequest(); }
+  bool succeeded() const override {
+    if constexpr (Has<T, GetSucceeded>::value) return task_->_GetSucceeded();
+    return task_->request && task_->request->succeeded;
+  }
+  int32_t status() const override { return task_->request ? task_->request->status : 0; }
+  lumoapi::CallFailure Failure() const override { return task_->Failure(); }
+  size_t gathered() const override {
+    if constexpr (Has<T, Songs>::value) return task_->songs.size();
+    if constexpr (Has<T, Lists>::value) return task_->lists.size();
+    return 0;
+  }
+  bool signals_status() const override { return Has<T, TaskCompleted>::value; }
 
  private:
   std::unique_ptr<T> task_;
 };
 
-template <class T>
-std::unique_ptr<Task> Own(std::unique_ptr<T> task) {
-  return std::make_unique<TaskOf<T>>(std::move(task));
+template <class T, class... Args>
+std::unique_ptr<Task> Own(Args&&... args) {
+  return std::make_unique<TaskOf<T>>(std::make_unique<T>(std::forward<Args>(args)...));
 }
+
+using Token = const std::wstring&;
+using ListId = const std::wstring&;
 
 }  // namespace
 
 const std::vector<TaskRow>& EveryTaskRow() {
   static const std::vector<TaskRow> rows = {
-      {"all lists", [] { return Own(std::make_unique<diy::GetAllPlayLists>(L"tok", 0)); }},
+      {"all lists", [](Token t, ListId) { return Own<diy::GetAllPlayLists>(t, 0); }, "list pages",
+       "norda.lumo.ugcdiy.userList", 50},
       {"all songs of a list",
-       [] { return Own(std::make_unique<diy::GetAllPlayListSongs>(L"tok", L"5")); }},
+       [](Token t, ListId list) { return Own<diy::GetAllPlayListSongs>(t, list); }, "list detail",
+       "norda.lumo.ugcdiy.getBaseInfo", 100},
       {"song order task",
-       [] {
-         return Own(std::make_unique<diy::SortSongListSongsTask>(L"tok", L"5",
-                                                                 std::vector<std::wstring>{L"1"}));
-       }},
+       [](Token t, ListId list) {
+         return Own<diy::SortSongListSongsTask>(t, list, std::vector<std::wstring>{L"1"});
+       },
+       "song order", "norda.lumo.ugcdiy.sortDiySongs", 0},
       {"list favourite task",
-       [] { return Own(std::make_unique<diy::AddFavoriteSongListTask>(L"tok", L"5", 1)); }},
+       [](Token t, ListId list) { return Own<diy::AddFavoriteSongListTask>(t, list, 1); },
+       "list favourite", "norda.lumo.ugcdiy.addFavoriteDiy", 0},
       {"list favourite removal task",
-       [] { return Own(std::make_unique<diy::CancelFavoriteSongListTask>(L"tok", L"5", 1)); }},
-      {"all collected songs",
-       [] { return Own(std::make_unique<favorite::GetAllCollectSongs>(L"tok")); }},
-      {"all favourite songs",
-       [] { return Own(std::make_unique<favorite::GetAllFavoriteSongs>(L"tok")); }},
+       [](Token t, ListId list) { return Own<diy::CancelFavoriteSongListTask>(t, list, 1); },
+       "list favourite removed", "norda.lumo.ugcdiy.deleteFavoriteDiy", 0},
+      {"all collected songs", [](Token t, ListId) { return Own<favorite::GetAllCollectSongs>(t); },
+       "collected page", "norda.lumo.favorite.getCollectSong", 50},
+      {"all favourite songs", [](Token t, ListId) { return Own<favorite::GetAllFavoriteSongs>(t); },
+       "favourite page", "norda.lumo.favorite.getFavoriteSong", 50},
   };
   return rows;
 }

@@ -37,9 +37,9 @@ int RunWithAnswer(lumoapi::RequestBase& request, FakeTransport& transport, int32
   return Run(request, transport, [&](auto id) { transport.Answer(id, http_status, body); });
 }
 
-int RunWithFailure(lumoapi::RequestBase& request, FakeTransport& transport, int error_code) {
-  return Run(request, transport,
-             [&](auto id) { transport.Fail(id, error_code, "simulated transport failure"); });
+int RunWithFailure(lumoapi::RequestBase& request, FakeTransport& transport, int error_code,
+                   const std::string& error_text) {
+  return Run(request, transport, [&](auto id) { transport.Fail(id, error_code, error_text); });
 }
 
 std::string RawQuery(const std::wstring& url) {

@@ -26,7 +26,8 @@ int RunWithAnswer(lumoapi::RequestBase& request, FakeTransport& transport, int32
                   const std::string& body);
 
 // The same, failing the exchange at the transport level.
-int RunWithFailure(lumoapi::RequestBase& request, FakeTransport& transport, int error_code);
+int RunWithFailure(lumoapi::RequestBase& request, FakeTransport& transport, int error_code,
+                   const std::string& error_text = "simulated transport failure");
 
 // The query of `url` after "?" as UTF-8, undecoded.
 std::string RawQuery(const std::wstring& url);

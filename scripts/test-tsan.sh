@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The tests that exercise threads (signals, the request lifecycle, every request and task class
-# deleted while its answer is parsed, the paging tasks, the HTTP transport (its core over a fake
-# driver, and over libcurl), the dispatcher, the
-# report pool), and the stress runs (requests deleted at random under load, the report pool pulled
-# down under its answers, the sandbox under 64 clients), under ThreadSanitizer.
+# deleted while its answer is parsed, the paging tasks, the HTTP transport's core over a fake
+# driver and over libcurl, the dispatcher, the report pool), and the stress runs (requests deleted
+# at random under load, the report pool pulled down under its answers, the sandbox under 64
+# clients), under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

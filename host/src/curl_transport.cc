@@ -218,7 +218,8 @@ void CurlDriver::RecycleHandle(Transfer& transfer) {
 // Owns the process's libcurl transport and stops its network thread at exit, even while
 // requests that were never deleted still hold a reference to it.
 struct DefaultTransportHolder {
-  DefaultTransportHolder() : transport(std::make_shared<TransportCore>(std::make_unique<CurlDriver>())) {}
+  DefaultTransportHolder()
+      : transport(std::make_shared<TransportCore>(std::make_unique<CurlDriver>())) {}
   ~DefaultTransportHolder() { transport->Shutdown(); }
 
   std::shared_ptr<TransportCore> transport;

@@ -386,7 +386,8 @@ void TransportCore::Finished(ExchangeId id, TransportResult result) {
   if (exchange.body.too_large()) {
     result = TransportResult{};
     result.error_code = errors_.body_too_large;
-    result.error_text = "response body exceeds " + std::to_string(exchange.body.max_bytes()) + " bytes";
+    result.error_text =
+        "response body exceeds " + std::to_string(exchange.body.max_bytes()) + " bytes";
   } else if (result.ok) {
     result.body = exchange.body.TakeBytes();
   }

@@ -149,8 +149,7 @@ void RunRequests(Backend& backend, int count, std::mt19937& random) {
     const int completions = watcher.completions.load(std::memory_order_acquire);
     const bool deleted = watcher.deleted.load();
     const bool ok = !watcher.emitted_after_deletion && !watcher.wrong_answer &&
-                    requests[i] == nullptr &&
-                    (deleted ? completions <= 1 : completions == 1);
+                    requests[i] == nullptr && (deleted ? completions <= 1 : completions == 1);
     EXPECT_TRUE(ok) << "request " << i << ": " << completions << " completions, deleted " << deleted
                     << ", emitted after deletion " << watcher.emitted_after_deletion.load()
                     << ", another's answer " << watcher.wrong_answer.load();

@@ -66,7 +66,8 @@ class Watcher : public sigslot::has_slots<sigslot::single_threaded> {
     const std::wstring& url = request->url;
     const size_t path = url.find(L'/', url.find(L"://") + 3);
     if (path == std::wstring::npos) return;
-    const std::string expected = backend->BodyFor(std::string(url.begin() + path, url.end()));
+    const std::wstring target = url.substr(path);
+    const std::string expected = backend->BodyFor(std::string(target.begin(), target.end()));
     if (expected.empty() || request->response_text.empty()) return;
     if (request->response_text != std::wstring(expected.begin(), expected.end())) {
       wrong_answer = true;

@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,11 +66,14 @@ LoopbackServer::Handler Answer(const std::string& body) {
 
 // Fetches `url` with the default transport; the answer's body, or nothing on a failure.
 std::optional<std::string> Fetch(const std::string& url) {
-  WinHttpRequest request;
-  Outcome outcome(&request);
-  request.Open(L"GET", std::wstring(url.begin(), url.end()), true, false);
-  request.Send(0);
+  auto request = std::make_unique<WinHttpRequest>();
+  Outcome outcome(request.get());
+  request->Open(L"GET", std::wstring(url.begin(), url.end()), true, false);
+  request->Send(0);
   EXPECT_TRUE(outcome.Wait()) << url;
+  // Deleted first: its destructor waits for the emission, which may still be running after the
+  // outcome has seen the signal, to end before the outcome disconnects.
+  request.reset();
   if (outcome.completed != 1) return std::nullopt;
   return outcome.body;
 }

@@ -1,6 +1,7 @@
 // Thousands of requests of every class through the real transport to the sandbox and to a loopback
 // server with mixed answers, deleted at random: before their answer, while it is handled, and from
-// inside their own `completed`. Each one completes exactly once or is deleted first.
+// inside their own `completed`. Each one completes exactly once or is deleted first, and with the
+// answer to its own address.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -23,7 +24,8 @@ using namespace std::chrono_literals;
 
 // LUMO_STRESS_REQUESTS asks for another number of requests per server.
 constexpr int kRequests = 10000;
-constexpr size_t kInFlight = 64;
+// More than the transport hands its engine for one host, so that some wait in the transport.
+constexpr size_t kInFlight = 96;
 constexpr int kRequestsPerStir = 250;
 constexpr uint32_t kSeed = 20261207;
 
@@ -41,6 +43,7 @@ class Watcher : public sigslot::has_slots<sigslot::single_threaded> {
  public:
   void OnCompleted() {
     if (deleted.load()) emitted_after_deletion = true;
+    CheckAnswer();
     if (ending == Ending::kInsideCompleted) owner->reset();
     completions.fetch_add(1, std::memory_order_release);
   }
@@ -48,9 +51,28 @@ class Watcher : public sigslot::has_slots<sigslot::single_threaded> {
   Ending ending = Ending::kAfterCompletion;
   int turns_left = 0;  // kWhileInFlight: turns of the UI loop before the deletion
   std::unique_ptr<lumoapi::RequestBase>* owner = nullptr;
+  // The request itself: alive during its emission, on whichever thread, while `owner` may be
+  // reset on the UI thread.
+  const lumoapi::RequestBase* request = nullptr;
+  const Backend* backend = nullptr;
+  std::atomic<bool> wrong_answer{false};
   std::atomic<int> completions{0};
   std::atomic<bool> deleted{false};  // deleted by the test (not from inside the receiver)
   std::atomic<bool> emitted_after_deletion{false};
+
+ private:
+  // An answer that arrived must be the one to this request's address.
+  void CheckAnswer() {
+    const std::wstring& url = request->url;
+    const size_t path = url.find(L'/', url.find(L"://") + 3);
+    if (path == std::wstring::npos) return;
+    const std::wstring target = url.substr(path);
+    const std::string expected = backend->BodyFor(std::string(target.begin(), target.end()));
+    if (expected.empty() || request->response_text.empty()) return;
+    if (request->response_text != std::wstring(expected.begin(), expected.end())) {
+      wrong_answer = true;
+    }
+  }
 };
 
 Ending PickEnding(std::mt19937& random) {
@@ -78,6 +100,8 @@ void RunRequests(Backend& backend, int count, std::mt19937& random) {
     watcher.turns_left = static_cast<int>(random() % 4);
     watcher.owner = &requests[i];
     requests[i] = rows[random() % rows.size()].make();
+    watcher.request = requests[i].get();
+    watcher.backend = &backend;
     requests[i]->completed.connect(&watcher, &Watcher::OnCompleted);
     requests[i]->BeginRequest();
     if (watcher.ending == Ending::kRightAfterBegin) {
@@ -125,10 +149,11 @@ void RunRequests(Backend& backend, int count, std::mt19937& random) {
     const Watcher& watcher = watchers[i];
     const int completions = watcher.completions.load(std::memory_order_acquire);
     const bool deleted = watcher.deleted.load();
-    const bool ok = !watcher.emitted_after_deletion && requests[i] == nullptr &&
-                    (deleted ? completions <= 1 : completions == 1);
+    const bool ok = !watcher.emitted_after_deletion && !watcher.wrong_answer &&
+                    requests[i] == nullptr && (deleted ? completions <= 1 : completions == 1);
     EXPECT_TRUE(ok) << "request " << i << ": " << completions << " completions, deleted " << deleted
-                    << ", emitted after deletion " << watcher.emitted_after_deletion.load();
+                    << ", emitted after deletion " << watcher.emitted_after_deletion.load()
+                    << ", another's answer " << watcher.wrong_answer.load();
     faults += ok ? 0 : 1;
   }
 }

@@ -74,6 +74,11 @@ class MixedAnswersBackend : public Backend {
  public:
   MixedAnswersBackend() : server_(MixedAnswer) {}
   std::string host_port() const override { return server_.host_port(); }
+  std::string BodyFor(const std::string& target) const override {
+    testing::RecordedRequest request;
+    request.target = target;
+    return MixedAnswer(request).body;
+  }
 
  private:
   testing::LoopbackServer server_;

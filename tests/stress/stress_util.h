@@ -20,6 +20,9 @@ class Backend {
   virtual std::string host_port() const = 0;
   // Changes how the next answers go wrong, for servers that can; between batches of requests.
   virtual void Stir(std::mt19937& /*random*/) {}
+  // The body this server answers `target` (path and query) with, for servers whose answer
+  // follows from the address alone; empty for the others.
+  virtual std::string BodyFor(const std::string& /*target*/) const { return {}; }
 };
 
 // The sandbox service (state in memory) with fault rules of random kinds and lengths added by

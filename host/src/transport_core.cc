@@ -1,0 +1,419 @@
+#include "transport_core.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string_view>
+
+#include "transport_internal.h"
+#include "wake_batch.h"
+
+namespace base::http::internal {
+namespace {
+
+// How long the network thread sleeps when nothing at all happens. The driver shortens the wait
+// whenever its engine has work, and Start, Cancel and Shutdown wake it at once.
+constexpr int kIdleWaitMs = 1000;
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// What decides the route of `url`: its scheme and authority ("http://host:port"); empty when
+// `url` has no "://".
+std::string_view RouteKey(std::string_view url) {
+  const size_t scheme_end = url.find("://");
+  if (scheme_end == std::string_view::npos) return {};
+  return url.substr(0, url.find_first_of("/?#", scheme_end + 3));
+}
+
+// The "host:port" that SetConnectTo's routes name for `key` (a RouteKey of an http or https
+// address), the scheme's port filled in; nothing for another scheme or an authority without a
+// host or with a bad port.
+std::optional<std::string> HostPortOf(std::string_view key) {
+  const size_t scheme_end = key.find("://");
+  const std::string_view scheme = key.substr(0, scheme_end);
+  std::string_view authority = key.substr(scheme_end + 3);
+  const char* default_port = nullptr;
+  if (EqualsIgnoringCase(scheme, "http")) default_port = "80";
+  if (EqualsIgnoringCase(scheme, "https")) default_port = "443";
+  if (default_port == nullptr) return std::nullopt;
+  if (const size_t at = authority.rfind('@'); at != std::string_view::npos) {
+    authority.remove_prefix(at + 1);
+  }
+  // An IPv6 literal keeps its brackets, as in a --connect-to entry.
+  size_t host_end = std::min(authority.find(':'), authority.size());
+  if (!authority.empty() && authority.front() == '[') {
+    host_end = authority.find(']');
+    if (host_end == std::string_view::npos) return std::nullopt;
+    ++host_end;
+  }
+  if (host_end == 0) return std::nullopt;
+  const std::string_view host = authority.substr(0, host_end);
+  std::string_view port = host_end < authority.size() ? authority.substr(host_end) : "";
+  if (!port.empty()) {
+    if (port.front() != ':') return std::nullopt;
+    port.remove_prefix(1);
+  }
+  if (port.empty()) return std::string(host) + ":" + default_port;
+  unsigned long number = 0;
+  for (char c : port) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
+    number = number * 10 + static_cast<unsigned long>(c - '0');
+    if (number > 65535) return std::nullopt;
+  }
+  return std::string(host) + ":" + std::to_string(number);
+}
+
+}  // namespace
+
+std::shared_ptr<const Route> RouteCache::Lookup(const std::string& url) {
+  const uint64_t version = RoutesVersion();  // read first: a change meanwhile misses next time
+  const std::string_view key = RouteKey(url);
+  if (key.empty()) return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (valid_ && version == version_ && key == key_) return route_;
+  }
+  std::shared_ptr<const Route> route;
+  if (std::optional<std::string> host_port = HostPortOf(key)) {
+    if (std::optional<std::string> target = RouteFor(*host_port)) {
+      route = std::make_shared<const Route>(Route{std::move(*host_port), std::move(*target)});
+    }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  valid_ = true;
+  version_ = version;
+  key_.assign(key);
+  route_ = route;
+  return route;
+}
+
+TransportCore::TransportCore(std::unique_ptr<TransportDriver> driver)
+    : driver_(std::move(driver)), errors_(driver_->Errors()) {}
+
+TransportCore::~TransportCore() { Shutdown(); }
+
+Transport::ExchangeId TransportCore::Start(TransportRequest request, TransportCallback done) {
+  StartCommand command;
+  command.request = std::move(request);
+  command.done = std::move(done);
+  command.limits = CurrentLimits();
+  command.deadline = DeadlineOf(Clock::now(), command.limits.total_timeout_ms);
+  command.route = routes_.Lookup(command.request.url);
+  if (command.route) {
+    command.proxy.direct = true;
+  } else {
+    ProxySettings proxy = CurrentProxy();
+    command.proxy.url = std::move(proxy.url);
+    command.proxy.no_proxy = std::move(proxy.no_proxy);
+  }
+
+  std::unique_lock<std::mutex> lock(mutex_);
+  const ExchangeId id = next_id_++;
+  // After shutdown the callback is dropped (`command` is destroyed after the lock is released).
+  if (stopping_) return id;
+  if (!thread_.joinable()) {
+    thread_ = std::thread([this] { Run(); });
+    network_thread_ = thread_.get_id();
+  }
+  command.id = id;
+  active_.insert(id);
+  starts_.push_back(std::move(command));
+  const bool sleeping = sleeping_;
+  lock.unlock();
+  if (sleeping) WakeSoon();
+  return id;
+}
+
+void TransportCore::Cancel(ExchangeId id) {
+  TransportCallback dropped;  // destroyed after the lock is released
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (id != 0 && delivering_ == id) {
+    // From inside the callback itself there is nothing left to stop; from any other thread the
+    // callback must have returned before Cancel does.
+    if (std::this_thread::get_id() == network_thread_) return;
+    delivery_ended_.wait(lock, [this, id] { return delivering_ != id; });
+    return;
+  }
+  if (active_.erase(id) == 0 || stopping_) return;
+  auto queued = std::find_if(starts_.begin(), starts_.end(),
+                             [id](const StartCommand& command) { return command.id == id; });
+  if (queued != starts_.end()) {
+    dropped = std::move(queued->done);
+    starts_.erase(queued);
+    return;
+  }
+  cancels_.push_back(id);
+  const bool sleeping = sleeping_;
+  lock.unlock();
+  if (sleeping) WakeSoon();
+}
+
+void TransportCore::WakeSoon() {
+  base::thread::internal::WakeSoon(this, &TransportCore::WakeNetworkThread);
+}
+
+void TransportCore::WakeNetworkThread(void* core) {
+  auto* self = static_cast<TransportCore*>(core);
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  // Shutdown wakes the thread itself; a second wake-up in one sleep would only cost a read.
+  if (!self->sleeping_ || self->stopping_) return;
+  self->sleeping_ = false;
+  self->driver_->Wake();
+}
+
+void TransportCore::Shutdown() {
+  std::vector<StartCommand> dropped;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (stopping_) return;
+    stopping_ = true;
+    if (thread_.joinable()) driver_->Wake();
+    dropped.swap(starts_);
+    active_.clear();
+  }
+  if (!thread_.joinable()) return;
+  if (thread_.get_id() == std::this_thread::get_id()) {
+    // Shut down from inside a callback (the process exits there): the thread unwinds by itself.
+    thread_.detach();
+    return;
+  }
+  thread_.join();
+  driver_.reset();
+}
+
+void TransportCore::Run() {
+  std::vector<StartCommand> starts;
+  std::vector<ExchangeId> cancels;
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      sleeping_ = false;
+      starts.swap(starts_);
+      cancels.swap(cancels_);
+    }
+    for (ExchangeId id : cancels) Remove(id);
+    for (StartCommand& command : starts) Admit(std::move(command));
+    starts.clear();
+    cancels.clear();
+
+    driver_->Perform(*this);
+    DeliverFinished();
+    const Clock::time_point now = Clock::now();
+    ExpireWaiting(now);
+    // Handed over after the finished ones left, so the driver starts them without a sleep.
+    const bool attached = AttachWaiting();
+    {
+      // Commands queued while the thread was busy are taken without a sleep; later ones see
+      // `sleeping_` and wake it. A wake-up sent between here and the wait makes it return at once.
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (stopping_) break;
+      if (attached || !starts_.empty() || !cancels_.empty()) continue;
+      sleeping_ = true;
+    }
+    driver_->Wait(WaitTimeoutMs(now));
+  }
+  for (const auto& [id, exchange] : attached_) driver_->Detach(id);
+  attached_.clear();
+  finished_.clear();
+  waiting_.clear();
+  last_host_ = nullptr;
+  hosts_.clear();
+}
+
+void TransportCore::Admit(StartCommand command) {
+  Host& host = HostOf(command.request.url);
+  if (host.waiting == 0 && host.attached < kMaxAttachedPerHost) {
+    Attach(std::move(command), host);
+    return;
+  }
+  const ExchangeId id = command.id;
+  next_deadline_ = std::min(next_deadline_, command.deadline);
+  host.order.push_back(id);
+  ++host.waiting;
+  waiting_.emplace(id, std::make_pair(std::move(command), &host));
+}
+
+TransportCore::Host& TransportCore::HostOf(const std::string& url) {
+  const std::string_view key = RouteKey(url);
+  if (last_host_ == nullptr || key != last_host_key_) {
+    last_host_key_.assign(key);
+    last_host_ = &hosts_[last_host_key_];
+  }
+  return *last_host_;
+}
+
+bool TransportCore::AttachWaiting() {
+  bool attached = false;
+  std::vector<Host*> hosts;
+  hosts.swap(hosts_with_room_);
+  for (Host* host : hosts) {
+    while (host->waiting > 0 && host->attached < kMaxAttachedPerHost) {
+      const ExchangeId id = host->order.front();
+      host->order.pop_front();
+      auto node = waiting_.extract(id);
+      if (node.empty()) continue;  // cancelled or expired meanwhile
+      --host->waiting;
+      Attach(std::move(node.mapped().first), *host);
+      attached = true;
+    }
+    if (host->waiting == 0) host->order.clear();
+  }
+  return attached;
+}
+
+void TransportCore::ExpireWaiting(Clock::time_point now) {
+  if (now < next_deadline_) return;
+  next_deadline_ = Clock::time_point::max();
+  std::vector<StartCommand> expired;
+  for (auto it = waiting_.begin(); it != waiting_.end();) {
+    StartCommand& command = it->second.first;
+    if (command.deadline > now) {
+      next_deadline_ = std::min(next_deadline_, command.deadline);
+      ++it;
+      continue;
+    }
+    expired.push_back(std::move(command));
+    it = EraseWaiting(it);
+  }
+  base::thread::internal::WakeBatch wakes;
+  for (StartCommand& command : expired) FailTimedOut(command);
+}
+
+TransportCore::WaitingMap::iterator TransportCore::EraseWaiting(WaitingMap::iterator it) {
+  Host* host = it->second.second;
+  it = waiting_.erase(it);
+  if (--host->waiting == 0) {
+    host->order.clear();
+  } else if (host->order.size() > 2 * host->waiting + kMaxAttachedPerHost) {
+    // Ids no longer waiting are skipped when their turn comes; many of them are dropped at once.
+    auto gone = [this](ExchangeId id) { return waiting_.count(id) == 0; };
+    host->order.erase(std::remove_if(host->order.begin(), host->order.end(), gone),
+                      host->order.end());
+  }
+  return it;
+}
+
+void TransportCore::FailTimedOut(StartCommand& command) {
+  TransportResult result;
+  result.error_code = errors_.timed_out;
+  result.error_text = errors_.timed_out_text + ": Operation timed out after " +
+                      std::to_string(command.limits.total_timeout_ms) +
+                      " milliseconds waiting for a connection";
+  Deliver(command.id, command.done, std::move(result));
+}
+
+TransportCore::Clock::time_point TransportCore::DeadlineOf(Clock::time_point start,
+                                                           int64_t total_timeout_ms) {
+  constexpr int64_t kLongestMs = int64_t{1} << 40;  // some 35 years
+  if (total_timeout_ms <= 0 || total_timeout_ms > kLongestMs) return Clock::time_point::max();
+  return start + std::chrono::milliseconds(total_timeout_ms);
+}
+
+int TransportCore::WaitTimeoutMs(Clock::time_point now) const {
+  if (next_deadline_ == Clock::time_point::max()) return kIdleWaitMs;
+  const auto until = std::chrono::ceil<std::chrono::milliseconds>(next_deadline_ - now).count();
+  return static_cast<int>(std::clamp<int64_t>(until, 0, kIdleWaitMs));
+}
+
+void TransportCore::CountOut(Attached& exchange) {
+  Host* host = std::exchange(exchange.host, nullptr);
+  if (host == nullptr) return;
+  --host->attached;
+  if (host->waiting > 0 && host->attached + 1 == kMaxAttachedPerHost) {
+    hosts_with_room_.push_back(host);
+  }
+}
+
+void TransportCore::Attach(StartCommand command, Host& host) {
+  // The total timeout counts from Start: what is left of it, and none for a call that waited it
+  // all out.
+  int64_t total_timeout_ms = command.limits.total_timeout_ms;
+  if (command.deadline != Clock::time_point::max()) {
+    total_timeout_ms =
+        std::chrono::ceil<std::chrono::milliseconds>(command.deadline - Clock::now()).count();
+    if (total_timeout_ms <= 0) {
+      FailTimedOut(command);
+      return;
+    }
+  }
+  const auto max_body_bytes =
+      static_cast<size_t>(std::max<int64_t>(0, command.limits.max_body_bytes));
+  const auto [it, inserted] = attached_.try_emplace(command.id, max_body_bytes);
+  Attached& exchange = it->second;
+
+  Attachment attachment;
+  attachment.id = command.id;
+  attachment.request = &command.request;
+  attachment.route = command.route.get();
+  attachment.proxy = &command.proxy;
+  attachment.connect_timeout_ms = command.limits.connect_timeout_ms;
+  attachment.total_timeout_ms = total_timeout_ms;
+  attachment.body = &exchange.body;
+  TransportResult failure;
+  if (!driver_->Attach(attachment, failure)) {
+    attached_.erase(it);
+    Deliver(command.id, command.done, std::move(failure));
+    return;
+  }
+  exchange.done = std::move(command.done);
+  exchange.host = &host;
+  ++host.attached;
+}
+
+void TransportCore::Remove(ExchangeId id) {
+  auto it = attached_.find(id);
+  if (it == attached_.end()) {
+    auto waiting = waiting_.find(id);
+    if (waiting != waiting_.end()) EraseWaiting(waiting);
+    return;
+  }
+  driver_->Detach(id);
+  CountOut(it->second);
+  attached_.erase(it);
+}
+
+void TransportCore::Finished(ExchangeId id, TransportResult result) {
+  auto node = attached_.extract(id);
+  if (node.empty()) return;
+  Attached& exchange = node.mapped();
+  CountOut(exchange);
+  if (exchange.body.too_large()) {
+    result = TransportResult{};
+    result.error_code = errors_.body_too_large;
+    result.error_text =
+        "response body exceeds " + std::to_string(exchange.body.max_bytes()) + " bytes";
+  } else if (result.ok) {
+    result.body = exchange.body.TakeBytes();
+  }
+  finished_.emplace_back(std::move(node), std::move(result));
+}
+
+void TransportCore::DeliverFinished() {
+  if (finished_.empty()) return;
+  // Receivers that post to the UI loop wake it once for the whole batch.
+  base::thread::internal::WakeBatch wakes;
+  for (auto& [node, result] : finished_) Deliver(node.key(), node.mapped().done, std::move(result));
+  finished_.clear();
+}
+
+void TransportCore::Deliver(ExchangeId id, TransportCallback& done, TransportResult result) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (active_.erase(id) == 0) return;  // cancelled while it was finishing
+    delivering_ = id;
+  }
+  done(std::move(result));
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delivering_ = 0;
+  }
+  delivery_ended_.notify_all();
+}
+
+}  // namespace base::http::internal

@@ -14,6 +14,7 @@
 #include <string>
 #include <tuple>
 #include <type_traits>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -228,7 +229,7 @@ Fields Describe(const Item& item) {
   const FieldList<Item> fields = FieldsOf<Item>();
   if constexpr (std::is_aggregate_v<Item>) {
     if (fields.size() != MemberCount<Item>()) {
-      ADD_FAILURE() << "the field list of " << fields[0].name << "'s record misses a member";
+      ADD_FAILURE() << "the field list of " << typeid(Item).name() << " misses a member";
       return Fields();
     }
   }
@@ -264,7 +265,8 @@ struct RecordRow {
 
 void ExpectRecord(const RecordRow& row) {
   SCOPED_TRACE(row.name);
-  ASSERT_FALSE(row.fields.empty()) << "not exactly one record";
+  ASSERT_FALSE(row.fields.empty())
+      << "not exactly one record, or a field list that misses a member";
   size_t named = 0;
   for (const FieldText& field : row.fields) {
     const auto expected =

@@ -32,6 +32,7 @@
 #include "lumoapi/request_base.h"
 #include "options.h"
 #include "report.h"
+#include "sandbox/address_form.h"
 #include "sandbox/server.h"
 #include "service_codes.h"
 #include "session.h"
@@ -493,8 +494,9 @@ TEST(FileDigestTest, SliceIsTheFileStartAndPipesDirectoriesAndDevicesAreRefusedU
     const std::optional<FileDigest> digest = DigestFile(path, &error);
     ASSERT_TRUE(digest) << error;
     EXPECT_EQ(digest->size, size);
-    EXPECT_EQ(digest->md5, Md5Hex(bytes));
-    EXPECT_EQ(digest->slice_md5, Md5Hex(bytes.substr(0, kSliceBytes)));
+    // Against the sandbox's digest, which shares no code with the tool's.
+    EXPECT_EQ(digest->md5, sandbox::Md5Hex(bytes));
+    EXPECT_EQ(digest->slice_md5, sandbox::Md5Hex(bytes.substr(0, kSliceBytes)));
     EXPECT_EQ(digest->ext, "flac");
   }
   EXPECT_EQ(Md5Hex(""), "d41d8cd98f00b204e9800998ecf8427e");

@@ -1,21 +1,36 @@
-// What the catalogue, radio and cloud requests make of their answers (song links, search, artist
-// pictures, recommendations, the splash picture, radio batches, uploads), hostile shapes
+// What the requests make of their answers: first every record reader field by field (song links,
+// search, lyrics, recommendations, song lists, favourites, uploads), then the catalogue, radio and
+// cloud requests' own cases (artist pictures, the splash picture, radio batches), hostile shapes
 // included, and what of their addresses the parameters test cannot show.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <tuple>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
 #include <vector>
 
 #include "base/string_utils.h"
 #include "lumoapi/artist/get_artist_info.h"
 #include "lumoapi/cloud/check_file.h"
+#include "lumoapi/cloud/expand.h"
 #include "lumoapi/cloud/record.h"
 #include "lumoapi/cloud/signature.h"
-#include "lumoapi/encryption.h"
+#include "lumoapi/diy/get_album_info.h"
+#include "lumoapi/diy/get_comment_list.h"
+#include "lumoapi/diy/get_playlist.h"
+#include "lumoapi/diy/get_playlists.h"
+#include "lumoapi/favorite/add_song_favorite.h"
+#include "lumoapi/favorite/get_collect_song.h"
+#include "lumoapi/favorite/get_favorite_song.h"
 #include "lumoapi/radio/get_private_radio_songs.h"
 #include "lumoapi/radio/get_public_radio_songs.h"
 #include "lumoapi/radio/get_scene_songs.h"
@@ -26,6 +41,7 @@
 #include "lumoapi/search/search_merge.h"
 #include "lumoapi/song/get_song_link.h"
 #include "lumoapi/splash/get_splash_pic.h"
+#include "sandbox/address_form.h"
 #include "settings/language_settings.h"
 #include "settings/user_account_settings.h"
 #include "support/answered.h"
@@ -61,40 +77,466 @@ std::wstring Label(const wchar_t* key) {
   return settings::language::LanguageSettings::Instance().GetString(key);
 }
 
+// --- Every record reader, field by field --------------------------------------------------------
+//
+// One row per reader (classes that share a reader share its row). The row's answer gives every key
+// a value of its own, so that a reader that swaps two fields, copies one into another or drops one
+// fails on that field by name. A field that a row does not name must keep the value of a record
+// made by default; a request that holds its results itself has no such record, so its row names
+// every member.
+
+// The text a field is compared by: numbers in decimal, flags as "true" or "false".
+template <class T>
+std::wstring Text(const T& value) {
+  if constexpr (std::is_same_v<T, std::wstring>) {
+    return value;
+  } else if constexpr (std::is_same_v<T, bool>) {
+    return value ? L"true" : L"false";
+  } else {
+    std::wostringstream text;
+    text << value;
+    return text.str();
+  }
+}
+
+template <class Item>
+struct FieldOf {
+  const char* name;
+  std::function<std::wstring(const Item&)> text;
+};
+
+template <class Item>
+using FieldList = std::vector<FieldOf<Item>>;
+
+template <class Item, class T>
+FieldOf<Item> Field(const char* name, T Item::*member) {
+  return {name, [member](const Item& item) { return Text(item.*member); }};
+}
+
+// Converts to any member type: the longest brace list an aggregate accepts is its member count,
+// which the field list of an aggregate must match.
+struct AnyMember {
+  template <class T>
+  operator T() const;
+};
+
+template <class Item, class Indices, class = void>
+struct TakesInitializers : std::false_type {};
+template <class Item, size_t... I>
+struct TakesInitializers<Item, std::index_sequence<I...>,
+                         std::void_t<decltype(Item{(static_cast<void>(I), AnyMember{})...})>>
+    : std::true_type {};
+
+template <class Item, size_t N = 0>
+constexpr size_t MemberCount() {
+  if constexpr (TakesInitializers<Item, std::make_index_sequence<N + 1>>::value) {
+    return MemberCount<Item, N + 1>();
+  } else {
+    return N;
+  }
+}
+
+using SongUrlItem = song::GetSongLink::SongUrlItem;
+using SongSugItem = search::CatalogSug::SongSugItem;
+using ArtistSugItem = search::CatalogSug::ArtistSugItem;
+using AlbumSugItem = search::CatalogSug::AlbumSugItem;
+using LrcpicItem = search::Lrcpic::LrcpicItem;
+using BuyItem = favorite::AddSongFavorite::ResultItem;
+
+// The fields of each record, in the record's order.
+template <class Item>
+FieldList<Item> FieldsOf();
+
+// The field's name is the member's, so that a list cannot pair a name with another member.
+#define LUMO_FIELD(member) Field(#member, &Item::member)
+#define LUMO_FIELDS_OF(Record, ...)      \
+  template <>                            \
+  FieldList<Record> FieldsOf<Record>() { \
+    using Item = Record;                 \
+    return {__VA_ARGS__};                \
+  }
+
+LUMO_FIELDS_OF(SongUrlItem, LUMO_FIELD(file_duration), LUMO_FIELD(song_id),
+               LUMO_FIELD(song_file_id), LUMO_FIELD(title), LUMO_FIELD(author),
+               LUMO_FIELD(artist_id), LUMO_FIELD(album_title), LUMO_FIELD(album_id),
+               LUMO_FIELD(relate_status), LUMO_FIELD(file_link), LUMO_FIELD(show_link),
+               LUMO_FIELD(lrclink), LUMO_FIELD(file_extension), LUMO_FIELD(pic_big),
+               LUMO_FIELD(pic_small), LUMO_FIELD(file_bitrate), LUMO_FIELD(file_size),
+               LUMO_FIELD(hash), LUMO_FIELD(xcode_expire), LUMO_FIELD(best_rate),
+               LUMO_FIELD(song_source), LUMO_FIELD(replay_gain), LUMO_FIELD(play_type),
+               LUMO_FIELD(free), LUMO_FIELD(resource_type_ext), LUMO_FIELD(buy_url),
+               LUMO_FIELD(song_pic), LUMO_FIELD(publishtime), LUMO_FIELD(tips))
+LUMO_FIELDS_OF(SongSugItem, LUMO_FIELD(songid), LUMO_FIELD(songname), LUMO_FIELD(artistname))
+LUMO_FIELDS_OF(ArtistSugItem, LUMO_FIELD(artistid), LUMO_FIELD(artistname), LUMO_FIELD(artistpic))
+LUMO_FIELDS_OF(AlbumSugItem, LUMO_FIELD(albumid), LUMO_FIELD(albumname), LUMO_FIELD(artistname),
+               LUMO_FIELD(artistpic))
+LUMO_FIELDS_OF(LrcpicItem, LUMO_FIELD(song_id), LUMO_FIELD(song_title), LUMO_FIELD(author),
+               LUMO_FIELD(artist_id), LUMO_FIELD(lrclink), LUMO_FIELD(pic_s500),
+               LUMO_FIELD(pic_s180), LUMO_FIELD(avatar_s500), LUMO_FIELD(avatar_s180))
+// The host's record holds its files too, which no answer fills.
+LUMO_FIELDS_OF(utilities::SongInfo, LUMO_FIELD(song_id), LUMO_FIELD(title), LUMO_FIELD(author),
+               LUMO_FIELD(artist_id), LUMO_FIELD(album_title), LUMO_FIELD(album_id),
+               LUMO_FIELD(pic_big), LUMO_FIELD(pic_small), LUMO_FIELD(item_kind),
+               LUMO_FIELD(has_mv), LUMO_FIELD(lebo))
+LUMO_FIELDS_OF(diy::PlayListItem, LUMO_FIELD(list_id), LUMO_FIELD(title), LUMO_FIELD(pic),
+               LUMO_FIELD(song_num), LUMO_FIELD(capacity), LUMO_FIELD(kind))
+LUMO_FIELDS_OF(diy::PlayListInfo, LUMO_FIELD(userid), LUMO_FIELD(username), LUMO_FIELD(userpic),
+               LUMO_FIELD(list_id), LUMO_FIELD(list_pic), LUMO_FIELD(list_title),
+               LUMO_FIELD(list_tag), LUMO_FIELD(list_desc), LUMO_FIELD(createtime),
+               LUMO_FIELD(lastmodify), LUMO_FIELD(share_num), LUMO_FIELD(listen_num),
+               LUMO_FIELD(comment_num), LUMO_FIELD(share_url), LUMO_FIELD(collect_num))
+LUMO_FIELDS_OF(diy::PlayListSong, LUMO_FIELD(song_id), LUMO_FIELD(title), LUMO_FIELD(author),
+               LUMO_FIELD(artist_id), LUMO_FIELD(album_title), LUMO_FIELD(album_id),
+               LUMO_FIELD(pic_big), LUMO_FIELD(pic_small), LUMO_FIELD(has_mv))
+LUMO_FIELDS_OF(favorite::FavoriteSongItem, LUMO_FIELD(song_id), LUMO_FIELD(title),
+               LUMO_FIELD(artist), LUMO_FIELD(album_id), LUMO_FIELD(album), LUMO_FIELD(del_status),
+               LUMO_FIELD(resource_type))
+LUMO_FIELDS_OF(favorite::CollectSongItem, LUMO_FIELD(song_id), LUMO_FIELD(title),
+               LUMO_FIELD(artist), LUMO_FIELD(artist_id), LUMO_FIELD(album), LUMO_FIELD(album_id),
+               LUMO_FIELD(has_mv))
+LUMO_FIELDS_OF(BuyItem, LUMO_FIELD(song_id), LUMO_FIELD(song_title), LUMO_FIELD(author),
+               LUMO_FIELD(album_title), LUMO_FIELD(album_pic), LUMO_FIELD(resource_type_ext),
+               LUMO_FIELD(buy_url), LUMO_FIELD(song_pic), LUMO_FIELD(publishtime), LUMO_FIELD(tips))
+LUMO_FIELDS_OF(diy::GetCommentList, LUMO_FIELD(type_id), LUMO_FIELD(type), LUMO_FIELD(size),
+               LUMO_FIELD(offset), LUMO_FIELD(commentlist_last_nums))
+LUMO_FIELDS_OF(cloud::CheckFile, LUMO_FIELD(content_md5), LUMO_FIELD(slice_md5), LUMO_FIELD(ext),
+               LUMO_FIELD(content_length), LUMO_FIELD(content_crc32), LUMO_FIELD(song_id),
+               LUMO_FIELD(host), LUMO_FIELD(file_link), LUMO_FIELD(object), LUMO_FIELD(time),
+               LUMO_FIELD(file_size), LUMO_FIELD(bucket))
+LUMO_FIELDS_OF(cloud::Signature, LUMO_FIELD(object), LUMO_FIELD(host), LUMO_FIELD(content_length),
+               LUMO_FIELD(content_md5), LUMO_FIELD(content_type), LUMO_FIELD(date),
+               LUMO_FIELD(authorization))
+LUMO_FIELDS_OF(cloud::Record, LUMO_FIELD(kwtok), LUMO_FIELD(md5), LUMO_FIELD(file_link),
+               LUMO_FIELD(song_id), LUMO_FIELD(song_title), LUMO_FIELD(artist_name),
+               LUMO_FIELD(album_title), LUMO_FIELD(file_path), LUMO_FIELD(file_bitrate),
+               LUMO_FIELD(file_duration), LUMO_FIELD(file_size))
+LUMO_FIELDS_OF(cloud::Expand, LUMO_FIELD(kwtok), LUMO_FIELD(expand), LUMO_FIELD(cloud_limit),
+               LUMO_FIELD(used))
+
+#undef LUMO_FIELDS_OF
+#undef LUMO_FIELD
+
+// A field's name, its value, and what it holds when nothing is read (unset for a request).
+struct FieldText {
+  std::string name;
+  std::wstring value;
+  std::optional<std::wstring> unread;
+};
+using Fields = std::vector<FieldText>;
+
+template <class Item>
+Fields Describe(const Item& item) {
+  const FieldList<Item> fields = FieldsOf<Item>();
+  if constexpr (std::is_aggregate_v<Item>) {
+    if (fields.size() != MemberCount<Item>()) {
+      ADD_FAILURE() << "the field list of " << typeid(Item).name() << " misses a member";
+      return Fields();
+    }
+  }
+  Fields texts;
+  for (const FieldOf<Item>& field : fields) {
+    std::optional<std::wstring> unread;
+    if constexpr (std::is_default_constructible_v<Item>) unread = field.text(Item());
+    texts.push_back({field.name, field.text(item), unread});
+  }
+  return texts;
+}
+
+// The only record of `records`; nothing when there is none or more than one.
+template <class Item>
+Fields TheOne(const std::vector<Item>& records) {
+  return records.size() == 1 ? Describe(records[0]) : Fields();
+}
+
+// An expected field: its name and its value.
+std::pair<std::string, std::wstring> Is(const char* name, std::wstring value) {
+  return {name, std::move(value)};
+}
+template <class T, class = std::enable_if_t<std::is_arithmetic_v<T>>>
+std::pair<std::string, std::wstring> Is(const char* name, T value) {
+  return {name, Text(value)};
+}
+
+using Expected = std::vector<std::pair<std::string, std::wstring>>;
+
+// The fields of a record that has two parts in its answer, part by part.
+Expected Joined(Expected first, const Expected& second) {
+  first.insert(first.end(), second.begin(), second.end());
+  return first;
+}
+
+struct RecordRow {
+  const char* name;
+  Fields fields;  // what the reader made
+  Expected expected;
+};
+
+void ExpectRecord(const RecordRow& row) {
+  SCOPED_TRACE(row.name);
+  ASSERT_FALSE(row.fields.empty())
+      << "not exactly one record, or a field list that misses a member";
+  size_t named = 0;
+  for (const FieldText& field : row.fields) {
+    const auto expected =
+        std::find_if(row.expected.begin(), row.expected.end(),
+                     [&](const auto& name_value) { return name_value.first == field.name; });
+    if (expected != row.expected.end()) {
+      ++named;
+      EXPECT_EQ(field.value, expected->second) << field.name;
+    } else if (field.unread) {
+      EXPECT_EQ(field.value, *field.unread)
+          << field.name << " is read, and the row does not say so";
+    } else {
+      ADD_FAILURE() << field.name << " is not named by the row";
+    }
+  }
+  EXPECT_EQ(named, row.expected.size()) << "the row names a field twice or one the record lacks";
+}
+
+std::shared_ptr<utilities::SongInfo> SongToRecord() {
+  auto song = std::make_shared<utilities::SongInfo>();
+  song->song_id = L"id-4";
+  song->title = L"title-5";
+  song->author = L"author-6";
+  song->album_title = L"album-7";
+  song->files.push_back(std::make_shared<utilities::SongFile>(
+      utilities::SongFile{L"C:\\music\\file-8.mp3", 109, 110999, 111}));
+  return song;
+}
+
+TEST(RecordReadersTest, EveryFieldFromItsOwnKey) {
+  // Where one reader's answer could carry another reader's keys, it does ("x"), so that a reader
+  // that takes one of them shows.
+  const std::string song_link =
+      R"({"result":{"tips":"x","buy_url":"x","song_pic":"x","publishtime":"x",
+          "resource_type_ext":9,"songinfo":{"song_id":"id-1","title":"title-2",
+          "author":"author-3","artist_id":"artist-4","album_title":"album-5",
+          "album_id":"album-id-6","pic_huge":"huge-7","pic_premium":"x","pic_big":"x",
+          "pic_small":"small-8","play_type":105,"relate_status":1,"all_rate":"128,flac",
+          "lrclink":"lrc-9","resource_type":2,"song_title":"x","album_pic":"x"},
+          "bitrate":[{"file_link":"not the last"},{"file_duration":101,
+          "song_file_id":"file-10","file_link":"link-11","show_link":"show-12",
+          "file_extension":"ext-13","file_bitrate":102,"file_size":103,"hash":"hash-14",
+          "xcode_expire":104,"replay_gain":-3.5,"free":0}]}})";
+  const std::string song_to_buy =
+      R"({"error_code":22469,"result":{"song_id":"id-21","song_title":"title-22",
+          "author":"author-23","album_title":"album-24","album_pic":"album-pic-25",
+          "song_pic":"song-pic-26","publishtime":"time-27","buy_url":"buy-28",
+          "resource_type_ext":109,"tips":"x","title":"x","pic_big":"x",
+          "songinfo":{"song_id":"x"},"bitrate":[{"file_link":"x"}]}})";
+  const std::string blocked_song =
+      R"({"error_code":24003,"result":{"tips":"tips-31","song_id":"x","buy_url":"x",
+          "songinfo":{"title":"x"},"bitrate":[{"file_link":"x"}]}})";
+  const std::string suggestions =
+      R"({"song":[{"songid":"song-1","songname":"name-2","artistname":"artist-3",
+          "artistid":"x","albumname":"x"}],
+          "artist":[{"artistid":"artist-4","artistname":"artist-5","artistpic":"pic-6",
+          "songid":"x"}],
+          "album":[{"albumid":"album-7","albumname":"name-8","artistname":"artist-9",
+          "artistpic":"pic-10","artistid":"x"}]})";
+  const std::string lyrics_song =
+      R"({"songinfo":{"song_id":"id-1","song_title":"title-2","author":"author-3",
+          "artist_id":"x","lrclink":"lrc-4","pic_radio":"radio-5","pic_s500":"x",
+          "pic_s180":"x","avatar_s500":"x","avatar_s180":"x"}})";
+  const std::string lyrics_list =
+      R"({"songinfo":[{"song_id":"id-11","song_title":"title-12","author":"author-13",
+          "artist_id":"artist-14","lrclink":"lrc-15","pic_s500":"pic500-16",
+          "pic_s180":"pic180-17","avatar_s500":"avatar500-18","avatar_s180":"avatar180-19",
+          "pic_radio":"x"}]})";
+  const std::string recommended =
+      R"({"result":{"list":[{"song_id":"id-1","title":"title-2","author":"author-3",
+          "artist_id":"artist-4","album_title":"album-5","album_id":"album-id-6",
+          "pic_huge":"huge-7","pic_small":"small-8","has_mv":1,"item_kind":9,"lebo":1}]}})";
+  // List keys and album keys in one entry: the kind decides which are read.
+  const std::string lists =
+      R"({"error_code":22000,"result":{"listinfo":[{"list_id":"list-1","song_num":101,
+          "list_title":"title-2","list_pic":"pic-3","album_id":"album-4","songs_total":102,
+          "title":"title-5","pic_big":"pic-6","capacity":9,"kind":9}]}})";
+  const std::string list =
+      R"({"result":{"song_num":7,"share_num":101,"listen_num":"listen-2",
+          "comment_num":"comment-3","share_url":"url-4","collect_num":"collect-5",
+          "info":{"list_id":"list-6","list_pic":"pic-7","list_title":"title-8",
+          "list_tag":"tag-9","list_desc":"desc-10","createtime":1700000011,
+          "lastmodify":"modified-12","userinfo":{"userid":10013,"username":"user-14",
+          "userpic":"userpic-15"}},
+          "songlist":[{"song_id":"song-16","title":"title-17","author":"author-18",
+          "artist_id":"artist-19 , artist-20","album_title":"album-21",
+          "album_id":"album-id-22","pic_big":"x","pic_small":"x","has_mv":1},
+          {"title":"no id"}]}})";
+  const std::string album =
+      R"({"albumInfo":{"album_id":"album-1","artist_id":"artist-2","author":"author-3",
+          "pic_big":"pic-4","title":"title-5","info":"info-6","publishtime":"time-7",
+          "collect_num":108,"buy_url":"buy-9","list_tag":"x","lastmodify":"x",
+          "share_num":"x","listen_num":"x","comment_num":"x","userid":"x","list_id":"x"},
+          "songlist":[{"song_id":"song-11","title":"title-12","author":"author-13",
+          "artist_id":"artist-14,artist-15","album_title":"album-16",
+          "album_id":"album-id-17","pic_big":"big-18","pic_small":"small-19","has_mv":1},
+          {}]})";
+  // The favourite and the collected songs' keys in one answer: each reader takes its own.
+  const std::string favorites =
+      R"({"result":[{"song_id":"id-1","title":"title-2","artist":"artist-3",
+          "album_id":"album-id-4","album":"album-5","del_status":101,"resource_type":102,
+          "all_artist_id":"artist-6,artist-7","has_mv":1,"artist_id":"x"}]})";
+  const std::string favorite_to_buy =
+      R"({"error_code":22469,"result":{"song_id":"id-1","song_title":"title-2",
+          "author":"author-3","album_title":"album-4","album_pic":"album-pic-5",
+          "resource_type_ext":106,"buy_url":"buy-7","song_pic":"song-pic-8",
+          "publishtime":"time-9","tips":"x"}})";
+  const std::string blocked_favorite =
+      R"({"error_code":24003,"result":{"tips":"tips-11","song_id":"x","song_title":"x",
+          "buy_url":"x"}})";
+  const std::string upload_check =
+      R"({"result":{"song_id":"id-1","file_link":"link-2","object":"object-3",
+          "host":"host-4","time":1700000005,"file_size":5242886,"bucket":"bucket-7"}})";
+  const std::string storage_signature =
+      R"({"result":{"Host":"host-4","Content-Length":105,"Content-Type":"type-6",
+          "x-qcs-date":"date-7","Authorization":"auth-8"}})";
+
+  const std::wstring found_on_the_net = Label(L"song_source_net");
+  using diy::GetPlayList;
+  using diy::GetPlayLists;
+  const RecordRow rows[] = {
+      {"song link", Describe(Resolve(song_link)->item),
+       Joined(
+           {Is("file_duration", 101), Is("song_file_id", L"file-10"), Is("file_link", L"link-11"),
+            Is("show_link", L"show-12"), Is("file_extension", L"ext-13"), Is("file_bitrate", 102),
+            Is("file_size", 103), Is("hash", L"hash-14"), Is("xcode_expire", 104),
+            Is("replay_gain", -3.5), Is("free", false)},
+           {Is("song_id", L"id-1"), Is("title", L"title-2"), Is("author", L"author-3"),
+            Is("artist_id", L"artist-4"), Is("album_title", L"album-5"),
+            Is("album_id", L"album-id-6"), Is("relate_status", true), Is("lrclink", L"lrc-9"),
+            Is("pic_big", L"huge-7"), Is("pic_small", L"small-8"), Is("best_rate", 2),
+            Is("song_source", found_on_the_net), Is("play_type", 105)})},
+      {"song link of a song to buy",
+       Describe(Resolve(song_to_buy)->item),
+       {Is("song_id", L"id-21"), Is("title", L"title-22"), Is("author", L"author-23"),
+        Is("album_title", L"album-24"), Is("pic_big", L"album-pic-25"),
+        Is("resource_type_ext", 109), Is("buy_url", L"buy-28"), Is("song_pic", L"song-pic-26"),
+        Is("publishtime", L"time-27")}},
+      {"song link of a blocked song",
+       Describe(Resolve(blocked_song)->item),
+       {Is("tips", L"tips-31")}},
+      {"suggested song",
+       TheOne(Answered<search::CatalogSug>(suggestions, L"q")->songs),
+       {Is("songid", L"song-1"), Is("songname", L"name-2"), Is("artistname", L"artist-3")}},
+      {"suggested artist",
+       TheOne(Answered<search::CatalogSug>(suggestions, L"q")->artists),
+       {Is("artistid", L"artist-4"), Is("artistname", L"artist-5"), Is("artistpic", L"pic-6")}},
+      {"suggested album",
+       TheOne(Answered<search::CatalogSug>(suggestions, L"q")->albums),
+       {Is("albumid", L"album-7"), Is("albumname", L"name-8"), Is("artistname", L"artist-9"),
+        Is("artistpic", L"pic-10")}},
+      {"lyrics of one song",
+       TheOne(Answered<search::Lrcpic>(lyrics_song, L"a", L"b", search::Lrcpic::kSingleSong, false)
+                  ->items),
+       {Is("song_id", L"id-1"), Is("song_title", L"title-2"), Is("author", L"author-3"),
+        Is("lrclink", L"lrc-4"), Is("pic_s180", L"radio-5")}},
+      {"lyrics list entry",
+       TheOne(Answered<search::Lrcpic>(lyrics_list, L"a", L"b", search::Lrcpic::kSongList, false)
+                  ->items),
+       {Is("song_id", L"id-11"), Is("song_title", L"title-12"), Is("author", L"author-13"),
+        Is("artist_id", L"artist-14"), Is("lrclink", L"lrc-15"), Is("pic_s500", L"pic500-16"),
+        Is("pic_s180", L"pic180-17"), Is("avatar_s500", L"avatar500-18"),
+        Is("avatar_s180", L"avatar180-19")}},
+      {"recommended song",
+       [&] {
+         const auto request = Answered<recommend::GetRecommendSongs>(recommended, L"1");
+         return request->songs.size() == 1 ? Describe(*request->songs[0]) : Fields();
+       }(),
+       {Is("song_id", L"id-1"), Is("title", L"title-2"), Is("author", L"author-3"),
+        Is("artist_id", L"artist-4"), Is("album_title", L"album-5"), Is("album_id", L"album-id-6"),
+        Is("pic_big", L"huge-7"), Is("pic_small", L"small-8"), Is("item_kind", 2),
+        Is("has_mv", true)}},
+      {"song list entry",
+       TheOne(Answered<GetPlayLists>(lists, L"t", 0, 50, 1)->lists),
+       {Is("list_id", L"list-1"), Is("title", L"title-2"), Is("pic", L"pic-3"), Is("song_num", 101),
+        Is("capacity", 500), Is("kind", 1)}},
+      {"album entry of the song lists",
+       TheOne(Answered<GetPlayLists>(lists, L"t", 0, 50, 2)->lists),
+       {Is("list_id", L"album-4"), Is("title", L"title-5"), Is("pic", L"pic-6"),
+        Is("song_num", 102), Is("capacity", 500), Is("kind", 2)}},
+      {"song list",
+       Describe(Answered<GetPlayList>(list, L"t", L"5", 0, 20)->info),
+       {Is("userid", L"10013"), Is("username", L"user-14"), Is("userpic", L"userpic-15"),
+        Is("list_id", L"list-6"), Is("list_pic", L"pic-7"), Is("list_title", L"title-8"),
+        Is("list_tag", L"tag-9"), Is("list_desc", L"desc-10"), Is("createtime", L"1700000011"),
+        Is("lastmodify", L"modified-12"), Is("share_num", L"101"), Is("listen_num", L"listen-2"),
+        Is("comment_num", L"comment-3"), Is("share_url", L"url-4"),
+        Is("collect_num", L"collect-5")}},
+      {"song of a list",
+       TheOne(Answered<GetPlayList>(list, L"t", L"5", 0, 20)->songs),
+       {Is("song_id", L"song-16"), Is("title", L"title-17"), Is("author", L"author-18"),
+        Is("artist_id", L"artist-19"), Is("album_title", L"album-21"),
+        Is("album_id", L"album-id-22"), Is("has_mv", true)}},
+      {"album as a song list",
+       Describe(Answered<diy::GetAlbumInfo>(album, L"", L"1")->info),
+       {Is("userid", L"album-1"), Is("username", L"author-3"), Is("userpic", L"pic-4"),
+        Is("list_id", L"artist-2"), Is("list_pic", L"pic-4"), Is("list_title", L"title-5"),
+        Is("list_desc", L"info-6"), Is("createtime", L"time-7"), Is("share_url", L"buy-9"),
+        Is("collect_num", L"108")}},
+      {"song of an album",
+       TheOne(Answered<diy::GetAlbumInfo>(album, L"", L"1")->songs),
+       {Is("song_id", L"song-11"), Is("title", L"title-12"), Is("author", L"author-13"),
+        Is("artist_id", L"artist-14,artist-15"), Is("album_title", L"album-16"),
+        Is("album_id", L"album-id-17"), Is("pic_big", L"big-18"), Is("pic_small", L"small-19"),
+        Is("has_mv", true)}},
+      {"comment count",
+       Describe(*Answered<diy::GetCommentList>(R"({"result":{"commentlist_last_nums":"105"}})",
+                                               L"id-1", 102, 103, 104)),
+       {Is("type_id", L"id-1"), Is("type", 102), Is("size", 103), Is("offset", 104),
+        Is("commentlist_last_nums", 105)}},
+      {"favourite song",
+       TheOne(Answered<favorite::GetFavoriteSong>(favorites, L"t", 0, 50)->songs),
+       {Is("song_id", L"id-1"), Is("title", L"title-2"), Is("artist", L"artist-3"),
+        Is("album_id", L"album-id-4"), Is("album", L"album-5"), Is("del_status", 101),
+        Is("resource_type", 102)}},
+      {"collected song",
+       TheOne(Answered<favorite::GetCollectSong>(favorites, L"t", 0, 50)->songs),
+       {Is("song_id", L"id-1"), Is("title", L"title-2"), Is("artist", L"artist-3"),
+        Is("artist_id", L"artist-6"), Is("album", L"album-5"), Is("album_id", L"album-id-4"),
+        Is("has_mv", true)}},
+      {"favourite to buy",
+       Describe(Answered<favorite::AddSongFavorite>(favorite_to_buy, L"t", L"1", 0)->item),
+       {Is("song_id", L"id-1"), Is("song_title", L"title-2"), Is("author", L"author-3"),
+        Is("album_title", L"album-4"), Is("album_pic", L"album-pic-5"),
+        Is("resource_type_ext", 106), Is("buy_url", L"buy-7"), Is("song_pic", L"song-pic-8"),
+        Is("publishtime", L"time-9")}},
+      {"blocked favourite",
+       Describe(Answered<favorite::AddSongFavorite>(blocked_favorite, L"t", L"1", 0)->item),
+       {Is("tips", L"tips-11")}},
+      {"upload check",
+       Describe(
+           *Answered<cloud::CheckFile>(upload_check, L"md5-11", L"slice-12", L"ext-13", 114, 115)),
+       {Is("content_md5", L"md5-11"), Is("slice_md5", L"slice-12"), Is("ext", L"ext-13"),
+        Is("content_length", 114), Is("content_crc32", 115), Is("song_id", L"id-1"),
+        Is("host", L"host-4"), Is("file_link", L"link-2"), Is("object", L"object-3"),
+        Is("time", 1700000005), Is("file_size", 5242886), Is("bucket", L"bucket-7")}},
+      {"storage signature",
+       Describe(*Answered<cloud::Signature>(storage_signature, L"object-1", 102, L"md5-3")),
+       {Is("object", L"object-1"), Is("host", L"host-4"), Is("content_length", 105),
+        Is("content_md5", L"md5-3"), Is("content_type", L"type-6"), Is("date", L"date-7"),
+        Is("authorization", L"auth-8")}},
+      {"cloud record",
+       Describe(*Answered<cloud::Record>(R"({"result":{"song_id":"id-12"}})", L"token-1", L"md5-2",
+                                         L"link-3", SongToRecord())),
+       {Is("kwtok", L"token-1"), Is("md5", L"md5-2"), Is("file_link", L"link-3"),
+        Is("song_id", L"id-12"), Is("song_title", L"title-5"), Is("artist_name", L"author-6"),
+        Is("album_title", L"album-7"), Is("file_path", L"C:\\music\\file-8.mp3"),
+        Is("file_bitrate", 111), Is("file_duration", 110), Is("file_size", 109)}},
+      {"cloud quota",
+       Describe(*Answered<cloud::Expand>(
+           R"({"result":{"expand":102,"cloud_limit":103,"used":104}})", L"token-1")),
+       {Is("kwtok", L"token-1"), Is("expand", 102), Is("cloud_limit", 103), Is("used", 104)}},
+  };
+  for (const RecordRow& row : rows) ExpectRecord(row);
+}
+
 TEST(GetSongLinkTest, RequestWithoutSongFailsWithoutSending) {
   lt::ScopedFakeTransport transport;
   GetSongLink request(nullptr, false, L"", false, L"");
   EXPECT_EQ(lt::RunWithAnswer(request, *transport, 200, "{}"), 1);
   EXPECT_FALSE(request.succeeded);
   EXPECT_TRUE(transport->Started().empty());
-}
-
-TEST(GetSongLinkTest, FullAnswerUsesLastFile) {
-  const auto request = Resolve(FullAnswer(
-      R"("song_id":"8","title":"T","author":"A","artist_id":88,"album_title":"AT",
-         "album_id":"7","pic_premium":"premium","pic_big":"big","play_type":3,
-         "relate_status":1,"all_rate":"128,320,flac","lrclink":"L","resource_type":2)",
-      R"([{"file_link":"first"},{"file_link":"second"},
-          {"file_duration":245,"song_file_id":"1234","file_link":"F","show_link":"S",
-           "file_extension":"mp3","file_bitrate":320,"file_size":9800000,"hash":"h",
-           "xcode_expire":600,"replay_gain":-3.5,"free":0}])"));
-  ASSERT_TRUE(request->succeeded);
-  const GetSongLink::SongUrlItem item = request->GetSongInfo();
-  EXPECT_EQ(std::to_wstring(item.file_duration) + L"|" + item.song_file_id + L"|" + item.file_link +
-                L"|" + item.show_link + L"|" + item.file_extension + L"|" +
-                std::to_wstring(item.file_bitrate) + L"|" + std::to_wstring(item.file_size) + L"|" +
-                item.hash + L"|" + std::to_wstring(item.xcode_expire),
-            L"245|1234|F|S|mp3|320|9800000|h|600");
-  EXPECT_DOUBLE_EQ(item.replay_gain, -3.5);
-  EXPECT_FALSE(item.free);
-  EXPECT_EQ(item.song_id + L"|" + item.title + L"|" + item.author + L"|" + item.artist_id + L"|" +
-                item.album_title + L"|" + item.album_id + L"|" + item.lrclink + L"|" +
-                item.pic_big + L"|" + item.pic_small,
-            L"8|T|A|88|AT|7|L|premium|big");
-  EXPECT_EQ(item.play_type, 3);
-  EXPECT_TRUE(item.relate_status);
-  EXPECT_EQ(item.best_rate, 2);
-  EXPECT_EQ(item.song_source, Label(L"song_source_net"));
 }
 
 // Each rate text is followed by "lrclink", so a rate text that stopped the parse would show.
@@ -142,36 +584,23 @@ TEST(GetSongLinkTest, DefaultsAndFallbacks) {
   }
 }
 
-// What each kind of answer fills: song data, pictures, buy data, the link and the tips. A
-// "result" of another type reads as nothing by the shared member reader, shown here once.
-TEST(GetSongLinkTest, AnswerKinds) {
+// Answers of shapes the readers do not take leave the record as it was made. A "result" of another
+// type reads as nothing by the shared member reader, shown here once.
+TEST(GetSongLinkTest, ShapesThatReadNothing) {
   const std::string kSong = R"({"song_id":"1","title":"T"})";
   const std::string kFile = R"([{"file_link":"F"}])";
-  const std::pair<std::string, std::wstring> cases[] = {
-      {FullAnswer(R"("song_id":"1","title":"T")", kFile), L"1|T|||||||0|F|"},
-      {R"({"error_code":22469,"result":{"song_id":"5","song_title":"T","author":"A",
-          "album_title":"AT","album_pic":"ap","song_pic":"sp","publishtime":"2020",
-          "buy_url":"B","resource_type_ext":4,"tips":"x","songinfo":{},"bitrate":[{}]}})",
-       L"5|T|A|AT|ap|sp|2020|B|4||"},
-      {R"({"error_code":24003,"result":{"tips":"不可播放","song_id":"5","buy_url":"B",
-          "songinfo":{"title":"x"},"bitrate":[{"file_link":"F"}]}})",
-       L"||||||||0||不可播放"},
-      {R"({"result":{"songinfo":)" + kSong + "}}", L"||||||||0||"},
-      {R"({"result":{"songinfo":)" + kSong + R"(,"bitrate":[]}})", L"||||||||0||"},
-      {R"({"result":{"songinfo":)" + kSong + R"(,"bitrate":{"file_link":"F"}}})", L"||||||||0||"},
-      {R"({"result":{"songinfo":["1"],"bitrate":)" + kFile + "}}", L"||||||||0||"},
-      {R"({"result":[{"songinfo":)" + kSong + R"(,"bitrate":)" + kFile + "}]}", L"||||||||0||"},
-      {R"({"error_code":22469,"result":"buy"})", L"||||||||0||"},
+  const std::string bodies[] = {
+      R"({"result":{"songinfo":)" + kSong + "}}",
+      R"({"result":{"songinfo":)" + kSong + R"(,"bitrate":[]}})",
+      R"({"result":{"songinfo":)" + kSong + R"(,"bitrate":{"file_link":"F"}}})",
+      R"({"result":{"songinfo":["1"],"bitrate":)" + kFile + "}}",
+      R"({"result":[{"songinfo":)" + kSong + R"(,"bitrate":)" + kFile + "}]}",
+      R"({"error_code":22469,"result":"buy"})",
   };
-  for (const auto& [body, expected] : cases) {
+  for (const std::string& body : bodies) {
     const auto request = Resolve(body);
     EXPECT_TRUE(request->succeeded) << body;
-    const GetSongLink::SongUrlItem& i = request->item;
-    EXPECT_EQ(i.song_id + L"|" + i.title + L"|" + i.author + L"|" + i.album_title + L"|" +
-                  i.pic_big + L"|" + i.song_pic + L"|" + i.publishtime + L"|" + i.buy_url + L"|" +
-                  std::to_wstring(i.resource_type_ext) + L"|" + i.file_link + L"|" + i.tips,
-              expected)
-        << body;
+    ExpectRecord({body.c_str(), Describe(request->item), {}});
   }
 }
 
@@ -179,33 +608,22 @@ TEST(GetSongLinkTest, AnswerKinds) {
 
 using search::Lrcpic;
 
-// Each list is read on its own; entries are kept as sent, gaps and repeats included.
+// Each list is read on its own; entries are kept as sent, repeats included. (songs, artists,
+// albums)
 TEST(CatalogSugTest, ReadsEachList) {
-  const std::pair<const char*, std::wstring> cases[] = {
-      {R"({"song":[{"songid":"1","songname":"S1","artistname":"A1"},{"songid":2,"songname":"S2"}],
-          "artist":[{"artistid":"9","artistname":"A9","artistpic":"p9"}],
-          "album":[{"albumid":"5","albumname":"L5","artistname":"A9","artistpic":"p9"}]})",
-       L"S[1|S1|A1]S[2|S2|]A[9|A9|p9]L[5|L5|A9|p9]"},
-      {R"({"album":[{"albumid":"1","albumname":"X"},{"albumid":"1","albumname":"X"}]})",
-       L"L[1|X||]L[1|X||]"},
-      {R"({"song":{"songid":"1"},"artist":[{"artistid":"2"}],"album":null})", L"A[2||]"},
-      {R"({"result":{"song":[{"songid":"1"}]}})", L""},
+  const std::pair<const char*, std::tuple<size_t, size_t, size_t>> cases[] = {
+      {R"({"song":[{"songid":"1"},{}],"artist":[],"album":[{"albumid":"1"}]})", {2, 0, 1}},
+      {R"({"album":[{"albumid":"1","albumname":"X"},{"albumid":"1","albumname":"X"}]})", {0, 0, 2}},
+      {R"({"song":{"songid":"1"},"artist":[{"artistid":"2"}],"album":null})", {0, 1, 0}},
+      {R"({"result":{"song":[{"songid":"1"}]}})", {0, 0, 0}},
   };
-  for (const auto& [body, expected] : cases) {
+  for (const auto& [body, sizes] : cases) {
     const auto request = Answered<search::CatalogSug>(body, L"q");
     EXPECT_TRUE(request->succeeded) << body;
-    std::wstring text;
-    for (const auto& s : request->songs) {
-      text += L"S[" + s.songid + L"|" + s.songname + L"|" + s.artistname + L"]";
-    }
-    for (const auto& a : request->artists) {
-      text += L"A[" + a.artistid + L"|" + a.artistname + L"|" + a.artistpic + L"]";
-    }
-    for (const auto& l : request->albums) {
-      text +=
-          L"L[" + l.albumid + L"|" + l.albumname + L"|" + l.artistname + L"|" + l.artistpic + L"]";
-    }
-    EXPECT_EQ(text, expected) << body;
+    EXPECT_EQ(
+        std::make_tuple(request->songs.size(), request->artists.size(), request->albums.size()),
+        sizes)
+        << body;
   }
 }
 
@@ -232,7 +650,9 @@ class LrcpicParams : public Lrcpic {
   using Lrcpic::Lrcpic;
 };
 
-// query1, query2, type, drop_empty_first, then the "query" and "type" texts as sent.
+// query1, query2, type, drop_empty_first, then the "query" and "type" texts as sent. The
+// encrypted copy is checked against the service's own cipher, which shares no code with the
+// library's.
 TEST(LrcpicTest, PlainPartThenItsEncryptedCopy) {
   const std::tuple<std::wstring, std::wstring, Type, bool, std::wstring, std::wstring> cases[] = {
       {L"T", L"A", Lrcpic::kSingleSong, true, L"T$$A", L"1"},
@@ -249,37 +669,27 @@ TEST(LrcpicTest, PlainPartThenItsEncryptedCopy) {
     ASSERT_TRUE(std::regex_match(text, match, kShape)) << text;
     EXPECT_EQ(match[1].str(), query) << text;
     EXPECT_EQ(match[2].str(), type_text) << text;
-    EXPECT_EQ(match[3].str(), encryption::LumoAPIEncryption::Instance().EncryptText(
-                                  text.substr(0, text.find(L"&e="))))
+    const std::string encrypted = base::string_utils::ToUtf8(match[3].str());
+    EXPECT_EQ(encrypted.find_first_of("+/="), std::string::npos) << text;
+    EXPECT_EQ(lt::SplitQuery("e=" + encrypted)[0].second,
+              lumo::sandbox::EncryptLyricsValue(
+                  base::string_utils::ToUtf8(text.substr(0, text.find(L"&e=")))))
         << text;
   }
 }
 
-// One "[...]" per item with its nine fields joined by "|".
+// Every list entry is kept; a single song is one record even when nothing matched.
 TEST(LrcpicTest, SingleSongOrList) {
-  const std::tuple<Type, const char*, std::wstring> cases[] = {
-      {Lrcpic::kSingleSong,
-       R"({"songinfo":{"song_id":1,"song_title":"T","author":"A","artist_id":"x","lrclink":"l",
-           "pic_radio":"r","pic_s180":"x","avatar_s500":"x"}})",
-       L"[1|T|A||l||r||]"},
-      {Lrcpic::kSingleSong, R"({"songinfo":{}})", L"[||||||||]"},
-      {Lrcpic::kSongList,
-       R"({"songinfo":[{"song_id":"1","song_title":"T","author":"A","artist_id":"9",
-           "lrclink":"l","pic_s500":"p5","pic_s180":"p1","avatar_s500":"a5",
-           "avatar_s180":"a1","pic_radio":"x"},{"song_id":"2"}]})",
-       L"[1|T|A|9|l|p5|p1|a5|a1][2||||||||]"},
-      {Lrcpic::kSongList, R"({"songinfo":{"song_id":"1"}})", L""},
+  const std::tuple<Type, const char*, size_t> cases[] = {
+      {Lrcpic::kSingleSong, R"({"songinfo":{}})", 1},
+      {Lrcpic::kSingleSong, R"({"songinfo":[{"song_id":"1"}]})", 1},
+      {Lrcpic::kSongList, R"({"songinfo":[{"song_id":"1"},{}]})", 2},
+      {Lrcpic::kSongList, R"({"songinfo":{"song_id":"1"}})", 0},
   };
-  for (const auto& [type, body, expected] : cases) {
+  for (const auto& [type, body, count] : cases) {
     const auto request = Answered<Lrcpic>(body, L"a", L"b", type, false);
     EXPECT_TRUE(request->succeeded) << body;
-    std::wstring text;
-    for (const auto& i : request->items) {
-      text += L"[" + i.song_id + L"|" + i.song_title + L"|" + i.author + L"|" + i.artist_id + L"|" +
-              i.lrclink + L"|" + i.pic_s500 + L"|" + i.pic_s180 + L"|" + i.avatar_s500 + L"|" +
-              i.avatar_s180 + L"]";
-    }
-    EXPECT_EQ(text, expected) << body;
+    EXPECT_EQ(request->items.size(), count) << body;
   }
 }
 
@@ -300,28 +710,20 @@ TEST(GetArtistInfoTest, PictureListElseAvatar) {
   }
 }
 
-// One "[...]" per record: ids, texts, large and small picture, "mv", kind.
+// Only entries with a song id make records.
 TEST(GetRecommendSongsTest, RecordsForEntriesWithSongId) {
-  const std::pair<const char*, std::wstring> cases[] = {
-      {R"({"result":{"list":[
-          {"song_id":"1","title":"T","author":"A","artist_id":9,"album_title":"AT",
-           "album_id":"5","pic_huge":"h","pic_small":"s","has_mv":1},
-          {"song_id":"0","title":"skipped"},
-          {"song_id":3,"pic_big":"b"}]}})",
-       L"[1|T|A|9|AT|5|h|s|mv|2][3||||||b|b||2]"},
-      {R"({"result":{"list":[{"title":"x"},{"song_id":""},{"song_id":0},{"song_id":null}]}})", L""},
-      {R"({"result":{"list":{"song_id":"1"}}})", L""},
+  const std::pair<const char*, Ids> cases[] = {
+      {R"({"result":{"list":[{"song_id":"1"},{"song_id":"0","title":"skipped"},{"song_id":3}]}})",
+       {L"1", L"3"}},
+      {R"({"result":{"list":[{"title":"x"},{"song_id":""},{"song_id":0},{"song_id":null}]}})", {}},
+      {R"({"result":{"list":{"song_id":"1"}}})", {}},
   };
-  for (const auto& [body, expected] : cases) {
+  for (const auto& [body, song_ids] : cases) {
     const auto request = Answered<recommend::GetRecommendSongs>(body, L"1");
     EXPECT_TRUE(request->succeeded) << body;
-    std::wstring text;
-    for (const auto& s : request->songs) {
-      text += L"[" + s->song_id + L"|" + s->title + L"|" + s->author + L"|" + s->artist_id + L"|" +
-              s->album_title + L"|" + s->album_id + L"|" + s->pic_big + L"|" + s->pic_small +
-              (s->has_mv ? L"|mv|" : L"||") + std::to_wstring(s->item_kind) + L"]";
-    }
-    EXPECT_EQ(text, expected) << body;
+    Ids read;
+    for (const auto& song : request->songs) read.push_back(song->song_id);
+    EXPECT_EQ(read, song_ids) << body;
   }
 }
 
@@ -431,13 +833,6 @@ using cloud::Record;
 using cloud::Signature;
 
 TEST(CloudTest, CheckFileReadsEveryAnswerAndDropsSongIdZero) {
-  const auto full =
-      Answered<CheckFile>(R"({"result":{"song_id":"123","file_link":"http://l/f","object":"o/k",)"
-                          R"("host":"h","time":1700000000,"file_size":5242880,"bucket":"b"}})",
-                          L"cmd5", L"smd5", L"mp3", 1, 2);
-  EXPECT_EQ(std::tie(full->song_id, full->file_link, full->object, full->host, full->time,
-                     full->file_size, full->bucket),
-            std::make_tuple(L"123", L"http://l/f", L"o/k", L"h", 1700000000u, 5242880u, L"b"));
   struct Case {
     std::string body;
     int32_t status;

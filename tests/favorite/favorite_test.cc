@@ -55,24 +55,18 @@ TEST(FavoritePagesTest, OnlyTheNumberOneMeansMore) {
   }
 }
 
+// (The fields of both kinds of song are pinned in the catalogue test.)
 TEST(FavoritePagesTest, FavouritesKeepEveryEntryCollectedSongsNeedAnId) {
-  const std::string body =
-      R"({"result":[{"song_id":"1","title":"A","artist":"X","album":"Al","album_id":"9",)"
-      R"("del_status":"1","resource_type":2,"all_artist_id":"5,6","has_mv":1},{"title":"no id"}]})";
+  const std::string body = R"({"result":[{"song_id":"1"},{"title":"no id"},{"song_id":"2"}]})";
   GetFavoriteSong favorites(L"t", 0, 50);
   AnswerAndTellThread(favorites, body);
-  ASSERT_EQ(favorites.songs.size(), 2u);
-  EXPECT_EQ(favorites.songs[0].album_id, L"9");
-  EXPECT_EQ(favorites.songs[0].del_status, 1);
-  EXPECT_EQ(favorites.songs[0].resource_type, 2);
+  ASSERT_EQ(favorites.songs.size(), 3u);
   EXPECT_EQ(favorites.songs[1].song_id, L"");
 
   GetCollectSong collected(L"t", 0, 50);
   AnswerAndTellThread(collected, body);
-  ASSERT_EQ(collected.songs.size(), 1u);
-  EXPECT_EQ(collected.songs[0].artist_id, L"5");
-  EXPECT_TRUE(collected.songs[0].has_mv);
-  EXPECT_EQ(collected.songs[0].album, L"Al");
+  ASSERT_EQ(collected.songs.size(), 2u);
+  EXPECT_EQ(collected.songs[1].song_id, L"2");
 }
 
 TEST(FavoritePagesTest, CollectedSongsAcceptOnlySuccessAndPastTheEnd) {
@@ -124,11 +118,6 @@ TEST(AddSongFavoriteTest, OutcomeByCode) {
     const AddSongFavorite::ResultItem item = add.GetSongInfo();
     EXPECT_EQ(item.buy_url, c.buy_url);
     EXPECT_EQ(item.tips, c.tips);
-    if (c.code == 22469 && c.result == song) {
-      EXPECT_EQ(item.song_title, L"T");
-      EXPECT_EQ(item.resource_type_ext, 3);
-      EXPECT_EQ(item.publishtime, L"2020");
-    }
   }
 }
 

@@ -21,6 +21,7 @@ struct HttpRequest {
   std::optional<uint64_t> content_length;                    // as declared; none when absent
   std::string body;
   bool from_loopback = true;  // the peer's address is a loopback one
+  uint16_t local_port = 0;    // the port the connection arrived on
 
   // The first header of that (lower-case) name, or nullptr.
   const std::string* Header(std::string_view lower_name) const {

@@ -34,7 +34,7 @@ struct HttpRequest {
 
 // The body of Delivery::kOversize: beyond the 32 MiB that the library's transport accepts, with
 // some slack so that a client with a slightly larger cap is caught as well.
-inline constexpr uint64_t kOversizeBodyBytes = uint64_t{32} * 1024 * 1024 + 64 * 1024;
+inline constexpr uint64_t kOversizeBodyBytes = uint64_t{32} * 1024 * 1024 + uint64_t{64} * 1024;
 
 // How the answer leaves the server.
 enum class Delivery {

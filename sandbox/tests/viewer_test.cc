@@ -421,6 +421,7 @@ TEST_F(ViewerTest, FollowersThatDoNotReadAreDropped) {
   // Entries of some 50 KB each (the log keeps 4 KiB of a header), so that a backlog fills what
   // the kernel buffers for a client that does not read.
   std::vector<std::string> padding;
+  padding.reserve(12);
   for (int i = 0; i < 12; ++i)
     padding.push_back("X-Padding-" + std::to_string(i) + ": " + std::string(4000, 'p'));
   for (int i = 0; i < 60; ++i) {

@@ -80,6 +80,45 @@ void EventHub::Publish(uint64_t seq, const std::string& frame) {
   for (const auto& feed : feeds) feed->Push(seq, frame);
 }
 
+EventBacklog::EventBacklog(Builder build, size_t max_entries, size_t max_bytes)
+    : build_(std::move(build)), max_entries_(max_entries), max_bytes_(max_bytes) {}
+
+void EventBacklog::Keep(Entry entry) {
+  newest_ = entry.seq;
+  if (entry.frame.size() > max_bytes_) return;
+  bytes_ += entry.frame.size();
+  entries_.push_back(std::move(entry));
+  while (entries_.size() > max_entries_ || bytes_ > max_bytes_) {
+    bytes_ -= entries_.front().frame.size();
+    entries_.pop_front();
+  }
+}
+
+void EventBacklog::Offer(uint64_t seq, const std::string& frame) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (seq == newest_ + 1) Keep(Entry{seq, frame});
+}
+
+std::string EventBacklog::Since(uint64_t since, uint64_t* newest) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (Entry& entry : build_(newest_, max_entries_)) Keep(std::move(entry));
+  *newest = newest_;
+  auto first = std::find_if(entries_.begin(), entries_.end(),
+                            [since](const Entry& entry) { return entry.seq > since; });
+  size_t bytes = 0;
+  for (auto it = first; it != entries_.end(); ++it) bytes += it->frame.size();
+  std::string joined;
+  joined.reserve(bytes);
+  for (auto it = first; it != entries_.end(); ++it) joined += it->frame;
+  return joined;
+}
+
+void EventBacklog::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  entries_.clear();
+  bytes_ = 0;
+}
+
 std::string EventFrame(uint64_t seq, const std::string& name, const std::string& data) {
   std::string frame;
   frame.reserve(data.size() + name.size() + 32);

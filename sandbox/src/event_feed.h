@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -75,6 +76,41 @@ class EventHub {
   std::vector<std::weak_ptr<EventFeed>> feeds_;  // guarded by mutex_
   std::vector<const EventFeed*> members_;        // guarded by mutex_; the same feeds
   std::atomic<size_t> subscribers_{0};
+};
+
+// The frames a new follower starts with: those of the newest log entries, at most
+// `max_entries` and `max_bytes` of them, each built once however many followers come and go.
+// Any thread.
+class EventBacklog {
+ public:
+  struct Entry {
+    uint64_t seq;
+    std::string frame;
+  };
+  // The frames of the newest log entries after `after`, at most `max`, oldest first. Called with
+  // the backlog's lock held, so that followers arriving together build each frame once.
+  using Builder = std::function<std::vector<Entry>(uint64_t after, size_t max)>;
+
+  EventBacklog(Builder build, size_t max_entries, size_t max_bytes);
+
+  // The frame of an entry as it was logged; kept when it follows the newest one kept, else left
+  // for the next catch-up.
+  void Offer(uint64_t seq, const std::string& frame);
+  // The kept frames after `since`, joined, oldest first, once the backlog has caught up with the
+  // log; `*newest` is the newest sequence number they cover.
+  std::string Since(uint64_t since, uint64_t* newest);
+  void Clear();
+
+ private:
+  void Keep(Entry entry);  // REQUIRES: mutex_ held
+
+  const Builder build_;
+  const size_t max_entries_;
+  const size_t max_bytes_;
+  std::mutex mutex_;
+  std::deque<Entry> entries_;  // guarded by mutex_
+  size_t bytes_ = 0;           // guarded by mutex_
+  uint64_t newest_ = 0;        // guarded by mutex_; the newest entry the backlog has seen
 };
 
 // One server-sent event: "id: <seq>" (when seq is not 0), "event: <name>", "data: <data>" and

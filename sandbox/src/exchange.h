@@ -21,6 +21,7 @@ struct HttpRequest {
   std::optional<uint64_t> content_length;                    // as declared; none when absent
   std::string body;
   bool from_loopback = true;  // the peer's address is a loopback one
+  uint16_t local_port = 0;    // the port the connection arrived on
 
   // The first header of that (lower-case) name, or nullptr.
   const std::string* Header(std::string_view lower_name) const {
@@ -33,7 +34,7 @@ struct HttpRequest {
 
 // The body of Delivery::kOversize: beyond the 32 MiB that the library's transport accepts, with
 // some slack so that a client with a slightly larger cap is caught as well.
-inline constexpr uint64_t kOversizeBodyBytes = uint64_t{32} * 1024 * 1024 + 64 * 1024;
+inline constexpr uint64_t kOversizeBodyBytes = uint64_t{32} * 1024 * 1024 + uint64_t{64} * 1024;
 
 // How the answer leaves the server.
 enum class Delivery {

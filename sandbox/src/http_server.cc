@@ -37,9 +37,14 @@ constexpr size_t kReadSize = size_t{16} * 1024;
 constexpr std::chrono::seconds kLingerTimeout{2};
 // Wait after an accept failed for want of descriptors or memory, before the next try.
 constexpr std::chrono::milliseconds kAcceptBackoff{50};
-// An event stream sends a comment this often when there is nothing else, and ends when one
-// write has not finished within kIdleTimeout.
+// An event stream sends a comment this often when there is nothing else, and ends when its
+// client has taken none of what is waiting for kEventStall: a follower that does not read would
+// otherwise keep its place among the few the hub admits. The kernel's buffer for a stream is kept
+// small so that a client that does not read is seen as such after little data.
 constexpr std::chrono::seconds kEventHeartbeat{15};
+constexpr std::chrono::seconds kEventStall{5};
+constexpr std::chrono::seconds kEventTick{1};
+constexpr int kEventSendBuffer = 64 * 1024;
 
 int CodeForStatus(int status) {
   switch (status) {
@@ -76,6 +81,8 @@ class Session : public std::enable_shared_from_this<Session> {
     beast::error_code error;
     tcp::endpoint peer = stream_.socket().remote_endpoint(error);
     from_loopback_ = !error && peer.address().is_loopback();
+    tcp::endpoint local = stream_.socket().local_endpoint(error);
+    if (!error) local_port_ = local.port();
   }
 
   void Start() {
@@ -145,6 +152,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void OnRead() {
     HttpRequest request = std::move(reader_->request());
     request.from_loopback = from_loopback_;
+    request.local_port = local_port_;
     reply_ = Guarded([&] { return service_.Handle(request); });
     if (reply_.delay.count() > 0) {
       stream_.expires_never();
@@ -247,6 +255,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void StartEvents() {
     events_ = std::move(reply_.events);
     stream_.expires_never();
+    beast::error_code ignored;
+    stream_.socket().set_option(asio::socket_base::send_buffer_size(kEventSendBuffer), ignored);
     std::string head =
         "HTTP/1.1 200 OK\r\nServer: lumo-sandbox\r\nContent-Type: " + reply_.content_type + "\r\n";
     for (const auto& [name, value] : reply_.headers) head += name + ": " + value + "\r\n";
@@ -273,14 +283,26 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void WriteEvents(std::string text) {
     writing_ = true;
-    write_started_ = std::chrono::steady_clock::now();
-    auto buffer = std::make_shared<std::string>(std::move(text));
-    asio::async_write(stream_, asio::buffer(*buffer),
-                      [self = shared_from_this(), buffer](beast::error_code error, size_t) {
-                        self->writing_ = false;
-                        if (error) return self->EndEvents();
-                        self->PumpEvents();
-                      });
+    outgoing_ = std::move(text);
+    outgoing_sent_ = 0;
+    last_progress_ = std::chrono::steady_clock::now();
+    WriteSomeEvents();
+  }
+
+  // A piece at a time, so that the stall watch sees whether the client takes anything.
+  void WriteSomeEvents() {
+    stream_.async_write_some(
+        asio::buffer(outgoing_.data() + outgoing_sent_, outgoing_.size() - outgoing_sent_),
+        [self = shared_from_this()](beast::error_code error, size_t sent) {
+          if (error) return self->EndEvents();
+          self->last_progress_ = std::chrono::steady_clock::now();
+          self->outgoing_sent_ += sent;
+          if (self->outgoing_sent_ < self->outgoing_.size()) return self->WriteSomeEvents();
+          self->writing_ = false;
+          self->outgoing_.clear();
+          self->outgoing_.shrink_to_fit();
+          self->PumpEvents();
+        });
   }
 
   // The client sends nothing more; a read ends only when it closes.
@@ -293,16 +315,12 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void EventHeartbeat() {
-    timer_.expires_after(kEventHeartbeat);
+    timer_.expires_after(kEventTick);
     timer_.async_wait([self = shared_from_this()](beast::error_code error) {
       if (error || !self->events_) return;
-      if (self->writing_) {
-        if (std::chrono::steady_clock::now() - self->write_started_ > kIdleTimeout) {
-          return self->EndEvents();
-        }
-      } else {
-        self->WriteEvents(":\n\n");
-      }
+      auto quiet = std::chrono::steady_clock::now() - self->last_progress_;
+      if (self->writing_ && quiet > kEventStall) return self->EndEvents();
+      if (!self->writing_ && quiet > kEventHeartbeat) self->WriteEvents(":\n\n");
       self->EventHeartbeat();
     });
   }
@@ -348,9 +366,12 @@ class Session : public std::enable_shared_from_this<Session> {
   unsigned version_ = 11;
   uint64_t oversize_left_ = 0;  // padding of the oversize body still to send
   bool from_loopback_ = false;
-  std::shared_ptr<EventFeed> events_;  // while the session is an event stream
-  bool writing_ = false;               // an event write is under way
-  std::chrono::steady_clock::time_point write_started_;
+  uint16_t local_port_ = 0;
+  std::shared_ptr<EventFeed> events_;                    // while the session is an event stream
+  bool writing_ = false;                                 // an event write is under way
+  std::string outgoing_;                                 // what it writes
+  size_t outgoing_sent_ = 0;                             // how much of that the client has taken
+  std::chrono::steady_clock::time_point last_progress_;  // when the client last took any
   std::array<char, 4096> drain_{};
 };
 

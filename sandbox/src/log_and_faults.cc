@@ -209,6 +209,9 @@ FaultRule FaultRules::Parse(const Json& body) {
   };
   rule.method = text("method");
   if (rule.method.empty()) BadRule("method is required (a service method or \"*\")");
+  if (rule.method.size() > kMaxRuleMethod) {
+    BadRule("method takes at most " + std::to_string(kMaxRuleMethod) + " bytes");
+  }
   std::string action = text("action");
   auto named = std::find_if(std::begin(kActionNames), std::end(kActionNames),
                             [&](const ActionName& entry) { return action == entry.name; });
@@ -263,6 +266,10 @@ Json FaultRules::ToJson(const FaultRule& rule) {
 
 FaultRule FaultRules::Add(FaultRule rule) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (rules_.size() >= kMaxRules) {
+    throw Refusal(code::kTooManyRules, "at most " + std::to_string(kMaxRules) +
+                                           " rules are in force at once; remove some first");
+  }
   rule.id = next_id_++;
   rules_.push_back(rule);
   return rule;

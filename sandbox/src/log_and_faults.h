@@ -81,6 +81,11 @@ enum class FaultAction {
 
 // The longest body text a verbatim rule takes.
 inline constexpr size_t kMaxVerbatimBody = size_t{64} * 1024;
+// The most rules in force at once, and the longest method name a rule names (the service's are
+// far shorter): together with the body's cap they bound what the rules hold and what listing
+// them costs.
+inline constexpr size_t kMaxRules = 100;
+inline constexpr size_t kMaxRuleMethod = 128;
 
 struct FaultRule {
   int id = 0;
@@ -101,7 +106,7 @@ class FaultRules {
   static FaultRule Parse(const Json& body);
   static Json ToJson(const FaultRule& rule);
 
-  // Returns the rule with its id.
+  // Returns the rule with its id; throws Refusal(kTooManyRules) when kMaxRules are in force.
   FaultRule Add(FaultRule rule);
   // The first rule for `method` (or "*") that has no more calls to skip, counting the use; a
   // rule that still skips counts the call as skipped and lets the next rules decide. A call that

@@ -71,6 +71,12 @@ inline constexpr int kNoSuchObject = 42007;
 inline constexpr int kBadRule = 43001;  // rule body not JSON or not a valid rule
 inline constexpr int kNoSuchRule = 43002;
 inline constexpr int kTooManyFollowers = 43003;  // the event stream's clients are at their cap
+inline constexpr int kForeignHost =
+    43004;  // Host names another server (DNS rebinding) or is absent
+inline constexpr int kForeignPage = 43005;  // Origin or Sec-Fetch-Site says another page sent it
+inline constexpr int kSimpleRequest =
+    43006;  // a POST any page could send (no JSON type, no own header)
+inline constexpr int kTooManyRules = 43007;  // the fault rules are at their cap (HTTP 429)
 
 inline constexpr int kInternal = 50001;  // storage failure
 }  // namespace code

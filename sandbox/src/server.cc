@@ -15,7 +15,7 @@ class Server::Impl {
   bool Start(std::string* error) {
     assert(!service_);
     try {
-      service_ = std::make_unique<Service>(options_.db_path);
+      service_ = std::make_unique<Service>(options_.db_path, options_.bind_address);
     } catch (const StoreError& store_error) {
       if (error) *error = store_error.what();
       return false;

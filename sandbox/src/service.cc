@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "inspection_guard.h"
 #include "object_store.h"
 #include "protocol.h"
 #include "refusal.h"
@@ -12,6 +13,7 @@ namespace {
 
 constexpr std::string_view kApiPath = "/v1/restserver/lumo";
 constexpr std::string_view kSandboxPrefix = "/_sandbox/";
+constexpr std::string_view kRulesPath = "/_sandbox/rules";
 
 constexpr const char* kHtmlErrorPage =
     "<!DOCTYPE html>\n<html><head><title>502 Bad Gateway</title></head>\n"
@@ -20,6 +22,19 @@ constexpr const char* kHtmlErrorPage =
 // How many entries of the log a new event stream starts with, and how many bytes of them.
 constexpr size_t kEventBacklogEntries = 200;
 constexpr size_t kEventBacklogBytes = size_t{2} * 1024 * 1024;
+
+// What every answer under /_sandbox/ carries: the page runs only its own files (no inline
+// script, nothing from elsewhere), no page may frame it, and no answer is read as another type.
+constexpr std::pair<const char*, const char*> kInspectionHeaders[] = {
+    {"Content-Security-Policy",
+     "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+     "connect-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'; "
+     "frame-ancestors 'none'"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"X-Frame-Options", "DENY"},
+    {"Referrer-Policy", "no-referrer"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
+};
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -132,17 +147,32 @@ HttpReply RefusalReply(int error_code, const std::string& message, int status) {
   return JsonReply(RefusalAnswer(error_code, message), status);
 }
 
-Service::Service(const std::string& db_path) : store_(db_path) {}
+Service::Service(const std::string& db_path, std::string listen_address)
+    : store_(db_path),
+      listen_address_(std::move(listen_address)),
+      backlog_(
+          [this](uint64_t after, size_t max) {
+            std::vector<LogRecord> records;
+            log_.Recent(after, max, &records);
+            std::vector<EventBacklog::Entry> frames;
+            frames.reserve(records.size());
+            for (const LogRecord& record : records) {
+              frames.push_back({record.seq, EventFrame(record.seq, "exchange",
+                                                       ViewerEntry(record, false).serialize())});
+            }
+            return frames;
+          },
+          kEventBacklogEntries, kEventBacklogBytes) {}
 
 BodyAdmission Service::AdmitBody(const HttpRequest& head) {
   std::string_view path = PathOf(head.target);
   if (head.verb == "PUT" && IsObjectPath(path)) return AdmitUpload(head, path);
-  if (head.content_length.value_or(0) > kMaxRequestBody) {
+  uint64_t limit = path == kRulesPath ? kMaxRuleBody : kMaxRequestBody;
+  if (head.content_length.value_or(0) > limit) {
     return {RefusalReply(code::kBodyTooLarge,
-                         "a body takes at most " + std::to_string(kMaxRequestBody) + " bytes",
-                         413)};
+                         "a body here takes at most " + std::to_string(limit) + " bytes", 413)};
   }
-  return {std::nullopt, kMaxRequestBody};
+  return {std::nullopt, limit};
 }
 
 BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view path) {
@@ -219,8 +249,16 @@ void Service::Log(LogRecord record) {
   uint64_t seq = log_.Add(std::move(record));
   if (!events_.has_subscribers()) return;
   std::optional<LogRecord> kept = log_.Find(seq);
-  if (kept)
-    events_.Publish(seq, EventFrame(seq, "exchange", ViewerEntry(*kept, false).serialize()));
+  if (!kept) return;
+  std::string frame = EventFrame(seq, "exchange", ViewerEntry(*kept, false).serialize());
+  backlog_.Offer(seq, frame);
+  events_.Publish(seq, frame);
+}
+
+void Service::ClearLog() {
+  log_.Clear();
+  backlog_.Clear();
+  events_.Publish(0, EventFrame(0, "reset", "{}"));
 }
 
 HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
@@ -319,10 +357,19 @@ HttpReply Service::HandleObject(const HttpRequest& request, std::string_view pat
 
 HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view path,
                                  std::string_view query) {
-  std::string_view what = path.substr(kSandboxPrefix.size());
+  HttpReply reply = HandleInspection(request, path.substr(kSandboxPrefix.size()), query);
+  for (const auto& [name, value] : kInspectionHeaders) reply.headers.emplace_back(name, value);
+  return reply;
+}
+
+HttpReply Service::HandleInspection(const HttpRequest& request, std::string_view what,
+                                    std::string_view query) {
   const std::string& verb = request.verb;
   if (!request.from_loopback) {
     return RefusalReply(code::kNotLoopback, "the sandbox answers this to loopback peers only", 403);
+  }
+  if (std::optional<GuardRefusal> refused = GuardInspection(request, what, listen_address_)) {
+    return RefusalReply(refused->error_code, refused->message, refused->status);
   }
   try {
     if (what.empty() || what == "events" || what == "exchange" || what == "state" ||
@@ -331,8 +378,7 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
     }
     if (what == "log") {
       if (verb == "DELETE") {
-        log_.Clear();
-        events_.Publish(0, EventFrame(0, "reset", "{}"));
+        ClearLog();
         return JsonReply(Answer());
       }
       if (verb == "GET") {
@@ -383,8 +429,7 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
       if (verb == "POST") {
         store_.Reset();
         rules_.Clear();
-        log_.Clear();
-        events_.Publish(0, EventFrame(0, "reset", "{}"));
+        ClearLog();
         return JsonReply(Answer());
       }
     } else {
@@ -392,7 +437,9 @@ HttpReply Service::HandleSandbox(const HttpRequest& request, std::string_view pa
     }
     return RefusalReply(code::kVerbNotAllowed, "verb not allowed here", 405);
   } catch (const Refusal& refusal) {
-    int status = refusal.code() == code::kNoSuchRule ? 404 : 400;
+    int status = refusal.code() == code::kNoSuchRule     ? 404
+                 : refusal.code() == code::kTooManyRules ? 429
+                                                         : 400;
     return RefusalReply(refusal.code(), refusal.what(), status);
   } catch (const StoreError& error) {
     return RefusalReply(code::kInternal, error.what(), 500);
@@ -428,7 +475,6 @@ HttpReply Service::HandleViewer(const HttpRequest& request, std::string_view wha
   const ViewerAsset* asset = FindViewerAsset(what);
   reply.content_type = asset->content_type;
   reply.body.assign(reinterpret_cast<const char*>(asset->data), asset->size);
-  reply.headers.emplace_back("X-Content-Type-Options", "nosniff");
   return reply;
 }
 
@@ -450,25 +496,17 @@ HttpReply Service::EventStream(const HttpRequest& request, std::string_view quer
   if (!feed) return RefusalReply(code::kTooManyFollowers, "too many clients follow the log", 503);
   // Subscribed first, so that nothing logged from here on is missed; what the backlog holds
   // already is kept out of the feed by its floor.
-  std::vector<LogRecord> records;
-  uint64_t newest = log_.Recent(since, kEventBacklogEntries, &records);
+  uint64_t newest = 0;
+  std::string backlog = backlog_.Since(since, &newest);
   feed->SetFloor(newest);
-  std::vector<std::string> frames;
-  size_t bytes = 0;
-  for (auto it = records.rbegin(); it != records.rend(); ++it) {
-    std::string frame = EventFrame(it->seq, "exchange", ViewerEntry(*it, false).serialize());
-    if (bytes + frame.size() > kEventBacklogBytes) break;
-    bytes += frame.size();
-    frames.push_back(std::move(frame));
-  }
   HttpReply reply;
   reply.content_type = "text/event-stream; charset=utf-8";
   reply.headers.emplace_back("Cache-Control", "no-store");
   reply.delivery = Delivery::kEvents;
   reply.events = std::move(feed);
-  reply.body.reserve(bytes + 16);
+  reply.body.reserve(backlog.size() + 16);
   reply.body = "retry: 1000\n\n";
-  for (auto it = frames.rbegin(); it != frames.rend(); ++it) reply.body += *it;
+  reply.body += backlog;
   return reply;
 }
 

@@ -17,8 +17,11 @@
 
 namespace lumo::sandbox {
 
-// The most body bytes of a request other than an upload (a fault rule is far smaller).
+// The most body bytes of a request other than an upload.
 inline constexpr uint64_t kMaxRequestBody = uint64_t{1024} * 1024;
+// The most body bytes of a fault rule: room for a verbatim body of kMaxVerbatimBody even when
+// every byte of it is written as a \u escape.
+inline constexpr uint64_t kMaxRuleBody = 6 * kMaxVerbatimBody + 4096;
 
 // Decided once a request's header has arrived, before any of its body is read.
 struct BodyAdmission {
@@ -32,8 +35,9 @@ HttpReply RefusalReply(int error_code, const std::string& message, int status);
 // Any thread: Handle may run on every worker thread at once.
 class Service {
  public:
-  // Opens (and on first use seeds) the database. Throws StoreError.
-  explicit Service(const std::string& db_path);
+  // Opens (and on first use seeds) the database. Throws StoreError. `listen_address` is the
+  // address the server listens on, one of the Host names the inspection endpoints answer.
+  explicit Service(const std::string& db_path, std::string listen_address = "127.0.0.1");
 
   // Whether to read the body of the request whose header is `head` (its body still empty), and
   // how much of it. Refuses (and logs) an upload its grant does not allow, so that no client
@@ -49,8 +53,14 @@ class Service {
   // A refused call of a known method, as a rule for refused calls changes it.
   HttpReply FaultRefusal(HttpReply refusal, LogRecord& record);
   HttpReply HandleObject(const HttpRequest& request, std::string_view path, LogRecord& record);
+  // Every path under /_sandbox/, with the headers that keep a browser from misreading or
+  // framing what they answer.
   HttpReply HandleSandbox(const HttpRequest& request, std::string_view path,
                           std::string_view query);
+  HttpReply HandleInspection(const HttpRequest& request, std::string_view what,
+                             std::string_view query);
+  // Puts the log back to empty and tells the followers.
+  void ClearLog();
   Json RunHandler(Handler handler, const Call& call);
   // The viewer's page, its event stream and what it asks for. Loopback peers only.
   HttpReply HandleViewer(const HttpRequest& request, std::string_view what, std::string_view query);
@@ -62,9 +72,11 @@ class Service {
 
   Store store_;
   const Router router_;
+  const std::string listen_address_;
   RequestLog log_;
   FaultRules rules_;
   EventHub events_;
+  EventBacklog backlog_;  // reads log_
 };
 
 }  // namespace lumo::sandbox

@@ -16,6 +16,8 @@
 namespace lumo::sandbox::testing {
 namespace {
 
+using web::json::value;
+
 const std::string kSplash = "norda.lumo.active.startPC";
 
 class FaultsTest : public SandboxTest {
@@ -146,7 +148,33 @@ TEST_F(FaultsTest, InvalidRulesAreRefused) {
   const std::string long_body = R"({"method":"*","action":"verbatim","body":")" +
                                 std::string(kMaxVerbatimBody + 1, ' ') + R"("})";
   EXPECT_EQ(AddRule(long_body).error_code(), code::kBadRule);
-  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 0u);
+  const std::string long_method =
+      R"({"method":")" + std::string(kMaxRuleMethod + 1, 'm') + R"(","action":"close"})";
+  EXPECT_EQ(AddRule(long_method).error_code(), code::kBadRule);
+  // The largest body a verbatim rule takes, every byte escaped, still fits the request's limit.
+  std::string escaped;
+  for (size_t i = 0; i < kMaxVerbatimBody; ++i) escaped += "\\u0001";
+  Response widest = AddRule(R"({"method":"*","action":"verbatim","body":")" + escaped + R"("})");
+  EXPECT_EQ(widest.error_code(), 22000) << widest.status;
+  // Beyond it the body is not read.
+  Response huge = AddRule(R"({"method":")" + std::string(1024 * 1024 - 64, 'm') + R"("})");
+  EXPECT_EQ(huge.status, 413);
+  EXPECT_EQ(huge.error_code(), code::kBodyTooLarge);
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 1u);
+}
+
+// Only so many rules are in force; removing one makes room for the next.
+TEST_F(FaultsTest, RulesInForceAreCapped) {
+  const std::string rule = R"({"method":")" + kSplash + R"(","action":"delay","delay_ms":1})";
+  for (size_t i = 0; i < kMaxRules; ++i) ASSERT_EQ(AddRule(rule).error_code(), 22000) << i;
+  Response refused = AddRule(rule);
+  EXPECT_EQ(refused.status, 429);
+  EXPECT_EQ(refused.error_code(), code::kTooManyRules);
+  const value rules = client().Get("/_sandbox/rules").json.at("rules");
+  ASSERT_EQ(rules.size(), kMaxRules);
+  const std::string first = std::to_string(rules.at(0).at("id").as_integer());
+  ASSERT_EQ(client().Send("DELETE", "/_sandbox/rules/" + first, {}).error_code(), 22000);
+  EXPECT_EQ(AddRule(rule).error_code(), 22000);
 }
 
 }  // namespace

@@ -40,7 +40,9 @@ RawAnswer Exchange(uint16_t port, const std::vector<std::string>& pieces,
 
 // The server still answers a well-formed request on a fresh connection.
 void ExpectServing(uint16_t port) {
-  EXPECT_EQ(Exchange(port, {RequestText("GET", "/_sandbox/rules")}).status, 200);
+  EXPECT_EQ(
+      Exchange(port, {RequestText("GET", "/_sandbox/rules", "", "", LoopbackHost(port))}).status,
+      200);
 }
 
 std::string Field(const std::string& name, size_t value_size) {
@@ -102,8 +104,12 @@ TEST_F(HostileClientTest, BrokenRequestsAreAnsweredThenClosed) {
 // A slow client's request arrives a few bytes at a time; its answer is the one the request sent
 // whole gets.
 TEST_F(HostileClientTest, ARequestInPiecesIsReadAsAWhole) {
-  const std::string chunked = RequestText("POST", "/_sandbox/rules", "Transfer-Encoding: chunked");
-  const std::string plain = RequestText("POST", "/_sandbox/rules", "Content-Length: 2", "{}");
+  const std::string host = LoopbackHost(port());
+  const std::string chunked =
+      RequestText("POST", "/_sandbox/rules",
+                  "Content-Type: application/json\r\nTransfer-Encoding: chunked", "", host);
+  const std::string plain =
+      RequestText("POST", "/_sandbox/rules", "Content-Type: application/json", "{}", host);
   const std::vector<std::string> cases[] = {
       {chunked + "2\r\n{}\r\n0\r\n", "\r", "\n"},  // the last chunk in three pieces
       {chunked + "2\r\n{}\r\n0\r", "\n\r\n"},
@@ -223,7 +229,8 @@ TEST(AcceptTest, ListenerOutlivesRunningOutOfDescriptors) {
   }
   RawConnection early(server.port());
   EXPECT_TRUE(early.connected()) << early.error();
-  EXPECT_TRUE(early.Send(RequestText("GET", "/_sandbox/rules")));
+  EXPECT_TRUE(
+      early.Send(RequestText("GET", "/_sandbox/rules", "", "", LoopbackHost(server.port()))));
   // Waits out the socket's time limit: the server cannot accept the connection yet.
   EXPECT_EQ(early.ReadAnswer().status, 0);
   for (int fd : ballast) ::close(fd);

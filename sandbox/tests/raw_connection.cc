@@ -98,12 +98,16 @@ bool RawConnection::PeerCloses() {
 }
 
 std::string RequestText(std::string_view verb, std::string_view target,
-                        std::string_view extra_headers, std::string_view body) {
+                        std::string_view extra_headers, std::string_view body,
+                        std::string_view host) {
   std::string text = std::string(verb) + " " + std::string(target) + " HTTP/1.1\r\n";
-  text += "Host: 127.0.0.1\r\nUser-Agent: qxpc_1.0.0\r\n";
+  if (!host.empty()) text += "Host: " + std::string(host) + "\r\n";
+  text += "User-Agent: qxpc_1.0.0\r\n";
   if (!extra_headers.empty()) text += std::string(extra_headers) + "\r\n";
   if (!body.empty()) text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   return text + "\r\n" + std::string(body);
 }
+
+std::string LoopbackHost(uint16_t port) { return "127.0.0.1:" + std::to_string(port); }
 
 }  // namespace lumo::sandbox::testing

@@ -51,10 +51,13 @@ class RawConnection {
   std::string pending_;  // received, not yet consumed
 };
 
-// "GET / HTTP/1.1" style request text with a Host header, the given extra header lines (each
-// without its line end) and the body.
+// "GET / HTTP/1.1" style request text with a Host header (none when `host` is empty), the
+// given extra header lines (each without its line end) and the body.
 std::string RequestText(std::string_view verb, std::string_view target,
-                        std::string_view extra_headers = "", std::string_view body = "");
+                        std::string_view extra_headers = "", std::string_view body = "",
+                        std::string_view host = "127.0.0.1");
+// The Host value that names the sandbox on `port`, as its inspection endpoints require.
+std::string LoopbackHost(uint16_t port);
 
 }  // namespace lumo::sandbox::testing
 

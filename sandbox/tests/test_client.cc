@@ -99,7 +99,13 @@ Response Client::Send(const std::string& verb, const std::string& target,
   Response response;
   std::string url = "http://127.0.0.1:" + std::to_string(port_) + target;
   curl_slist* list = nullptr;
-  for (const std::string& header : headers) list = curl_slist_append(list, header.c_str());
+  bool typed = false;
+  for (const std::string& header : headers) {
+    list = curl_slist_append(list, header.c_str());
+    typed = typed || header.rfind("Content-Type:", 0) == 0;
+  }
+  // The sandbox takes a POST to its inspection endpoints only with a type no form can send.
+  if (verb == "POST" && !typed) list = curl_slist_append(list, "Content-Type: application/json");
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_CUSTOMREQUEST, verb.c_str());
   if (verb == "PUT" || verb == "POST") {

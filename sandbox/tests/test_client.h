@@ -50,6 +50,7 @@ class Client {
   // `token` adds the KWTOK cookie.
   Response Get(const std::string& target, const std::string& token = "",
                const std::vector<std::string>& headers = {});
+  // A POST without a Content-Type among `headers` is sent as application/json.
   Response Send(const std::string& verb, const std::string& target,
                 const std::vector<std::string>& headers, const std::string& body = "");
 

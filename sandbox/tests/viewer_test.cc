@@ -13,6 +13,7 @@
 
 #include "event_feed.h"
 #include "raw_connection.h"
+#include "refusal.h"
 #include "sandbox/server.h"
 #include "sandbox_fixture.h"
 #include "viewer.h"
@@ -38,14 +39,32 @@ TEST(MaskTokensTest, HidesEveryTokenValueAndNothingElse) {
   for (const auto& [text, masked] : cases) EXPECT_EQ(MaskTokens(text), masked) << text;
 }
 
+// Ways of writing a token that the service (or a cookie reader) still takes for one.
+TEST(MaskTokensTest, HidesTokensHoweverTheirNameIsWritten) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"a=1&kw%74ok=sbx-secret&b=2", "a=1&kw%74ok=***&b=2"},        // an escaped letter
+      {"%6B%57%54%4F%4B=sbx-secret", "%6B%57%54%4F%4B=***"},        // every letter escaped
+      {"KWTOK=\"sbx-secret\"; lang=zh", "KWTOK=\"***\"; lang=zh"},  // a quoted cookie
+      {"KWTOK =sbx-secret", "KWTOK =***"},                          // a blank before '='
+      {"kwtok = sbx-secret", "kwtok = ***"},                        // blanks around it
+      {"kwtok%3Dsbx-secret", "kwtok%3D***"},                        // an escaped '='
+      {"x=%26kwtok=sbx-secret", "x=%26kwtok=***"},                  // after an escaped '&'
+      {"kwtok=sbx-secret, unknown token sbx-secret", "kwtok=***, unknown token ***"},
+      {R"({"echo":"kwtok=sbx-secret\"x"})", R"({"echo":"kwtok=***\"x"})"},  // in a JSON text
+  };
+  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskTokens(text), masked) << text;
+}
+
 TEST(ViewerEntryTest, NoTokenSurvivesAnywhere) {
   LogRecord record;
   record.seq = 7;
   record.target = std::string("/v1/restserver/lumo?method=m&kwtok=") + kSecret;
   record.params = {{"KwTok", kSecret}, {"title", "华语 & more"}};
   record.inner_text = std::string("format=json&kwtok=") + kSecret;
-  record.headers = {{"cookie", std::string("KWTOK=") + kSecret + "; lang=zh"}};
-  record.answer = std::string("{\"echo\":\"kwtok=") + kSecret + "\"}";
+  record.headers = {{"cookie", std::string("KWTOK=") + kSecret + "; lang=zh"},
+                    {"x-quoted", std::string("KWTOK=\"") + kSecret + "\""}};
+  // The answer names the token without "kwtok=": the value found elsewhere is hidden here too.
+  record.answer = std::string("{\"error_msg\":\"unknown token ") + kSecret + "\"}";
   record.answer_size = record.answer.size() + 100;  // the log kept less than was sent
 
   const std::string text = ViewerEntry(record, true).serialize();
@@ -87,6 +106,38 @@ TEST(EventFeedTest, QueuesWithinItsCapAndSaysWhenItLostEvents) {
   EXPECT_TRUE(hub.Subscribe());
 }
 
+// However many followers come, each entry's frame is built once while the backlog keeps it, and
+// the backlog holds no more than its caps.
+TEST(EventBacklogTest, BuildsEachFrameOnceWithinItsCaps) {
+  uint64_t logged = 0;  // the log's newest entry; every frame is 11 bytes
+  size_t built = 0;
+  EventBacklog backlog(
+      [&](uint64_t after, size_t max) {
+        std::vector<EventBacklog::Entry> entries;
+        for (uint64_t seq = std::max(after, logged > max ? logged - max : 0) + 1; seq <= logged;
+             ++seq) {
+          entries.push_back({seq, "frame " + std::to_string(1000 + seq) + "\n"});
+        }
+        built += entries.size();
+        return entries;
+      },
+      /*max_entries=*/5, /*max_bytes=*/33);
+  uint64_t newest = 0;
+  logged = 8;
+  EXPECT_EQ(backlog.Since(0, &newest), "frame 1006\nframe 1007\nframe 1008\n");  // 33 bytes
+  EXPECT_EQ(newest, 8u);
+  for (int follower = 0; follower < 10; ++follower) backlog.Since(0, &newest);
+  EXPECT_EQ(built, 5u);  // the newest five, built once; the bytes cap kept three
+
+  backlog.Offer(9, "frame 1009\n");  // built as it was logged
+  logged = 10;                       // logged while nobody followed
+  EXPECT_EQ(backlog.Since(8, &newest), "frame 1009\nframe 1010\n");
+  EXPECT_EQ(newest, 10u);
+  EXPECT_EQ(built, 6u);
+  backlog.Clear();
+  EXPECT_EQ(backlog.Since(0, &newest), "");
+}
+
 class ViewerTest : public SandboxTest {
  protected:
   value Json(const std::string& target) {
@@ -96,13 +147,14 @@ class ViewerTest : public SandboxTest {
   }
 
   // Opens the event stream and reads its header and first line, or nullptr when the server
-  // turns the client away; with `wait`, tries again (boundedly) for the followers of earlier
-  // tests to be noticed gone.
+  // turns the client away; with `wait`, tries again (boundedly, longer than the server takes to
+  // drop a follower that does not read) for earlier followers to be noticed gone.
   static std::unique_ptr<RawConnection> Follow(const std::string& extra_header = "",
                                                bool wait = true) {
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
       auto connection = std::make_unique<RawConnection>(SandboxEnvironment::port());
-      EXPECT_TRUE(connection->Send(RequestText("GET", "/_sandbox/events", extra_header)));
+      EXPECT_TRUE(connection->Send(RequestText("GET", "/_sandbox/events", extra_header, "",
+                                               LoopbackHost(SandboxEnvironment::port()))));
       std::string head, retry;
       EXPECT_TRUE(connection->ReadThrough("\r\n\r\n", &head));
       if (head.find(" 503 ") == std::string::npos) {
@@ -146,6 +198,7 @@ class ViewerTest : public SandboxTest {
   }
 };
 
+// The page runs under a policy that forbids inline script and style.
 TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   const char* const cases[][3] = {
       {"/_sandbox/", "text/html", "<meta charset=\"utf-8\">"},
@@ -154,9 +207,15 @@ TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   };
   for (const auto& [path, type, contains] : cases) {
     RawConnection connection(SandboxEnvironment::port());
-    ASSERT_TRUE(connection.Send(RequestText("GET", path)));
+    ASSERT_TRUE(connection.Send(
+        RequestText("GET", path, "", "", LoopbackHost(SandboxEnvironment::port()))));
     RawAnswer answer = connection.ReadAnswer();
     EXPECT_EQ(answer.status, 200) << path;
+    for (const char* header :
+         {"Content-Security-Policy: default-src 'self'; script-src 'self'; style-src 'self'",
+          "frame-ancestors 'none'", "X-Content-Type-Options: nosniff"}) {
+      EXPECT_NE(answer.head.find(header), std::string::npos) << path << answer.head;
+    }
     EXPECT_NE(answer.head.find(std::string("Content-Type: ") + type + "; charset=utf-8"),
               std::string::npos)
         << answer.head;
@@ -226,6 +285,160 @@ TEST_F(ViewerTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
   Frame next = NextFrame(*resumed);
   EXPECT_EQ(next.id, std::to_string(first + 1));
   EXPECT_EQ(next.data.at("user_id").as_string(), kBigUserId);
+}
+
+// Requests any other page (or a page whose host name was rebound to 127.0.0.1) could send are
+// refused at every inspection endpoint; the viewer's own page and tools without a browser go on.
+TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
+  const uint16_t port = SandboxEnvironment::port();
+  const std::string own = LoopbackHost(port);
+  const std::string json = "Content-Type: application/json";
+  enum Kind { kPage, kRead, kPost };
+  struct Endpoint {
+    Kind kind;
+    const char* verb;
+    const char* target;
+    int status;  // when it passes
+    const char* body = "";
+  };
+  const Endpoint endpoints[] = {
+      {kPage, "GET", "/_sandbox/", 200},
+      {kRead, "GET", "/_sandbox/viewer.js", 200},
+      {kRead, "GET", "/_sandbox/log", 200},
+      {kRead, "GET", "/_sandbox/state", 200},
+      {kRead, "GET", "/_sandbox/exchange?seq=99999999", 404},
+      {kRead, "GET", "/_sandbox/rules", 200},
+      {kRead, "GET", "/_sandbox/events", 200},
+      {kPost, "POST", "/_sandbox/rules", 200, R"({"method":"*","action":"delay","delay_ms":1})"},
+      {kRead, "DELETE", "/_sandbox/rules/99999999", 404},
+      {kRead, "DELETE", "/_sandbox/rules", 200},
+      {kRead, "DELETE", "/_sandbox/log", 200},
+      {kPost, "POST", "/_sandbox/reset", 200},
+  };
+  constexpr int kPass = 0;
+  struct Sender {
+    const char* name;
+    std::string host;  // empty: no Host field
+    std::string headers;
+    int page, read, post;  // the code each kind of endpoint answers with 403, or kPass
+  };
+  const Sender senders[] = {
+      {"another origin", own, "Origin: http://127.0.0.1:1\r\n" + json, code::kForeignPage,
+       code::kForeignPage, code::kForeignPage},
+      {"an opaque origin", own, "Origin: null\r\n" + json, code::kForeignPage, code::kForeignPage,
+       code::kForeignPage},
+      {"cross-site fetch", own, "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: cors\r\n" + json,
+       code::kForeignPage, code::kForeignPage, code::kForeignPage},
+      {"no-cors fetch from another port", own,
+       "Origin: http://127.0.0.1:8000\r\nSec-Fetch-Site: same-site\r\nSec-Fetch-Mode: no-cors\r\n"
+       "Content-Type: text/plain;charset=UTF-8",
+       code::kForeignPage, code::kForeignPage, code::kForeignPage},
+      {"form posting text/plain", own,
+       "Origin: http://localhost:8000\r\nSec-Fetch-Site: same-site\r\nSec-Fetch-Mode: "
+       "navigate\r\nContent-Type: text/plain",
+       code::kForeignPage, code::kForeignPage, code::kForeignPage},
+      {"form of a browser that names no origin", own, "Content-Type: text/plain", kPass, kPass,
+       code::kSimpleRequest},
+      {"urlencoded form without origin", own, "Content-Type: application/x-www-form-urlencoded",
+       kPass, kPass, code::kSimpleRequest},
+      {"foreign Host", "api.lumo.example", json, code::kForeignHost, code::kForeignHost,
+       code::kForeignHost},
+      {"no Host", "", json, code::kForeignHost, code::kForeignHost, code::kForeignHost},
+      {"rebound name", "rebind.example:" + std::to_string(port),
+       "Origin: http://rebind.example:" + std::to_string(port) + "\r\n" + json, code::kForeignHost,
+       code::kForeignHost, code::kForeignHost},
+      {"loopback IP, other port", "127.0.0.1:" + std::to_string(port + 1), json, code::kForeignHost,
+       code::kForeignHost, code::kForeignHost},
+      {"loopback IP, no port", "127.0.0.1", json, code::kForeignHost, code::kForeignHost,
+       code::kForeignHost},
+      {"two Host fields", own, "Host: api.lumo.example\r\n" + json, code::kForeignHost,
+       code::kForeignHost, code::kForeignHost},
+      // What still passes.
+      {"a tool without a browser", own, json, kPass, kPass, kPass},
+      {"the viewer's page", "localhost:" + std::to_string(port),
+       "Origin: http://localhost:" + std::to_string(port) +
+           "\r\nSec-Fetch-Site: same-origin\r\nX-Sandbox-Viewer: 1\r\n" + json,
+       kPass, kPass, kPass},
+      {"the page's own header, no type", "[::1]:" + std::to_string(port), "X-Sandbox-Viewer: 1",
+       kPass, kPass, kPass},
+      {"a link followed from another site", own,
+       "Sec-Fetch-Site: cross-site\r\nSec-Fetch-Mode: navigate\r\nSec-Fetch-Dest: document", kPass,
+       code::kForeignPage, code::kForeignPage},
+  };
+  for (const Sender& sender : senders) {
+    for (const Endpoint& endpoint : endpoints) {
+      SCOPED_TRACE(std::string(sender.name) + ": " + endpoint.verb + " " + endpoint.target);
+      const int expected = endpoint.kind == kPage   ? sender.page
+                           : endpoint.kind == kRead ? sender.read
+                                                    : sender.post;
+      RawConnection connection(port);
+      ASSERT_TRUE(connection.Send(
+          RequestText(endpoint.verb, endpoint.target, sender.headers, endpoint.body, sender.host)));
+      const RawAnswer answer = connection.ReadAnswer();
+      if (expected == kPass) {
+        EXPECT_EQ(answer.status, endpoint.status) << answer.head << answer.body;
+        continue;
+      }
+      EXPECT_EQ(answer.status, 403) << answer.head;
+      EXPECT_EQ(value::parse(answer.body).at("error_code").as_integer(), expected) << answer.body;
+    }
+  }
+}
+
+// Wherever the viewer shows an exchange (the exchange itself, the event stream), a token sent in
+// a form the service or a cookie reader still takes for one is hidden.
+TEST_F(ViewerTest, TokensAreHiddenHoweverTheyAreWritten) {
+  const std::string splash = PlainTarget("norda.lumo.radio.getChannelSong",
+                                         {{"channelname", "Classical"}, {"rn", "3"}}, "2.2.0");
+  const std::vector<std::string> cookie_forms = {std::string("KWTOK=\"") + kSecret + "\"",
+                                                 std::string("KWTOK =") + kSecret,
+                                                 std::string("kw%54ok=") + kSecret};
+  std::vector<Response> sent;
+  sent.reserve(cookie_forms.size() + 2);
+  for (const std::string& cookie : cookie_forms) {
+    sent.push_back(client().Get(splash, "", {"Cookie: " + cookie}));
+  }
+  sent.push_back(client().Get(splash + "&kw%74ok=" + kSecret));
+  sent.push_back(client().Get(splash + "&KWTOK%20=" + kSecret));
+  for (const Response& response : sent) EXPECT_NE(response.status, 0);
+  const value entries = Json("/_sandbox/log").at("entries");
+  ASSERT_EQ(entries.size(), sent.size());
+  auto stream = Follow();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const std::string seq = std::to_string(entries.at(i).at("seq").as_integer());
+    const std::string exchange = client().Get("/_sandbox/exchange?seq=" + seq).body;
+    EXPECT_NE(exchange.find("\"entry\""), std::string::npos) << exchange;
+    EXPECT_EQ(exchange.find(kSecret), std::string::npos) << exchange;
+    const Frame frame = NextFrame(*stream);
+    EXPECT_EQ(frame.id, seq);
+    EXPECT_EQ(frame.data.serialize().find(kSecret), std::string::npos) << frame.data.serialize();
+  }
+}
+
+// Followers that take nothing of what they are sent lose their place, so that the viewer finds
+// room again once they stall; those that read keep theirs.
+TEST_F(ViewerTest, FollowersThatDoNotReadAreDropped) {
+  // Entries of some 50 KB each (the log keeps 4 KiB of a header), so that a backlog fills what
+  // the kernel buffers for a client that does not read.
+  std::vector<std::string> padding;
+  padding.reserve(12);
+  for (int i = 0; i < 12; ++i)
+    padding.push_back("X-Padding-" + std::to_string(i) + ": " + std::string(4000, 'p'));
+  for (int i = 0; i < 60; ++i) {
+    ASSERT_EQ(client().Get(PlainTarget("norda.lumo.active.startPC", {}), "", padding).status, 200);
+  }
+  // Each reads the stream's first line and nothing more.
+  std::vector<std::unique_ptr<RawConnection>> silent;
+  silent.reserve(8);
+  for (int i = 0; i < 8; ++i) silent.push_back(Follow());
+  // Bounded by Follow's retries: once the silent ones are dropped, reading followers take every
+  // place again.
+  std::vector<std::unique_ptr<RawConnection>> readers;
+  readers.reserve(8);
+  for (int i = 0; i < 8; ++i) {
+    readers.push_back(Follow());
+    EXPECT_EQ(NextFrame(*readers.back()).event, "exchange");
+  }
 }
 
 TEST_F(ViewerTest, FollowersAreCappedAndAClosedOneMakesRoom) {

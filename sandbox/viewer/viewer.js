@@ -43,6 +43,8 @@ const kMeanings = {
   42001: 'no upload grant', 42002: 'grant used already', 42003: 'grant expired',
   42004: 'upload header differs', 42005: 'upload length differs', 42006: 'upload MD5 differs',
   42007: 'no such object', 43001: 'fault rule not valid', 43002: 'no such fault rule',
+  43003: 'too many followers', 43004: 'foreign Host', 43005: 'sent by another page',
+  43006: 'POST without a JSON type', 43007: 'too many fault rules',
   50001: 'sandbox failure',
 };
 
@@ -51,6 +53,14 @@ const users = new Map();    // id -> name
 let selected = 0;
 
 const $ = (id) => document.getElementById(id);
+
+// What changes the sandbox's state goes out with a JSON type and the viewer's own header: the
+// sandbox refuses a POST that any other page could send.
+function change(path, method, body) {
+  const headers = {'X-Sandbox-Viewer': '1'};
+  if (body !== undefined) headers['Content-Type'] = 'application/json';
+  return fetch(path, {method, headers, body, cache: 'no-store'});
+}
 
 function el(tag, attrs, ...children) {
   const node = document.createElement(tag);
@@ -274,7 +284,7 @@ async function loadRules() {
   body.replaceChildren(...answer.rules.map((rule) => {
     const remove = el('button', {type: 'button', 'data-rule': rule.id}, 'remove');
     remove.addEventListener('click', async () => {
-      await fetch('/_sandbox/rules/' + rule.id, {method: 'DELETE'});
+      await change('/_sandbox/rules/' + rule.id, 'DELETE');
       loadRules();
     });
     return el('tr', {}, el('td', {class: 'num'}, rule.id), el('td', {}, shortMethod(rule.method)),
@@ -303,7 +313,7 @@ async function addRule(event) {
   const count = Number($('rule-count').value || -1);
   if (count !== -1) rule.count = count;
   if ($('rule-refused').checked) rule.refused = true;
-  const response = await fetch('/_sandbox/rules', {method: 'POST', body: JSON.stringify(rule)});
+  const response = await change('/_sandbox/rules', 'POST', JSON.stringify(rule));
   const answer = await response.json();
   const error = $('rule-error');
   error.hidden = answer.error_code === 22000;
@@ -341,7 +351,7 @@ async function loadState() {
 
 async function reset() {
   if (!confirm('Put the sandbox back to its seed data? This also removes every fault rule and empties the log.')) return;
-  await fetch('/_sandbox/reset', {method: 'POST'});
+  await change('/_sandbox/reset', 'POST');
   clearLog();
   loadRules();
   loadState();
@@ -360,7 +370,7 @@ function start() {
   $('rule-action').addEventListener('change', showRuleFields);
   $('rule-form').addEventListener('submit', addRule);
   $('rules-clear').addEventListener('click', async () => {
-    await fetch('/_sandbox/rules', {method: 'DELETE'});
+    await change('/_sandbox/rules', 'DELETE');
     loadRules();
   });
   $('state-refresh').addEventListener('click', loadState);

@@ -3,12 +3,16 @@
 
 Starts lumo-sandbox on 127.0.0.1 with a free port, opens the viewer, drives the library
 through the lumo tool and checks what the page shows: a song link and a song list with their
-decrypted parameters, a fault rule added through the form that the next call meets, and a
-session token that appears nowhere in the page. Saves a screenshot.
+decrypted parameters, a fault rule added through the form that the next call meets, a
+session token that appears nowhere in the page, and that a page of another local origin (no-cors
+fetches, a form posting text/plain) changes nothing. All of it under the page's
+Content-Security-Policy. Saves screenshots.
 
 Every wait is bounded; all traffic goes to 127.0.0.1 and the browser resolves no host name.
 """
 import argparse
+import http.server
+import json
 import os
 import re
 import shutil
@@ -16,7 +20,9 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
+import urllib.request
 
 from selenium import webdriver
 from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
@@ -65,6 +71,42 @@ def start_sandbox(binary):
     port = int(match.group(1))
     assert lines[1] == 'viewer: http://127.0.0.1:%d/_sandbox/' % port, lines[1]
     return process, port
+
+
+# A page of another local origin that tries what any page may: a no-cors fetch and a form that
+# posts text/plain (its one field makes the body a valid rule).
+ATTACK_PAGE = """<!DOCTYPE html><html><head><title>other page</title></head><body>
+<form id="form" method="post" enctype="text/plain" action="http://127.0.0.1:%(port)d/_sandbox/rules">
+<input name='{"method":"*","action":"verbatim","body":"' value='"}'></form>
+<script>
+const base = 'http://127.0.0.1:%(port)d/_sandbox/';
+Promise.allSettled([
+  fetch(base + 'reset', {method: 'POST', mode: 'no-cors'}),
+  fetch(base + 'rules', {method: 'POST', mode: 'no-cors', body: '{"method":"*","action":"html502"}'}),
+]).then(() => document.getElementById('form').submit());
+</script></body></html>"""
+
+
+def serve_attack_page(sandbox_port):
+    """Serves ATTACK_PAGE on another port of 127.0.0.1; returns the server and the page's URL."""
+    page = (ATTACK_PAGE % {'port': sandbox_port}).encode()
+
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):  # pylint: disable=invalid-name
+            self.send_response(200)
+            self.send_header('Content-Type', 'text/html; charset=utf-8')
+            self.send_header('Content-Length', str(len(page)))
+            self.end_headers()
+            self.wfile.write(page)
+
+        def log_message(self, *args):  # pylint: disable=arguments-differ
+            pass
+
+    # Threads of their own: a connection the browser opens ahead and leaves idle must not hold
+    # up the page or the shutdown.
+    server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, 'http://127.0.0.1:%d/' % server.server_address[1]
 
 
 class Browser:
@@ -128,6 +170,26 @@ class ViewerCheck:
              '--timeout', '10', *command],
             env=env, capture_output=True, text=True, timeout=60, check=False)
 
+    def inspect(self, path):
+        """GET of an inspection endpoint, straight from here (a tool, not a page)."""
+        url = 'http://127.0.0.1:%d%s' % (self.port, path)
+        with urllib.request.urlopen(url, timeout=WAIT_SECONDS) as answer:
+            return answer.headers, json.loads(answer.read())
+
+    def other_page_is_refused(self):
+        """Another local origin's no-cors fetches and form post change nothing."""
+        rows = len(self.driver.find_elements(By.CSS_SELECTOR, '#log-rows tr'))
+        server, url = serve_attack_page(self.port)
+        try:
+            self.driver.get(url)
+            self.wait.until(lambda d: '/_sandbox/rules' in d.current_url)
+            self.wait.until(lambda d: '43005' in d.find_element(By.TAG_NAME, 'body').text)
+        finally:
+            server.shutdown()
+            server.server_close()
+        assert self.inspect('/_sandbox/rules')[1]['rules'] == [], 'another page added a rule'
+        assert len(self.inspect('/_sandbox/log')[1]['entries']) >= rows, 'another page reset the log'
+
     def row(self, method, text=''):
         """The newest log row of `method` whose text holds `text`, once it is there."""
         def find(driver):
@@ -151,9 +213,13 @@ class ViewerCheck:
 
     def run(self):
         driver = self.driver
-        driver.get('http://127.0.0.1:%d/_sandbox/' % self.port)
+        viewer = 'http://127.0.0.1:%d/_sandbox/' % self.port
+        driver.get(viewer)
         self.wait.until(expected_conditions.text_to_be_present_in_element((By.ID, 'live'), 'live'))
         self.wait.until(lambda d: 'lin.mei' in d.find_element(By.ID, 'state').text)
+        # Everything below runs under the page's policy: no inline script, style or handler.
+        policy = self.inspect('/_sandbox/state')[0]['Content-Security-Policy']
+        assert "script-src 'self'" in policy and "frame-ancestors 'none'" in policy, policy
 
         # A plain call and an encrypted one, shown with their decrypted parameters.
         result = self.lumo('song', 'link', '100001')
@@ -214,6 +280,11 @@ class ViewerCheck:
         self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
         shot = os.path.join(self.args.out, 'viewer.png')
         driver.save_screenshot(shot)
+
+        self.other_page_is_refused()
+        driver.get(viewer)
+        self.wait.until(expected_conditions.text_to_be_present_in_element((By.ID, 'live'), 'live'))
+        self.row('ugcdiy.getBaseInfo', 'lin.mei')
 
         # Reset asks first, then empties the log.
         driver.find_element(By.ID, 'reset').click()

@@ -1,0 +1,105 @@
+#include "inspection_guard.h"
+
+#include <cctype>
+#include <vector>
+
+#include "refusal.h"
+
+namespace lumo::sandbox {
+namespace {
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The Host values that name this server: its loopback names and the listening address, each
+// with the port (a browser always writes a port other than 80).
+std::vector<std::string> OwnHosts(std::string_view listen_address, uint16_t port) {
+  std::vector<std::string> hosts;
+  for (std::string_view name : {std::string_view("127.0.0.1"), std::string_view("localhost"),
+                                std::string_view("[::1]"), listen_address}) {
+    std::string host(name);
+    if (host.find(':') != std::string::npos && host.front() != '[') host = "[" + host + "]";
+    if (port == 80) hosts.push_back(host);
+    hosts.push_back(host + ":" + std::to_string(port));
+  }
+  return hosts;
+}
+
+// The media type of a Content-Type value, without its parameters and blanks.
+std::string_view MediaType(std::string_view value) {
+  value = value.substr(0, value.find(';'));
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  return value;
+}
+
+std::string LowerCase(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+}  // namespace
+
+std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::string_view what,
+                                            std::string_view listen_address) {
+  size_t host_fields = 0;
+  for (const auto& field : request.headers) host_fields += field.first == "host" ? 1 : 0;
+  const std::string* host = request.Header("host");
+  bool own_host = false;
+  if (host && host_fields == 1) {
+    for (const std::string& name : OwnHosts(listen_address, request.local_port)) {
+      own_host = own_host || EqualIgnoringCase(*host, name);
+    }
+  }
+  if (!own_host) {
+    return GuardRefusal{403, code::kForeignHost,
+                        "the sandbox's inspection endpoints answer requests for 127.0.0.1:" +
+                            std::to_string(request.local_port) +
+                            ", localhost:" + std::to_string(request.local_port) + " or [::1]:" +
+                            std::to_string(request.local_port) + " only, not for Host " +
+                            (host ? "\"" + *host + "\"" : std::string("(none)"))};
+  }
+  const std::string* origin = request.Header("origin");
+  if (origin && !EqualIgnoringCase(*origin, "http://" + *host)) {
+    return GuardRefusal{403, code::kForeignPage,
+                        "a page of another origin (" + *origin +
+                            ") may not use the sandbox's inspection endpoints"};
+  }
+  // A browser marks what a page asks for; the user's own navigation to the viewer ("none", or a
+  // link followed from another page) is the one thing another site may start.
+  const std::string* site = request.Header("sec-fetch-site");
+  const std::string* mode = request.Header("sec-fetch-mode");
+  bool navigation =
+      request.verb == "GET" && what.empty() && mode && EqualIgnoringCase(*mode, "navigate");
+  if (site && !EqualIgnoringCase(*site, "same-origin") && !EqualIgnoringCase(*site, "none") &&
+      !navigation) {
+    return GuardRefusal{403, code::kForeignPage,
+                        "a request from another site (Sec-Fetch-Site: " + *site +
+                            ") may not use the sandbox's inspection endpoints"};
+  }
+  // A form or a no-cors fetch of any page can POST, but only with a form's or a text's content
+  // type and without headers of its own.
+  if (request.verb == "POST") {
+    const std::string* type = request.Header("content-type");
+    bool json = type && EqualIgnoringCase(MediaType(*type), "application/json");
+    if (!json && !request.Header(LowerCase(kViewerHeader))) {
+      return GuardRefusal{403, code::kSimpleRequest,
+                          "a POST to the sandbox's inspection endpoints needs Content-Type: "
+                          "application/json or the " +
+                              std::string(kViewerHeader) +
+                              " header, which a page of another origin cannot send"};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace lumo::sandbox

@@ -7,6 +7,7 @@
 
 #include "base/thread/ui_loop.h"
 #include "commands.h"
+#include "library_log.h"
 #include "options.h"
 #include "session.h"
 
@@ -278,6 +279,7 @@ int RunCommandLine(int argc, char** argv) {
   // Tables measure CJK text by the cells a terminal gives it.
   std::setlocale(LC_CTYPE, "C.UTF-8");
   base::thread::UiLoop::Instance().BindToCurrentThread();
+  QuietLibraryLog();
 
   CLI::App app(
       "Drive the music service's API: search, song links, lyrics, radio, song lists, "

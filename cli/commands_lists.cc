@@ -45,6 +45,12 @@ struct ListsArgs {
   bool all = false;
 };
 
+// What "listnum" counts, for the text form.
+std::string ListCountLabel(int kind) {
+  constexpr int kFavoriteSongCount = 3;
+  return kind == kFavoriteSongCount ? "favourite_songs" : "lists_in_all";
+}
+
 int RunLists(Session& session, const ListsArgs& args) {
   if (auto exit = session.RequireToken("lists")) return *exit;
   Report report;
@@ -56,13 +62,17 @@ int RunLists(Session& session, const ListsArgs& args) {
       return *exit;
     }
     report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
-        .Int("listnum", task.listnum);
+        .Int("listnum", task.listnum)
+        .Label(ListCountLabel(args.kind));
     AddPlayLists(report, "lists", task.lists);
     return session.output().Print(report);
   }
   GetPlayLists request(session.token(), args.page, kListPageSize, args.kind);
   if (auto exit = session.Call(request, "lists")) return *exit;
-  report.Outcome(request).Int("listnum", request.listnum).Flag("havemore", request.havemore);
+  report.Outcome(request)
+      .Int("listnum", request.listnum)
+      .Label(ListCountLabel(args.kind))
+      .Flag("havemore", request.havemore);
   AddPlayLists(report, "lists", request.lists);
   return session.output().Print(report);
 }
@@ -78,6 +88,7 @@ Report DescribeListPage(int32_t status, bool succeeded, int32_t song_num, const 
   Report report;
   report.Outcome(status, succeeded)
       .Int("song_num", song_num)
+      .Label("songs_in_list")
       .Section("info", DescribeListInfo(info));
   AddPlayListSongs(report, songs);
   return report;
@@ -124,7 +135,9 @@ int RunComments(Session& session, const CommentsArgs& args) {
   GetCommentList request(ToUtf16(args.type_id), args.type, args.size, args.offset);
   return CallAndPrint(session, request, "comments", [](const GetCommentList& comments) {
     Report report;
-    report.Outcome(comments).Int("commentlist_last_nums", comments.commentlist_last_nums);
+    report.Outcome(comments)
+        .Int("commentlist_last_nums", comments.commentlist_last_nums)
+        .Label("comments_after_page");
     return report;
   });
 }
@@ -372,8 +385,8 @@ void AddListCommands(CLI::App& app, Tool& tool) {
   lists_command->add_option("--page", lists->page, "Which page, from 0");
   lists_command->add_flag("--all", lists->all, "Every page from --page on, gathered");
   lists_command->footer(
-      "listnum is the total the service reports (for --kind count, the number of favourite "
-      "songs). With --all and a terminal, a progress line shows on standard error.");
+      "listnum (shown as lists_in_all) is the total the service reports; for --kind count it "
+      "is the number of favourite songs (shown as favourite_songs). With --all and a terminal, a progress line shows on standard error.");
 
   AddListGroup(app, tool);
 

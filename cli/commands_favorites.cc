@@ -49,21 +49,22 @@ template <class Page, class AllTask, class Songs>
 int RunSongPages(Session& session, const PageArgs& args, const std::string& operation,
                  void (*add_songs)(Report&, const Songs&), const Session::Accept& accept = {}) {
   if (auto exit = session.RequireToken(operation)) return *exit;
-  Report report;
   if (args.all) {
     AllTask task(session.token());
-    task.pn = args.page * kSongPageSize;  // the run starts at the page asked for
-    if (auto exit = RunTaskAndJudge(
-            session, task, task.completed, operation, [&task] { return task.songs.size(); }, {},
-            accept)) {
-      return *exit;
-    }
-    report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
-        .Int("count", static_cast<int64_t>(task.songs.size()))
-        .Label("songs_gathered");
-    add_songs(report, task.songs);
-    return session.output().Print(report);
+    task.pn = args.page * kSongPageSize;  // a song position
+    return RunGathering(
+        session, task, task.completed, operation, [&task] { return task.songs.size(); },
+        [&] {
+          Report report;
+          report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
+              .Int("count", static_cast<int64_t>(task.songs.size()))
+              .Label("songs_gathered");
+          add_songs(report, task.songs);
+          return report;
+        },
+        [&task] { return ResumePoint{"--page", task.pn / kSongPageSize}; }, accept);
   }
+  Report report;
   Page request(session.token(), args.page * kSongPageSize, kSongPageSize);
   if (auto exit = session.Call(request, operation, accept)) return *exit;
   report.Outcome(request).Flag("havemore", request.havemore);
@@ -174,10 +175,13 @@ CLI::App* AddListCommand(CLI::App& group, Tool& tool, const std::string& descrip
                          int (*run)(Session&, const PageArgs&)) {
   auto args = std::make_shared<PageArgs>();
   CLI::App* command = AddCommand(group, tool, "list", description, args, run);
-  command->add_option("--page", args->page, "Which page of 50, from 0 (newest first)");
+  command->add_option("--page", args->page,
+                      "Which page of 50 songs, from 0 (newest first); with --all, the page it "
+                      "starts at (page N starts at song 50 x N)");
   command->add_flag("--all", args->all,
                     "Every song from --page on, page by page (a progress line on a terminal's "
-                    "standard error)");
+                    "standard error); when a page fails, the songs before it are printed and "
+                    "the error names the --page to go on from");
   return command;
 }
 

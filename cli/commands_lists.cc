@@ -53,20 +53,22 @@ std::string ListCountLabel(int kind) {
 
 int RunLists(Session& session, const ListsArgs& args) {
   if (auto exit = session.RequireToken("lists")) return *exit;
-  Report report;
   if (args.all) {
     GetAllPlayLists task(session.token(), args.kind);
-    task.page = args.page;  // the run starts at the page asked for
-    if (auto exit = RunTaskAndJudge(session, task, task.task_completed, "lists",
-                                    [&task] { return task.lists.size(); })) {
-      return *exit;
-    }
-    report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
-        .Int("listnum", task.listnum)
-        .Label(ListCountLabel(args.kind));
-    AddPlayLists(report, "lists", task.lists);
-    return session.output().Print(report);
+    task.page = args.page;
+    return RunGathering(
+        session, task, task.task_completed, "lists", [&task] { return task.lists.size(); },
+        [&] {
+          Report report;
+          report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
+              .Int("listnum", task.listnum)
+              .Label(ListCountLabel(args.kind));
+          AddPlayLists(report, "lists", task.lists);
+          return report;
+        },
+        [&task] { return ResumePoint{"--page", task.page}; });
   }
+  Report report;
   GetPlayLists request(session.token(), args.page, kListPageSize, args.kind);
   if (auto exit = session.Call(request, "lists")) return *exit;
   report.Outcome(request)
@@ -98,14 +100,14 @@ int RunShow(Session& session, const ShowArgs& args) {
   if (auto exit = session.RequireToken("list show")) return *exit;
   if (args.all) {
     GetAllPlayListSongs task(session.token(), ToUtf16(args.list_id));
-    task.offset = args.offset;  // the run starts at the song asked for
-    if (auto exit = RunTaskAndJudge(session, task, task.completed, "list show",
-                                    [&task] { return task.songs.size(); })) {
-      return *exit;
-    }
-    return session.output().Print(DescribeListPage(static_cast<int32_t>(task._GetStatus()),
-                                                   task._GetSucceeded(), task.song_num, task.info,
-                                                   task.songs));
+    task.offset = args.offset;
+    return RunGathering(
+        session, task, task.completed, "list show", [&task] { return task.songs.size(); },
+        [&task] {
+          return DescribeListPage(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded(),
+                                  task.song_num, task.info, task.songs);
+        },
+        [&task] { return ResumePoint{"--offset", task.offset}; });
   }
   // The library always asks for a page of 100.
   GetPlayList request(session.token(), ToUtf16(args.list_id), args.offset, 100);
@@ -326,8 +328,13 @@ void AddListGroup(CLI::App& app, Tool& tool) {
   CLI::App* show_command = AddCommand(
       *list, tool, "show", "A song list's texts and songs (100 from --offset)", show, &RunShow);
   AddListId(*show_command, show->list_id);
-  show_command->add_option("--offset", show->offset, "The position of the first song");
-  show_command->add_flag("--all", show->all, "Every song from --offset on, page by page");
+  show_command->add_option("--offset", show->offset,
+                           "The position of the first song, from 0 (a song, not a page: the "
+                           "second page of 100 starts at 100)");
+  show_command->add_flag("--all", show->all,
+                         "Every song from --offset on, page by page; when a page fails, the "
+                         "songs before it are printed and the error names the --offset to go "
+                         "on from");
 
   auto create = std::make_shared<CreateArgs>();
   CLI::App* create_command = AddCommand(
@@ -382,8 +389,11 @@ void AddListCommands(CLI::App& app, Tool& tool) {
                    "collected albums; count: the number of favourite songs only")
       ->transform(CLI::CheckedTransformer(kinds))
       ->default_str("own");
-  lists_command->add_option("--page", lists->page, "Which page, from 0");
-  lists_command->add_flag("--all", lists->all, "Every page from --page on, gathered");
+  lists_command->add_option("--page", lists->page,
+                            "Which page of 50, from 0; with --all, the page it starts at");
+  lists_command->add_flag("--all", lists->all,
+                          "Every page from --page on, gathered; when a page fails, the lists "
+                          "before it are printed and the error names the --page to go on from");
   lists_command->footer(
       "listnum (shown as lists_in_all) is the total the service reports; for --kind count it "
       "is the number of favourite songs (shown as favourite_songs). With --all and a terminal, a progress line shows on standard error.");

@@ -32,6 +32,10 @@ struct Tool {
 // Ids the service sends as decimal texts: song, artist, scene and user ids.
 extern const CLI::Validator kNumericId;
 
+// Limits `option` to `choices`: its help shows them as {a,b,c} (where completion finds them),
+// and another value is refused with the closest choice named.
+CLI::Option* Choices(CLI::Option* option, const std::vector<std::string>& choices);
+
 // Adds a subcommand whose arguments live in an `Args` owned by the command line; choosing it
 // sets `tool.action` to `run`.
 template <class Args>

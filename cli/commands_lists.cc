@@ -316,7 +316,7 @@ CLI::App* AddListFavoriteCommand(CLI::App& list, Tool& tool, const std::string& 
   CLI::App* command = AddCommand(list, tool, name, description, args, run);
   AddListId(*command, args->list_id);
   command->add_option("--source", args->source, "Where the list was found: 0, 1 or 2")
-      ->check(CLI::Range(0, 2))
+      ->check(Within(0, 2))
       ->capture_default_str();
   return command;
 }
@@ -383,11 +383,12 @@ void AddListCommands(CLI::App& app, Tool& tool) {
       app, tool, "lists", "The user's song lists, favourite lists or albums, a page of 50", lists,
       &RunLists);
   const std::map<std::string, int> kinds = {{"own", 0}, {"fav", 1}, {"albums", 2}, {"count", 3}};
-  lists_command
-      ->add_option("--kind", lists->kind,
-                   "own: the lists the user made; fav: those marked as favourites; albums: "
-                   "collected albums; count: the number of favourite songs only")
-      ->transform(CLI::CheckedTransformer(kinds))
+  Choices(lists_command->add_option(
+              "--kind", lists->kind,
+              "own: the lists the user made; fav: those marked as favourites; albums: "
+              "collected albums; count: the number of favourite songs only"),
+          {"own", "fav", "albums", "count"})
+      ->transform(CLI::Transformer(kinds).description(""))
       ->default_str("own");
   lists_command->add_option("--page", lists->page,
                             "Which page of 50, from 0; with --all, the page it starts at");
@@ -414,7 +415,7 @@ void AddListCommands(CLI::App& app, Tool& tool) {
       ->required()
       ->check(kNumericId);
   comments_command->add_option("--size", comments->size, "The page's size")
-      ->check(CLI::Range(1, 100))
+      ->check(Within(1, 100))
       ->capture_default_str();
   comments_command->add_option("--offset", comments->offset, "The page's first comment");
 

@@ -335,6 +335,7 @@ std::string CommandList(const CLI::App& command) {
 }
 
 void BuildCommandLine(CLI::App& app, Tool& tool) {
+  app.description(kDescription);
   app.require_subcommand(1);
   // Global options may also follow the subcommand.
   app.fallthrough();
@@ -361,7 +362,7 @@ int RunCommandLine(int argc, char** argv) {
   base::thread::UiLoop::Instance().BindToCurrentThread();
   QuietLibraryLog();
 
-  CLI::App app(kDescription, "lumo");
+  CLI::App app("", "lumo");
   Tool tool;
   BuildCommandLine(app, tool);
 

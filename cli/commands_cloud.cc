@@ -222,7 +222,7 @@ int RunQuota(Session& session, const NoArgs&) {
 // Refuses, before anything is sent, what cannot be uploaded: a missing, empty or too large file,
 // a directory, a device or a FIFO.
 const CLI::Validator kUploadableFile(
-    [](const std::string& path) { return RefuseUpload(path).value_or(std::string()); }, "FILE");
+    [](const std::string& path) { return RefuseUpload(path).value_or(std::string()); }, "");
 
 void AddFileOption(CLI::App& command, FileArgs& args) {
   command.add_option("FILE", args.path, "The song file on this computer (at most 64 MiB)")

@@ -292,13 +292,13 @@ WordsCheck CheckWords(const CLI::App& app, const std::vector<std::string>& words
         continue;
       }
       const std::string name = option->get_name(false, true);
-      check.asks_for_help = check.asks_for_help || option->check_name("--help") ||
-                            option->check_name("--version");
+      check.asks_for_help =
+          check.asks_for_help || option->check_name("--help") || option->check_name("--version");
       // An option's value is the next word unless it came with "=".
       if (TakesValue(*option) && word.find('=') == std::string::npos) {
-        const bool given = i + 1 < words.size() && words[i + 1] != "--" &&
-                           !(words[i + 1].size() > 1 && words[i + 1][0] == '-' &&
-                             !IsNumber(words[i + 1]));
+        const bool given =
+            i + 1 < words.size() && words[i + 1] != "--" &&
+            !(words[i + 1].size() > 1 && words[i + 1][0] == '-' && !IsNumber(words[i + 1]));
         if (!given && !check.problem) {
           check.problem = word + " needs a value\n" + HelpHint(command);
         }
@@ -384,8 +384,8 @@ int RunCommandLine(int argc, char** argv) {
     // Help and version are successes.
     if (error.get_exit_code() == 0) return app.exit(error);
     const std::string path = CommandPath(*check.command);
-    std::cerr << "lumo: " << (path.empty() ? "" : path + ": ") << UsageProblem(*check.command, error)
-              << "\n"
+    std::cerr << "lumo: " << (path.empty() ? "" : path + ": ")
+              << UsageProblem(*check.command, error) << "\n"
               << HelpHint(*check.command) << "\n";
     return kExitUsageError;
   }

@@ -4,8 +4,8 @@
 #ifndef LUMO_CLI_COMMANDS_H_
 #define LUMO_CLI_COMMANDS_H_
 
-#include <CLI/CLI.hpp>
 #include <cpprest/json.h>
+#include <CLI/CLI.hpp>
 
 #include <cstdint>
 #include <functional>

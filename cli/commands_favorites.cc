@@ -62,7 +62,10 @@ int RunSongPages(Session& session, const PageArgs& args, const std::string& oper
           add_songs(report, task.songs);
           return report;
         },
-        [&task] { return ResumePoint{"--page", task.pn / kSongPageSize}; }, accept);
+        [&task] {
+          return ResumePoint{"--page", task.pn / kSongPageSize};
+        },
+        accept);
   }
   Report report;
   Page request(session.token(), args.page * kSongPageSize, kSongPageSize);
@@ -154,8 +157,9 @@ int RunRemoveSongs(Session& session, const IdsArgs& args, const std::string& ope
     Report report;
     report.Outcome(remove);
     if (const std::optional<int64_t> deleted = DeletedCount(remove.response_text)) {
-      report.Said("deleted", web::json::value::number(*deleted),
-                  RemovedWords(*deleted, args.song_ids.size(), where))
+      report
+          .Said("deleted", web::json::value::number(*deleted),
+                RemovedWords(*deleted, args.song_ids.size(), where))
           .Label("removed");
     }
     report.List("song_ids", WideTexts(args.song_ids));

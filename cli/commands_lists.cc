@@ -66,7 +66,9 @@ int RunLists(Session& session, const ListsArgs& args) {
           AddPlayLists(report, "lists", task.lists);
           return report;
         },
-        [&task] { return ResumePoint{"--page", task.page}; });
+        [&task] {
+          return ResumePoint{"--page", task.page};
+        });
   }
   Report report;
   GetPlayLists request(session.token(), args.page, kListPageSize, args.kind);
@@ -107,7 +109,9 @@ int RunShow(Session& session, const ShowArgs& args) {
           return DescribeListPage(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded(),
                                   task.song_num, task.info, task.songs);
         },
-        [&task] { return ResumePoint{"--offset", task.offset}; });
+        [&task] {
+          return ResumePoint{"--offset", task.offset};
+        });
   }
   // The library always asks for a page of 100.
   GetPlayList request(session.token(), ToUtf16(args.list_id), args.offset, 100);
@@ -397,7 +401,8 @@ void AddListCommands(CLI::App& app, Tool& tool) {
                           "before it are printed and the error names the --page to go on from");
   lists_command->footer(
       "listnum (shown as lists_in_all) is the total the service reports; for --kind count it "
-      "is the number of favourite songs (shown as favourite_songs). With --all and a terminal, a progress line shows on standard error.");
+      "is the number of favourite songs (shown as favourite_songs). With --all and a terminal, a "
+      "progress line shows on standard error.");
 
   AddListGroup(app, tool);
 

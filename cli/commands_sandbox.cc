@@ -218,9 +218,9 @@ void AddRuleCommands(CLI::App& sandbox, Tool& tool) {
   add->add_option("--method", args->method,
                   "The service method, such as norda.lumo.song.getSongLink, or * for all")
       ->capture_default_str();
-  Choices(add->add_option("--action", args->action, "What the method does instead"),
-          {"delay", "close", "truncate", "html502", "not_json", "error_code", "verbatim",
-           "oversize"})
+  Choices(
+      add->add_option("--action", args->action, "What the method does instead"),
+      {"delay", "close", "truncate", "html502", "not_json", "error_code", "verbatim", "oversize"})
       ->required();
   add->add_option("--error-code", args->error_code, "The code to answer, with --action error_code");
   add->add_option("--delay-ms", args->delay_ms, "Wait this long before acting (0 to 60000)")

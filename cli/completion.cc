@@ -10,7 +10,7 @@ namespace {
 
 // What a shell needs to know of one command.
 struct Node {
-  std::string path;                      // "lumo list show"
+  std::string path;                       // "lumo list show"
   std::vector<const CLI::App*> commands;  // its subcommands
   std::vector<const CLI::Option*> options;
   std::vector<const CLI::Option*> positionals;

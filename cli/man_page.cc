@@ -72,8 +72,8 @@ std::string Footer(const CLI::App& command) {
 void AddCommand(const CLI::App& command, std::string& page) {
   const std::vector<const CLI::App*> subs = Subcommands(command);
   if (subs.empty()) {
-    page += ".SS \"" + RoffText(Usage(command)) + "\"\n" + RoffText(command.get_description()) +
-            "\n";
+    page +=
+        ".SS \"" + RoffText(Usage(command)) + "\"\n" + RoffText(command.get_description()) + "\n";
     const std::string options = Options(OptionsOf(command, false));
     if (!options.empty()) page += ".RS\n" + options + ".RE\n";
     page += Footer(command);
@@ -164,9 +164,8 @@ std::vector<ManPage> ManPages(const CLI::App& app, const std::string& version) {
   for (const CLI::App* group : Subcommands(app)) {
     if (!IsGroup(*group)) continue;
     std::string page = Header(PageName(*group), version) + ".SH NAME\n" +
-                       RoffText(PageName(*group)) + " \\- " +
-                       RoffText(group->get_description()) + "\n.SH SYNOPSIS\n\\fBlumo " +
-                       RoffText(group->get_name()) +
+                       RoffText(PageName(*group)) + " \\- " + RoffText(group->get_description()) +
+                       "\n.SH SYNOPSIS\n\\fBlumo " + RoffText(group->get_name()) +
                        "\\fR \\fICOMMAND\\fR [\\fIOPTIONS\\fR] ...\n.SH COMMANDS\n";
     AddCommand(*group, page);
     page +=

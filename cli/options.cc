@@ -38,7 +38,8 @@ CLI::Validator Within(int64_t min, int64_t max) {
         const bool negative = !text.empty() && text[0] == '-';
         const std::string digits = negative ? text.substr(1) : text;
         if (digits.empty() || digits.size() > 18 ||
-            !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char c) { return c >= '0' && c <= '9'; })) {
           return expected;
         }
         const int64_t number = negative ? -std::stoll(digits) : std::stoll(digits);

@@ -247,8 +247,9 @@ Report& Report::Time(const std::string& key, int64_t seconds_since_epoch) {
 
 Report& Report::TimeText(const std::string& key, const std::wstring& seconds_since_epoch) {
   const std::string text = base::string_utils::ToUtf8(seconds_since_epoch);
-  const bool numeric = !text.empty() && text.size() <= 18 &&
-                       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const bool numeric =
+      !text.empty() && text.size() <= 18 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
   return Scalar(key, value::string(text), numeric ? ReadableTime(std::stoll(text)) : text);
 }
 
@@ -293,8 +294,7 @@ Report& Report::Table(const std::string& key, value rows, std::vector<std::strin
 
 Report& Report::Section(const std::string& key, const Report& section) {
   json_[key] = section.ToJson();
-  entries_.push_back(
-      {Kind::kSection, key, {}, {}, {}, std::make_shared<Report>(section), false});
+  entries_.push_back({Kind::kSection, key, {}, {}, {}, std::make_shared<Report>(section), false});
   return *this;
 }
 

@@ -1,17 +1,26 @@
 #include "command_line.h"
 
 #include <algorithm>
+#include <cctype>
 #include <clocale>
+#include <cstdint>
 #include <iostream>
 #include <numeric>
 
 #include "base/thread/ui_loop.h"
 #include "commands.h"
+#include "completion.h"
+#include "library_log.h"
 #include "options.h"
+#include "report.h"
 #include "session.h"
 
 namespace lumo::cli {
 namespace {
+
+constexpr char kDescription[] =
+    "Drive the music service's API: search, song links, lyrics, radio, song lists, favourites, "
+    "cloud uploads, reports.";
 
 constexpr char kFooter[] = R"(Where requests go:
   Without --connect-to (or LUMO_CONNECT_TO), lumo starts the sandbox service inside the process,
@@ -49,24 +58,6 @@ Examples:
   lumo help cloud upload
 )";
 
-// Named subcommands; option groups are nameless subcommands to CLI11.
-std::vector<const CLI::App*> Subcommands(const CLI::App& app) {
-  return app.get_subcommands([](const CLI::App* sub) { return !sub->get_name().empty(); });
-}
-
-// The options of `app`, its option groups and the commands above it (which fall through).
-std::vector<const CLI::Option*> OptionsOf(const CLI::App& app) {
-  std::vector<const CLI::Option*> options;
-  for (const CLI::App* at = &app; at; at = at->get_parent()) {
-    for (const CLI::Option* option : at->get_options()) options.push_back(option);
-    for (const CLI::App* group :
-         at->get_subcommands([](const CLI::App* sub) { return sub->get_name().empty(); })) {
-      for (const CLI::Option* option : group->get_options()) options.push_back(option);
-    }
-  }
-  return options;
-}
-
 const CLI::App* FindSubcommand(const CLI::App& app, const std::string& name) {
   for (const CLI::App* sub : Subcommands(app)) {
     if (sub->check_name(name)) return sub;
@@ -83,50 +74,48 @@ const CLI::Option* FindOption(const CLI::App& app, const std::string& word) {
   return nullptr;
 }
 
+bool TakesValue(const CLI::Option& option) { return option.get_items_expected_max() > 0; }
+
+// "-vq": short flags given together.
+bool IsShortFlags(const CLI::App& app, const std::string& word) {
+  if (word.size() < 2 || word[0] != '-' || word[1] == '-') return false;
+  for (size_t i = 1; i < word.size(); ++i) {
+    const CLI::Option* option = FindOption(app, std::string("-") + word[i]);
+    if (!option || TakesValue(*option)) return false;
+  }
+  return true;
+}
+
+bool IsNumber(const std::string& word) {
+  const size_t digits = word.find_first_not_of('-') == 1 ? 1 : 0;
+  return word.size() > digits &&
+         std::all_of(word.begin() + static_cast<std::ptrdiff_t>(digits), word.end(),
+                     [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string HelpHint(const CLI::App& command) {
+  const std::string path = CommandPath(command);
+  return path.empty() ? "Run `lumo help` for the commands and the global options."
+                      : "Run `lumo help " + path + "` for its usage.";
+}
+
+// Unsigned numbers are checked on the text, before CLI11 converts "-1" or "x" with words of
+// its own. (Options with a range of their own have been checked by then.)
+void CheckUnsignedNumbers(CLI::App& command) {
+  for (CLI::Option* option : command.get_options()) {
+    if (option->get_type_name() == "UINT") option->check(Within(0, UINT32_MAX));
+  }
+  for (CLI::App* sub : command.get_subcommands([](CLI::App*) { return true; })) {
+    CheckUnsignedNumbers(*sub);
+  }
+}
+
 // Every subcommand's help ends with the note about the global options.
 void AddGlobalOptionsNote(CLI::App& command, const std::string& note) {
   for (CLI::App* sub : command.get_subcommands([](CLI::App*) { return true; })) {
     const std::string details = sub->get_footer();
     sub->footer(details.empty() ? note : details + "\n\n" + note);
     AddGlobalOptionsNote(*sub, note);
-  }
-}
-
-std::string FailureMessage(const CLI::App* app, const CLI::Error& error) {
-  return "lumo: " + std::string(error.what()) + "\nRun `" + app->get_name() +
-         " --help` for more information.\n";
-}
-
-// The words a shell may complete after `app`: its subcommands and options.
-std::string CompletionWords(const CLI::App& app) {
-  std::vector<std::string> words;
-  for (const CLI::App* sub : Subcommands(app)) {
-    words.push_back(sub->get_name());
-    for (const std::string& alias : sub->get_aliases()) words.push_back(alias);
-  }
-  for (const CLI::Option* option : OptionsOf(app)) {
-    for (const std::string& name : option->get_lnames()) {
-      if (std::find(words.begin(), words.end(), "--" + name) == words.end()) {
-        words.push_back("--" + name);
-      }
-    }
-  }
-  std::string text;
-  for (const std::string& word : words) text += (text.empty() ? "" : " ") + word;
-  return text;
-}
-
-// One "case" branch per command of the tree under `app`, whose path is `path`.
-void AddCompletionCases(const CLI::App& app, const std::string& path, std::string& paths,
-                        std::string& cases) {
-  cases += "    \"" + path + "\") words=\"" + CompletionWords(app) + "\" ;;\n";
-  for (const CLI::App* sub : Subcommands(app)) {
-    std::vector<std::string> names = sub->get_aliases();
-    names.insert(names.begin(), sub->get_name());
-    for (const std::string& name : names) {
-      paths += (paths.empty() ? "\"" : "|\"") + path + " " + name + "\"";
-      AddCompletionCases(*sub, path + " " + name, paths, cases);
-    }
   }
 }
 
@@ -141,14 +130,60 @@ std::string UnknownWord(const CLI::App& command, const std::string& word) {
   if (std::optional<std::string> closest = ClosestWord(word, names)) {
     message += "; did you mean \"" + *closest + "\"?";
   }
-  const CLI::App* root = &command;
-  while (root->get_parent()) root = root->get_parent();
-  return message + "\nRun `" + root->get_name() + " help` for the list of commands.";
+  return message + "\nRun `lumo help` for the list of commands.";
+}
+
+std::string UnknownOption(const CLI::App& command, const std::string& word) {
+  std::vector<std::string> names;
+  for (const CLI::Option* option : OptionsOf(command)) {
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    for (const std::string& name : option->get_snames()) names.push_back("-" + name);
+  }
+  const std::string path = CommandPath(command);
+  const std::string name = word.substr(0, word.find('='));
+  std::string message = "unknown option \"" + name + "\"";
+  if (!path.empty()) message += " for \"" + path + "\"";
+  if (std::optional<std::string> closest = ClosestWord(name, names)) {
+    message += "; did you mean \"" + *closest + "\"?";
+  }
+  return message + "\n" + HelpHint(command);
+}
+
+// The problem of a parse error that the words' own check let through, in the tool's words.
+std::string UsageProblem(const CLI::App& command, const CLI::ParseError& error) {
+  const std::string what = error.what();
+  if (dynamic_cast<const CLI::RequiredError*>(&error)) {
+    for (const CLI::Option* option : OptionsOf(command, false)) {
+      if (option->get_required() && option->count() == 0) {
+        std::string about = option->get_description();
+        if (!about.empty()) about[0] = static_cast<char>(std::tolower(about[0]));
+        return option->get_name() + " is missing" + (about.empty() ? "" : " (" + about + ")");
+      }
+    }
+  }
+  if (dynamic_cast<const CLI::ConversionError*>(&error)) {
+    // "Could not convert: NAME = VALUE"
+    const size_t colon = what.find(": "), equals = what.find(" = ");
+    if (colon != std::string::npos && equals != std::string::npos && equals > colon) {
+      return what.substr(colon + 2, equals - colon - 2) + ": \"" + what.substr(equals + 3) +
+             "\" is not a number it takes";
+    }
+  }
+  if (dynamic_cast<const CLI::ExtrasError*>(&error)) {
+    const size_t colon = what.find(": ");
+    return "more arguments than it takes" +
+           (colon == std::string::npos ? std::string() : ": " + what.substr(colon + 2));
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&error)) {
+    const size_t colon = what.find(':');
+    return what.substr(0, colon) + " needs a value";
+  }
+  // Validation errors are "NAME: <the validator's words>", which are the tool's own.
+  return what;
 }
 
 int PrintHelp(const CLI::App& app, const std::vector<std::string>& words) {
   const CLI::App* command = &app;
-  std::string path = app.get_name();
   for (const std::string& word : words) {
     const CLI::App* sub = FindSubcommand(*command, word);
     if (!sub) {
@@ -156,16 +191,18 @@ int PrintHelp(const CLI::App& app, const std::vector<std::string>& words) {
       return kExitUsageError;
     }
     command = sub;
-    path += " " + sub->get_name();
   }
-  std::cout << command->help(command == &app ? "" : path.substr(0, path.rfind(' ')));
+  // Not App::help, which shows the help of the subcommand parsed last: "help" itself.
+  const std::string path = CommandPath(*command);
+  std::cout << command->get_formatter()->make_help(command, path.empty() ? "lumo" : "lumo " + path,
+                                                   CLI::AppFormatMode::Normal);
   return kExitOk;
 }
 
 // `app` must outlive the tool's action.
 void AddHelpAndCompletion(CLI::App& app, Tool& tool) {
   auto words = std::make_shared<std::vector<std::string>>();
-  CLI::App* help = app.add_subcommand("help", "Show the help of lumo or of one of its commands");
+  CLI::App* help = app.add_subcommand("help", "The commands, or the help of one of them");
   help->add_option("COMMAND", *words, "The command, such as: cloud upload");
   help->callback([&app, &tool, words] {
     tool.standalone_action = [&app, words](const GlobalOptions&) { return PrintHelp(app, *words); };
@@ -174,9 +211,7 @@ void AddHelpAndCompletion(CLI::App& app, Tool& tool) {
   auto shell = std::make_shared<std::string>();
   CLI::App* completion = app.add_subcommand(
       "completion", "Print a shell completion script: source <(lumo completion bash)");
-  completion->add_option("SHELL", *shell, "bash or zsh")
-      ->required()
-      ->check(CLI::IsMember({"bash", "zsh"}));
+  Choices(completion->add_option("SHELL", *shell, "The shell"), kCompletionShells)->required();
   completion->callback([&app, &tool, shell] {
     tool.standalone_action = [&app, shell](const GlobalOptions&) {
       std::cout << CompletionScript(app, *shell);
@@ -218,77 +253,94 @@ std::optional<std::string> ClosestWord(const std::string& word,
   return std::nullopt;
 }
 
-std::optional<std::string> UnknownCommand(const CLI::App& app,
-                                          const std::vector<std::string>& words) {
-  const CLI::App* command = &app;
+std::vector<const CLI::App*> Subcommands(const CLI::App& app) {
+  return app.get_subcommands([](const CLI::App* sub) { return !sub->get_name().empty(); });
+}
+
+std::vector<const CLI::Option*> OptionsOf(const CLI::App& app, bool inherited) {
+  std::vector<const CLI::Option*> options;
+  for (const CLI::App* at = &app; at; at = inherited ? at->get_parent() : nullptr) {
+    for (const CLI::Option* option : at->get_options()) options.push_back(option);
+    for (const CLI::App* group :
+         at->get_subcommands([](const CLI::App* sub) { return sub->get_name().empty(); })) {
+      for (const CLI::Option* option : group->get_options()) options.push_back(option);
+    }
+  }
+  return options;
+}
+
+std::string CommandPath(const CLI::App& command) {
+  std::string path;
+  for (const CLI::App* at = &command; at->get_parent(); at = at->get_parent()) {
+    path = at->get_name() + (path.empty() ? "" : " " + path);
+  }
+  return path;
+}
+
+WordsCheck CheckWords(const CLI::App& app, const std::vector<std::string>& words) {
+  WordsCheck check;
+  check.command = &app;
   for (size_t i = 0; i < words.size(); ++i) {
     const std::string& word = words[i];
-    if (word == "--") return std::nullopt;
-    if (word.size() > 1 && word[0] == '-') {
-      const CLI::Option* option = FindOption(*command, word);
+    if (word == "--") break;
+    const CLI::App& command = *check.command;
+    if (word.size() > 1 && word[0] == '-' && !IsNumber(word)) {
+      const CLI::Option* option = FindOption(command, word);
+      if (!option && IsShortFlags(command, word)) continue;
+      if (!option) {
+        if (!check.problem) check.problem = UnknownOption(command, word);
+        continue;
+      }
+      const std::string name = option->get_name(false, true);
+      check.asks_for_help =
+          check.asks_for_help || option->check_name("--help") || option->check_name("--version");
       // An option's value is the next word unless it came with "=".
-      if (option && option->get_items_expected_max() > 0 && word.find('=') == std::string::npos)
-        ++i;
+      if (TakesValue(*option) && word.find('=') == std::string::npos) {
+        const bool given =
+            i + 1 < words.size() && words[i + 1] != "--" &&
+            !(words[i + 1].size() > 1 && words[i + 1][0] == '-' && !IsNumber(words[i + 1]));
+        if (!given && !check.problem) {
+          check.problem = word + " needs a value\n" + HelpHint(command);
+        }
+        i += given ? 1 : 0;
+      }
       continue;
     }
-    if (const CLI::App* sub = FindSubcommand(*command, word)) {
-      command = sub;
+    if (const CLI::App* sub = FindSubcommand(command, word)) {
+      check.command = sub;
       continue;
     }
-    if (command->get_require_subcommand_min() == 0) return std::nullopt;
-    return UnknownWord(*command, word);
+    if (command.get_require_subcommand_min() > 0 && !check.problem) {
+      check.problem = UnknownWord(command, word);
+    }
   }
-  return std::nullopt;
+  return check;
 }
 
-std::string CompletionScript(const CLI::App& app, const std::string& shell) {
-  if (shell != "bash" && shell != "zsh") return std::string();
-  const std::string& name = app.get_name();
-  std::string paths;
-  std::string cases;
-  AddCompletionCases(app, name, paths, cases);
-  std::string script = "# " + shell + " completion for " + name + ", made by `" + name +
-                       " completion " + shell + "`.\n";
-  if (shell == "zsh") {
-    script += "#compdef " + name + "\nautoload -U +X bashcompinit && bashcompinit\n";
+std::string CommandList(const CLI::App& command) {
+  const std::string path = CommandPath(command);
+  const std::string named = path.empty() ? "lumo" : "lumo " + path;
+  std::string text;
+  if (path.empty()) text += command.get_description() + "\n\n";
+  text += "Usage: " + named + (path.empty() ? " [OPTIONS] COMMAND ...\n" : " COMMAND ...\n");
+  text += "\nCommands:\n";
+  std::vector<std::vector<std::string>> rows;
+  for (const CLI::App* sub : Subcommands(command)) {
+    rows.push_back({sub->get_name(), sub->get_description()});
   }
-  script += "_" + name +
-            "_complete() {\n"
-            "  local cur=\"${COMP_WORDS[COMP_CWORD]}\" path=\"" +
-            name +
-            "\" words=\"\" i\n"
-            "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
-            "    case \"$path ${COMP_WORDS[i]}\" in\n"
-            "      " +
-            paths +
-            ") path=\"$path ${COMP_WORDS[i]}\" ;;\n"
-            "    esac\n"
-            "  done\n"
-            "  case \"$path\" in\n" +
-            cases +
-            "  esac\n"
-            "  COMPREPLY=($(compgen -W \"$words\" -- \"$cur\"))\n"
-            "}\n"
-            "complete -F _" +
-            name + "_complete " + name + "\n";
-  return script;
+  text += FormatTable(rows, "  ");
+  return text + "\nRun `lumo help " + (path.empty() ? "" : path + " ") +
+         "COMMAND` for a command's usage" +
+         (path.empty() ? ", `lumo help` for the global options" : "") + ".\n";
 }
 
-int RunCommandLine(int argc, char** argv) {
-  // Tables measure CJK text by the cells a terminal gives it.
-  std::setlocale(LC_CTYPE, "C.UTF-8");
-  base::thread::UiLoop::Instance().BindToCurrentThread();
-
-  CLI::App app(
-      "Drive the music service's API: search, song links, lyrics, radio, song lists, "
-      "favourites, cloud uploads, reports.",
-      "lumo");
+void BuildCommandLine(CLI::App& app, Tool& tool) {
+  app.description(kDescription);
   app.require_subcommand(1);
   // Global options may also follow the subcommand.
   app.fallthrough();
-  app.set_version_flag("--version", "lumo " LUMO_VERSION);
+  app.set_version_flag("-V,--version", "lumo " LUMO_VERSION);
 
-  Tool tool;
   const std::string note = AddGlobalOptions(app, tool.options);
   AddCatalogueCommands(app, tool);
   AddRadioCommands(app, tool);
@@ -299,26 +351,43 @@ int RunCommandLine(int argc, char** argv) {
   AddSandboxCommands(app, tool);
   AddHelpAndCompletion(app, tool);
   AddGlobalOptionsNote(app, note);
+  CheckUnsignedNumbers(app);
   // Set last: subcommands would inherit it.
   app.footer(kFooter);
-  app.failure_message(FailureMessage);
+}
 
-  const std::vector<std::string> words(argv + 1, argv + argc);
-  if (std::optional<std::string> unknown = UnknownCommand(app, words)) {
-    const bool asks_for_help =
-        std::find_if(words.begin(), words.end(), [](const std::string& word) {
-          return word == "--help" || word == "-h" || word == "--version";
-        }) != words.end();
-    if (!asks_for_help) {
-      std::cerr << "lumo: " << *unknown << "\n";
+int RunCommandLine(int argc, char** argv) {
+  // Tables measure CJK text by the cells a terminal gives it.
+  std::setlocale(LC_CTYPE, "C.UTF-8");
+  base::thread::UiLoop::Instance().BindToCurrentThread();
+  QuietLibraryLog();
+
+  CLI::App app("", "lumo");
+  Tool tool;
+  BuildCommandLine(app, tool);
+
+  const WordsCheck check = CheckWords(app, std::vector<std::string>(argv + 1, argv + argc));
+  if (!check.asks_for_help) {
+    if (check.problem) {
+      std::cerr << "lumo: " << *check.problem << "\n";
+      return kExitUsageError;
+    }
+    // A command line that names no command to run: what could follow.
+    if (check.command->get_require_subcommand_min() > 0) {
+      std::cerr << CommandList(*check.command);
       return kExitUsageError;
     }
   }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
-    // Help and version are successes; every other parse error is a usage error.
-    return app.exit(error) == 0 ? kExitOk : kExitUsageError;
+    // Help and version are successes.
+    if (error.get_exit_code() == 0) return app.exit(error);
+    const std::string path = CommandPath(*check.command);
+    std::cerr << "lumo: " << (path.empty() ? "" : path + ": ")
+              << UsageProblem(*check.command, error) << "\n"
+              << HelpHint(*check.command) << "\n";
+    return kExitUsageError;
   }
   FinishGlobalOptions(app, tool.options);
   if (tool.standalone_action) return tool.standalone_action(tool.options);

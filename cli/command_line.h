@@ -1,5 +1,7 @@
 // The whole command line: the global options, every command family, and what the tool does with
-// a wrong command line (a usage error, with the closest command when a name is mistyped).
+// a wrong command line (a usage error in the tool's words, with the closest command or option
+// when a name is mistyped, or the list of what may follow when a command is missing). The tree
+// built here is the one table that help, the man pages and the shell completions are made from.
 #ifndef LUMO_CLI_COMMAND_LINE_H_
 #define LUMO_CLI_COMMAND_LINE_H_
 
@@ -11,8 +13,14 @@
 
 namespace lumo::cli {
 
+struct Tool;
+
 // Parses the command line and runs the chosen command; returns the exit status.
 int RunCommandLine(int argc, char** argv);
+
+// Builds the tool's command tree on `app` (named "lumo"); choosing a command leaves its action
+// in `tool`. Both must outlive parsing and the action.
+void BuildCommandLine(CLI::App& app, Tool& tool);
 
 // The edit distance between two words (insertions, deletions and substitutions).
 size_t EditDistance(const std::string& a, const std::string& b);
@@ -21,15 +29,24 @@ size_t EditDistance(const std::string& a, const std::string& b);
 std::optional<std::string> ClosestWord(const std::string& word,
                                        const std::vector<std::string>& candidates);
 
-// Follows `words` (the arguments after the program name) down the command tree of `app`. When a
-// word stands where a subcommand must be chosen and names none, the error line for it
-// ("unknown command \"sgn\"; did you mean \"song\"?"); nothing otherwise.
-std::optional<std::string> UnknownCommand(const CLI::App& app,
-                                          const std::vector<std::string>& words);
+// Named subcommands of `app` (option groups are nameless subcommands to CLI11).
+std::vector<const CLI::App*> Subcommands(const CLI::App& app);
+// The options that may follow `app`: its own, its option groups' and, when `inherited`, those of
+// the commands above it (which fall through).
+std::vector<const CLI::Option*> OptionsOf(const CLI::App& app, bool inherited = true);
+// "list show" for that command; empty for the tool itself.
+std::string CommandPath(const CLI::App& command);
 
-// A shell completion script for `shell` ("bash" or "zsh") made from the command tree of `app`;
-// empty for another shell.
-std::string CompletionScript(const CLI::App& app, const std::string& shell);
+// What the words after the program name say, followed down the command tree of `app`.
+struct WordsCheck {
+  const CLI::App* command = nullptr;   // the deepest command they name
+  std::optional<std::string> problem;  // a wrong word, said for the error line
+  bool asks_for_help = false;          // --help, -h, --version or -V is among them
+};
+WordsCheck CheckWords(const CLI::App& app, const std::vector<std::string>& words);
+
+// The commands that may follow `command`, one line each, and how to learn more.
+std::string CommandList(const CLI::App& command);
 
 }  // namespace lumo::cli
 

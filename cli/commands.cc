@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/string_utils.h"
+#include "command_line.h"
 
 namespace lumo::cli {
 
@@ -15,6 +16,26 @@ const CLI::Validator kNumericId(
                      : "expected a numeric id, such as 100001, not \"" + text + "\"";
     },
     "ID");
+
+CLI::Option* Choices(CLI::Option* option, const std::vector<std::string>& choices) {
+  std::string listed;
+  for (const std::string& choice : choices) listed += (listed.empty() ? "" : ",") + choice;
+  return option->type_name("{" + listed + "}")
+      ->check(CLI::Validator(
+          [choices](const std::string& text) -> std::string {
+            if (std::find(choices.begin(), choices.end(), text) != choices.end()) return {};
+            std::string problem = "expected one of";
+            for (const std::string& choice : choices) {
+              problem += (&choice == &choices.front() ? " " : ", ") + choice;
+            }
+            problem += ", not \"" + text + "\"";
+            if (std::optional<std::string> closest = ClosestWord(text, choices)) {
+              problem += "; did you mean \"" + *closest + "\"?";
+            }
+            return problem;
+          },
+          ""));
+}
 
 std::vector<std::wstring> WideTexts(const std::vector<std::string>& texts) {
   std::vector<std::wstring> wide;

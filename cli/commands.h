@@ -4,8 +4,10 @@
 #ifndef LUMO_CLI_COMMANDS_H_
 #define LUMO_CLI_COMMANDS_H_
 
+#include <cpprest/json.h>
 #include <CLI/CLI.hpp>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,6 +16,7 @@
 
 #include "options.h"
 #include "output.h"
+#include "report.h"
 #include "session.h"
 
 namespace lumo::cli {
@@ -28,6 +31,10 @@ struct Tool {
 
 // Ids the service sends as decimal texts: song, artist, scene and user ids.
 extern const CLI::Validator kNumericId;
+
+// Limits `option` to `choices`: its help shows them as {a,b,c} (where completion finds them),
+// and another value is refused with the closest choice named.
+CLI::Option* Choices(CLI::Option* option, const std::vector<std::string>& choices);
 
 // Adds a subcommand whose arguments live in an `Args` owned by the command line; choosing it
 // sets `tool.action` to `run`.
@@ -86,6 +93,39 @@ std::optional<int> RunTaskAndJudge(Session& session, Task& task, EndSignal& end,
   const Session::Mark mark = session.MarkNow();
   if (auto exit = session.RunTask(task, end, operation, items)) return *exit;
   return session.Judge(operation, Session::EndingOf(*task.request), mark, accept, explain);
+}
+
+// Where a gathering run goes on after a failed page: the option that starts there (--page or
+// --offset) and its value.
+struct ResumePoint {
+  std::string option;
+  uint64_t value = 0;
+};
+
+// A gathering run (--all) of `task` that ends with `end`, printed by `describe`. When a page
+// after the first fails, its error line is followed by what the earlier pages brought (in JSON
+// too, with "next_page" or "next_offset") and by a line that says how to go on from the failed
+// page (`resume`); the exit status is the failure's.
+template <class Task, class EndSignal>
+int RunGathering(Session& session, Task& task, EndSignal& end, const std::string& operation,
+                 const std::function<size_t()>& items, const std::function<Report()>& describe,
+                 const std::function<ResumePoint()>& resume, const Session::Accept& accept = {}) {
+  const Session::Mark mark = session.MarkNow();
+  if (auto exit = session.RunTask(task, end, operation, items)) return *exit;
+  const std::optional<int> failed =
+      session.Judge(operation, Session::EndingOf(*task.request), mark, accept);
+  const size_t gathered = items();
+  if (failed && gathered == 0) return *failed;
+  Report report = describe();
+  if (!failed) return session.output().Print(report);
+  const ResumePoint from = resume();
+  report.JsonOnly("next_" + from.option.substr(2), web::json::value::number(from.value));
+  const int printed = session.output().Print(report);
+  session.output().Note(operation, "the " + std::to_string(gathered) +
+                                       " items of the pages before are printed; to go on from "
+                                       "the failed page, run it again with --all " +
+                                       from.option + " " + std::to_string(from.value));
+  return printed == kExitOk ? *failed : printed;
 }
 
 // The ids as the library takes them.

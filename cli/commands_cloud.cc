@@ -222,10 +222,11 @@ int RunQuota(Session& session, const NoArgs&) {
 // Refuses, before anything is sent, what cannot be uploaded: a missing, empty or too large file,
 // a directory, a device or a FIFO.
 const CLI::Validator kUploadableFile(
-    [](const std::string& path) { return RefuseUpload(path).value_or(std::string()); }, "FILE");
+    [](const std::string& path) { return RefuseUpload(path).value_or(std::string()); }, "");
 
 void AddFileOption(CLI::App& command, FileArgs& args) {
-  command.add_option("FILE", args.path, "The song file on this computer (at most 64 MB)")
+  command.add_option("FILE", args.path, "The song file on this computer (at most 64 MiB)")
+      ->type_name("FILE")
       ->required()
       ->check(kUploadableFile);
 }
@@ -238,11 +239,10 @@ void AddSongOptions(CLI::App& command, SongArgs& args) {
   command.add_option("--album", args.album, "The song's album");
   command.add_option("--song-id", args.song_id, "The catalogue's id of the song, when known")
       ->check(kNumericId);
-  // Ranges, checked on the text before it is converted: a "-5" must not wrap around.
   command.add_option("--bitrate", args.bitrate, "The file's bit rate in kbit/s (0 to 100000)")
-      ->check(CLI::Range(int64_t{0}, int64_t{100000}));
+      ->check(Within(0, 100000));
   command.add_option("--duration", args.duration, "The song's length in seconds (0 to 86400)")
-      ->check(CLI::Range(int64_t{0}, int64_t{86400}));
+      ->check(Within(0, 86400));
 }
 
 }  // namespace
@@ -276,7 +276,7 @@ void AddCloudCommands(CLI::App& app, Tool& tool) {
       ->required();
   signature->add_option("LENGTH", signature_args->length, "The file's length in bytes")
       ->required()
-      ->check(CLI::Range(int64_t{0}, static_cast<int64_t>(kUploadLimit)));
+      ->check(Within(0, static_cast<int64_t>(kUploadLimit)));
   signature->add_option("MD5", signature_args->md5, "The file's MD5 in hexadecimal")->required();
 
   auto record_args = std::make_shared<SongArgs>();

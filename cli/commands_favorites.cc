@@ -2,6 +2,7 @@
 // what the service says about it, or several), and removing either kind.
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,20 +49,25 @@ template <class Page, class AllTask, class Songs>
 int RunSongPages(Session& session, const PageArgs& args, const std::string& operation,
                  void (*add_songs)(Report&, const Songs&), const Session::Accept& accept = {}) {
   if (auto exit = session.RequireToken(operation)) return *exit;
-  Report report;
   if (args.all) {
     AllTask task(session.token());
-    task.pn = args.page * kSongPageSize;  // the run starts at the page asked for
-    if (auto exit = RunTaskAndJudge(
-            session, task, task.completed, operation, [&task] { return task.songs.size(); }, {},
-            accept)) {
-      return *exit;
-    }
-    report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
-        .Int("count", static_cast<int64_t>(task.songs.size()));
-    add_songs(report, task.songs);
-    return session.output().Print(report);
+    task.pn = args.page * kSongPageSize;  // a song position
+    return RunGathering(
+        session, task, task.completed, operation, [&task] { return task.songs.size(); },
+        [&] {
+          Report report;
+          report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
+              .Int("count", static_cast<int64_t>(task.songs.size()))
+              .Label("songs_gathered");
+          add_songs(report, task.songs);
+          return report;
+        },
+        [&task] {
+          return ResumePoint{"--page", task.pn / kSongPageSize};
+        },
+        accept);
   }
+  Report report;
   Page request(session.token(), args.page * kSongPageSize, kSongPageSize);
   if (auto exit = session.Call(request, operation, accept)) return *exit;
   report.Outcome(request).Flag("havemore", request.havemore);
@@ -120,34 +126,66 @@ int RunFavAdd(Session& session, const IdsArgs& args) {
   });
 }
 
-// Removing favourite or collected songs: the ids sent, once the service has taken them.
+// How many songs the service says it removed: its answer's "deleted", when it has one.
+std::optional<int64_t> DeletedCount(const std::wstring& response_text) {
+  try {
+    const web::json::value answer = web::json::value::parse(ToUtf8(response_text));
+    const web::json::value& deleted = answer.at("result").at("deleted");
+    if (deleted.is_integer()) return deleted.as_number().to_int64();
+  } catch (const std::exception&) {
+    // An answer without the count says nothing about it.
+  }
+  return std::nullopt;
+}
+
+// The count in words: the service takes songs that are not there and removes nothing for them.
+std::string RemovedWords(int64_t deleted, size_t sent, const std::string& where) {
+  const auto songs = [](int64_t n) { return std::to_string(n) + (n == 1 ? " song" : " songs"); };
+  if (deleted == 0) return "none: not among the user's " + where;
+  if (deleted == static_cast<int64_t>(sent)) return songs(deleted);
+  return std::to_string(deleted) + " of " + songs(static_cast<int64_t>(sent)) +
+         "; the others were not among the user's " + where;
+}
+
+// Removing favourite or collected songs: the ids sent and what the service says it removed.
 template <class Request>
-int RunRemoveSongs(Session& session, const IdsArgs& args, const std::string& operation) {
+int RunRemoveSongs(Session& session, const IdsArgs& args, const std::string& operation,
+                   const std::string& where) {
   if (auto exit = session.RequireToken(operation)) return *exit;
   Request request(session.token(), WideTexts(args.song_ids));
-  return CallAndPrint(session, request, operation, [&args](const Request& remove) {
+  return CallAndPrint(session, request, operation, [&](const Request& remove) {
     Report report;
-    report.Outcome(remove).List("removed_ids", WideTexts(args.song_ids));
+    report.Outcome(remove);
+    if (const std::optional<int64_t> deleted = DeletedCount(remove.response_text)) {
+      report
+          .Said("deleted", web::json::value::number(*deleted),
+                RemovedWords(*deleted, args.song_ids.size(), where))
+          .Label("removed");
+    }
+    report.List("song_ids", WideTexts(args.song_ids));
     return report;
   });
 }
 
 int RunFavRemove(Session& session, const IdsArgs& args) {
-  return RunRemoveSongs<DelSongFavorites>(session, args, "fav remove");
+  return RunRemoveSongs<DelSongFavorites>(session, args, "fav remove", "favourites");
 }
 
 int RunCollectRemove(Session& session, const IdsArgs& args) {
-  return RunRemoveSongs<DelCollectSong>(session, args, "collect remove");
+  return RunRemoveSongs<DelCollectSong>(session, args, "collect remove", "collected songs");
 }
 
 CLI::App* AddListCommand(CLI::App& group, Tool& tool, const std::string& description,
                          int (*run)(Session&, const PageArgs&)) {
   auto args = std::make_shared<PageArgs>();
   CLI::App* command = AddCommand(group, tool, "list", description, args, run);
-  command->add_option("--page", args->page, "Which page of 50, from 0 (newest first)");
+  command->add_option("--page", args->page,
+                      "Which page of 50 songs, from 0 (newest first); with --all, the page it "
+                      "starts at (page N starts at song 50 x N)");
   command->add_flag("--all", args->all,
                     "Every song from --page on, page by page (a progress line on a terminal's "
-                    "standard error)");
+                    "standard error); when a page fails, the songs before it are printed and "
+                    "the error names the --page to go on from");
   return command;
 }
 

@@ -45,24 +45,38 @@ struct ListsArgs {
   bool all = false;
 };
 
+// What "listnum" counts, for the text form.
+std::string ListCountLabel(int kind) {
+  constexpr int kFavoriteSongCount = 3;
+  return kind == kFavoriteSongCount ? "favourite_songs" : "lists_in_all";
+}
+
 int RunLists(Session& session, const ListsArgs& args) {
   if (auto exit = session.RequireToken("lists")) return *exit;
-  Report report;
   if (args.all) {
     GetAllPlayLists task(session.token(), args.kind);
-    task.page = args.page;  // the run starts at the page asked for
-    if (auto exit = RunTaskAndJudge(session, task, task.task_completed, "lists",
-                                    [&task] { return task.lists.size(); })) {
-      return *exit;
-    }
-    report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
-        .Int("listnum", task.listnum);
-    AddPlayLists(report, "lists", task.lists);
-    return session.output().Print(report);
+    task.page = args.page;
+    return RunGathering(
+        session, task, task.task_completed, "lists", [&task] { return task.lists.size(); },
+        [&] {
+          Report report;
+          report.Outcome(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded())
+              .Int("listnum", task.listnum)
+              .Label(ListCountLabel(args.kind));
+          AddPlayLists(report, "lists", task.lists);
+          return report;
+        },
+        [&task] {
+          return ResumePoint{"--page", task.page};
+        });
   }
+  Report report;
   GetPlayLists request(session.token(), args.page, kListPageSize, args.kind);
   if (auto exit = session.Call(request, "lists")) return *exit;
-  report.Outcome(request).Int("listnum", request.listnum).Flag("havemore", request.havemore);
+  report.Outcome(request)
+      .Int("listnum", request.listnum)
+      .Label(ListCountLabel(args.kind))
+      .Flag("havemore", request.havemore);
   AddPlayLists(report, "lists", request.lists);
   return session.output().Print(report);
 }
@@ -78,6 +92,7 @@ Report DescribeListPage(int32_t status, bool succeeded, int32_t song_num, const 
   Report report;
   report.Outcome(status, succeeded)
       .Int("song_num", song_num)
+      .Label("songs_in_list")
       .Section("info", DescribeListInfo(info));
   AddPlayListSongs(report, songs);
   return report;
@@ -87,14 +102,16 @@ int RunShow(Session& session, const ShowArgs& args) {
   if (auto exit = session.RequireToken("list show")) return *exit;
   if (args.all) {
     GetAllPlayListSongs task(session.token(), ToUtf16(args.list_id));
-    task.offset = args.offset;  // the run starts at the song asked for
-    if (auto exit = RunTaskAndJudge(session, task, task.completed, "list show",
-                                    [&task] { return task.songs.size(); })) {
-      return *exit;
-    }
-    return session.output().Print(DescribeListPage(static_cast<int32_t>(task._GetStatus()),
-                                                   task._GetSucceeded(), task.song_num, task.info,
-                                                   task.songs));
+    task.offset = args.offset;
+    return RunGathering(
+        session, task, task.completed, "list show", [&task] { return task.songs.size(); },
+        [&task] {
+          return DescribeListPage(static_cast<int32_t>(task._GetStatus()), task._GetSucceeded(),
+                                  task.song_num, task.info, task.songs);
+        },
+        [&task] {
+          return ResumePoint{"--offset", task.offset};
+        });
   }
   // The library always asks for a page of 100.
   GetPlayList request(session.token(), ToUtf16(args.list_id), args.offset, 100);
@@ -124,7 +141,9 @@ int RunComments(Session& session, const CommentsArgs& args) {
   GetCommentList request(ToUtf16(args.type_id), args.type, args.size, args.offset);
   return CallAndPrint(session, request, "comments", [](const GetCommentList& comments) {
     Report report;
-    report.Outcome(comments).Int("commentlist_last_nums", comments.commentlist_last_nums);
+    report.Outcome(comments)
+        .Int("commentlist_last_nums", comments.commentlist_last_nums)
+        .Label("comments_after_page");
     return report;
   });
 }
@@ -301,7 +320,7 @@ CLI::App* AddListFavoriteCommand(CLI::App& list, Tool& tool, const std::string& 
   CLI::App* command = AddCommand(list, tool, name, description, args, run);
   AddListId(*command, args->list_id);
   command->add_option("--source", args->source, "Where the list was found: 0, 1 or 2")
-      ->check(CLI::Range(0, 2))
+      ->check(Within(0, 2))
       ->capture_default_str();
   return command;
 }
@@ -313,8 +332,13 @@ void AddListGroup(CLI::App& app, Tool& tool) {
   CLI::App* show_command = AddCommand(
       *list, tool, "show", "A song list's texts and songs (100 from --offset)", show, &RunShow);
   AddListId(*show_command, show->list_id);
-  show_command->add_option("--offset", show->offset, "The position of the first song");
-  show_command->add_flag("--all", show->all, "Every song from --offset on, page by page");
+  show_command->add_option("--offset", show->offset,
+                           "The position of the first song, from 0 (a song, not a page: the "
+                           "second page of 100 starts at 100)");
+  show_command->add_flag("--all", show->all,
+                         "Every song from --offset on, page by page; when a page fails, the "
+                         "songs before it are printed and the error names the --offset to go "
+                         "on from");
 
   auto create = std::make_shared<CreateArgs>();
   CLI::App* create_command = AddCommand(
@@ -363,17 +387,22 @@ void AddListCommands(CLI::App& app, Tool& tool) {
       app, tool, "lists", "The user's song lists, favourite lists or albums, a page of 50", lists,
       &RunLists);
   const std::map<std::string, int> kinds = {{"own", 0}, {"fav", 1}, {"albums", 2}, {"count", 3}};
-  lists_command
-      ->add_option("--kind", lists->kind,
-                   "own: the lists the user made; fav: those marked as favourites; albums: "
-                   "collected albums; count: the number of favourite songs only")
-      ->transform(CLI::CheckedTransformer(kinds))
+  Choices(lists_command->add_option(
+              "--kind", lists->kind,
+              "own: the lists the user made; fav: those marked as favourites; albums: "
+              "collected albums; count: the number of favourite songs only"),
+          {"own", "fav", "albums", "count"})
+      ->transform(CLI::Transformer(kinds).description(""))
       ->default_str("own");
-  lists_command->add_option("--page", lists->page, "Which page, from 0");
-  lists_command->add_flag("--all", lists->all, "Every page from --page on, gathered");
+  lists_command->add_option("--page", lists->page,
+                            "Which page of 50, from 0; with --all, the page it starts at");
+  lists_command->add_flag("--all", lists->all,
+                          "Every page from --page on, gathered; when a page fails, the lists "
+                          "before it are printed and the error names the --page to go on from");
   lists_command->footer(
-      "listnum is the total the service reports (for --kind count, the number of favourite "
-      "songs). With --all and a terminal, a progress line shows on standard error.");
+      "listnum (shown as lists_in_all) is the total the service reports; for --kind count it "
+      "is the number of favourite songs (shown as favourite_songs). With --all and a terminal, a "
+      "progress line shows on standard error.");
 
   AddListGroup(app, tool);
 
@@ -391,7 +420,7 @@ void AddListCommands(CLI::App& app, Tool& tool) {
       ->required()
       ->check(kNumericId);
   comments_command->add_option("--size", comments->size, "The page's size")
-      ->check(CLI::Range(1, 100))
+      ->check(Within(1, 100))
       ->capture_default_str();
   comments_command->add_option("--offset", comments->offset, "The page's first comment");
 

@@ -218,17 +218,17 @@ void AddRuleCommands(CLI::App& sandbox, Tool& tool) {
   add->add_option("--method", args->method,
                   "The service method, such as norda.lumo.song.getSongLink, or * for all")
       ->capture_default_str();
-  add->add_option("--action", args->action, "What the method does instead")
-      ->required()
-      ->check(CLI::IsMember({"delay", "close", "truncate", "html502", "not_json", "error_code",
-                             "verbatim", "oversize"}));
+  Choices(
+      add->add_option("--action", args->action, "What the method does instead"),
+      {"delay", "close", "truncate", "html502", "not_json", "error_code", "verbatim", "oversize"})
+      ->required();
   add->add_option("--error-code", args->error_code, "The code to answer, with --action error_code");
   add->add_option("--delay-ms", args->delay_ms, "Wait this long before acting (0 to 60000)")
-      ->check(CLI::Range(0, 60000));
+      ->check(Within(0, 60000));
   add->add_option("--count", args->count, "How many calls it applies to (-1: until removed)")
       ->capture_default_str();
   add->add_option("--skip", args->skip, "Let this many matching calls through first")
-      ->check(CLI::Range(0, 1000000))
+      ->check(Within(0, 1000000))
       ->capture_default_str();
   add->add_flag("--refused", args->refused,
                 "Also apply to calls the sandbox's checks refuse (an unknown token, say)");

@@ -30,6 +30,24 @@ const CLI::Validator kHostPort(
 
 }  // namespace
 
+CLI::Validator Within(int64_t min, int64_t max) {
+  return CLI::Validator(
+      [min, max](const std::string& text) -> std::string {
+        const std::string expected = "expected a whole number from " + std::to_string(min) +
+                                     " to " + std::to_string(max) + ", not \"" + text + "\"";
+        const bool negative = !text.empty() && text[0] == '-';
+        const std::string digits = negative ? text.substr(1) : text;
+        if (digits.empty() || digits.size() > 18 ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char c) { return c >= '0' && c <= '9'; })) {
+          return expected;
+        }
+        const int64_t number = negative ? -std::stoll(digits) : std::stoll(digits);
+        return number < min || number > max ? expected : std::string();
+      },
+      "");
+}
+
 std::optional<HostPort> ParseHostPort(std::string_view text) {
   const size_t colon = text.find(':');
   if (colon == std::string_view::npos || colon == 0 || colon > kMaxHostLength) {
@@ -73,7 +91,7 @@ std::string AddGlobalOptions(CLI::App& app, GlobalOptions& options) {
       ->type_name("FILE");
   app.add_option("--timeout", options.timeout_seconds,
                  "Give up waiting for an answer after this many seconds (1 to 600)")
-      ->check(CLI::Range(1, static_cast<int>(kMaxTimeout.count())))
+      ->check(Within(1, kMaxTimeout.count()))
       ->type_name("SECONDS")
       ->capture_default_str();
   app.add_flag("--json", options.json, "Print results as one JSON object");

@@ -11,7 +11,8 @@
 
 namespace CLI {  // NOLINT(readability-identifier-naming): CLI11's name
 class App;
-}
+class Validator;
+}  // namespace CLI
 
 namespace lumo::cli {
 
@@ -50,6 +51,10 @@ std::optional<HostPort> ParseHostPort(std::string_view text);
 
 // True for "127.a.b.c:PORT" with every part a decimal number up to 255.
 bool IsLoopbackHostPort(std::string_view text);
+
+// A whole number from `min` to `max`, checked on the text before it is converted (a "-5" must
+// not wrap around).
+CLI::Validator Within(int64_t min, int64_t max);
 
 // The longest --timeout accepted.
 inline constexpr std::chrono::seconds kMaxTimeout{600};

@@ -26,6 +26,10 @@ int Output::Fail(const std::string& operation, const std::string& problem, int s
   return status;
 }
 
+void Output::Note(const std::string& operation, const std::string& text) const {
+  std::cerr << "lumo: " << operation << ": " << text << "\n";
+}
+
 void Output::Notice(const std::string& text) const {
   if (!options_.quiet) std::cerr << "lumo: " << text << "\n";
 }

@@ -22,6 +22,9 @@ class Output {
   int Print(const Report& report) const;
   // Prints "lumo: <operation> failed: <problem>" on standard error and returns `status`.
   int Fail(const std::string& operation, const std::string& problem, int status) const;
+  // "lumo: <operation>: <text>" on standard error, even with --quiet: what goes with an error
+  // line.
+  void Note(const std::string& operation, const std::string& text) const;
   // "lumo: <text>" on standard error, unless --quiet.
   void Notice(const std::string& text) const;
 

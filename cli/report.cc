@@ -113,7 +113,7 @@ std::string Printable(const std::string& text) {
 }
 
 std::string ReadableBytes(uint64_t bytes) {
-  static const char* const kUnits[] = {"KB", "MB", "GB", "TB"};
+  static const char* const kUnits[] = {"KiB", "MiB", "GiB", "TiB"};
   if (bytes < 1024) return std::to_string(bytes) + " B";
   double amount = static_cast<double>(bytes) / 1024;
   size_t unit = 0;
@@ -141,9 +141,10 @@ std::string ReadableDuration(int64_t seconds) {
 
 std::string ReadableTime(int64_t seconds_since_epoch) {
   const std::time_t time = static_cast<std::time_t>(seconds_since_epoch);
-  std::tm utc{};
+  std::tm local{};
   char text[32];
-  if (!gmtime_r(&time, &utc) || !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc)) {
+  if (!localtime_r(&time, &local) ||
+      !std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local)) {
     return std::to_string(seconds_since_epoch);
   }
   return text;
@@ -184,8 +185,17 @@ Report& Report::Scalar(const std::string& key, value json, std::string text) {
   const bool is_default =
       (json.is_number() && json.as_double() == 0) || (json.is_boolean() && !json.as_bool());
   json_[key] = std::move(json);
-  entries_.push_back({Kind::kScalar, key, std::move(text), {}, nullptr, is_default});
+  entries_.push_back({Kind::kScalar, key, {}, std::move(text), {}, nullptr, is_default});
   return *this;
+}
+
+Report& Report::Label(const std::string& label) {
+  if (!entries_.empty() && entries_.back().kind == Kind::kScalar) entries_.back().label = label;
+  return *this;
+}
+
+Report& Report::Said(const std::string& key, value json, std::string words) {
+  return Scalar(key, std::move(json), std::move(words));
 }
 
 Report& Report::OmitDefaultsInText() {
@@ -235,6 +245,14 @@ Report& Report::Time(const std::string& key, int64_t seconds_since_epoch) {
   return Scalar(key, value::number(seconds_since_epoch), ReadableTime(seconds_since_epoch));
 }
 
+Report& Report::TimeText(const std::string& key, const std::wstring& seconds_since_epoch) {
+  const std::string text = base::string_utils::ToUtf8(seconds_since_epoch);
+  const bool numeric =
+      !text.empty() && text.size() <= 18 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  return Scalar(key, value::string(text), numeric ? ReadableTime(std::stoll(text)) : text);
+}
+
 Report& Report::Outcome(const lumoapi::RequestBase& request) {
   return Outcome(request.status, request.succeeded);
 }
@@ -248,13 +266,13 @@ Report& Report::Outcome(int32_t status, bool succeeded) {
   }
   Scalar("status", value::number(status), text);
   json_["succeeded"] = value::boolean(succeeded);
-  entries_.push_back({Kind::kHidden, "succeeded", {}, {}, nullptr, false});
+  entries_.push_back({Kind::kHidden, "succeeded", {}, {}, {}, nullptr, false});
   return *this;
 }
 
 Report& Report::JsonOnly(const std::string& key, value json) {
   json_[key] = std::move(json);
-  entries_.push_back({Kind::kHidden, key, {}, {}, nullptr, false});
+  entries_.push_back({Kind::kHidden, key, {}, {}, {}, nullptr, false});
   return *this;
 }
 
@@ -264,19 +282,19 @@ Report& Report::List(const std::string& key, const std::vector<std::wstring>& te
     list[i] = JsonText(texts[i]);
   }
   json_[key] = std::move(list);
-  entries_.push_back({Kind::kList, key, {}, {}, nullptr, false});
+  entries_.push_back({Kind::kList, key, {}, {}, {}, nullptr, false});
   return *this;
 }
 
 Report& Report::Table(const std::string& key, value rows, std::vector<std::string> columns) {
   json_[key] = std::move(rows);
-  entries_.push_back({Kind::kTable, key, {}, std::move(columns), nullptr, false});
+  entries_.push_back({Kind::kTable, key, {}, {}, std::move(columns), nullptr, false});
   return *this;
 }
 
 Report& Report::Section(const std::string& key, const Report& section) {
   json_[key] = section.ToJson();
-  entries_.push_back({Kind::kSection, key, {}, {}, std::make_shared<Report>(section), false});
+  entries_.push_back({Kind::kSection, key, {}, {}, {}, std::make_shared<Report>(section), false});
   return *this;
 }
 
@@ -309,7 +327,7 @@ void Report::AppendText(const std::string& indent, std::string& out) const {
     switch (entry.kind) {
       case Kind::kScalar:
         if (!entry.text.empty() && !(omit_defaults_ && entry.is_default)) {
-          pairs.push_back({entry.key, Printable(entry.text)});
+          pairs.push_back({entry.label.empty() ? entry.key : entry.label, Printable(entry.text)});
         }
         break;
       case Kind::kHidden:

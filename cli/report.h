@@ -33,10 +33,19 @@ class Report {
   Report& Real(const std::string& key, double value);
   Report& Flag(const std::string& key, bool value);
   // Numbers with a unit: JSON keeps the number, the text form shows it for a person.
-  Report& Bytes(const std::string& key, uint64_t bytes);              // "3.4 MB"
+  Report& Bytes(const std::string& key, uint64_t bytes);              // "3.4 MiB"
   Report& Seconds(const std::string& key, int64_t seconds);           // "3:07"
   Report& Kbps(const std::string& key, int64_t kbit_per_second);      // "320 kbit/s"
-  Report& Time(const std::string& key, int64_t seconds_since_epoch);  // "2026-12-07 01:30 UTC"
+  Report& Time(const std::string& key, int64_t seconds_since_epoch);  // "2026-12-07 09:30:00"
+  // A time the service sends as a decimal text: JSON keeps the text, the text form shows the
+  // local date and time (or the text as it is, when it is no number).
+  Report& TimeText(const std::string& key, const std::wstring& seconds_since_epoch);
+  // A value that the text form says in words.
+  Report& Said(const std::string& key, web::json::value value, std::string words);
+
+  // The text form's label for the scalar added last, where the service's name does not say what
+  // the value is ("listnum"); JSON keeps the service's name.
+  Report& Label(const std::string& label);
 
   // The outcome of a request: "status" and "succeeded" in JSON; in the text form a status line
   // only when the code is not plain success, with its meaning.
@@ -71,6 +80,7 @@ class Report {
   struct Entry {
     Kind kind;
     std::string key;
+    std::string label;                 // kScalar: the text form's label, when not the key
     std::string text;                  // kScalar: the text form of the value
     std::vector<std::string> columns;  // kTable
     std::shared_ptr<const Report> section;
@@ -97,7 +107,7 @@ web::json::value OrderedObject();
 std::string FormatTable(const std::vector<std::vector<std::string>>& rows,
                         const std::string& indent);
 
-// Readable forms of numbers with units, as the text form shows them.
+// Readable forms of numbers with units, as the text form shows them; times in the local zone.
 std::string ReadableBytes(uint64_t bytes);
 std::string ReadableDuration(int64_t seconds);
 std::string ReadableTime(int64_t seconds_since_epoch);

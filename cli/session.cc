@@ -56,9 +56,10 @@ Session::Session(const GlobalOptions& options)
       ExchangeWatch::Settings{options_.verbose, options_.show_token, options_.dry_run});
   base::http::SetTransport(watch_);
   const bool verbose = options_.verbose > 0;
-  base::logging::SetLogSink([this, verbose](const base::logging::LogRecord& record) {
+  const bool show_token = options_.show_token;
+  base::logging::SetLogSink([this, verbose, show_token](const base::logging::LogRecord& record) {
     std::string line = ToUtf8(record.message);
-    if (verbose) TraceLine("log: " + ToUtf8(record.location) + ": " + line);
+    if (verbose) TraceLine(Shown("log: " + ToUtf8(record.location) + ": " + line, show_token));
     std::lock_guard<std::mutex> lock(log_mutex_);
     log_lines_.push_back(std::move(line));
   });

@@ -43,9 +43,13 @@ expect_files "$dev" "$libdir/liblumoapi.so" "$libdir/liblumohost.so" \
   usr/include/lumoapi/request_base.h usr/include/sigslot/sigslot.h \
   usr/include/lumohost/base/http/transport.h "$libdir/cmake/lumoapi/lumoapiConfig.cmake" \
   "$libdir/pkgconfig/lumoapi.pc" usr/share/doc/liblumoapi-dev/copyright
-expect_files "$tools" usr/bin/lumo usr/bin/lumo-sandbox usr/share/man/man1/lumo.1.gz \
-  usr/share/man/man1/lumo-sandbox.1.gz \
-  usr/share/bash-completion/completions/lumo usr/share/doc/lumo-tools/copyright
+lumo_pages=(lumo lumo-song lumo-search lumo-artist lumo-radio lumo-list lumo-fav lumo-collect
+  lumo-cloud lumo-report lumo-sandbox-commands)
+man_files=()
+for page in "${lumo_pages[@]}" lumo-sandbox; do man_files+=("usr/share/man/man1/$page.1.gz"); done
+expect_files "$tools" usr/bin/lumo usr/bin/lumo-sandbox "${man_files[@]}" \
+  usr/share/bash-completion/completions/lumo usr/share/zsh/vendor-completions/_lumo \
+  usr/share/fish/vendor_completions.d/lumo.fish usr/share/doc/lumo-tools/copyright
 
 # Dependencies: on the libraries at this version, and on Debian's packages.
 expect_depends() {
@@ -65,6 +69,13 @@ for deb in "$runtime" "$dev" "$tools"; do dpkg -x "$deb" "$root"; done
 for library in liblumoapi liblumohost; do
   soname="$(objdump -p "$root/$libdir/$library.so.0" | awk '$1 == "SONAME" { print $2 }')"
   [ "$soname" = "$library.so.0" ] || fail "$library's SONAME is '$soname'"
+done
+
+# The tool's man pages write characters beyond ASCII as roff escapes, which man shows in any
+# locale.
+for page in "${lumo_pages[@]}"; do
+  ! gzip -dc "$root/usr/share/man/man1/$page.1.gz" | LC_ALL=C grep -q '[^[:print:][:space:]]' ||
+    fail "$page.1 holds bytes beyond ASCII"
 done
 
 export LD_LIBRARY_PATH="$root/$libdir"

@@ -26,10 +26,13 @@
 #include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
 #include "command_line.h"
+#include "commands.h"
+#include "completion.h"
 #include "describe.h"
 #include "exchange_watch.h"
 #include "file_digest.h"
 #include "lumoapi/request_base.h"
+#include "man_page.h"
 #include "options.h"
 #include "report.h"
 #include "sandbox/address_form.h"
@@ -232,10 +235,14 @@ TEST(SuggestionTest, UnknownCommandFollowsTheTree) {
       {{"--db", "song", "splash"}, nullptr},  // "song" is the value of --db
       {{"--db=x", "sgn"}, "unknown command \"sgn\"; did you mean \"song\"?"},
       {{"--json", "qqqqqq"}, "unknown command \"qqqqqq\"\n"},
+      {{"song", "link", "--jsno"},
+       "unknown option \"--jsno\" for \"song link\"; did you mean \"--json\"?"},
+      {{"splash", "--db"}, "--db needs a value"},
+      {{"song", "link", "-5"}, nullptr},  // a number, not an option
       {{"song", "link", "anything"}, nullptr},
       {{}, nullptr}};
   for (const auto& [words, expected] : cases) {
-    const std::optional<std::string> message = UnknownCommand(app, words);
+    const std::optional<std::string> message = CheckWords(app, words).problem;
     if (!expected) {
       EXPECT_FALSE(message) << *message;
     } else {
@@ -243,6 +250,39 @@ TEST(SuggestionTest, UnknownCommandFollowsTheTree) {
       EXPECT_NE(message->find(expected), std::string::npos) << *message;
     }
   }
+}
+
+// The scripts and pages are made from the tool's own tree: every command is in each of them.
+TEST(CommandTreeTest, CompletionsAndManPagesCoverEveryCommand) {
+  CLI::App app("", "lumo");
+  Tool tool;
+  BuildCommandLine(app, tool);
+  std::vector<std::string> names;
+  const std::function<void(const CLI::App&)> collect = [&](const CLI::App& command) {
+    for (const CLI::App* sub : Subcommands(command)) {
+      names.push_back(sub->get_name());
+      collect(*sub);
+    }
+  };
+  collect(app);
+  ASSERT_GT(names.size(), 40u);
+  std::vector<ManPage> pages = ManPages(app, "1.0.0");
+  std::string all_pages;
+  for (const ManPage& page : pages) all_pages += page.text;
+  for (const std::string& shell : kCompletionShells) {
+    const std::string script = CompletionScript(app, shell);
+    for (const std::string& name : names) {
+      EXPECT_NE(script.find(" " + name), std::string::npos) << shell << ": " << name;
+      EXPECT_NE(all_pages.find(RoffText(name)), std::string::npos) << name;
+    }
+  }
+  ASSERT_EQ(pages.size(), 11u);
+  EXPECT_EQ(pages[0].name, "lumo");
+  EXPECT_EQ(pages.back().name, "lumo-sandbox-commands");  // lumo-sandbox(1) is the server's
+  EXPECT_EQ(std::count_if(all_pages.begin(), all_pages.end(),
+                          [](char c) { return static_cast<unsigned char>(c) >= 0x80; }),
+            0);
+  EXPECT_EQ(RoffText(".x \\ -a Café 路"), "\\&.x \\e \\-a Caf\\[u00E9] \\[u8DEF]");
 }
 
 // The answer's own code, read at its full size: the library reads a code beyond 32 bits as
@@ -359,18 +399,26 @@ TEST(ReadableTest, UnitsForPeople) {
   const std::pair<std::string, std::string> cases[] = {
       {ReadableBytes(0), "0 B"},
       {ReadableBytes(1023), "1023 B"},
-      {ReadableBytes(1536), "1.5 KB"},
-      {ReadableBytes(10'066'329), "9.6 MB"},
-      {ReadableBytes(64ull * 1024 * 1024), "64 MB"},
-      {ReadableBytes(3ull << 30), "3.0 GB"},
+      {ReadableBytes(1536), "1.5 KiB"},
+      {ReadableBytes(10'066'329), "9.6 MiB"},
+      {ReadableBytes(64ull * 1024 * 1024), "64 MiB"},
+      {ReadableBytes(3ull << 30), "3.0 GiB"},
       {ReadableDuration(0), "0:00"},
       {ReadableDuration(65), "1:05"},
       {ReadableDuration(252), "4:12"},
       {ReadableDuration(3600 + 61), "1:01:01"},
-      {ReadableTime(0), "1970-01-01 00:00:00 UTC"},
-      {ReadableTime(1'800'000'000), "2027-01-15 08:00:00 UTC"},
   };
   for (const auto& [text, expected] : cases) EXPECT_EQ(text, expected);
+  // Times in the local zone (eight hours east of UTC here); JSON keeps the number.
+  setenv("TZ", "CST-8", 1);
+  tzset();
+  EXPECT_EQ(ReadableTime(0), "1970-01-01 08:00:00");
+  EXPECT_EQ(ReadableTime(1'800'000'000), "2027-01-15 16:00:00");
+  EXPECT_EQ(Report().TimeText("t", L"1800000000").TimeText("u", L"soon").ToText(),
+            "t  2027-01-15 16:00:00\nu  soon\n");
+  EXPECT_EQ(Report().TimeText("t", L"1800000000").ToJson().serialize(), R"({"t":"1800000000"})");
+  unsetenv("TZ");
+  tzset();
 }
 
 TEST(ReportTest, TextShowsWhatThereIsAndJsonKeepsEverything) {
@@ -394,7 +442,7 @@ TEST(ReportTest, TextShowsWhatThereIsAndJsonKeepsEverything) {
        "rows (1):\n  id  name\n  7   seven\n",
        R"({"rows":[{"id":"","name":"","hidden":"x"},{"id":"7","name":"seven"}]})"},
       {Report().Bytes("size", 2048).Seconds("length", 61).Kbps("rate", 320),
-       "size    2.0 KB\nlength  1:01\nrate    320 kbit/s\n",
+       "size    2.0 KiB\nlength  1:01\nrate    320 kbit/s\n",
        R"({"size":2048,"length":61,"rate":320})"},
       {Report().JsonOnly("raw", value::number(1)).Text("shown", std::string("yes")), "shown  yes\n",
        R"({"raw":1,"shown":"yes"})"},

@@ -55,6 +55,9 @@ doxygen_add_docs(docs
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   COMMENT "Making the API reference in ${CMAKE_BINARY_DIR}/docs/html")
 
-# Installed with the development files when it has been built (package.sh builds it first).
+# Installed with the development files when it has been built (package.sh builds it first),
+# without the .md5 and .map files that only speed up Doxygen's next run. Its jquery.js (jQuery with
+# the pieces of jQuery UI and the menu code that this Doxygen's pages need) stays as it is: a
+# system jQuery in its place would break the pages.
 install(DIRECTORY ${DOXYGEN_OUTPUT_DIRECTORY}/html/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/html
-  COMPONENT dev OPTIONAL)
+  COMPONENT dev OPTIONAL PATTERN "*.md5" EXCLUDE PATTERN "*.map" EXCLUDE)

@@ -1,7 +1,8 @@
 # The API reference: Doxygen over the public headers into ${CMAKE_BINARY_DIR}/docs/html, built
 # only when asked for (cmake --build --preset default --target docs). The headers' plain `//`
 # comments are read through cmake/doxygen_comments.awk; a public class or member without one is
-# a warning, and a warning fails the target.
+# a warning, and a warning fails the target. Once built, `cmake --install` puts it in
+# share/doc/lumoapi/html (the liblumoapi-dev package).
 find_package(Doxygen 1.9 QUIET)
 if(NOT DOXYGEN_FOUND)
   message(STATUS "Doxygen not found: no docs target (scripts/setup.sh installs doxygen)")
@@ -53,3 +54,10 @@ doxygen_add_docs(docs
   ${PROJECT_SOURCE_DIR}/host/include
   WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
   COMMENT "Making the API reference in ${CMAKE_BINARY_DIR}/docs/html")
+
+# Installed with the development files when it has been built (package.sh builds it first),
+# without the .md5 and .map files that only speed up Doxygen's next run. Its jquery.js (jQuery with
+# the pieces of jQuery UI and the menu code that this Doxygen's pages need) stays as it is: a
+# system jQuery in its place would break the pages.
+install(DIRECTORY ${DOXYGEN_OUTPUT_DIRECTORY}/html/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/html
+  COMPONENT dev OPTIONAL PATTERN "*.md5" EXCLUDE PATTERN "*.map" EXCLUDE)

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Checks the Debian packages that scripts/package.sh made, without installing them:
-#   - each package holds what it should, the libraries carry SONAME version 0, and the
-#     dependencies name liblumoapi0 at this very version and Debian's packages;
+#   - each package holds what it should (liblumoapi-dev: the API reference, without Doxygen's
+#     .md5 and .map files), the libraries carry SONAME version 0, and the dependencies name
+#     liblumoapi0 at this very version and Debian's packages;
+#   - the /usr package's lumoapi.pc adds no run path;
 #   - extracted into a scratch root (dpkg -x), examples/host_app builds against the root's CMake
 #     package and the README's host example with the root's lumoapi.pc, and both run
 #     (LD_LIBRARY_PATH names the root's library folder); the example gets a song link from the
@@ -42,7 +44,11 @@ expect_files "$runtime" "$libdir/liblumoapi.so.0" "$libdir/liblumohost.so.0" \
 expect_files "$dev" "$libdir/liblumoapi.so" "$libdir/liblumohost.so" \
   usr/include/lumoapi/request_base.h usr/include/sigslot/sigslot.h \
   usr/include/lumohost/base/http/transport.h "$libdir/cmake/lumoapi/lumoapiConfig.cmake" \
-  "$libdir/pkgconfig/lumoapi.pc" usr/share/doc/liblumoapi-dev/copyright
+  "$libdir/pkgconfig/lumoapi.pc" usr/share/doc/liblumoapi-dev/copyright \
+  usr/share/doc/lumoapi/html/index.html usr/share/doc/lumoapi/html/classlumoapi_1_1RequestBase.html
+if dpkg-deb -c "$dev" | grep -qE '/html/.*\.(md5|map)$'; then
+  fail "$(basename "$dev") ships Doxygen's .md5 or .map files"
+fi
 lumo_pages=(lumo lumo-song lumo-search lumo-artist lumo-radio lumo-list lumo-fav lumo-collect
   lumo-cloud lumo-report lumo-sandbox-commands)
 man_files=()
@@ -91,6 +97,9 @@ cmake --build "$work/app" >/dev/null
 
 # The README's host example with the root's pkg-config file, against the root's lumo-sandbox.
 export PKG_CONFIG_PATH="$root/$libdir/pkgconfig"
+if grep -q rpath "$PKG_CONFIG_PATH/lumoapi.pc"; then
+  fail "the lumoapi.pc of /usr adds a run path: $(grep '^Libs:' "$PKG_CONFIG_PATH/lumoapi.pc")"
+fi
 pc=(pkg-config --define-variable=prefix="$root/usr")
 # shellcheck disable=SC2046  # pkg-config's flags are meant to be split
 g++ -std=c++17 -o "$work/readme_snippet" "$src/examples/readme_snippet/main.cc" \

@@ -88,6 +88,8 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
   request.method = verb;
   request.url = "http://" + (route.target().empty() ? "127.0.0.1:PORT" : route.target()) + path;
   request.body = body;
+  // The sandbox takes a POST to /_sandbox/ only with a type that no other page can send.
+  if (verb == "POST") request.headers.emplace_back("Content-Type", "application/json");
   request.timeout = session.options().timeout();
   request.verbose = session.options().verbose > 0;
   if (session.options().dry_run) {

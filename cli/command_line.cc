@@ -39,10 +39,12 @@ Proxies:
 
 Output:
   Aligned text with units, or one JSON object with --json (the result's members as the service
-  names them, "status" and "succeeded"). Errors are one line on standard error.
+  names them, "status" and "succeeded"). Errors are one line on standard error; a usage error
+  adds a line that says where the help is.
 
 Exit status:
-  0 success, 1 the service answered with an error code, 2 wrong command line or input file,
+  0 success, 1 the service answered with an error code, 2 wrong or unfinished command line
+  (`lumo list` lists its commands) or input file,
   3 no usable answer (connection, timeout, HTTP error, unreadable answer).
 
 Examples:

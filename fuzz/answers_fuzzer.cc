@@ -78,7 +78,7 @@ void AnswerRequest(const lt::RequestRow& row, const std::string& body) {
 
 void AnswerTask(const lt::TaskRow& row, const std::string& body) {
   lt::ScopedFakeTransport transport;
-  auto task = row.make();
+  auto task = row.make(L"tok", L"5");
   task->BeginRequest();
   // A task that pages on for ever is cut off here; a real one stops when the pages say so.
   lt::AnswerEachHere(*transport, body, 8);

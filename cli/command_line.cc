@@ -153,7 +153,7 @@ std::string UnknownOption(const CLI::App& command, const std::string& word) {
 
 // The problem of a parse error that the words' own check let through, in the tool's words.
 std::string UsageProblem(const CLI::App& command, const CLI::ParseError& error) {
-  const std::string what = error.what();
+  std::string what = error.what();
   if (dynamic_cast<const CLI::RequiredError*>(&error)) {
     for (const CLI::Option* option : OptionsOf(command, false)) {
       if (option->get_required() && option->count() == 0) {

@@ -17,6 +17,18 @@ std::string Upper(std::string text) {
   return text;
 }
 
+// The lines of `text`, empty ones included.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  size_t from = 0;
+  while (from <= text.size()) {
+    const size_t end = std::min(text.find('\n', from), text.size());
+    lines.push_back(text.substr(from, end - from));
+    from = end + 1;
+  }
+  return lines;
+}
+
 std::string Header(const std::string& name, const std::string& version) {
   return ".\\\" Made by lumo_man_pages from the tool's command tree.\n"
          ".TH " +
@@ -26,7 +38,7 @@ std::string Header(const std::string& name, const std::string& version) {
 // The usage line CLI11's help shows, without its "Usage: ".
 std::string Usage(const CLI::App& command) {
   const std::string path = CommandPath(command);
-  const std::string name = path.empty() ? "lumo" : "lumo " + path;
+  std::string name = path.empty() ? "lumo" : "lumo " + path;
   const auto* formatter = dynamic_cast<const CLI::Formatter*>(command.get_formatter().get());
   if (!formatter) return name;
   std::string usage = formatter->make_usage(&command, name);
@@ -58,12 +70,8 @@ std::string Footer(const CLI::App& command) {
   while (!footer.empty() && (footer.back() == '\n' || footer.back() == ' ')) footer.pop_back();
   if (footer.empty()) return std::string();
   std::string out;
-  size_t from = 0;
-  while (from <= footer.size()) {
-    const size_t end = std::min(footer.find('\n', from), footer.size());
-    const std::string line = footer.substr(from, end - from);
+  for (const std::string& line : Lines(footer)) {
     out += line.empty() ? ".PP\n" : RoffText(line) + "\n";
-    from = end + 1;
   }
   return ".PP\n" + out;
 }
@@ -87,11 +95,7 @@ void AddCommand(const CLI::App& command, std::string& page) {
 std::string NoteSections(const std::string& footer) {
   std::string text;
   bool literal = false;
-  size_t from = 0;
-  while (from < footer.size()) {
-    const size_t end = std::min(footer.find('\n', from), footer.size());
-    const std::string line = footer.substr(from, end - from);
-    from = end + 1;
+  for (const std::string& line : Lines(footer)) {
     if (line.empty()) continue;
     if (line[0] != ' ' && line.back() == ':') {
       if (literal) text += ".fi\n";

@@ -33,8 +33,8 @@ const CLI::Validator kHostPort(
 CLI::Validator Within(int64_t min, int64_t max) {
   return CLI::Validator(
       [min, max](const std::string& text) -> std::string {
-        const std::string expected = "expected a whole number from " + std::to_string(min) +
-                                     " to " + std::to_string(max) + ", not \"" + text + "\"";
+        std::string expected = "expected a whole number from " + std::to_string(min) + " to " +
+                               std::to_string(max) + ", not \"" + text + "\"";
         const bool negative = !text.empty() && text[0] == '-';
         const std::string digits = negative ? text.substr(1) : text;
         if (digits.empty() || digits.size() > 18 ||

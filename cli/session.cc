@@ -106,7 +106,7 @@ Session::Mark Session::MarkNow() const {
 }
 
 Session::Ending Session::EndingOf(const lumoapi::RequestBase& request) {
-  return {request.status, request.succeeded, request.response_text};
+  return {request.status, request.succeeded, request.response_text, request.Failure().text};
 }
 
 std::optional<int> Session::Call(lumoapi::RequestBase& request, const std::string& operation,
@@ -190,8 +190,11 @@ std::pair<std::string, int> Session::Diagnose(const Ending& ending, const std::s
                                               const std::optional<int64_t>& code,
                                               const Mark& mark) const {
   if (code && *code != kSuccessCode) return {DescribeServiceError(*code, body), kExitServiceError};
+  // Where the tool knows no more than the library, it says what the library says.
+  const std::string library_says = ToUtf8(ending.failure);
   if (code) {
     // 22000 in the answer, yet the request failed: its result could not be read.
+    if (!library_says.empty()) return {library_says, kExitTransportError};
     const std::string logged = LastLogLineSince(mark.log_lines);
     return {"the answer could not be read" + (logged.empty() ? "" : ": " + logged),
             kExitTransportError};
@@ -199,6 +202,7 @@ std::pair<std::string, int> Session::Diagnose(const Ending& ending, const std::s
   if (std::optional<std::string> problem = TransportProblem(mark)) {
     return {*problem, kExitTransportError};
   }
+  if (!library_says.empty()) return {library_says, kExitTransportError};
   const std::string logged = LastLogLineSince(mark.log_lines);
   if (ending.status != 0) {
     std::string problem = "HTTP " + std::to_string(ending.status);

@@ -89,6 +89,7 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
     int32_t status = 0;
     bool succeeded = false;
     std::wstring response_text;
+    std::wstring failure;  // the library's own words for why it failed (Failure().text)
   };
   static Ending EndingOf(const lumoapi::RequestBase& request);
 

@@ -51,6 +51,11 @@ const kMeanings = {
 const entries = new Map();  // seq -> entry
 const users = new Map();    // id -> name
 let selected = 0;
+// While paused, what arrives waits here and the bar counts it.
+let paused = false;
+let pending = [];
+// The newest entry a clear has removed: the stream's backlog after a reconnect stays out.
+let clearedThrough = 0;
 
 const $ = (id) => document.getElementById(id);
 
@@ -125,13 +130,28 @@ function addOption(select, value, label) {
   select.append(el('option', {value}, label));
 }
 
+// What the text filter looks through: the method, every parameter and the answer's summary.
+function searchText(entry) {
+  if (entry.search === undefined) {
+    const [code, meaning] = codeLabel(entry);
+    entry.search = [entry.method || entry.verb + ' ' + entry.target,
+      ...entry.params.map(([name, value]) => name + '=' + value),
+      code, meaning, 'HTTP ' + entry.http_status, entry.fault].join('\n').toLowerCase();
+  }
+  return entry.search;
+}
+
 function matches(entry) {
   const method = $('filter-method').value;
   const user = $('filter-user').value;
   const code = $('filter-code').value;
+  const http = $('filter-http').value;
+  const text = $('filter-text').value.trim().toLowerCase();
   if (method && entry.method !== method) return false;
   if (user && entry.user_id !== user) return false;
   if (code && code !== outcome(entry) && code !== String(entry.error_code)) return false;
+  if (http && String(entry.http_status) !== http) return false;
+  if (text && !searchText(entry).includes(text)) return false;
   return true;
 }
 
@@ -170,8 +190,48 @@ function addEntry(entry) {
   if (entry.method) addOption($('filter-method'), entry.method, shortMethod(entry.method));
   if (entry.user_id) addOption($('filter-user'), entry.user_id, userLabel(entry.user_id));
   addOption($('filter-code'), String(entry.error_code), entry.error_code + ' ' + (kMeanings[entry.error_code] || ''));
+  addOption($('filter-http'), String(entry.http_status), entry.http_status ? String(entry.http_status) : 'none');
   if (entry.fault) loadRules();
   updateCount();
+}
+
+function receive(entry) {
+  if (entry.seq <= clearedThrough || entries.has(entry.seq)) return;
+  if (!paused) {
+    addEntry(entry);
+    return;
+  }
+  if (!pending.some((waiting) => waiting.seq === entry.seq)) pending.push(entry);
+  showPending();
+}
+
+function showPending() {
+  const badge = $('log-new');
+  badge.hidden = !paused;
+  badge.textContent = pending.length + ' new';
+}
+
+function togglePause() {
+  paused = !paused;
+  const button = $('log-pause');
+  button.textContent = paused ? 'resume' : 'pause';
+  button.setAttribute('aria-pressed', String(paused));
+  if (!paused) {
+    const waiting = pending;
+    pending = [];
+    for (const entry of waiting) addEntry(entry);
+  }
+  showPending();
+}
+
+// Empties the page's list only; the sandbox keeps its log.
+function clearPage() {
+  for (const seq of [...entries.keys(), ...pending.map((entry) => entry.seq)]) {
+    clearedThrough = Math.max(clearedThrough, seq);
+  }
+  pending = [];
+  clearLog();
+  showPending();
 }
 
 function updateCount() {
@@ -244,6 +304,8 @@ async function showExchange(seq) {
   }
   parts.push(el('pre', {id: 'answer'}, entry.answer_cut ? entry.answer : pretty(entry.answer)));
   detail.replaceChildren(...parts);
+  // Below a long log the pane would open out of sight.
+  $('detail-section').scrollIntoView({block: 'nearest'});
 }
 
 function connect() {
@@ -257,9 +319,9 @@ function connect() {
     live.textContent = 'reconnecting…';
     live.className = 'live off';
   });
-  source.addEventListener('exchange', (event) => addEntry(JSON.parse(event.data)));
+  source.addEventListener('exchange', (event) => receive(JSON.parse(event.data)));
   source.addEventListener('reset', () => {
-    clearLog();
+    afterReset();
     loadRules();
     loadState();
   });
@@ -349,10 +411,17 @@ async function loadState() {
   }
 }
 
+// A reset empties the sandbox's log, what waits behind a pause with it.
+function afterReset() {
+  pending = [];
+  clearLog();
+  showPending();
+}
+
 async function reset() {
   if (!confirm('Put the sandbox back to its seed data? This also removes every fault rule and empties the log.')) return;
   await change('/_sandbox/reset', 'POST');
-  clearLog();
+  afterReset();
   loadRules();
   loadState();
 }
@@ -361,7 +430,10 @@ function start() {
   $('address').textContent = location.host;
   const methods = $('methods');
   for (const method of ['*', ...kMethods]) methods.append(el('option', {value: method}));
-  for (const id of ['filter-method', 'filter-user', 'filter-code']) $(id).addEventListener('change', applyFilters);
+  for (const id of ['filter-method', 'filter-user', 'filter-code', 'filter-http']) $(id).addEventListener('change', applyFilters);
+  $('filter-text').addEventListener('input', applyFilters);
+  $('log-pause').addEventListener('click', togglePause);
+  $('log-clear').addEventListener('click', clearPage);
   $('detail-close').addEventListener('click', () => {
     $('detail-section').hidden = true;
     selected = 0;

@@ -27,6 +27,7 @@ import urllib.request
 from selenium import webdriver
 from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
@@ -211,6 +212,48 @@ class ViewerCheck:
         self.wait.until(lambda d: d.find_element(By.ID, 'detail-title').text.startswith(title)
                         and text in d.find_element(By.ID, 'answer').text)
 
+    def visible_rows(self):
+        return [r for r in self.driver.find_elements(By.CSS_SELECTOR, '#log-rows tr') if r.is_displayed()]
+
+    def set_text_filter(self, text):
+        box = self.driver.find_element(By.ID, 'filter-text')
+        box.send_keys(Keys.CONTROL, 'a')
+        box.send_keys(Keys.BACKSPACE, text)
+
+    def layout(self, width):
+        """At `width` px nothing runs over sideways and the opened exchange is in view."""
+        self.driver.set_window_size(width, 1000)
+        self.wait.until(lambda d: d.execute_script('return window.innerWidth') == width)
+        driver = self.driver
+        driver.execute_script('scrollTo(0, 0); document.getElementById("detail").replaceChildren()')
+        self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
+        overflow, top, height = self.driver.execute_script(
+            'const root = document.documentElement;'
+            'return [root.scrollWidth - root.clientWidth,'
+            ' document.getElementById("detail-section").getBoundingClientRect().top, innerHeight];')
+        assert overflow <= 0, '%d px run over at %d px' % (overflow, width)
+        assert -1 < top < height, 'the exchange is out of view at %d px: %r' % (width, (top, height))
+        shot = os.path.join(self.args.out, 'viewer-%d.png' % width)
+        self.driver.save_screenshot(shot)
+        return shot
+
+    def pause_and_clear(self):
+        """Paused, rows are counted but not shown until resumed; clear empties only the page."""
+        driver = self.driver
+        driver.find_element(By.ID, 'log-pause').click()
+        assert self.lumo('song', 'link', '100003').returncode == 0
+        self.wait.until(lambda d: d.find_element(By.ID, 'log-new').text == '1 new')
+        assert '100003' not in driver.find_element(By.ID, 'log-rows').text
+        driver.find_element(By.ID, 'log-pause').click()
+        self.row('song.getSongLink', 'songid=100003')
+        assert not driver.find_element(By.ID, 'log-new').is_displayed()
+        driver.find_element(By.ID, 'log-clear').click()
+        assert not driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')
+        assert self.inspect('/_sandbox/log')[1]['entries'], 'clear emptied the sandbox\'s log'
+        assert self.lumo('song', 'link', '100004').returncode == 0
+        self.row('song.getSongLink', 'songid=100004')
+        assert len(driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')) == 1
+
     def run(self):
         driver = self.driver
         viewer = 'http://127.0.0.1:%d/_sandbox/' % self.port
@@ -273,18 +316,29 @@ class ViewerCheck:
         visible = [r for r in driver.find_elements(By.CSS_SELECTOR, '#log-rows tr') if r.is_displayed()]
         assert len(visible) == faulted_rows and all('html502' in r.text for r in visible), \
             [r.text for r in visible]
-
-        # The picture for the documentation: the whole log, the decrypted song list opened.
-        Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
+        # HTTP status and free text, each combined with the others.
         Select(driver.find_element(By.ID, 'filter-code')).select_by_value('')
-        self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
-        shot = os.path.join(self.args.out, 'viewer.png')
-        driver.save_screenshot(shot)
+        Select(driver.find_element(By.ID, 'filter-http')).select_by_value('502')
+        assert len(self.visible_rows()) == faulted_rows
+        Select(driver.find_element(By.ID, 'filter-http')).select_by_value('')
+        self.set_text_filter('SONGID=100001')
+        visible = self.visible_rows()
+        assert len(visible) == 1 and 'songid=100001' in visible[0].text, [r.text for r in visible]
+        Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
+        self.set_text_filter('unknown session')
+        assert len(self.visible_rows()) == 2, [r.text for r in self.visible_rows()]
+        self.set_text_filter('')
+
+        # The pictures (the documentation's is the wide one): the whole log, the decrypted song
+        # list opened.
+        self.layout(1024)
+        shot = self.layout(1920)
 
         self.other_page_is_refused()
         driver.get(viewer)
         self.wait.until(expected_conditions.text_to_be_present_in_element((By.ID, 'live'), 'live'))
         self.row('ugcdiy.getBaseInfo', 'lin.mei')
+        self.pause_and_clear()
 
         # Reset asks first, then empties the log.
         driver.find_element(By.ID, 'reset').click()

@@ -131,14 +131,15 @@ function addOption(select, value, label) {
 }
 
 // What the text filter looks through: the method, every parameter and the answer's summary.
+const searchTexts = new WeakMap();
 function searchText(entry) {
-  if (entry.search === undefined) {
+  if (!searchTexts.has(entry)) {
     const [code, meaning] = codeLabel(entry);
-    entry.search = [entry.method || entry.verb + ' ' + entry.target,
+    searchTexts.set(entry, [entry.method || entry.verb + ' ' + entry.target,
       ...entry.params.map(([name, value]) => name + '=' + value),
-      code, meaning, 'HTTP ' + entry.http_status, entry.fault].join('\n').toLowerCase();
+      code, meaning, 'HTTP ' + entry.http_status, entry.fault].join('\n').toLowerCase());
   }
-  return entry.search;
+  return searchTexts.get(entry);
 }
 
 function matches(entry) {
@@ -271,6 +272,7 @@ function pairsList(pairs) {
 
 async function showExchange(seq) {
   selected = seq;
+  openedEntry = null;
   for (const tr of $('log-rows').children) tr.classList.toggle('selected', Number(tr.dataset.seq) === seq);
   const detail = $('detail');
   $('detail-section').hidden = false;
@@ -282,9 +284,12 @@ async function showExchange(seq) {
     return;
   }
   const entry = answer.entry;
+  openedEntry = entry;
+  $('curl-status').textContent = '';
   const [code, meaning] = codeLabel(entry);
   $('detail-title').textContent = '#' + entry.seq + ' ' + (entry.method ? shortMethod(entry.method) : entry.verb);
   const parts = [
+    el('pre', {id: 'curl', hidden: ''}),
     pairsList([
       ['time', formatTime(entry.time_ms)], ['request', entry.verb + ' ' + entry.target],
       ['form', entry.form || '—'], ['user', userLabel(entry.user_id) || '—'],
@@ -306,6 +311,146 @@ async function showExchange(seq) {
   detail.replaceChildren(...parts);
   // Below a long log the pane would open out of sight.
   $('detail-section').scrollIntoView({block: 'nearest'});
+}
+
+// Export and curl: what the viewer shows, tokens masked as they are on the page.
+
+function header(entry, name) {
+  const found = entry.headers.find(([key]) => key.toLowerCase() === name);
+  return found ? found[1] : '';
+}
+
+// The address as the client sent it: the target behind the Host it named.
+function clientUrl(entry) {
+  if (/^[a-z]+:\/\//i.test(entry.target)) return entry.target;
+  return 'http://' + (header(entry, 'host') || location.host) + entry.target;
+}
+
+function download(name, type, text) {
+  const url = URL.createObjectURL(new Blob([text], {type}));
+  const link = el('a', {href: url, download: name, hidden: ''});
+  document.body.append(link);
+  link.click();
+  link.remove();
+  // The download has started when click() returns; the URL may go once it has been read.
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+// The rows shown, oldest first, each with its answer (the stream does not carry answers).
+async function shownExchanges() {
+  const list = [];
+  for (const tr of [...$('log-rows').children].reverse()) {
+    const entry = entries.get(Number(tr.dataset.seq));
+    if (!matches(entry)) continue;
+    const answer = await (await fetch('/_sandbox/exchange?seq=' + entry.seq, {cache: 'no-store'})).json();
+    list.push(answer.error_code === 22000 ? answer.entry : entry);
+  }
+  return list;
+}
+
+function stamp() {
+  return new Date().toISOString().replace(/[:.]/g, '-');
+}
+
+async function exportJsonLines() {
+  const list = await shownExchanges();
+  download('sandbox-log-' + stamp() + '.jsonl', 'application/x-ndjson',
+      list.map((entry) => JSON.stringify(entry) + '\n').join(''));
+}
+
+const kStatusTexts = {
+  200: 'OK', 400: 'Bad Request', 403: 'Forbidden', 404: 'Not Found', 405: 'Method Not Allowed',
+  411: 'Length Required', 413: 'Payload Too Large', 429: 'Too Many Requests',
+  431: 'Request Header Fields Too Large', 500: 'Internal Server Error', 502: 'Bad Gateway',
+  503: 'Service Unavailable',
+};
+
+function decodePart(text) {
+  try {
+    return decodeURIComponent(text.replace(/\+/g, ' '));
+  } catch (error) {
+    return text;
+  }
+}
+
+function harEntry(entry) {
+  const query = entry.target.includes('?') ? entry.target.slice(entry.target.indexOf('?') + 1) : '';
+  const queryString = query.split('&').filter(Boolean).map((pair) => {
+    const at = pair.indexOf('=');
+    return at < 0 ? {name: decodePart(pair), value: ''}
+                  : {name: decodePart(pair.slice(0, at)), value: decodePart(pair.slice(at + 1))};
+  });
+  const cookies = header(entry, 'cookie').split(';').map((part) => part.trim()).filter(Boolean)
+      .map((part) => ({name: part.split('=')[0].trim(), value: part.slice(part.indexOf('=') + 1)}));
+  const answer = entry.answer || '';
+  let mimeType = 'text/plain';
+  try {
+    JSON.parse(answer);
+    mimeType = 'application/json';
+  } catch (error) {
+    if (/^\s*</.test(answer)) mimeType = 'text/html';
+  }
+  const took = entry.took_us / 1000;
+  return {
+    startedDateTime: new Date(entry.time_ms).toISOString(),
+    time: took,
+    request: {
+      method: entry.verb, url: clientUrl(entry), httpVersion: 'HTTP/1.1',
+      headers: entry.headers.map(([name, value]) => ({name, value})),
+      queryString, cookies, headersSize: -1, bodySize: Number(header(entry, 'content-length') || 0),
+    },
+    response: {
+      status: entry.http_status, statusText: kStatusTexts[entry.http_status] || '',
+      httpVersion: 'HTTP/1.1', headers: [], cookies: [],
+      // The log keeps the first 16 KiB of an answer; size says how long it was.
+      content: {size: entry.answer_size, mimeType, text: answer},
+      redirectURL: '', headersSize: -1, bodySize: entry.answer_size,
+    },
+    cache: {},
+    timings: {send: 0, wait: took, receive: 0},
+    comment: '#' + entry.seq + (entry.fault ? ', fault ' + entry.fault : ''),
+  };
+}
+
+async function exportHar() {
+  const list = await shownExchanges();
+  const har = {log: {version: '1.2', creator: {name: 'lumo sandbox viewer', version: '1'},
+    pages: [], entries: list.map(harEntry)}};
+  download('sandbox-log-' + stamp() + '.har', 'application/json', JSON.stringify(har, null, 1));
+}
+
+function shellQuote(text) {
+  return '\'' + text.replace(/'/g, '\'\\\'\'') + '\'';
+}
+
+// The request as the client sent it, routed to this sandbox whatever host it names.
+function curlCommand(entry) {
+  const url = new URL(clientUrl(entry));
+  const port = url.port || (url.protocol === 'https:' ? '443' : '80');
+  const parts = ['curl', '--connect-to', shellQuote(url.hostname + ':' + port + ':' + location.hostname + ':' +
+      (location.port || '80'))];
+  if (entry.verb !== 'GET') parts.push('-X', shellQuote(entry.verb));
+  for (const [name, value] of entry.headers) {
+    const lower = name.toLowerCase();
+    if (lower !== 'host' && lower !== 'content-length') parts.push('-H', shellQuote(name + ': ' + value));
+  }
+  parts.push(shellQuote(clientUrl(entry)));
+  return parts.join(' ');
+}
+
+let openedEntry = null;
+
+async function copyCurl() {
+  if (!openedEntry) return;
+  const command = curlCommand(openedEntry);
+  $('curl').textContent = command;
+  $('curl').hidden = false;
+  try {
+    await navigator.clipboard.writeText(command);
+    $('curl-status').textContent = 'copied';
+  } catch (error) {
+    $('curl-status').textContent = 'select it below to copy';
+  }
 }
 
 function connect() {
@@ -434,6 +579,9 @@ function start() {
   $('filter-text').addEventListener('input', applyFilters);
   $('log-pause').addEventListener('click', togglePause);
   $('log-clear').addEventListener('click', clearPage);
+  $('export-jsonl').addEventListener('click', exportJsonLines);
+  $('export-har').addEventListener('click', exportHar);
+  $('detail-curl').addEventListener('click', copyCurl);
   $('detail-close').addEventListener('click', () => {
     $('detail-section').hidden = true;
     selected = 0;

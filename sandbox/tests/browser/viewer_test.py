@@ -237,6 +237,43 @@ class ViewerCheck:
         self.driver.save_screenshot(shot)
         return shot
 
+    def exports(self):
+        """Both exports download through a Blob URL under the page's policy, tokens masked."""
+        folder = os.path.join(self.args.out, 'downloads')
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        executor = self.driver.command_executor
+        executor._commands['cdp'] = ('POST', '/session/$sessionId/goog/cdp/execute')  # pylint: disable=protected-access
+        self.driver.execute('cdp', {'cmd': 'Browser.setDownloadBehavior',
+                                    'params': {'behavior': 'allow', 'downloadPath': folder}})
+        rows = len(self.visible_rows())
+        texts = {}
+        for button, ending in (('export-jsonl', '.jsonl'), ('export-har', '.har')):
+            self.driver.find_element(By.ID, button).click()
+            name = self.wait.until(lambda d, e=ending: next(
+                (n for n in os.listdir(folder) if n.endswith(e)), False))
+            with open(os.path.join(folder, name), encoding='utf-8') as file:
+                texts[ending] = file.read()
+            assert SECRET not in texts[ending], 'the token is in the export ' + ending
+        lines = [json.loads(line) for line in texts['.jsonl'].splitlines()]
+        assert len(lines) == rows and all('answer' in line for line in lines), len(lines)
+        har = json.loads(texts['.har'])['log']
+        assert har['version'] == '1.2' and len(har['entries']) == rows, len(har['entries'])
+        first = har['entries'][0]
+        assert first['request']['url'].startswith('http://api.lumo.example/'), first['request']
+        assert '22000' in first['response']['content']['text'] and first['response']['status'] == 200
+
+    def copy_as_curl(self, row):
+        """The opened exchange as a curl command that reaches this sandbox, tokens masked."""
+        self.open(row, '40011')
+        self.driver.find_element(By.ID, 'detail-curl').click()
+        command = self.wait.until(lambda d: d.find_element(By.ID, 'curl').text)
+        assert SECRET not in command and 'kwtok=***' in command, command
+        assert ("--connect-to 'api.lumo.example:80:127.0.0.1:%d'" % self.port) in command, command
+        result = subprocess.run(['sh', '-c', command + ' -s --max-time 10'], capture_output=True,
+                                text=True, timeout=30, check=False)
+        assert '"error_code":40011' in result.stdout.replace(' ', ''), (result.stdout, result.stderr)
+
     def pause_and_clear(self):
         """Paused, rows are counted but not shown until resumed; clear empties only the page."""
         driver = self.driver
@@ -300,7 +337,7 @@ class ViewerCheck:
         self.lumo('fav', 'list', token=SECRET)
         refused = self.row('favorite.getFavoriteSong', '40011')
         self.open(self.row('ugcdiy.getBaseInfo', '40011'), '40011')
-        self.open(refused, '40011')
+        self.copy_as_curl(refused)
         assert 'kwtok=***' in driver.find_element(By.ID, 'detail').text
         for name, text in (('text', driver.execute_script('return document.documentElement.innerText')),
                            ('source', driver.page_source)):
@@ -326,8 +363,9 @@ class ViewerCheck:
         assert len(visible) == 1 and 'songid=100001' in visible[0].text, [r.text for r in visible]
         Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
         self.set_text_filter('unknown session')
-        assert len(self.visible_rows()) == 2, [r.text for r in self.visible_rows()]
+        assert len(self.visible_rows()) == 3, [r.text for r in self.visible_rows()]  # curl's too
         self.set_text_filter('')
+        self.exports()
 
         # The pictures (the documentation's is the wide one): the whole log, the decrypted song
         # list opened.

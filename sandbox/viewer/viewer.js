@@ -56,6 +56,11 @@ let paused = false;
 let pending = [];
 // The newest entry a clear has removed: the stream's backlog after a reconnect stays out.
 let clearedThrough = 0;
+// Groups of pages opened, by the sequence number of their first page.
+const openGroups = new Set();
+// What moves from one page of a task to the next; a call that carries one of these pages.
+const kPaging = new Set(['offset', 'pn']);
+const kPageSize = new Set(['offset', 'pn', 'size', 'rn']);
 
 const $ = (id) => document.getElementById(id);
 
@@ -169,7 +174,6 @@ function row(entry) {
       el('td', {}, el('span', {class: 'code ' + outcome(entry)}, code), ' ',
          el('span', {class: 'meaning'}, meaning)),
       el('td', {class: 'num'}, formatTook(entry.took_us)));
-  tr.hidden = !matches(entry);
   if (entry.seq === selected) tr.classList.add('selected');
   tr.addEventListener('click', () => showExchange(entry.seq));
   return tr;
@@ -193,7 +197,7 @@ function addEntry(entry) {
   addOption($('filter-code'), String(entry.error_code), entry.error_code + ' ' + (kMeanings[entry.error_code] || ''));
   addOption($('filter-http'), String(entry.http_status), entry.http_status ? String(entry.http_status) : 'none');
   if (entry.fault) loadRules();
-  updateCount();
+  applyFilters();
 }
 
 function receive(entry) {
@@ -235,17 +239,66 @@ function clearPage() {
   showPending();
 }
 
-function updateCount() {
+// The same paging call of the same user for the same thing: one task's pages.
+function taskKey(entry) {
+  if (!entry.method || !entry.params.some(([name]) => kPaging.has(name))) return null;
+  const rest = entry.params.filter(([name]) => !kCommon.has(name) && !kPageSize.has(name));
+  return JSON.stringify([entry.method, entry.user_id, rest]);
+}
+
+function position(entry) {
+  return entry.params.filter(([name]) => kPaging.has(name)).join('&');
+}
+
+// The next page of the same task: a call asking for the same page again is another task.
+function nextPage(row, newer) {
+  const entry = entries.get(Number(row.dataset.seq));
+  const other = entries.get(Number(newer.dataset.seq));
+  const key = taskKey(entry);
+  return key !== null && key === taskKey(other) && position(entry) !== position(other);
+}
+
+function updateCount(shown) {
   const rows = $('log-rows').children;
-  let shown = 0;
-  for (const tr of rows) if (!tr.hidden) ++shown;
   $('log-count').textContent = shown === rows.length ? rows.length + ' requests' : shown + ' of ' + rows.length + ' requests';
   $('log-empty').hidden = rows.length > 0;
 }
 
+// Shows the rows the filters let through, a run of a task's pages as one group: its newest
+// page heads it with the count, the others show when it is opened.
 function applyFilters() {
-  for (const tr of $('log-rows').children) tr.hidden = !matches(entries.get(Number(tr.dataset.seq)));
-  updateCount();
+  const shown = [];
+  for (const tr of $('log-rows').children) {
+    tr.classList.remove('group', 'page');
+    tr.querySelector('.pages')?.remove();
+    tr.hidden = !matches(entries.get(Number(tr.dataset.seq)));
+    if (!tr.hidden) shown.push(tr);
+  }
+  for (let first = 0; first < shown.length;) {
+    let end = first + 1;
+    while (end < shown.length && nextPage(shown[end], shown[end - 1])) ++end;
+    if (end - first > 1) group(shown.slice(first, end));
+    first = end;
+  }
+  updateCount(shown.length);
+}
+
+function group(rows) {
+  const id = Number(rows[rows.length - 1].dataset.seq);
+  const open = openGroups.has(id);
+  const toggle = el('button', {type: 'button', class: 'pages', 'aria-expanded': String(open)},
+      (open ? '▾ ' : '▸ ') + rows.length + ' pages');
+  toggle.addEventListener('click', (event) => {
+    event.stopPropagation();
+    if (!openGroups.delete(id)) openGroups.add(id);
+    applyFilters();
+  });
+  rows[0].classList.add('group');
+  rows[0].cells[2].append(toggle);
+  for (const tr of rows.slice(1)) {
+    tr.classList.add('page');
+    tr.hidden = !open;
+  }
 }
 
 function clearLog() {
@@ -253,7 +306,8 @@ function clearLog() {
   $('log-rows').replaceChildren();
   $('detail-section').hidden = true;
   selected = 0;
-  updateCount();
+  openGroups.clear();
+  applyFilters();
 }
 
 function pretty(text) {
@@ -596,7 +650,7 @@ function start() {
   $('state-refresh').addEventListener('click', loadState);
   $('reset').addEventListener('click', reset);
   showRuleFields();
-  updateCount();
+  applyFilters();
   loadRules();
   loadState().then(connect, connect);
 }

@@ -34,6 +34,7 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 WAIT_SECONDS = 20
 SECRET = 'sbx-secret-0b7e4c19d2'
 ORDINARY_TOKEN = 'sbx-ordinary-7f3a9c21'
+BIG_TOKEN = 'sbx-big-2c81e4d0'
 
 
 def free_port():
@@ -291,6 +292,19 @@ class ViewerCheck:
         self.row('song.getSongLink', 'songid=100004')
         assert len(driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')) == 1
 
+    def task_pages(self):
+        """A task's pages are one group, its count on the newest; opening shows the others."""
+        driver = self.driver
+        result = self.lumo('fav', 'list', '--all', '--page', '45', token=BIG_TOKEN)
+        assert result.returncode == 0, result.stderr
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, '#log-rows tr.group .pages').text == '▸ 3 pages')
+        pages = driver.find_elements(By.CSS_SELECTOR, '#log-rows tr.page')
+        assert len(pages) == 2 and not any(p.is_displayed() for p in pages)
+        assert 'pn=2350' in driver.find_element(By.CSS_SELECTOR, '#log-rows tr.group').text
+        driver.find_element(By.CSS_SELECTOR, '#log-rows tr.group .pages').click()
+        pages = driver.find_elements(By.CSS_SELECTOR, '#log-rows tr.page')
+        assert all(p.is_displayed() for p in pages) and 'pn=2250' in pages[-1].text, [p.text for p in pages]
+
     def run(self):
         driver = self.driver
         viewer = 'http://127.0.0.1:%d/_sandbox/' % self.port
@@ -377,6 +391,7 @@ class ViewerCheck:
         self.wait.until(expected_conditions.text_to_be_present_in_element((By.ID, 'live'), 'live'))
         self.row('ugcdiy.getBaseInfo', 'lin.mei')
         self.pause_and_clear()
+        self.task_pages()
 
         # Reset asks first, then empties the log.
         driver.find_element(By.ID, 'reset').click()

@@ -223,19 +223,21 @@ class ViewerCheck:
 
     def layout(self, width):
         """At `width` px nothing runs over sideways and the opened exchange is in view."""
-        self.driver.set_window_size(width, 1000)
+        self.driver.set_window_size(width, 1200)
         self.wait.until(lambda d: d.execute_script('return window.innerWidth') == width)
         driver = self.driver
         driver.execute_script('scrollTo(0, 0); document.getElementById("detail").replaceChildren()')
         self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
         overflow, top, height = self.driver.execute_script(
-            'const root = document.documentElement;'
-            'return [root.scrollWidth - root.clientWidth,'
+            'const root = document.documentElement, log = document.querySelector("#log-section .scroll");'
+            'return [Math.max(root.scrollWidth - root.clientWidth, log.scrollWidth - log.clientWidth),'
             ' document.getElementById("detail-section").getBoundingClientRect().top, innerHeight];')
         assert overflow <= 0, '%d px run over at %d px' % (overflow, width)
         assert -1 < top < height, 'the exchange is out of view at %d px: %r' % (width, (top, height))
+        # The picture from the top: the log, and the exchange below it.
+        driver.execute_script('scrollTo(0, 0)')
         shot = os.path.join(self.args.out, 'viewer-%d.png' % width)
-        self.driver.save_screenshot(shot)
+        driver.save_screenshot(shot)
         return shot
 
     def exports(self):
@@ -384,6 +386,7 @@ class ViewerCheck:
         # The pictures (the documentation's is the wide one): the whole log, the decrypted song
         # list opened.
         self.layout(1024)
+        self.layout(1280)  # the narrowest with the side column
         shot = self.layout(1920)
 
         self.other_page_is_refused()

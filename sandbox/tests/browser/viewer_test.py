@@ -4,9 +4,10 @@
 Starts lumo-sandbox on 127.0.0.1 with a free port, opens the viewer, drives the library
 through the lumo tool and checks what the page shows: a song link and a song list with their
 decrypted parameters, a fault rule added through the form that the next call meets, a
-session token that appears nowhere in the page, and that a page of another local origin (no-cors
-fetches, a form posting text/plain) changes nothing. All of it under the page's
-Content-Security-Policy. Saves screenshots.
+session token that appears nowhere in the page, its exports or its curl command, the filters,
+pause and clear, a task's pages as one group, the layout at 1024, 1280 and 1920 px, and that a
+page of another local origin (no-cors fetches, a form posting text/plain) changes nothing. All of
+it under the page's Content-Security-Policy. Saves screenshots.
 
 Every wait is bounded; all traffic goes to 127.0.0.1 and the browser resolves no host name.
 """

@@ -51,6 +51,7 @@ const kMeanings = {
 const entries = new Map();  // seq -> entry
 const users = new Map();    // id -> name
 let selected = 0;
+let openedEntry = null;  // the exchange in the pane, once it has come
 // While paused, what arrives waits here and the bar counts it.
 let paused = false;
 let pending = [];
@@ -58,7 +59,8 @@ let pending = [];
 let clearedThrough = 0;
 // Groups of pages opened, by the sequence number of their first page.
 const openGroups = new Set();
-// What moves from one page of a task to the next; a call that carries one of these pages.
+// Where a page starts (a call that names one pages), and with the page's size what may differ
+// between the pages of one task.
 const kPaging = new Set(['offset', 'pn']);
 const kPageSize = new Set(['offset', 'pn', 'size', 'rn']);
 
@@ -491,8 +493,6 @@ function curlCommand(entry) {
   parts.push(shellQuote(clientUrl(entry)));
   return parts.join(' ');
 }
-
-let openedEntry = null;
 
 async function copyCurl() {
   if (!openedEntry) return;

@@ -51,6 +51,18 @@ const kMeanings = {
 const entries = new Map();  // seq -> entry
 const users = new Map();    // id -> name
 let selected = 0;
+let openedEntry = null;  // the exchange in the pane, once it has come
+// While paused, what arrives waits here and the bar counts it.
+let paused = false;
+let pending = [];
+// The newest entry a clear has removed: the stream's backlog after a reconnect stays out.
+let clearedThrough = 0;
+// Groups of pages opened, by the sequence number of their first page.
+const openGroups = new Set();
+// Where a page starts (a call that names one pages), and with the page's size what may differ
+// between the pages of one task.
+const kPaging = new Set(['offset', 'pn']);
+const kPageSize = new Set(['offset', 'pn', 'size', 'rn']);
 
 const $ = (id) => document.getElementById(id);
 
@@ -125,13 +137,29 @@ function addOption(select, value, label) {
   select.append(el('option', {value}, label));
 }
 
+// What the text filter looks through: the method, every parameter and the answer's summary.
+const searchTexts = new WeakMap();
+function searchText(entry) {
+  if (!searchTexts.has(entry)) {
+    const [code, meaning] = codeLabel(entry);
+    searchTexts.set(entry, [entry.method || entry.verb + ' ' + entry.target,
+      ...entry.params.map(([name, value]) => name + '=' + value),
+      code, meaning, 'HTTP ' + entry.http_status, entry.fault].join('\n').toLowerCase());
+  }
+  return searchTexts.get(entry);
+}
+
 function matches(entry) {
   const method = $('filter-method').value;
   const user = $('filter-user').value;
   const code = $('filter-code').value;
+  const http = $('filter-http').value;
+  const text = $('filter-text').value.trim().toLowerCase();
   if (method && entry.method !== method) return false;
   if (user && entry.user_id !== user) return false;
   if (code && code !== outcome(entry) && code !== String(entry.error_code)) return false;
+  if (http && String(entry.http_status) !== http) return false;
+  if (text && !searchText(entry).includes(text)) return false;
   return true;
 }
 
@@ -148,7 +176,6 @@ function row(entry) {
       el('td', {}, el('span', {class: 'code ' + outcome(entry)}, code), ' ',
          el('span', {class: 'meaning'}, meaning)),
       el('td', {class: 'num'}, formatTook(entry.took_us)));
-  tr.hidden = !matches(entry);
   if (entry.seq === selected) tr.classList.add('selected');
   tr.addEventListener('click', () => showExchange(entry.seq));
   return tr;
@@ -170,21 +197,110 @@ function addEntry(entry) {
   if (entry.method) addOption($('filter-method'), entry.method, shortMethod(entry.method));
   if (entry.user_id) addOption($('filter-user'), entry.user_id, userLabel(entry.user_id));
   addOption($('filter-code'), String(entry.error_code), entry.error_code + ' ' + (kMeanings[entry.error_code] || ''));
+  addOption($('filter-http'), String(entry.http_status), entry.http_status ? String(entry.http_status) : 'none');
   if (entry.fault) loadRules();
-  updateCount();
+  applyFilters();
 }
 
-function updateCount() {
+function receive(entry) {
+  if (entry.seq <= clearedThrough || entries.has(entry.seq)) return;
+  if (!paused) {
+    addEntry(entry);
+    return;
+  }
+  if (!pending.some((waiting) => waiting.seq === entry.seq)) pending.push(entry);
+  showPending();
+}
+
+function showPending() {
+  const badge = $('log-new');
+  badge.hidden = !paused;
+  badge.textContent = pending.length + ' new';
+}
+
+function togglePause() {
+  paused = !paused;
+  const button = $('log-pause');
+  button.textContent = paused ? 'resume' : 'pause';
+  button.setAttribute('aria-pressed', String(paused));
+  if (!paused) {
+    const waiting = pending;
+    pending = [];
+    for (const entry of waiting) addEntry(entry);
+  }
+  showPending();
+}
+
+// Empties the page's list only; the sandbox keeps its log.
+function clearPage() {
+  for (const seq of [...entries.keys(), ...pending.map((entry) => entry.seq)]) {
+    clearedThrough = Math.max(clearedThrough, seq);
+  }
+  pending = [];
+  clearLog();
+  showPending();
+}
+
+// The same paging call of the same user for the same thing: one task's pages.
+function taskKey(entry) {
+  if (!entry.method || !entry.params.some(([name]) => kPaging.has(name))) return null;
+  const rest = entry.params.filter(([name]) => !kCommon.has(name) && !kPageSize.has(name));
+  return JSON.stringify([entry.method, entry.user_id, rest]);
+}
+
+function position(entry) {
+  return entry.params.filter(([name]) => kPaging.has(name)).join('&');
+}
+
+// The next page of the same task: a call asking for the same page again is another task.
+function nextPage(row, newer) {
+  const entry = entries.get(Number(row.dataset.seq));
+  const other = entries.get(Number(newer.dataset.seq));
+  const key = taskKey(entry);
+  return key !== null && key === taskKey(other) && position(entry) !== position(other);
+}
+
+function updateCount(shown) {
   const rows = $('log-rows').children;
-  let shown = 0;
-  for (const tr of rows) if (!tr.hidden) ++shown;
   $('log-count').textContent = shown === rows.length ? rows.length + ' requests' : shown + ' of ' + rows.length + ' requests';
   $('log-empty').hidden = rows.length > 0;
 }
 
+// Shows the rows the filters let through, a run of a task's pages as one group: its newest
+// page heads it with the count, the others show when it is opened.
 function applyFilters() {
-  for (const tr of $('log-rows').children) tr.hidden = !matches(entries.get(Number(tr.dataset.seq)));
-  updateCount();
+  const shown = [];
+  for (const tr of $('log-rows').children) {
+    tr.classList.remove('group', 'page');
+    tr.querySelector('.pages')?.remove();
+    tr.hidden = !matches(entries.get(Number(tr.dataset.seq)));
+    if (!tr.hidden) shown.push(tr);
+  }
+  for (let first = 0; first < shown.length;) {
+    let end = first + 1;
+    while (end < shown.length && nextPage(shown[end], shown[end - 1])) ++end;
+    if (end - first > 1) group(shown.slice(first, end));
+    first = end;
+  }
+  updateCount(shown.length);
+}
+
+function group(rows) {
+  const id = Number(rows[rows.length - 1].dataset.seq);
+  const open = openGroups.has(id);
+  const toggle = el('button', {type: 'button', class: 'pages', 'aria-expanded': String(open)},
+      (open ? '▾ ' : '▸ ') + rows.length + ' pages');
+  toggle.addEventListener('click', (event) => {
+    event.stopPropagation();
+    if (!openGroups.delete(id)) openGroups.add(id);
+    applyFilters();
+  });
+  rows[0].classList.add('group');
+  rows[0].cells[2].append(toggle);
+  for (const tr of rows.slice(1)) {
+    tr.classList.add('page');
+    tr.hidden = !open;
+  }
 }
 
 function clearLog() {
@@ -192,7 +308,8 @@ function clearLog() {
   $('log-rows').replaceChildren();
   $('detail-section').hidden = true;
   selected = 0;
-  updateCount();
+  openGroups.clear();
+  applyFilters();
 }
 
 function pretty(text) {
@@ -211,6 +328,7 @@ function pairsList(pairs) {
 
 async function showExchange(seq) {
   selected = seq;
+  openedEntry = null;
   for (const tr of $('log-rows').children) tr.classList.toggle('selected', Number(tr.dataset.seq) === seq);
   const detail = $('detail');
   $('detail-section').hidden = false;
@@ -222,9 +340,12 @@ async function showExchange(seq) {
     return;
   }
   const entry = answer.entry;
+  openedEntry = entry;
+  $('curl-status').textContent = '';
   const [code, meaning] = codeLabel(entry);
   $('detail-title').textContent = '#' + entry.seq + ' ' + (entry.method ? shortMethod(entry.method) : entry.verb);
   const parts = [
+    el('pre', {id: 'curl', hidden: ''}),
     pairsList([
       ['time', formatTime(entry.time_ms)], ['request', entry.verb + ' ' + entry.target],
       ['form', entry.form || '—'], ['user', userLabel(entry.user_id) || '—'],
@@ -244,6 +365,146 @@ async function showExchange(seq) {
   }
   parts.push(el('pre', {id: 'answer'}, entry.answer_cut ? entry.answer : pretty(entry.answer)));
   detail.replaceChildren(...parts);
+  // Below a long log the pane would open out of sight.
+  $('detail-section').scrollIntoView({block: 'nearest'});
+}
+
+// Export and curl: what the viewer shows, tokens masked as they are on the page.
+
+function header(entry, name) {
+  const found = entry.headers.find(([key]) => key.toLowerCase() === name);
+  return found ? found[1] : '';
+}
+
+// The address as the client sent it: the target behind the Host it named.
+function clientUrl(entry) {
+  if (/^[a-z]+:\/\//i.test(entry.target)) return entry.target;
+  return 'http://' + (header(entry, 'host') || location.host) + entry.target;
+}
+
+function download(name, type, text) {
+  const url = URL.createObjectURL(new Blob([text], {type}));
+  const link = el('a', {href: url, download: name, hidden: ''});
+  document.body.append(link);
+  link.click();
+  link.remove();
+  // The download has started when click() returns; the URL may go once it has been read.
+  setTimeout(() => URL.revokeObjectURL(url), 60000);
+}
+
+// The rows shown, oldest first, each with its answer (the stream does not carry answers).
+async function shownExchanges() {
+  const list = [];
+  for (const tr of [...$('log-rows').children].reverse()) {
+    const entry = entries.get(Number(tr.dataset.seq));
+    if (!matches(entry)) continue;
+    const answer = await (await fetch('/_sandbox/exchange?seq=' + entry.seq, {cache: 'no-store'})).json();
+    list.push(answer.error_code === 22000 ? answer.entry : entry);
+  }
+  return list;
+}
+
+function stamp() {
+  return new Date().toISOString().replace(/[:.]/g, '-');
+}
+
+async function exportJsonLines() {
+  const list = await shownExchanges();
+  download('sandbox-log-' + stamp() + '.jsonl', 'application/x-ndjson',
+      list.map((entry) => JSON.stringify(entry) + '\n').join(''));
+}
+
+const kStatusTexts = {
+  200: 'OK', 400: 'Bad Request', 403: 'Forbidden', 404: 'Not Found', 405: 'Method Not Allowed',
+  411: 'Length Required', 413: 'Payload Too Large', 429: 'Too Many Requests',
+  431: 'Request Header Fields Too Large', 500: 'Internal Server Error', 502: 'Bad Gateway',
+  503: 'Service Unavailable',
+};
+
+function decodePart(text) {
+  try {
+    return decodeURIComponent(text.replace(/\+/g, ' '));
+  } catch (error) {
+    return text;
+  }
+}
+
+function harEntry(entry) {
+  const query = entry.target.includes('?') ? entry.target.slice(entry.target.indexOf('?') + 1) : '';
+  const queryString = query.split('&').filter(Boolean).map((pair) => {
+    const at = pair.indexOf('=');
+    return at < 0 ? {name: decodePart(pair), value: ''}
+                  : {name: decodePart(pair.slice(0, at)), value: decodePart(pair.slice(at + 1))};
+  });
+  const cookies = header(entry, 'cookie').split(';').map((part) => part.trim()).filter(Boolean)
+      .map((part) => ({name: part.split('=')[0].trim(), value: part.slice(part.indexOf('=') + 1)}));
+  const answer = entry.answer || '';
+  let mimeType = 'text/plain';
+  try {
+    JSON.parse(answer);
+    mimeType = 'application/json';
+  } catch (error) {
+    if (/^\s*</.test(answer)) mimeType = 'text/html';
+  }
+  const took = entry.took_us / 1000;
+  return {
+    startedDateTime: new Date(entry.time_ms).toISOString(),
+    time: took,
+    request: {
+      method: entry.verb, url: clientUrl(entry), httpVersion: 'HTTP/1.1',
+      headers: entry.headers.map(([name, value]) => ({name, value})),
+      queryString, cookies, headersSize: -1, bodySize: Number(header(entry, 'content-length') || 0),
+    },
+    response: {
+      status: entry.http_status, statusText: kStatusTexts[entry.http_status] || '',
+      httpVersion: 'HTTP/1.1', headers: [], cookies: [],
+      // The log keeps the first 16 KiB of an answer; size says how long it was.
+      content: {size: entry.answer_size, mimeType, text: answer},
+      redirectURL: '', headersSize: -1, bodySize: entry.answer_size,
+    },
+    cache: {},
+    timings: {send: 0, wait: took, receive: 0},
+    comment: '#' + entry.seq + (entry.fault ? ', fault ' + entry.fault : ''),
+  };
+}
+
+async function exportHar() {
+  const list = await shownExchanges();
+  const har = {log: {version: '1.2', creator: {name: 'lumo sandbox viewer', version: '1'},
+    pages: [], entries: list.map(harEntry)}};
+  download('sandbox-log-' + stamp() + '.har', 'application/json', JSON.stringify(har, null, 1));
+}
+
+function shellQuote(text) {
+  return '\'' + text.replace(/'/g, '\'\\\'\'') + '\'';
+}
+
+// The request as the client sent it, routed to this sandbox whatever host it names.
+function curlCommand(entry) {
+  const url = new URL(clientUrl(entry));
+  const port = url.port || (url.protocol === 'https:' ? '443' : '80');
+  const parts = ['curl', '--connect-to', shellQuote(url.hostname + ':' + port + ':' + location.hostname + ':' +
+      (location.port || '80'))];
+  if (entry.verb !== 'GET') parts.push('-X', shellQuote(entry.verb));
+  for (const [name, value] of entry.headers) {
+    const lower = name.toLowerCase();
+    if (lower !== 'host' && lower !== 'content-length') parts.push('-H', shellQuote(name + ': ' + value));
+  }
+  parts.push(shellQuote(clientUrl(entry)));
+  return parts.join(' ');
+}
+
+async function copyCurl() {
+  if (!openedEntry) return;
+  const command = curlCommand(openedEntry);
+  $('curl').textContent = command;
+  $('curl').hidden = false;
+  try {
+    await navigator.clipboard.writeText(command);
+    $('curl-status').textContent = 'copied';
+  } catch (error) {
+    $('curl-status').textContent = 'select it below to copy';
+  }
 }
 
 function connect() {
@@ -257,9 +518,9 @@ function connect() {
     live.textContent = 'reconnecting…';
     live.className = 'live off';
   });
-  source.addEventListener('exchange', (event) => addEntry(JSON.parse(event.data)));
+  source.addEventListener('exchange', (event) => receive(JSON.parse(event.data)));
   source.addEventListener('reset', () => {
-    clearLog();
+    afterReset();
     loadRules();
     loadState();
   });
@@ -349,10 +610,17 @@ async function loadState() {
   }
 }
 
+// A reset empties the sandbox's log, what waits behind a pause with it.
+function afterReset() {
+  pending = [];
+  clearLog();
+  showPending();
+}
+
 async function reset() {
   if (!confirm('Put the sandbox back to its seed data? This also removes every fault rule and empties the log.')) return;
   await change('/_sandbox/reset', 'POST');
-  clearLog();
+  afterReset();
   loadRules();
   loadState();
 }
@@ -361,7 +629,13 @@ function start() {
   $('address').textContent = location.host;
   const methods = $('methods');
   for (const method of ['*', ...kMethods]) methods.append(el('option', {value: method}));
-  for (const id of ['filter-method', 'filter-user', 'filter-code']) $(id).addEventListener('change', applyFilters);
+  for (const id of ['filter-method', 'filter-user', 'filter-code', 'filter-http']) $(id).addEventListener('change', applyFilters);
+  $('filter-text').addEventListener('input', applyFilters);
+  $('log-pause').addEventListener('click', togglePause);
+  $('log-clear').addEventListener('click', clearPage);
+  $('export-jsonl').addEventListener('click', exportJsonLines);
+  $('export-har').addEventListener('click', exportHar);
+  $('detail-curl').addEventListener('click', copyCurl);
   $('detail-close').addEventListener('click', () => {
     $('detail-section').hidden = true;
     selected = 0;
@@ -376,7 +650,7 @@ function start() {
   $('state-refresh').addEventListener('click', loadState);
   $('reset').addEventListener('click', reset);
   showRuleFields();
-  updateCount();
+  applyFilters();
   loadRules();
   loadState().then(connect, connect);
 }

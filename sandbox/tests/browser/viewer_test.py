@@ -4,9 +4,10 @@
 Starts lumo-sandbox on 127.0.0.1 with a free port, opens the viewer, drives the library
 through the lumo tool and checks what the page shows: a song link and a song list with their
 decrypted parameters, a fault rule added through the form that the next call meets, a
-session token that appears nowhere in the page, and that a page of another local origin (no-cors
-fetches, a form posting text/plain) changes nothing. All of it under the page's
-Content-Security-Policy. Saves screenshots.
+session token that appears nowhere in the page, its exports or its curl command, the filters,
+pause and clear, a task's pages as one group, the layout at 1024, 1280 and 1920 px, and that a
+page of another local origin (no-cors fetches, a form posting text/plain) changes nothing. All of
+it under the page's Content-Security-Policy. Saves screenshots.
 
 Every wait is bounded; all traffic goes to 127.0.0.1 and the browser resolves no host name.
 """
@@ -27,12 +28,14 @@ import urllib.request
 from selenium import webdriver
 from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support import expected_conditions
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 WAIT_SECONDS = 20
 SECRET = 'sbx-secret-0b7e4c19d2'
 ORDINARY_TOKEN = 'sbx-ordinary-7f3a9c21'
+BIG_TOKEN = 'sbx-big-2c81e4d0'
 
 
 def free_port():
@@ -211,6 +214,100 @@ class ViewerCheck:
         self.wait.until(lambda d: d.find_element(By.ID, 'detail-title').text.startswith(title)
                         and text in d.find_element(By.ID, 'answer').text)
 
+    def visible_rows(self):
+        return [r for r in self.driver.find_elements(By.CSS_SELECTOR, '#log-rows tr') if r.is_displayed()]
+
+    def set_text_filter(self, text):
+        box = self.driver.find_element(By.ID, 'filter-text')
+        box.send_keys(Keys.CONTROL, 'a')
+        box.send_keys(Keys.BACKSPACE, text)
+
+    def layout(self, width):
+        """At `width` px nothing runs over sideways and the opened exchange is in view."""
+        self.driver.set_window_size(width, 1200)
+        self.wait.until(lambda d: d.execute_script('return window.innerWidth') == width)
+        driver = self.driver
+        driver.execute_script('scrollTo(0, 0); document.getElementById("detail").replaceChildren()')
+        self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
+        overflow, top, height = self.driver.execute_script(
+            'const root = document.documentElement, log = document.querySelector("#log-section .scroll");'
+            'return [Math.max(root.scrollWidth - root.clientWidth, log.scrollWidth - log.clientWidth),'
+            ' document.getElementById("detail-section").getBoundingClientRect().top, innerHeight];')
+        assert overflow <= 0, '%d px run over at %d px' % (overflow, width)
+        assert -1 < top < height, 'the exchange is out of view at %d px: %r' % (width, (top, height))
+        # The picture from the top: the log, and the exchange below it.
+        driver.execute_script('scrollTo(0, 0)')
+        shot = os.path.join(self.args.out, 'viewer-%d.png' % width)
+        driver.save_screenshot(shot)
+        return shot
+
+    def exports(self):
+        """Both exports download through a Blob URL under the page's policy, tokens masked."""
+        folder = os.path.join(self.args.out, 'downloads')
+        shutil.rmtree(folder, ignore_errors=True)
+        os.makedirs(folder)
+        executor = self.driver.command_executor
+        executor._commands['cdp'] = ('POST', '/session/$sessionId/goog/cdp/execute')  # pylint: disable=protected-access
+        self.driver.execute('cdp', {'cmd': 'Browser.setDownloadBehavior',
+                                    'params': {'behavior': 'allow', 'downloadPath': folder}})
+        rows = len(self.visible_rows())
+        texts = {}
+        for button, ending in (('export-jsonl', '.jsonl'), ('export-har', '.har')):
+            self.driver.find_element(By.ID, button).click()
+            name = self.wait.until(lambda d, e=ending: next(
+                (n for n in os.listdir(folder) if n.endswith(e)), False))
+            with open(os.path.join(folder, name), encoding='utf-8') as file:
+                texts[ending] = file.read()
+            assert SECRET not in texts[ending], 'the token is in the export ' + ending
+        lines = [json.loads(line) for line in texts['.jsonl'].splitlines()]
+        assert len(lines) == rows and all('answer' in line for line in lines), len(lines)
+        har = json.loads(texts['.har'])['log']
+        assert har['version'] == '1.2' and len(har['entries']) == rows, len(har['entries'])
+        first = har['entries'][0]
+        assert first['request']['url'].startswith('http://api.lumo.example/'), first['request']
+        assert '22000' in first['response']['content']['text'] and first['response']['status'] == 200
+
+    def copy_as_curl(self, row):
+        """The opened exchange as a curl command that reaches this sandbox, tokens masked."""
+        self.open(row, '40011')
+        self.driver.find_element(By.ID, 'detail-curl').click()
+        command = self.wait.until(lambda d: d.find_element(By.ID, 'curl').text)
+        assert SECRET not in command and 'kwtok=***' in command, command
+        assert ("--connect-to 'api.lumo.example:80:127.0.0.1:%d'" % self.port) in command, command
+        result = subprocess.run(['sh', '-c', command + ' -s --max-time 10'], capture_output=True,
+                                text=True, timeout=30, check=False)
+        assert '"error_code":40011' in result.stdout.replace(' ', ''), (result.stdout, result.stderr)
+
+    def pause_and_clear(self):
+        """Paused, rows are counted but not shown until resumed; clear empties only the page."""
+        driver = self.driver
+        driver.find_element(By.ID, 'log-pause').click()
+        assert self.lumo('song', 'link', '100003').returncode == 0
+        self.wait.until(lambda d: d.find_element(By.ID, 'log-new').text == '1 new')
+        assert '100003' not in driver.find_element(By.ID, 'log-rows').text
+        driver.find_element(By.ID, 'log-pause').click()
+        self.row('song.getSongLink', 'songid=100003')
+        assert not driver.find_element(By.ID, 'log-new').is_displayed()
+        driver.find_element(By.ID, 'log-clear').click()
+        assert not driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')
+        assert self.inspect('/_sandbox/log')[1]['entries'], 'clear emptied the sandbox\'s log'
+        assert self.lumo('song', 'link', '100004').returncode == 0
+        self.row('song.getSongLink', 'songid=100004')
+        assert len(driver.find_elements(By.CSS_SELECTOR, '#log-rows tr')) == 1
+
+    def task_pages(self):
+        """A task's pages are one group, its count on the newest; opening shows the others."""
+        driver = self.driver
+        result = self.lumo('fav', 'list', '--all', '--page', '45', token=BIG_TOKEN)
+        assert result.returncode == 0, result.stderr
+        self.wait.until(lambda d: d.find_element(By.CSS_SELECTOR, '#log-rows tr.group .pages').text == '▸ 3 pages')
+        pages = driver.find_elements(By.CSS_SELECTOR, '#log-rows tr.page')
+        assert len(pages) == 2 and not any(p.is_displayed() for p in pages)
+        assert 'pn=2350' in driver.find_element(By.CSS_SELECTOR, '#log-rows tr.group').text
+        driver.find_element(By.CSS_SELECTOR, '#log-rows tr.group .pages').click()
+        pages = driver.find_elements(By.CSS_SELECTOR, '#log-rows tr.page')
+        assert all(p.is_displayed() for p in pages) and 'pn=2250' in pages[-1].text, [p.text for p in pages]
+
     def run(self):
         driver = self.driver
         viewer = 'http://127.0.0.1:%d/_sandbox/' % self.port
@@ -257,7 +354,7 @@ class ViewerCheck:
         self.lumo('fav', 'list', token=SECRET)
         refused = self.row('favorite.getFavoriteSong', '40011')
         self.open(self.row('ugcdiy.getBaseInfo', '40011'), '40011')
-        self.open(refused, '40011')
+        self.copy_as_curl(refused)
         assert 'kwtok=***' in driver.find_element(By.ID, 'detail').text
         for name, text in (('text', driver.execute_script('return document.documentElement.innerText')),
                            ('source', driver.page_source)):
@@ -273,18 +370,32 @@ class ViewerCheck:
         visible = [r for r in driver.find_elements(By.CSS_SELECTOR, '#log-rows tr') if r.is_displayed()]
         assert len(visible) == faulted_rows and all('html502' in r.text for r in visible), \
             [r.text for r in visible]
-
-        # The picture for the documentation: the whole log, the decrypted song list opened.
-        Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
+        # HTTP status and free text, each combined with the others.
         Select(driver.find_element(By.ID, 'filter-code')).select_by_value('')
-        self.open(self.row('ugcdiy.getBaseInfo', 'lin.mei'), '"error_code": 22000')
-        shot = os.path.join(self.args.out, 'viewer.png')
-        driver.save_screenshot(shot)
+        Select(driver.find_element(By.ID, 'filter-http')).select_by_value('502')
+        assert len(self.visible_rows()) == faulted_rows
+        Select(driver.find_element(By.ID, 'filter-http')).select_by_value('')
+        self.set_text_filter('SONGID=100001')
+        visible = self.visible_rows()
+        assert len(visible) == 1 and 'songid=100001' in visible[0].text, [r.text for r in visible]
+        Select(driver.find_element(By.ID, 'filter-method')).select_by_value('')
+        self.set_text_filter('unknown session')
+        assert len(self.visible_rows()) == 3, [r.text for r in self.visible_rows()]  # curl's too
+        self.set_text_filter('')
+        self.exports()
+
+        # The pictures (the documentation's is the wide one): the whole log, the decrypted song
+        # list opened.
+        self.layout(1024)
+        self.layout(1280)  # the narrowest with the side column
+        shot = self.layout(1920)
 
         self.other_page_is_refused()
         driver.get(viewer)
         self.wait.until(expected_conditions.text_to_be_present_in_element((By.ID, 'live'), 'live'))
         self.row('ugcdiy.getBaseInfo', 'lin.mei')
+        self.pause_and_clear()
+        self.task_pages()
 
         # Reset asks first, then empties the log.
         driver.find_element(By.ID, 'reset').click()

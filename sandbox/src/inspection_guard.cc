@@ -1,6 +1,7 @@
 #include "inspection_guard.h"
 
-#include <cctype>
+#include <boost/beast/core/string.hpp>
+
 #include <vector>
 
 #include "refusal.h"
@@ -8,16 +9,7 @@
 namespace lumo::sandbox {
 namespace {
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
+using boost::beast::iequals;
 
 // The Host values that name this server: its loopback names and the listening address, each
 // with the port (a browser always writes a port other than 80).
@@ -33,18 +25,15 @@ std::vector<std::string> OwnHosts(std::string_view listen_address, uint16_t port
   return hosts;
 }
 
+// The viewer's header as the request keeps header names (in lower case).
+constexpr std::string_view kViewerHeaderLookup = "x-sandbox-viewer";
+
 // The media type of a Content-Type value, without its parameters and blanks.
-std::string_view MediaType(std::string_view value) {
+boost::beast::string_view MediaType(boost::beast::string_view value) {
   value = value.substr(0, value.find(';'));
   while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
   while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
   return value;
-}
-
-std::string LowerCase(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
 }
 
 }  // namespace
@@ -57,7 +46,7 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
   bool own_host = false;
   if (host && host_fields == 1) {
     for (const std::string& name : OwnHosts(listen_address, request.local_port)) {
-      own_host = own_host || EqualIgnoringCase(*host, name);
+      own_host = own_host || iequals(*host, name);
     }
   }
   if (!own_host) {
@@ -69,7 +58,7 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
                             (host ? "\"" + *host + "\"" : std::string("(none)"))};
   }
   const std::string* origin = request.Header("origin");
-  if (origin && !EqualIgnoringCase(*origin, "http://" + *host)) {
+  if (origin && !iequals(*origin, "http://" + *host)) {
     return GuardRefusal{403, code::kForeignPage,
                         "a page of another origin (" + *origin +
                             ") may not use the sandbox's inspection endpoints"};
@@ -78,10 +67,8 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
   // link followed from another page) is the one thing another site may start.
   const std::string* site = request.Header("sec-fetch-site");
   const std::string* mode = request.Header("sec-fetch-mode");
-  bool navigation =
-      request.verb == "GET" && what.empty() && mode && EqualIgnoringCase(*mode, "navigate");
-  if (site && !EqualIgnoringCase(*site, "same-origin") && !EqualIgnoringCase(*site, "none") &&
-      !navigation) {
+  bool navigation = request.verb == "GET" && what.empty() && mode && iequals(*mode, "navigate");
+  if (site && !iequals(*site, "same-origin") && !iequals(*site, "none") && !navigation) {
     return GuardRefusal{403, code::kForeignPage,
                         "a request from another site (Sec-Fetch-Site: " + *site +
                             ") may not use the sandbox's inspection endpoints"};
@@ -90,8 +77,8 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
   // type and without headers of its own.
   if (request.verb == "POST") {
     const std::string* type = request.Header("content-type");
-    bool json = type && EqualIgnoringCase(MediaType(*type), "application/json");
-    if (!json && !request.Header(LowerCase(kViewerHeader))) {
+    bool json = type && iequals(MediaType(*type), "application/json");
+    if (!json && !request.Header(kViewerHeaderLookup)) {
       return GuardRefusal{403, code::kSimpleRequest,
                           "a POST to the sandbox's inspection endpoints needs Content-Type: "
                           "application/json or the " +

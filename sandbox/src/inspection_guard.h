@@ -1,7 +1,7 @@
 // Who may use the inspection endpoints under /_sandbox/: besides a loopback peer, the request
 // must name this server in its Host header (a page whose host name was rebound to 127.0.0.1 names
 // its own), must not come from a page of another origin, and a POST must carry something that a
-// page cannot send without the CORS preflight the sandbox never grants.
+// page of another origin can only send after asking the sandbox first, which it never allows.
 #ifndef SANDBOX_SRC_INSPECTION_GUARD_H_
 #define SANDBOX_SRC_INSPECTION_GUARD_H_
 
@@ -13,8 +13,8 @@
 
 namespace lumo::sandbox {
 
-// The header the viewer's page adds to what it posts; any other request header outside the
-// CORS-safelisted ones would do as well, this one names its sender.
+// The header the viewer's page adds to what it posts. Any header that a browser lets a page of
+// another origin send only after asking the server would do as well; this one names its sender.
 inline constexpr std::string_view kViewerHeader = "X-Sandbox-Viewer";
 
 struct GuardRefusal {

@@ -1,0 +1,34 @@
+# Cross-building for 64-bit Windows with Debian's MinGW-w64 (the posix thread model, which
+# std::thread and std::mutex need), running what is built under Wine.
+#
+# LUMO_WINDOWS_DEPS (a cache variable, or the environment variable of that name) is the prefix
+# that scripts/windows-deps.sh filled with the JSON/URI library, glog and GoogleTest built for
+# Windows; packages are looked for there and in MinGW-w64's own root, never in the build
+# machine's /usr.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+
+set(lumo_mingw_triplet x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${lumo_mingw_triplet}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${lumo_mingw_triplet}-g++-posix)
+set(CMAKE_RC_COMPILER ${lumo_mingw_triplet}-windres)
+
+if(NOT LUMO_WINDOWS_DEPS AND DEFINED ENV{LUMO_WINDOWS_DEPS})
+  set(LUMO_WINDOWS_DEPS "$ENV{LUMO_WINDOWS_DEPS}")
+endif()
+set(LUMO_WINDOWS_DEPS "${LUMO_WINDOWS_DEPS}" CACHE PATH
+    "Prefix of the dependencies built for Windows (scripts/windows-deps.sh)")
+# try_compile projects read this file again; they need the prefix too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LUMO_WINDOWS_DEPS)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${lumo_mingw_triplet} ${LUMO_WINDOWS_DEPS})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# ctest (and GoogleTest's discovery) run the .exe files through Wine, with a Wine prefix of the
+# build tree's own.
+get_filename_component(lumo_source_root "${CMAKE_CURRENT_LIST_DIR}/../.." ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "env;LUMO_WINDOWS_DEPS=${LUMO_WINDOWS_DEPS};${lumo_source_root}/scripts/wine-run.sh;${CMAKE_BINARY_DIR}/wineprefix")

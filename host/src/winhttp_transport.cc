@@ -28,6 +28,7 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>

@@ -3,8 +3,8 @@
 #
 # LUMO_WINDOWS_DEPS (a cache variable, or the environment variable of that name) is the prefix
 # that scripts/windows-deps.sh filled with the JSON/URI library, glog and GoogleTest built for
-# Windows; packages are looked for there and in MinGW-w64's own root, never in the build
-# machine's /usr.
+# Windows; packages are looked for there, in MinGW-w64's own root and in CMAKE_PREFIX_PATH,
+# never in the build machine's /usr.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -21,7 +21,8 @@ set(LUMO_WINDOWS_DEPS "${LUMO_WINDOWS_DEPS}" CACHE PATH
 # try_compile projects read this file again; they need the prefix too.
 list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES LUMO_WINDOWS_DEPS)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${lumo_mingw_triplet} ${LUMO_WINDOWS_DEPS})
+# A program built against an unpacked Windows zip names it in CMAKE_PREFIX_PATH; it is a root too.
+set(CMAKE_FIND_ROOT_PATH /usr/${lumo_mingw_triplet} ${LUMO_WINDOWS_DEPS} ${CMAKE_PREFIX_PATH})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

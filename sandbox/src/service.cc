@@ -482,21 +482,22 @@ HttpReply Service::Replay(const HttpRequest& request) {
       return RefusalReply(code::kNotFound, "no exchange #" + std::to_string(of) + " was logged",
                           404);
     }
-    return RefusalReply(
-        code::kRequestNotKept,
-        "the request of exchange #" + std::to_string(of) +
-            " is no longer kept: the sandbox keeps those of the newest " +
-            std::to_string(KeptRequestCaps().entries) + " exchanges (" +
-            std::to_string(KeptRequestCaps().total_bytes >> 20) + " MiB in all, none over " +
-            std::to_string(KeptRequestCaps().request_bytes >> 20) +
-            " MiB, none of an upload refused before its body was read) until the log is emptied",
-        410);
+    const KeptRequestCaps caps;  // the caps kept_ has
+    return RefusalReply(code::kRequestNotKept,
+                        "the request of exchange #" + std::to_string(of) +
+                            " is no longer kept: the sandbox keeps the requests of the newest " +
+                            std::to_string(caps.entries) + " exchanges, " +
+                            std::to_string(caps.total_bytes >> 20) + " MiB in all, none over " +
+                            std::to_string(caps.request_bytes >> 20) +
+                            " MiB and none of an upload refused before its body was read, and "
+                            "forgets them when the log is emptied",
+                        410);
   }
-  // The same two steps as a request that arrives, on the clock of now: fault rules meet it as any
+  // The same two steps as a request that arrives, checked as of now: fault rules meet it as any
   // call, a signed address whose timestamp is more than 300 s old is refused as a client's late
   // retry would be, and a grant for one upload does not take a second. That is what sending it
-  // again means; a replay that re-signed the address or skipped a rule would show an exchange no
-  // client could have had.
+  // again means; a replay that signed the address anew or passed a rule by would show an exchange
+  // no client could have had.
   again->replay_of = of;
   uint64_t logged = 0;
   BodyAdmission admission = Admit(*again, &logged);

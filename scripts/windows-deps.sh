@@ -64,11 +64,12 @@ prefix_key() {
 key="$(prefix_key)"
 prefix="$cache_root/$key"
 
-# Runs a step with its output in the step's log, which is shown in part if the step fails.
+# Runs a step with its output in the step's log, which is shown in part if the step fails. The
+# step does not inherit the locks: a server it leaves behind (wineserver) would keep them held.
 run_logged() {
   local log="$logs/$1.log"
   shift
-  if ! "$@" >"$log" 2>&1; then
+  if ! "$@" >"$log" 2>&1 8>&- 9>&-; then
     say "failed: $*"
     tail -n 40 "$log" >&2
     say "the whole output is in $log"
@@ -141,7 +142,17 @@ cmake_project() {
   DESTDIR="$stage" run_logged "$name-install" cmake --install "$work/build/$name"
 }
 
+# The tools scripts/setup.sh installs.
+require_tools() {
+  local tool missing=()
+  for tool in apt-get apt-cache dpkg-source patch flock cmake ninja x86_64-w64-mingw32-g++-posix "$@"; do
+    command -v "$tool" >/dev/null || missing+=("$tool")
+  done
+  [ ${#missing[@]} -eq 0 ] || { say "missing ${missing[*]}: run scripts/setup.sh" && return 1; }
+}
+
 build_prefix() {
+  require_tools
   mkdir -p "$cache_root" "$build_root"
   # One run builds a given prefix; another one for the same prefix waits and then finds it built.
   # Runs for different prefixes share the build tree's downloads, so they take turns there.
@@ -162,7 +173,7 @@ build_prefix() {
   fetch_sources
   cmake_project cpprest "$windows_dir/cpprest" -DCPPREST_SOURCE_DIR="$work/src/cpprest/Release"
   cmake_project glog "$work/src/google-glog" -DBUILD_SHARED_LIBS=ON -DBUILD_TESTING=OFF \
-    -DWITH_GFLAGS=OFF -DWITH_UNWIND=OFF -DWITH_GTEST=OFF -DWITH_PKGCONFIG=OFF
+    -DWITH_GFLAGS=OFF -DWITH_UNWIND=OFF -DWITH_GTEST=OFF
   cmake_project googletest "$work/src/googletest" -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
     -DINSTALL_GTEST=ON
 
@@ -171,6 +182,7 @@ build_prefix() {
     printf '%s\n' "${sources[@]}"
     toolchain_versions
   } >"$stage$prefix/$stamp_name"
+  rm -rf "$prefix" # a prefix without its stamp is not whole
   mv "$stage$prefix" "$prefix"
   rm -rf "$stage" "$work"
   say "built $prefix"
@@ -178,11 +190,14 @@ build_prefix() {
 
 # Builds the smoke program against the prefix and runs it under Wine.
 check_prefix() {
+  require_tools wine
   mkdir -p "$build_root"
   exec 9>"$build_root/.lock"
   flock 9
   local smoke="$build_root/smoke"
   logs="$smoke/logs"
+  # Made anew: a build tree of an earlier prefix would keep finding that one's packages.
+  rm -rf "$smoke"
   mkdir -p "$logs"
   say "building and running the smoke check"
   run_logged smoke-configure cmake -G Ninja -S "$windows_dir/smoke" -B "$smoke/build" \

@@ -47,12 +47,23 @@ void AppendCommonPairs(QueryBuilder& builder, const std::wstring& version) {
   AppendPair(builder, L"version_d", kVersionD);
 }
 
+// Each byte of `bytes` as one unit of the URI library's text, unconverted. Where that text is
+// wide, the library checks an address by the low byte of each unit, so a UTF-8 character converted
+// to UTF-16 could pass (U+5468 reads as "h"); its bytes one by one are refused as they are where
+// the text is UTF-8.
+utility::string_t UnitPerByte(const std::string& bytes) {
+  utility::string_t units;
+  units.reserve(bytes.size());
+  for (unsigned char byte : bytes) units.push_back(static_cast<utility::char_t>(byte));
+  return units;
+}
+
 // The address of `query`. The URI library would refuse a query holding bytes that no address may
 // carry raw (only an encoded text from BuildParams can bring them); it then decides, and throws.
 std::string AddressWith(const QueryBuilder& query) {
   if (!query.all_bytes_valid()) {
     web::uri_builder checked(BaseUri());
-    checked.set_query(StringTOf(query.query()));
+    checked.set_query(UnitPerByte(query.query()));
     return Utf8Of(checked.to_string());
   }
   // Everything before the query, written by the URI library once.

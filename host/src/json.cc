@@ -64,11 +64,11 @@ std::optional<Numeric> ParseNumber(std::string_view text) {
   const bool plus = !text.empty() && text.front() == '+';
   if (plus) text.remove_prefix(1);
   if (text.empty() || (plus && text.front() == '-')) return std::nullopt;
-  int64_t signed_value;
+  int64_t signed_value = 0;
   if (ParseWhole(text, signed_value)) return Signed(signed_value);
-  uint64_t unsigned_value;
+  uint64_t unsigned_value = 0;
   if (ParseWhole(text, unsigned_value)) return Unsigned(unsigned_value);
-  double real_value;
+  double real_value = 0;
   // from_chars also reads "inf" and "nan", which are not numbers to a JSON reader.
   if (ParseWhole(text, real_value) && std::isfinite(real_value)) return Real(real_value);
   return std::nullopt;

@@ -237,6 +237,16 @@ TEST(FixedAddressTest, PlainAddresses) {
   for (const Row& row : rows) EXPECT_EQ(ToUtf8(row.make()->BuildUrl()), row.address) << row.name;
 }
 
+// Raw bytes that no address may carry are refused whichever form the URI library checks: U+5468
+// and U+0161 have the low bytes of "h" and "a", which a wide check of converted text would pass.
+TEST(FixedAddressTest, RawBytesAreRefused) {
+  for (const std::wstring params : {L"a=\u5468", L"a=\u0161", L"a=b c", L"a=\U0001F3B5"}) {
+    ProbeRequest request;
+    request.params = params;
+    EXPECT_THROW(request.BuildUrl(), web::uri_exception) << ToUtf8(params);
+  }
+}
+
 // Encrypted addresses: the method, then the time, the encrypted inner text and its signature.
 // The time is the clock's, so the row holds the inner text, and the address must be exactly the
 // outer pairs over it at whatever time it was built; FixedClockTest pins the encrypted bytes.

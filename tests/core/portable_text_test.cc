@@ -71,7 +71,8 @@ TEST(SurrogatePairTest, SearchKeywordIsSentAsItsUtf8Bytes) {
 }
 
 // The same characters in an answer, sent as raw UTF-8 or as JSON escapes of their UTF-16 units,
-// read back into a record. A byte that is no UTF-8 reads as U+FFFD on either form.
+// read back into a record. A byte that is no UTF-8, and an escaped lone surrogate, read as U+FFFD
+// on either form.
 TEST(SurrogatePairTest, SongTitleIsReadAsTheSameCharacters) {
   struct Case {
     const char* body;
@@ -86,8 +87,8 @@ TEST(SurrogatePairTest, SongTitleIsReadAsTheSameCharacters) {
        "]}",
        L"a\U0001F3B5", L"\u5468"},
       {"{\"song\":[{\"songid\":\"1\",\"songname\":\"a\x80"
-       "b\",\"artistname\":\"\xE5\x91\xA8\"}]}",
-       L"a\uFFFDb", L"\u5468"},
+       "b\",\"artistname\":\"\\udc00\"}]}",
+       L"a\uFFFDb", L"\uFFFD"},
   };
   for (const Case& c : cases) {
     const auto request = Answered<lumoapi::search::CatalogSug>(c.body, L"q");
@@ -108,9 +109,12 @@ TEST(TextFormsTest, ConvertsBetweenUtf8AndWide) {
   EXPECT_EQ(TextIn<std::string>(std::wstring(L"\U0001F3B5")), note_utf8);
   EXPECT_EQ(TextIn<std::string>(note_utf8), note_utf8);
   EXPECT_EQ(TextIn<std::wstring>(std::wstring(kNoteAndIdeograph)), kNoteAndIdeograph);
-  // Converting repairs, copying keeps.
+  // Malformed text: repaired into wide text, UTF-8 copied as it is.
   EXPECT_EQ(TextIn<std::wstring>(std::string("a\x80")), L"a\uFFFD");
   EXPECT_EQ(TextIn<std::string>(std::string("a\x80")), "a\x80");
+  const std::wstring lone_low(1, static_cast<wchar_t>(0xDC00));
+  EXPECT_EQ(TextIn<std::wstring>(L"a" + lone_low), L"a\uFFFD");
+  EXPECT_EQ(TextIn<std::string>(L"a" + lone_low), "a\xEF\xBF\xBD");
 }
 
 // A wide member name against an ASCII key, unit by unit (the narrow form is plain equality).

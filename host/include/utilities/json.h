@@ -42,8 +42,11 @@ LUMOHOST_EXPORT double ToDouble(const web::json::value& value, double default_va
 // web::json::value::parse does.
 LUMOHOST_EXPORT web::json::value Parse(const std::string& utf8);
 
-// A UTF-8 or wide text in the form `Text`: std::string for UTF-8, std::wstring for wide text. A
-// conversion repairs malformed input as base::string_utils does; a copy keeps it as it is.
+// A UTF-8 or wide text in the form `Text`: std::string for UTF-8, std::wstring for wide text.
+// Malformed text comes out as base::string_utils repairs it, except UTF-8 copied as it is: that is
+// repaired where it is read as wide text. A wide text that the library's parser leaves with a
+// lone surrogate (from a "\udc00" escape) so reads as U+FFFD, as it does where the parser writes
+// UTF-8.
 template <class Text>
 Text TextIn(const std::string& utf8);
 template <class Text>
@@ -63,6 +66,14 @@ inline std::wstring TextIn<std::wstring>(const std::string& utf8) {
 }
 template <>
 inline std::wstring TextIn<std::wstring>(const std::wstring& wide) {
+  // Anything the round trip could change is a surrogate unit (paired or not) or, where wchar_t is
+  // 32-bit, a value beyond U+10FFFF; other texts are copied.
+  for (wchar_t unit : wide) {
+    const auto value = static_cast<uint32_t>(unit);
+    if ((value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
+      return base::string_utils::ToUtf16(base::string_utils::ToUtf8(wide));
+    }
+  }
   return wide;
 }
 

@@ -138,8 +138,9 @@ void RequestBase::BeginRequest() {
     http_request->Open(L"GET", url, true, false);
     http_request->SetRequestHeader(L"User-Agent", kUserAgent);
     http_request->SetRequestHeader(L"Referer", L"" LUMOAPI_WEB_ORIGIN);
-    if (!session_token.empty())
+    if (!session_token.empty()) {
       http_request->SetRequestHeader(L"Cookie", L"KWTOK=" + session_token);
+    }
     SetExtraHeaders();
     http_request->Send(0);
   } catch (const std::exception& e) {

@@ -9,8 +9,7 @@
 //
 // The JSON and URI library's own text, utility::string_t, is UTF-8 in a std::string on POSIX and
 // UTF-16 in a std::wstring on Windows. WideOf, Utf8Of and StringTOf move a text between that form
-// and the two the code works in, so that one spelling is right on both; converting a text to the
-// form it has already is a copy.
+// and the two the code works in, so that one spelling is right on both.
 // Any thread.
 #ifndef UTILITIES_JSON_H_
 #define UTILITIES_JSON_H_
@@ -43,10 +42,10 @@ LUMOHOST_EXPORT double ToDouble(const web::json::value& value, double default_va
 LUMOHOST_EXPORT web::json::value Parse(const std::string& utf8);
 
 // A UTF-8 or wide text in the form `Text`: std::string for UTF-8, std::wstring for wide text.
-// Malformed text comes out as base::string_utils repairs it, except UTF-8 copied as it is: that is
-// repaired where it is read as wide text. A wide text that the library's parser leaves with a
-// lone surrogate (from a "\udc00" escape) so reads as U+FFFD, as it does where the parser writes
-// UTF-8.
+// Converting repairs malformed text as base::string_utils does. UTF-8 to UTF-8 is a plain copy (it
+// is repaired where it is read as wide text); wide to wide repairs as well, so that a lone
+// surrogate which the library's parser leaves in wide text (from a "\udc00" escape) reads as
+// U+FFFD, as it does where the parser writes UTF-8.
 template <class Text>
 Text TextIn(const std::string& utf8);
 template <class Text>

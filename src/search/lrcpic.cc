@@ -1,15 +1,13 @@
 #include "lumoapi/search/lrcpic.h"
 
-#include <cpprest/base_uri.h>
-
 #include <chrono>
 #include <cstdint>
 #include <sstream>
 #include <utility>
 
-#include "base/string_utils.h"
 #include "json_access.h"
 #include "lumoapi/encryption.h"
+#include "query_builder.h"
 #include "utilities/json.h"
 
 namespace lumoapi::search {
@@ -23,11 +21,6 @@ uint32_t TickCount() {
   const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
   return static_cast<uint32_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
-}
-
-std::wstring EncodeData(const std::wstring& text) {
-  return base::string_utils::ToUtf16(
-      web::uri::encode_data_string(base::string_utils::ToUtf8(text)));
 }
 
 Lrcpic::LrcpicItem ReadSingleSong(const web::json::value& song) {
@@ -72,8 +65,8 @@ std::wstring Lrcpic::GetMethodName() { return L"norda.lumo.search.lrcpic"; }
 std::wstring Lrcpic::BuildParams() {
   const uint32_t ts = TickCount();
   const std::wstring query = drop_empty_first && query1.empty()
-                                 ? EncodeData(query2)
-                                 : EncodeData(query1) + L"$$" + EncodeData(query2);
+                                 ? EncodeDataString(query2)
+                                 : EncodeDataString(query1) + L"$$" + EncodeDataString(query2);
   std::wostringstream plain;
   plain << L"query=" << query << L"&ts=" << ts << L"&type=" << static_cast<int>(type);
   const std::wstring text = plain.str();

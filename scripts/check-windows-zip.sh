@@ -32,9 +32,10 @@ run_windows() {
 }
 
 for example in host_app readme_snippet; do
-  cmake -S "$src/examples/$example" -B "$work/$example" -G Ninja \
+  # The zip is the dependencies' prefix too: nothing is found outside it (and MinGW-w64's root).
+  env -u LUMO_WINDOWS_DEPS cmake -S "$src/examples/$example" -B "$work/$example" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$src/cmake/toolchains/mingw-w64-x86_64.cmake" \
-    -DCMAKE_PREFIX_PATH="$root" -DCMAKE_BUILD_TYPE=Release >"$work/$example.log" 2>&1 ||
+    -DLUMO_WINDOWS_DEPS="$root" -DCMAKE_PREFIX_PATH="$root" -DCMAKE_BUILD_TYPE=Release >"$work/$example.log" 2>&1 ||
     { cat "$work/$example.log" >&2; fail "examples/$example does not configure against the zip"; }
   cmake --build "$work/$example" >>"$work/$example.log" 2>&1 ||
     { cat "$work/$example.log" >&2; fail "examples/$example does not build against the zip"; }

@@ -2,14 +2,14 @@
 
 namespace lumoapi::cipher {
 
-Context OpenEngine() { return openssl::OpenEngine(); }
+Context OpenEngine() { return platform::OpenEngine(); }
 
-bool LoadKey(EVP_CIPHER_CTX* ctx, const std::string& key, const std::string& iv) {
-  return openssl::LoadKey(ctx, key, iv);
+bool LoadKey(Engine* engine, const std::string& key, const std::string& iv) {
+  return platform::LoadKey(engine, key, iv);
 }
 
-bool Encrypt(EVP_CIPHER_CTX* ctx, const std::string& plain, std::vector<unsigned char>& buffer) {
-  return openssl::Encrypt(ctx, plain, buffer);
+bool Encrypt(Engine* engine, const std::string& plain, std::vector<unsigned char>& buffer) {
+  return platform::Encrypt(engine, plain, buffer);
 }
 
 }  // namespace lumoapi::cipher

@@ -9,9 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "transport_core.h"
 #include "transport_driver.h"
-#include "transport_internal.h"
 
 namespace base::http::internal {
 namespace {
@@ -215,21 +213,8 @@ void CurlDriver::RecycleHandle(Transfer& transfer) {
   idle_handles_.push_back(std::exchange(transfer.easy, nullptr));
 }
 
-// Owns the process's libcurl transport and stops its network thread at exit, even while
-// requests that were never deleted still hold a reference to it.
-struct DefaultTransportHolder {
-  DefaultTransportHolder()
-      : transport(std::make_shared<TransportCore>(std::make_unique<CurlDriver>())) {}
-  ~DefaultTransportHolder() { transport->Shutdown(); }
-
-  std::shared_ptr<TransportCore> transport;
-};
-
 }  // namespace
 
-std::shared_ptr<Transport> DefaultTransport() {
-  static DefaultTransportHolder holder;
-  return holder.transport;
-}
+std::unique_ptr<TransportDriver> NewPlatformDriver() { return std::make_unique<CurlDriver>(); }
 
 }  // namespace base::http::internal

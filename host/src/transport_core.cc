@@ -416,4 +416,22 @@ void TransportCore::Deliver(ExchangeId id, TransportCallback& done, TransportRes
   delivery_ended_.notify_all();
 }
 
+namespace {
+
+// Owns the process's transport and stops its network thread at exit, even while requests that
+// were never deleted still hold a reference to it.
+struct DefaultTransportHolder {
+  DefaultTransportHolder() : transport(std::make_shared<TransportCore>(NewPlatformDriver())) {}
+  ~DefaultTransportHolder() { transport->Shutdown(); }
+
+  std::shared_ptr<TransportCore> transport;
+};
+
+}  // namespace
+
+std::shared_ptr<Transport> DefaultTransport() {
+  static DefaultTransportHolder holder;
+  return holder.transport;
+}
+
 }  // namespace base::http::internal

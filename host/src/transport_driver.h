@@ -1,7 +1,7 @@
 // The seam between the two halves of the default transport: the platform-neutral core
 // (transport_core.h: admission per host, the waiting queue, deadlines, the body cap, cancellation,
 // routes and proxies, delivery) and a driver, the platform's HTTP engine (curl_transport.cc:
-// libcurl's multi interface).
+// libcurl's multi interface; winhttp_transport.cc: WinHTTP's asynchronous interface).
 //
 // The core owns the one network thread and calls a driver from it alone, except for Wake. A
 // polled engine (libcurl) moves its transfers in Perform and sleeps in Wait. An engine that calls
@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -139,6 +140,10 @@ class TransportDriver {
   // Any thread: ends the Wait in progress, or the next one.
   virtual void Wake() = 0;
 };
+
+// The platform's engine for the default transport: libcurl's (curl_transport.cc) or WinHTTP's
+// (winhttp_transport.cc).
+std::unique_ptr<TransportDriver> NewPlatformDriver();
 
 }  // namespace base::http::internal
 

@@ -12,7 +12,7 @@
 
 namespace base::http::internal {
 
-// The libcurl transport shared by the whole process (curl_transport.cc).
+// The platform's transport shared by the whole process (transport_core.cc).
 std::shared_ptr<Transport> DefaultTransport();
 
 // The address that `host_port` ("host:port", host in lower case) is routed to, if any.

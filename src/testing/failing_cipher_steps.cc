@@ -1,4 +1,4 @@
-// The cipher steps of the static testing library: OpenSSL's, unless a test made one fail.
+// The cipher steps of the static testing library: the platform's, unless a test made one fail.
 #include <atomic>
 
 #include "aes_cipher_steps.h"
@@ -18,15 +18,15 @@ void testing::SetCipherFailure(CipherStep step) { failing_step.store(step); }
 namespace cipher {
 
 Context OpenEngine() {
-  return Fails(testing::CipherStep::kOpenEngine) ? nullptr : openssl::OpenEngine();
+  return Fails(testing::CipherStep::kOpenEngine) ? nullptr : platform::OpenEngine();
 }
 
-bool LoadKey(EVP_CIPHER_CTX* ctx, const std::string& key, const std::string& iv) {
-  return !Fails(testing::CipherStep::kLoadKey) && openssl::LoadKey(ctx, key, iv);
+bool LoadKey(Engine* engine, const std::string& key, const std::string& iv) {
+  return !Fails(testing::CipherStep::kLoadKey) && platform::LoadKey(engine, key, iv);
 }
 
-bool Encrypt(EVP_CIPHER_CTX* ctx, const std::string& plain, std::vector<unsigned char>& buffer) {
-  return !Fails(testing::CipherStep::kEncrypt) && openssl::Encrypt(ctx, plain, buffer);
+bool Encrypt(Engine* engine, const std::string& plain, std::vector<unsigned char>& buffer) {
+  return !Fails(testing::CipherStep::kEncrypt) && platform::Encrypt(engine, plain, buffer);
 }
 
 }  // namespace cipher

@@ -1,7 +1,8 @@
-// Hashing and machine identity. Any thread.
+// Hashing, machine identity and the system's tick count. Any thread.
 #ifndef BASE_OS_UTILS_H_
 #define BASE_OS_UTILS_H_
 
+#include <cstdint>
 #include <string>
 
 #include "base/export.h"
@@ -15,6 +16,10 @@ LUMOHOST_EXPORT std::wstring GetStringMD5(std::wstring text, bool upper_case);
 // A stable identifier of this computer (32 upper-case hexadecimal digits), derived from the
 // system's machine id by hashing; the raw id is never returned.
 LUMOHOST_EXPORT std::wstring GetMachineID();
+
+// Milliseconds since the system started, wrapping to 0 after about 49.7 days (the system's 32-bit
+// tick count). Monotonic between wraps.
+LUMOHOST_EXPORT uint32_t GetTickCount();
 
 }  // namespace base::os_utils
 

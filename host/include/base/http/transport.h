@@ -1,6 +1,7 @@
 // The transport behind base::http::WinHttpRequest: something that performs one HTTP exchange and
-// reports its outcome through a callback. The default is libcurl's multi interface on one network
-// thread; tests install their own to answer or fail requests on a thread of their choice.
+// reports its outcome through a callback. The default runs on one network thread over libcurl's
+// multi interface on Linux and over WinHTTP's asynchronous interface on Windows; tests install
+// their own to answer or fail requests on a thread of their choice.
 #ifndef BASE_HTTP_TRANSPORT_H_
 #define BASE_HTTP_TRANSPORT_H_
 
@@ -24,10 +25,12 @@ struct TransportRequest {
 
 // How one exchange ended.
 struct TransportResult {
-  bool ok = false;         // true: an answer arrived (any HTTP status); false: the exchange failed
-  int32_t status = 0;      // HTTP status, when ok
-  std::string body;        // the whole body as bytes, when ok
-  int error_code = 0;      // transport error code (libcurl's for the default transport), when !ok
+  bool ok = false;     // true: an answer arrived (any HTTP status); false: the exchange failed
+  int32_t status = 0;  // HTTP status, when ok
+  std::string body;    // the whole body as bytes, when ok
+  // The transport's error code, when !ok: for the default transport libcurl's CURLcode on Linux,
+  // the WinHTTP (or system) error number on Windows.
+  int error_code = 0;
   std::string error_text;  // its description, when !ok
 };
 
@@ -52,7 +55,7 @@ class LUMOHOST_EXPORT Transport {
 };
 
 // The transport used by WinHttpRequest objects constructed from now on. Passing nullptr restores
-// the default (libcurl) transport. Any thread.
+// the default transport. Any thread.
 LUMOHOST_EXPORT void SetTransport(std::shared_ptr<Transport> transport);
 // The transport new WinHttpRequest objects use. Any thread.
 LUMOHOST_EXPORT std::shared_ptr<Transport> GetTransport();
@@ -64,17 +67,19 @@ LUMOHOST_EXPORT std::shared_ptr<Transport> GetTransport();
 LUMOHOST_EXPORT void SetConnectTo(const std::string& host_port, const std::string& to_host_port);
 
 // The proxy of the default transport, like curl's --proxy: "http://127.0.0.1:3128" (any proxy
-// address libcurl takes, such as "socks5://127.0.0.1:1080"). An empty `proxy_url` leaves the
-// choice to the environment, as libcurl does: http_proxy for http addresses, HTTPS_PROXY (or
-// https_proxy) for https ones, ALL_PROXY for either; the upper-case HTTP_PROXY is not read. Hosts
+// address libcurl takes, such as "socks5://127.0.0.1:1080"; on Windows an http proxy). An empty
+// `proxy_url` leaves the choice to the platform. Linux: the environment, as libcurl reads it:
+// http_proxy for http addresses, HTTPS_PROXY (or https_proxy) for https ones, ALL_PROXY for
+// either; the upper-case HTTP_PROXY is not read. Windows: the user's proxy setting, or else
+// WinHTTP's default configuration (proxy scripts and automatic detection are not followed). Hosts
 // routed with SetConnectTo are always reached directly. Applies to exchanges started afterwards.
 // Any thread.
 LUMOHOST_EXPORT void SetProxy(const std::string& proxy_url);
 
 // The hosts reached without a proxy, like curl's --noproxy: a comma-separated list of host names,
 // domains (which cover their subdomains) and IP addresses, or "*" for every host. An empty `hosts`
-// leaves it to the environment's no_proxy (or NO_PROXY). Applies to exchanges started afterwards.
-// Any thread.
+// leaves it to the platform: the environment's no_proxy (or NO_PROXY) on Linux, the bypass list of
+// the user's proxy setting on Windows. Applies to exchanges started afterwards. Any thread.
 LUMOHOST_EXPORT void SetNoProxy(const std::string& hosts);
 
 // Limits of the default transport.

@@ -13,6 +13,8 @@
 
 namespace base::thread {
 
+struct UiWindow;
+
 // The process's one UI loop. Post: any thread. Everything else: the UI thread only.
 class LUMOHOST_EXPORT UiLoop {
  public:
@@ -36,18 +38,32 @@ class LUMOHOST_EXPORT UiLoop {
   void RunUntilIdle();
 
  private:
+  friend struct UiWindow;  // Windows: the message-only window that runs the tasks
+
   UiLoop() = default;
 
   // Takes the next task, waiting until `deadline` at most; an empty function when none came.
   std::function<void()> Take(std::chrono::steady_clock::time_point deadline);
-  // Wakes the loop waiting in Take; `loop` is the UiLoop.
+  // The next task if one is queued, else an empty function.
+  std::function<void()> TakeQueued();
+  // Runs queued tasks, at most `limit` of them; whether any are left.
+  bool RunQueued(int limit);
+  // Whether a task just queued must wake the loop, noting that it is being woken.
+  // REQUIRES: mutex_ held.
+  bool NeedsWakeLocked();
+  // Wakes the loop waiting in Take (and on Windows the host's message loop); `loop` is the UiLoop.
   static void Wake(void* loop);
 
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
   std::deque<std::function<void()>> tasks_;  // guarded by mutex_
-  bool waiting_ = false;                     // guarded by mutex_; Take is waiting for a task
   std::thread::id ui_thread_;                // guarded by mutex_
+  // Linux: what Take waits on, and whether it is waiting.
+  std::condition_variable wake_;
+  bool waiting_ = false;  // guarded by mutex_
+  // Windows: the message-only window on the UI thread through which the host's message loop runs
+  // the tasks (an HWND), and whether a wake-up message to it is on its way.
+  void* window_ = nullptr;    // guarded by mutex_
+  bool wake_posted_ = false;  // guarded by mutex_
 };
 
 }  // namespace base::thread

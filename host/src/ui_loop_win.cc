@@ -1,0 +1,164 @@
+// The UI loop on Windows: tasks reach the UI thread through a message-only window made on it, so
+// that a Win32 host's own message loop (GetMessage and DispatchMessage) runs them. A post sends
+// the window one wake-up message unless one is on its way already; the window procedure runs a
+// batch of tasks and sends itself another message while more are left, so that the host's other
+// messages get their turn in between. RunUntil, for hosts and tests without a loop of their own,
+// pumps the thread's messages while it waits and runs the tasks itself.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+
+#include "base/thread/ui_loop.h"
+#include "ui_loop_internal.h"
+#include "wake_batch.h"
+
+namespace base::thread {
+namespace {
+
+constexpr UINT kWakeMessage = WM_APP + 1;    // tasks are queued
+constexpr UINT kRetireMessage = WM_APP + 2;  // another thread is the UI thread now
+constexpr wchar_t kWindowClass[] = L"lumohost.UiLoop";
+
+// Take is dispatching this thread's messages: the window leaves the tasks to Take's caller, which
+// checks its condition before each one.
+thread_local int pumping = 0;
+
+// Dispatches the messages waiting in this thread's queue. WM_QUIT stays there for the host's own
+// loop: RunUntil ends by its condition or its time.
+void PumpMessages() {
+  ++pumping;
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, WM_QUIT - 1, PM_REMOVE) ||
+         PeekMessageW(&message, nullptr, WM_QUIT + 1, 0xFFFFFFFF, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  --pumping;
+}
+
+}  // namespace
+
+// The message-only window: the loop's half that runs on the host's message loop.
+struct UiWindow {
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+  // A new window owned by the calling thread; null if it cannot be made.
+  static HWND Create();
+  // Sends `window` a wake-up message; false if it could not be sent.
+  static bool PostWake(HWND window) { return PostMessageW(window, kWakeMessage, 0, 0) != FALSE; }
+};
+
+HWND UiWindow::Create() {
+  static const HINSTANCE module = [] {
+    HMODULE handle = nullptr;
+    // The module this code is in (the host layer's DLL), which owns the window class.
+    GetModuleHandleExW(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCWSTR>(&UiWindow::Procedure), &handle);
+    WNDCLASSEXW window_class = {};
+    window_class.cbSize = sizeof(window_class);
+    window_class.lpfnWndProc = &UiWindow::Procedure;
+    window_class.hInstance = handle;
+    window_class.lpszClassName = kWindowClass;
+    RegisterClassExW(&window_class);
+    return handle;
+  }();
+  return CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module,
+                         nullptr);
+}
+
+LRESULT CALLBACK UiWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == kRetireMessage) {
+    DestroyWindow(window);
+    return 0;
+  }
+  if (message != kWakeMessage) return DefWindowProcW(window, message, wparam, lparam);
+  UiLoop& loop = UiLoop::Instance();
+  {
+    std::lock_guard<std::mutex> lock(loop.mutex_);
+    // A message that reached a retired window finds its thread no longer the UI thread.
+    if (window != loop.window_) return 0;
+    loop.wake_posted_ = false;
+  }
+  if (pumping > 0) return 0;
+  bool more = false;
+  {
+    internal::WakeBatch wakes;
+    more = loop.RunQueued(internal::kTasksPerWakeBatch);
+  }
+  if (!more) return 0;
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> lock(loop.mutex_);
+    post = window == loop.window_ && !loop.wake_posted_;
+    loop.wake_posted_ = post;
+  }
+  if (post && !PostWake(window)) {
+    std::lock_guard<std::mutex> lock(loop.mutex_);
+    loop.wake_posted_ = false;
+  }
+  return 0;
+}
+
+void UiLoop::BindToCurrentThread() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ui_thread_ == std::this_thread::get_id() && window_ != nullptr) return;
+  }
+  const HWND window = UiWindow::Create();
+  HWND retired = nullptr;
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ui_thread_ = std::this_thread::get_id();
+    retired = static_cast<HWND>(window_);
+    window_ = window;
+    // Tasks posted before the thread was bound are waiting for their first wake-up.
+    wake = window != nullptr && !tasks_.empty();
+    wake_posted_ = wake;
+  }
+  // Only its own thread can destroy the old window; a thread that has ended took it with it.
+  if (retired != nullptr) PostMessageW(retired, kRetireMessage, 0, 0);
+  if (wake) Wake(this);
+}
+
+bool UiLoop::NeedsWakeLocked() {
+  // One wake-up message at a time: the window runs everything queued until then.
+  if (window_ == nullptr || wake_posted_) return false;
+  wake_posted_ = true;
+  return true;
+}
+
+void UiLoop::Wake(void* loop) {
+  auto* self = static_cast<UiLoop*>(loop);
+  HWND window = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(self->mutex_);
+    window = static_cast<HWND>(self->window_);
+  }
+  if (window == nullptr || UiWindow::PostWake(window)) return;
+  // The queue is full or the window gone: the next post tries again.
+  std::lock_guard<std::mutex> lock(self->mutex_);
+  if (self->window_ == window) self->wake_posted_ = false;
+}
+
+std::function<void()> UiLoop::Take(std::chrono::steady_clock::time_point deadline) {
+  if (std::function<void()> task = TakeQueued()) return task;
+  // Before sleeping, the wake-ups that the tasks run so far held back go out: the answers this
+  // loop waits for may depend on them.
+  internal::FlushWakes();
+  PumpMessages();
+  if (std::function<void()> task = TakeQueued()) return task;
+  const auto wait =
+      std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  if (wait.count() > 0) {
+    // Returns when a message arrives that the pump above has not seen: a post's wake-up, or the
+    // host's own.
+    MsgWaitForMultipleObjectsEx(
+        0, nullptr, static_cast<DWORD>(std::min<int64_t>(wait.count(), 60'000)), QS_ALLINPUT, 0);
+    PumpMessages();
+  }
+  return TakeQueued();
+}
+
+}  // namespace base::thread

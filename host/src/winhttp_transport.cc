@@ -1,0 +1,567 @@
+// The default transport on Windows: the neutral core (transport_core.h) over WinHTTP's
+// asynchronous interface, with one session for the process.
+//
+// Every WinHTTP call is made on the core's network thread. The status callback, which WinHTTP
+// calls on threads of its own (or inside a call of ours), only posts what it was told to a mailbox
+// that Perform empties; Perform then takes each exchange a step further (receive the answer, read
+// the next piece of the body, or report the end). So the body is written on the network thread
+// alone, and once Detach has closed a request nothing of its exchange is looked at again.
+//
+// What a request's callbacks need outlives the request: its context (the exchange's id, the
+// mailbox and the buffer WinHTTP reads the body into) is the request handle's context value, and
+// the callback deletes it at WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING, the last callback WinHTTP
+// makes for a handle, which may come after WinHttpCloseHandle has returned. The mailbox is shared
+// with the driver, so a callback that comes after the driver is gone still has somewhere to post.
+//
+// Proxies: a routed exchange never uses one; SetProxy's proxy is used for every host but those of
+// SetNoProxy; otherwise the user's static proxy setting (WinHttpGetIEProxyConfigForCurrentUser)
+// with its bypass list, read once, or else WinHTTP's own default configuration. Automatic
+// detection and configuration scripts are not followed: they would have the transport fetch a
+// script and look up names of its own accord.
+#include <windows.h>
+#include <winhttp.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "base/string_utils.h"
+#include "transport_driver.h"
+
+namespace base::http::internal {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The body is read in pieces of this size; each exchange has one such buffer.
+constexpr DWORD kReadBytes = 16 * 1024;
+
+// What a status callback tells the network thread about one exchange.
+struct Report {
+  ExchangeId id = 0;
+  DWORD status = 0;  // the WINHTTP_CALLBACK_STATUS_ value
+  DWORD bytes = 0;   // read, for a read that completed
+  DWORD error = 0;   // for a request error
+};
+
+// Where the callbacks post their reports; shared by the driver and every request's context.
+struct Mailbox {
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::vector<Report> reports;  // guarded by mutex
+  bool woken = false;           // guarded by mutex; Wake was called since Wait last returned
+};
+
+// The context value of one request handle, deleted by the handle's closing callback.
+struct HandleContext {
+  HandleContext(ExchangeId exchange, std::shared_ptr<Mailbox> box)
+      : id(exchange), mailbox(std::move(box)) {}
+
+  const ExchangeId id;
+  const std::shared_ptr<Mailbox> mailbox;
+  // WinHTTP writes a piece of the body here; the network thread reads it once the read is
+  // reported complete and before it asks for the next piece.
+  char buffer[kReadBytes];
+};
+
+void CALLBACK OnStatus(HINTERNET /*handle*/, DWORD_PTR context_value, DWORD status, LPVOID info,
+                       DWORD info_length) {
+  auto* context = reinterpret_cast<HandleContext*>(context_value);
+  if (context == nullptr) return;  // the session and connection handles carry no context
+  if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
+    delete context;
+    return;
+  }
+  Report report;
+  report.id = context->id;
+  report.status = status;
+  switch (status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
+      break;
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+      report.bytes = info_length;
+      break;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_ERROR:
+      report.error = static_cast<const WINHTTP_ASYNC_RESULT*>(info)->dwError;
+      break;
+    default:
+      return;
+  }
+  Mailbox& mailbox = *context->mailbox;
+  {
+    std::lock_guard<std::mutex> lock(mailbox.mutex);
+    mailbox.reports.push_back(report);
+  }
+  mailbox.arrived.notify_one();
+}
+
+// A short English text for a WinHTTP (or system) error code.
+std::string ErrorText(DWORD code) {
+  switch (code) {
+    case ERROR_WINHTTP_TIMEOUT:
+      return "The operation timed out";
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+      return "The server name could not be resolved";
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+      return "Could not connect to the server";
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+      return "The connection with the server was reset or terminated";
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+      return "The server returned an invalid or unrecognized response";
+    case ERROR_WINHTTP_INVALID_URL:
+      return "The URL is invalid";
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
+      return "The URL scheme is not supported";
+    case ERROR_WINHTTP_OPERATION_CANCELLED:
+      return "The operation was cancelled";
+    case ERROR_WINHTTP_SECURE_FAILURE:
+      return "The server's certificate or the secure channel failed";
+    case ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW:
+      return "The response is larger than allowed";
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
+      return "The response headers are too large";
+    case ERROR_WINHTTP_SHUTDOWN:
+      return "WinHTTP is shutting down";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return "Not enough memory";
+    default:
+      return code >= WINHTTP_ERROR_BASE && code <= WINHTTP_ERROR_LAST ? "WinHTTP error"
+                                                                      : "System error";
+  }
+}
+
+TransportResult Failure(DWORD code) {
+  TransportResult result;
+  result.error_code = static_cast<int>(code);
+  result.error_text = ErrorText(code);
+  return result;
+}
+
+std::wstring Wide(const std::string& utf8) { return string_utils::ToUtf16(utf8); }
+
+// A "host:port" split; the host keeps no brackets. Nothing if the port is missing or bad.
+std::optional<std::pair<std::wstring, INTERNET_PORT>> SplitHostPort(const std::string& host_port) {
+  const size_t colon = host_port.rfind(':');
+  if (colon == std::string::npos || colon + 1 == host_port.size()) return std::nullopt;
+  unsigned long port = 0;
+  for (size_t i = colon + 1; i < host_port.size(); ++i) {
+    const char c = host_port[i];
+    if (c < '0' || c > '9') return std::nullopt;
+    port = port * 10 + static_cast<unsigned long>(c - '0');
+    if (port > 65535) return std::nullopt;
+  }
+  std::string host = host_port.substr(0, colon);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+    host = host.substr(1, host.size() - 2);
+  }
+  if (host.empty()) return std::nullopt;
+  return std::make_pair(Wide(host), static_cast<INTERNET_PORT>(port));
+}
+
+// SetNoProxy's list ("a.example,.b.example,127.0.0.1") as WinHTTP's bypass list, where a bare name
+// is that host alone: a domain covers its subdomains, so it is written both ways. Nothing when an
+// entry is "*" (every host is reached directly).
+std::optional<std::wstring> BypassList(const std::string& no_proxy) {
+  std::wstring list;
+  size_t start = 0;
+  while (start <= no_proxy.size()) {
+    size_t end = no_proxy.find(',', start);
+    if (end == std::string::npos) end = no_proxy.size();
+    std::string entry = no_proxy.substr(start, end - start);
+    start = end + 1;
+    entry.erase(0, entry.find_first_not_of(" \t"));
+    entry.erase(entry.find_last_not_of(" \t") + 1);
+    if (entry == "*") return std::nullopt;
+    if (!entry.empty() && entry.front() == '.') entry.erase(0, 1);
+    if (entry.empty()) continue;
+    const bool address = entry.find_first_not_of("0123456789.") == std::string::npos ||
+                         entry.find(':') != std::string::npos;
+    if (!list.empty()) list += L';';
+    list += Wide(entry);
+    if (!address) list += L";*." + Wide(entry);
+  }
+  return list;
+}
+
+// A proxy and the hosts that bypass it, as WINHTTP_OPTION_PROXY takes them.
+struct ProxySetting {
+  std::wstring proxy;
+  std::wstring bypass;
+};
+
+// Network thread only, apart from Wake (see TransportDriver).
+class WinHttpDriver final : public TransportDriver {
+ public:
+  WinHttpDriver();
+  ~WinHttpDriver() override;
+  WinHttpDriver(const WinHttpDriver&) = delete;
+  WinHttpDriver& operator=(const WinHttpDriver&) = delete;
+
+  DriverErrors Errors() const override;
+  bool Attach(const Attachment& attachment, TransportResult& failure) override;
+  void Detach(ExchangeId id) override;
+  void Perform(DriverEvents& events) override;
+  void Wait(int timeout_ms) override;
+  void Wake() override;
+
+ private:
+  struct Transfer {
+    HINTERNET connection = nullptr;
+    HINTERNET request = nullptr;
+    HandleContext* context = nullptr;  // valid while `request` is open
+    BodySink* body = nullptr;
+    DWORD status = 0;
+    Clock::time_point attached;
+    Clock::time_point deadline = Clock::time_point::max();  // the total timeout
+  };
+
+  // Opens the exchange's handles and sends its request; false with `failure` filled in.
+  bool Open(const Attachment& attachment, Transfer& transfer, TransportResult& failure);
+  // Sets the exchange's proxy (none, SetProxy's, or the user's); false if WinHTTP refuses it.
+  bool SetProxy(HINTERNET request, const ProxyChoice& choice);
+  // Takes the exchange one step further after `report`; false when it ended (`result` set).
+  bool Advance(Transfer& transfer, const Report& report, TransportResult& result);
+  // Asks for the next piece of the body; false with `result` set if WinHTTP refuses.
+  static bool ReadNext(Transfer& transfer, TransportResult& result);
+  // Fails the exchanges whose total timeout has passed.
+  void ExpireTransfers(DriverEvents& events);
+  void Finish(ExchangeId id, TransportResult result, DriverEvents& events);
+  // Closes the exchange's handles; its context goes with the request handle's last callback.
+  static void Close(Transfer& transfer);
+
+  const std::shared_ptr<Mailbox> mailbox_ = std::make_shared<Mailbox>();
+  HINTERNET session_ = nullptr;
+  DWORD session_error_ = 0;                 // why the session could not be opened
+  std::optional<ProxySetting> user_proxy_;  // the user's static proxy setting, if any
+  std::unordered_map<ExchangeId, Transfer> transfers_;
+  std::vector<Report> reports_;                                 // being handled by Perform
+  Clock::time_point next_deadline_ = Clock::time_point::max();  // none earlier
+};
+
+WinHttpDriver::WinHttpDriver() {
+  session_ = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                         WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
+  if (session_ == nullptr) {
+    session_error_ = GetLastError();
+    return;
+  }
+  // Set before any handle is made from the session: handles take their callback from it.
+  WinHttpSetStatusCallback(session_, &OnStatus,
+                           WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                           0);
+  DWORD connections = kMaxHostConnections;
+  WinHttpSetOption(session_, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections,
+                   sizeof(connections));
+  WinHttpSetOption(session_, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                   sizeof(connections));
+
+  WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
+  if (WinHttpGetIEProxyConfigForCurrentUser(&config)) {
+    if (config.lpszProxy != nullptr && config.lpszProxy[0] != L'\0') {
+      user_proxy_ =
+          ProxySetting{config.lpszProxy, config.lpszProxyBypass ? config.lpszProxyBypass : L""};
+    }
+    for (LPWSTR text : {config.lpszAutoConfigUrl, config.lpszProxy, config.lpszProxyBypass}) {
+      if (text != nullptr) GlobalFree(text);
+    }
+  }
+}
+
+WinHttpDriver::~WinHttpDriver() {
+  for (auto& [id, transfer] : transfers_) Close(transfer);
+  // Late callbacks of closed requests still find their contexts and the mailbox.
+  if (session_ != nullptr) WinHttpCloseHandle(session_);
+}
+
+DriverErrors WinHttpDriver::Errors() const {
+  DriverErrors errors;
+  errors.timed_out = ERROR_WINHTTP_TIMEOUT;
+  errors.timed_out_text = ErrorText(ERROR_WINHTTP_TIMEOUT);
+  errors.body_too_large = ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW;
+  return errors;
+}
+
+void WinHttpDriver::Wait(int timeout_ms) {
+  auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
+  until = std::min(until, next_deadline_);
+  std::unique_lock<std::mutex> lock(mailbox_->mutex);
+  mailbox_->arrived.wait_until(lock, until,
+                               [this] { return mailbox_->woken || !mailbox_->reports.empty(); });
+  mailbox_->woken = false;
+}
+
+void WinHttpDriver::Wake() {
+  {
+    std::lock_guard<std::mutex> lock(mailbox_->mutex);
+    mailbox_->woken = true;
+  }
+  mailbox_->arrived.notify_one();
+}
+
+bool WinHttpDriver::Attach(const Attachment& attachment, TransportResult& failure) {
+  if (session_ == nullptr) {
+    failure = Failure(session_error_);
+    return false;
+  }
+  Transfer transfer;
+  transfer.body = attachment.body;
+  transfer.attached = Clock::now();
+  if (attachment.total_timeout_ms > 0) {
+    transfer.deadline = transfer.attached + std::chrono::milliseconds(attachment.total_timeout_ms);
+    next_deadline_ = std::min(next_deadline_, transfer.deadline);
+  }
+  if (!Open(attachment, transfer, failure)) {
+    Close(transfer);
+    return false;
+  }
+  transfers_.emplace(attachment.id, transfer);
+  return true;
+}
+
+bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
+                         TransportResult& failure) {
+  const TransportRequest& request = *attachment.request;
+  const std::wstring url = Wide(request.url);
+  URL_COMPONENTS parts = {};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = static_cast<DWORD>(-1);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+  INTERNET_PORT port = parts.nPort;
+  // The request target in origin form: the path and the query, without a fragment.
+  std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
+  std::wstring query(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  query.erase(std::min(query.find(L'#'), query.size()));
+  if (target.empty()) target = L"/";
+  target += query;
+
+  // A routed exchange connects to the route's address; the Host header stays the address's own.
+  std::wstring headers;
+  if (const Route* route = attachment.route) {
+    const auto to = SplitHostPort(route->to);
+    if (!to) {
+      failure = Failure(ERROR_WINHTTP_INVALID_URL);
+      return false;
+    }
+    const INTERNET_PORT scheme_port =
+        secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    headers =
+        L"Host: " + host + (port == scheme_port ? L"" : L":" + std::to_wstring(port)) + L"\r\n";
+    std::tie(host, port) = *to;
+  }
+
+  transfer.connection = WinHttpConnect(session_, host.c_str(), port, 0);
+  if (transfer.connection == nullptr) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  const std::wstring method = request.method.empty() ? L"GET" : Wide(request.method);
+  // The address arrives encoded already: WinHTTP sends it as it is.
+  const DWORD flags = (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+                      WINHTTP_FLAG_ESCAPE_DISABLE_QUERY;
+  transfer.request =
+      WinHttpOpenRequest(transfer.connection, method.c_str(), target.c_str(), nullptr,
+                         WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+  if (transfer.request == nullptr) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  auto context = std::make_unique<HandleContext>(attachment.id, mailbox_);
+  DWORD_PTR context_value = reinterpret_cast<DWORD_PTR>(context.get());
+  if (!WinHttpSetOption(transfer.request, WINHTTP_OPTION_CONTEXT_VALUE, &context_value,
+                        sizeof(context_value))) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  // From here on the handle's closing callback deletes the context.
+  transfer.context = context.release();
+
+  // Like the libcurl transport: no redirects followed, no cookie store of its own.
+  DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
+  WinHttpSetOption(transfer.request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled));
+  if (!SetProxy(transfer.request, *attachment.proxy)) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  // The connect timeout covers the name lookup as well; sending and receiving may take what is
+  // left of the total timeout, which Perform enforces as a whole.
+  const auto clamp = [](int64_t ms) {
+    return static_cast<int>(std::clamp<int64_t>(ms, 0, INT_MAX));
+  };
+  WinHttpSetTimeouts(transfer.request, clamp(attachment.connect_timeout_ms),
+                     clamp(attachment.connect_timeout_ms), clamp(attachment.total_timeout_ms),
+                     clamp(attachment.total_timeout_ms));
+
+  for (const auto& [name, value] : request.headers) {
+    headers += Wide(name) + L": " + Wide(value) + L"\r\n";
+  }
+  if (!headers.empty() && !WinHttpAddRequestHeaders(
+                              transfer.request, headers.c_str(), static_cast<DWORD>(headers.size()),
+                              WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  if (!WinHttpSendRequest(transfer.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                          WINHTTP_NO_REQUEST_DATA, 0, 0, context_value)) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  return true;
+}
+
+bool WinHttpDriver::SetProxy(HINTERNET request, const ProxyChoice& choice) {
+  WINHTTP_PROXY_INFO info = {};
+  std::wstring proxy;
+  std::wstring bypass;
+  std::optional<std::wstring> listed;
+  if (!choice.no_proxy.empty()) listed = BypassList(choice.no_proxy);
+  if (choice.direct || (!choice.no_proxy.empty() && !listed)) {
+    info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
+  } else if (!choice.url.empty()) {
+    proxy = Wide(choice.url);
+    // A proxy named by the host is used for every host not listed, loopback addresses included
+    // (which WinHTTP would otherwise reach directly), as on Linux.
+    bypass = listed ? *listed : (user_proxy_ ? user_proxy_->bypass : L"");
+    bypass += bypass.empty() ? L"<-loopback>" : L";<-loopback>";
+  } else if (user_proxy_) {
+    proxy = user_proxy_->proxy;
+    bypass = listed ? *listed : user_proxy_->bypass;
+  } else {
+    return true;  // WinHTTP's own default configuration
+  }
+  if (!proxy.empty()) {
+    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+    info.lpszProxy = proxy.data();
+    info.lpszProxyBypass = bypass.empty() ? nullptr : bypass.data();
+  }
+  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info)) != FALSE;
+}
+
+void WinHttpDriver::Detach(ExchangeId id) {
+  auto it = transfers_.find(id);
+  if (it == transfers_.end()) return;
+  Close(it->second);
+  transfers_.erase(it);
+}
+
+void WinHttpDriver::Close(Transfer& transfer) {
+  transfer.context = nullptr;
+  if (transfer.request != nullptr) WinHttpCloseHandle(std::exchange(transfer.request, nullptr));
+  if (transfer.connection != nullptr) {
+    WinHttpCloseHandle(std::exchange(transfer.connection, nullptr));
+  }
+}
+
+void WinHttpDriver::Perform(DriverEvents& events) {
+  {
+    std::lock_guard<std::mutex> lock(mailbox_->mutex);
+    reports_.swap(mailbox_->reports);
+  }
+  for (const Report& report : reports_) {
+    auto it = transfers_.find(report.id);
+    if (it == transfers_.end()) continue;  // detached or finished: a late report
+    TransportResult result;
+    if (!Advance(it->second, report, result)) Finish(report.id, std::move(result), events);
+  }
+  reports_.clear();
+  ExpireTransfers(events);
+}
+
+bool WinHttpDriver::Advance(Transfer& transfer, const Report& report, TransportResult& result) {
+  switch (report.status) {
+    case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
+      if (WinHttpReceiveResponse(transfer.request, nullptr)) return true;
+      result = Failure(GetLastError());
+      return false;
+    case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE: {
+      DWORD size = sizeof(transfer.status);
+      WinHttpQueryHeaders(transfer.request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &transfer.status, &size,
+                          WINHTTP_NO_HEADER_INDEX);
+      wchar_t length[32] = {};
+      size = sizeof(length);
+      // An announced length over the cap fails before any of the body is read.
+      if (WinHttpQueryHeaders(transfer.request, WINHTTP_QUERY_CONTENT_LENGTH,
+                              WINHTTP_HEADER_NAME_BY_INDEX, length, &size,
+                              WINHTTP_NO_HEADER_INDEX) &&
+          _wcstoui64(length, nullptr, 10) > transfer.body->max_bytes()) {
+        transfer.body->MarkTooLarge();
+        result = Failure(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW);
+        return false;
+      }
+      return ReadNext(transfer, result);
+    }
+    case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
+      if (report.bytes == 0) {
+        result.ok = true;
+        result.status = static_cast<int32_t>(transfer.status);
+        return false;
+      }
+      if (!transfer.body->Append(transfer.context->buffer, report.bytes)) {
+        result = Failure(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW);
+        return false;
+      }
+      return ReadNext(transfer, result);
+    default:  // WINHTTP_CALLBACK_STATUS_REQUEST_ERROR
+      result = Failure(report.error);
+      return false;
+  }
+}
+
+bool WinHttpDriver::ReadNext(Transfer& transfer, TransportResult& result) {
+  // In asynchronous mode the bytes read arrive with the completion, never through the call.
+  if (WinHttpReadData(transfer.request, transfer.context->buffer, kReadBytes, nullptr)) return true;
+  result = Failure(GetLastError());
+  return false;
+}
+
+void WinHttpDriver::ExpireTransfers(DriverEvents& events) {
+  const Clock::time_point now = Clock::now();
+  if (now < next_deadline_) return;
+  next_deadline_ = Clock::time_point::max();
+  std::vector<std::pair<ExchangeId, int64_t>> expired;
+  for (const auto& [id, transfer] : transfers_) {
+    if (transfer.deadline > now) {
+      next_deadline_ = std::min(next_deadline_, transfer.deadline);
+      continue;
+    }
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - transfer.attached);
+    expired.emplace_back(id, elapsed.count());
+  }
+  for (const auto& [id, elapsed_ms] : expired) {
+    TransportResult result = Failure(ERROR_WINHTTP_TIMEOUT);
+    result.error_text += " after " + std::to_string(elapsed_ms) + " milliseconds";
+    Finish(id, std::move(result), events);
+  }
+}
+
+void WinHttpDriver::Finish(ExchangeId id, TransportResult result, DriverEvents& events) {
+  auto it = transfers_.find(id);
+  Close(it->second);
+  transfers_.erase(it);
+  events.Finished(id, std::move(result));
+}
+
+}  // namespace
+
+std::unique_ptr<TransportDriver> NewPlatformDriver() { return std::make_unique<WinHttpDriver>(); }
+
+}  // namespace base::http::internal

@@ -1,8 +1,9 @@
 // The cipher's steps on Windows, through CryptoAPI: the enhanced AES provider
 // (or its prototype on systems that only have that one), a plain-text key blob, CBC with PKCS#5
 // padding. Every encryption acquires its own provider context and key and releases both.
-#include <wincrypt.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <wincrypt.h>
 
 #include <cstring>
 

@@ -1,7 +1,8 @@
 // MD5 through CryptoAPI, the machine id from the registry's machine GUID (the one Windows sets up
 // at installation), the tick count from the system.
-#include <wincrypt.h>
 #include <windows.h>
+// After windows.h, which it builds on.
+#include <wincrypt.h>
 
 #include <algorithm>
 

@@ -430,6 +430,12 @@ struct DefaultTransportHolder {
 }  // namespace
 
 std::shared_ptr<Transport> DefaultTransport() {
+  if (!StopsNetworkThreadAtExit()) {
+    // Never destroyed: the system ends the network thread with the process.
+    static const auto* const transport =
+        new std::shared_ptr<TransportCore>(std::make_shared<TransportCore>(NewPlatformDriver()));
+    return *transport;
+  }
   static DefaultTransportHolder holder;
   return holder.transport;
 }

@@ -17,7 +17,7 @@ zip="$build/lumoapi-$version-win64.zip"
 [ -f "$zip" ] || fail "no $zip (cpack -G ZIP in $build makes it)"
 (cd "$work" && cmake -E tar xf "$zip")
 root="$work/lumoapi-$version-win64"
-for f in bin/lumoapi.dll bin/lumohost.dll lib/liblumoapi.dll.a lib/cmake/lumoapi/lumoapiConfig.cmake \
+for f in bin/liblumoapi.dll bin/liblumohost.dll lib/liblumoapi.dll.a lib/cmake/lumoapi/lumoapiConfig.cmake \
          include/lumoapi/request_base.h include/cpprest/json.h README-windows.md; do
   [ -e "$root/$f" ] || fail "the zip lacks $f"
 done

@@ -1,5 +1,5 @@
 // The default transport on Windows: the neutral core (transport_core.h) over WinHTTP's
-// asynchronous interface, with one session for the process.
+// asynchronous interface.
 //
 // Every WinHTTP call is made on the core's network thread. The status callback, which WinHTTP
 // calls on threads of its own (or inside a call of ours), only posts what it was told to a mailbox
@@ -17,7 +17,10 @@
 // SetNoProxy; otherwise the user's static proxy setting (WinHttpGetIEProxyConfigForCurrentUser)
 // with its bypass list, read once, or else WinHTTP's own default configuration. Automatic
 // detection and configuration scripts are not followed: they would have the transport fetch a
-// script and look up names of its own accord.
+// script and look up names of its own accord. Each proxy setting in use has a session of its own,
+// opened with it when an exchange first needs it: a session's proxy is the setting every WinHTTP
+// honours (a request's own, WINHTTP_OPTION_PROXY on the request handle, is not, under Wine), and
+// the settings change seldom, so there are one or two.
 #include <windows.h>
 #include <winhttp.h>
 
@@ -25,10 +28,12 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -193,10 +198,24 @@ std::optional<std::wstring> BypassList(const std::string& no_proxy) {
   return list;
 }
 
-// A proxy and the hosts that bypass it, as WINHTTP_OPTION_PROXY takes them.
+// SetProxy's address as WinHTTP names a proxy server: "host:port". Its own "http://" form is
+// not read alike everywhere (Wine takes "http" for the host).
+std::wstring ProxyServer(const std::string& url) {
+  std::string server = url;
+  if (server.size() > 7 && _strnicmp(server.c_str(), "http://", 7) == 0) server.erase(0, 7);
+  server.erase(std::min(server.find('/'), server.size()));
+  return Wide(server);
+}
+
+// A proxy and the hosts that bypass it, as WinHttpOpen takes them.
 struct ProxySetting {
-  std::wstring proxy;
-  std::wstring bypass;
+  DWORD access = WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
+  std::wstring proxy;   // for a named proxy
+  std::wstring bypass;  // for a named proxy; may be empty
+
+  bool operator<(const ProxySetting& other) const {
+    return std::tie(access, proxy, bypass) < std::tie(other.access, other.proxy, other.bypass);
+  }
 };
 
 // Network thread only, apart from Wake (see TransportDriver).
@@ -229,8 +248,11 @@ class WinHttpDriver final : public TransportDriver {
 
   // Opens the exchange's handles and sends its request; false with `failure` filled in.
   bool Open(const Attachment& attachment, Transfer& transfer, TransportResult& failure);
-  // Sets the exchange's proxy (none, SetProxy's, or the user's); false if WinHTTP refuses it.
-  bool SetProxy(HINTERNET request, const ProxyChoice& choice);
+  // What the exchange's choice comes to: no proxy, SetProxy's, the user's, or WinHTTP's default.
+  ProxySetting SettingFor(const ProxyChoice& choice) const;
+  // The session for `setting`, opened now if it is the first exchange with it; null with
+  // `error` set if WinHTTP refuses it.
+  HINTERNET SessionFor(const ProxySetting& setting, DWORD& error);
   // Takes the exchange one step further after `report`; false when it ended (`result` set).
   bool Advance(Transfer& transfer, const Report& report, TransportResult& result);
   // Asks for the next piece of the body; false with `result` set if WinHTTP refuses.
@@ -242,8 +264,7 @@ class WinHttpDriver final : public TransportDriver {
   static void Close(Transfer& transfer);
 
   const std::shared_ptr<Mailbox> mailbox_ = std::make_shared<Mailbox>();
-  HINTERNET session_ = nullptr;
-  DWORD session_error_ = 0;                 // why the session could not be opened
+  std::map<ProxySetting, HINTERNET> sessions_;
   std::optional<ProxySetting> user_proxy_;  // the user's static proxy setting, if any
   std::unordered_map<ExchangeId, Transfer> transfers_;
   std::vector<Report> reports_;                                 // being handled by Perform
@@ -251,27 +272,11 @@ class WinHttpDriver final : public TransportDriver {
 };
 
 WinHttpDriver::WinHttpDriver() {
-  session_ = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                         WINHTTP_NO_PROXY_BYPASS, WINHTTP_FLAG_ASYNC);
-  if (session_ == nullptr) {
-    session_error_ = GetLastError();
-    return;
-  }
-  // Set before any handle is made from the session: handles take their callback from it.
-  WinHttpSetStatusCallback(session_, &OnStatus,
-                           WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
-                           0);
-  DWORD connections = kMaxHostConnections;
-  WinHttpSetOption(session_, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections,
-                   sizeof(connections));
-  WinHttpSetOption(session_, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
-                   sizeof(connections));
-
   WINHTTP_CURRENT_USER_IE_PROXY_CONFIG config = {};
   if (WinHttpGetIEProxyConfigForCurrentUser(&config)) {
     if (config.lpszProxy != nullptr && config.lpszProxy[0] != L'\0') {
-      user_proxy_ =
-          ProxySetting{config.lpszProxy, config.lpszProxyBypass ? config.lpszProxyBypass : L""};
+      user_proxy_ = ProxySetting{WINHTTP_ACCESS_TYPE_NAMED_PROXY, config.lpszProxy,
+                                 config.lpszProxyBypass ? config.lpszProxyBypass : L""};
     }
     for (LPWSTR text : {config.lpszAutoConfigUrl, config.lpszProxy, config.lpszProxyBypass}) {
       if (text != nullptr) GlobalFree(text);
@@ -282,7 +287,30 @@ WinHttpDriver::WinHttpDriver() {
 WinHttpDriver::~WinHttpDriver() {
   for (auto& [id, transfer] : transfers_) Close(transfer);
   // Late callbacks of closed requests still find their contexts and the mailbox.
-  if (session_ != nullptr) WinHttpCloseHandle(session_);
+  for (const auto& [setting, session] : sessions_) WinHttpCloseHandle(session);
+}
+
+HINTERNET WinHttpDriver::SessionFor(const ProxySetting& setting, DWORD& error) {
+  auto it = sessions_.find(setting);
+  if (it != sessions_.end()) return it->second;
+  const bool named = setting.access == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+  const HINTERNET session = WinHttpOpen(
+      nullptr, setting.access, named ? setting.proxy.c_str() : WINHTTP_NO_PROXY_NAME,
+      named && !setting.bypass.empty() ? setting.bypass.c_str() : WINHTTP_NO_PROXY_BYPASS,
+      WINHTTP_FLAG_ASYNC);
+  if (session == nullptr) {
+    error = GetLastError();
+    return nullptr;
+  }
+  // Set before any handle is made from the session: handles take their callback from it.
+  WinHttpSetStatusCallback(
+      session, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES, 0);
+  DWORD connections = kMaxHostConnections;
+  WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof(connections));
+  WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                   sizeof(connections));
+  sessions_.emplace(setting, session);
+  return session;
 }
 
 DriverErrors WinHttpDriver::Errors() const {
@@ -311,10 +339,6 @@ void WinHttpDriver::Wake() {
 }
 
 bool WinHttpDriver::Attach(const Attachment& attachment, TransportResult& failure) {
-  if (session_ == nullptr) {
-    failure = Failure(session_error_);
-    return false;
-  }
   Transfer transfer;
   transfer.body = attachment.body;
   transfer.attached = Clock::now();
@@ -369,7 +393,13 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
     std::tie(host, port) = *to;
   }
 
-  transfer.connection = WinHttpConnect(session_, host.c_str(), port, 0);
+  DWORD error = 0;
+  const HINTERNET session = SessionFor(SettingFor(*attachment.proxy), error);
+  if (session == nullptr) {
+    failure = Failure(error);
+    return false;
+  }
+  transfer.connection = WinHttpConnect(session, host.c_str(), port, 0);
   if (transfer.connection == nullptr) {
     failure = Failure(GetLastError());
     return false;
@@ -398,10 +428,6 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
   // Like the libcurl transport: no redirects followed, no cookie store of its own.
   DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
   WinHttpSetOption(transfer.request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled));
-  if (!SetProxy(transfer.request, *attachment.proxy)) {
-    failure = Failure(GetLastError());
-    return false;
-  }
   // The connect timeout covers the name lookup as well; sending and receiving may take what is
   // left of the total timeout, which Perform enforces as a whole.
   const auto clamp = [](int64_t ms) {
@@ -428,32 +454,26 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
   return true;
 }
 
-bool WinHttpDriver::SetProxy(HINTERNET request, const ProxyChoice& choice) {
-  WINHTTP_PROXY_INFO info = {};
-  std::wstring proxy;
-  std::wstring bypass;
+ProxySetting WinHttpDriver::SettingFor(const ProxyChoice& choice) const {
   std::optional<std::wstring> listed;
   if (!choice.no_proxy.empty()) listed = BypassList(choice.no_proxy);
   if (choice.direct || (!choice.no_proxy.empty() && !listed)) {
-    info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-  } else if (!choice.url.empty()) {
-    proxy = Wide(choice.url);
+    return ProxySetting{WINHTTP_ACCESS_TYPE_NO_PROXY, L"", L""};
+  }
+  if (!choice.url.empty()) {
+    ProxySetting setting{WINHTTP_ACCESS_TYPE_NAMED_PROXY, ProxyServer(choice.url), L""};
+    setting.bypass = listed ? *listed : (user_proxy_ ? user_proxy_->bypass : L"");
     // A proxy named by the host is used for every host not listed, loopback addresses included
-    // (which WinHTTP would otherwise reach directly), as on Linux.
-    bypass = listed ? *listed : (user_proxy_ ? user_proxy_->bypass : L"");
-    bypass += bypass.empty() ? L"<-loopback>" : L";<-loopback>";
-  } else if (user_proxy_) {
-    proxy = user_proxy_->proxy;
-    bypass = listed ? *listed : user_proxy_->bypass;
-  } else {
-    return true;  // WinHTTP's own default configuration
+    // (which Windows may otherwise reach directly), as on Linux.
+    setting.bypass += setting.bypass.empty() ? L"<-loopback>" : L";<-loopback>";
+    return setting;
   }
-  if (!proxy.empty()) {
-    info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-    info.lpszProxy = proxy.data();
-    info.lpszProxyBypass = bypass.empty() ? nullptr : bypass.data();
+  if (user_proxy_) {
+    ProxySetting setting = *user_proxy_;
+    if (listed) setting.bypass = *listed;
+    return setting;
   }
-  return WinHttpSetOption(request, WINHTTP_OPTION_PROXY, &info, sizeof(info)) != FALSE;
+  return ProxySetting{};  // WinHTTP's own default configuration
 }
 
 void WinHttpDriver::Detach(ExchangeId id) {

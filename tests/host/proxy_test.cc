@@ -1,4 +1,5 @@
-// Proxies of the default transport: the environment's, SetProxy's, and the hosts that bypass them.
+// Proxies of the default transport: the environment's (Linux), SetProxy's, and the hosts that
+// bypass them.
 // A LoopbackServer stands in for the proxy: a request through it arrives with the whole address
 // as its target ("GET http://127.0.0.1:PORT/path HTTP/1.1").
 #include <gtest/gtest.h>
@@ -23,6 +24,27 @@ using lumo::testing::LoopbackServer;
 using lumo::testing::Outcome;
 using lumo::testing::RecordedRequest;
 
+// Sets the environment variable `name` to `value`, or removes it when `value` is null.
+void SetVariable(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value != nullptr ? value : "");
+#else
+  if (value != nullptr) {
+    ::setenv(name, value, 1);
+  } else {
+    ::unsetenv(name);
+  }
+#endif
+}
+
+// The default transport reads the proxy variables on Linux (libcurl does); on Windows the
+// user's proxy setting stands in their place.
+#ifdef _WIN32
+constexpr bool kReadsProxyVariables = false;
+#else
+constexpr bool kReadsProxyVariables = true;
+#endif
+
 // Clears the proxy variables for the test and puts back what the process had afterwards, and
 // leaves SetProxy and SetNoProxy unset again.
 class ScopedProxyEnvironment {
@@ -30,17 +52,13 @@ class ScopedProxyEnvironment {
   ScopedProxyEnvironment() {
     for (const char* name : kNames) {
       if (const char* value = std::getenv(name)) saved_[name] = value;
-      ::unsetenv(name);
+      SetVariable(name, nullptr);
     }
   }
   ~ScopedProxyEnvironment() {
     for (const char* name : kNames) {
       auto it = saved_.find(name);
-      if (it == saved_.end()) {
-        ::unsetenv(name);
-      } else {
-        ::setenv(name, it->second.c_str(), 1);
-      }
+      SetVariable(name, it == saved_.end() ? nullptr : it->second.c_str());
     }
     base::http::SetProxy("");
     base::http::SetNoProxy("");
@@ -48,7 +66,7 @@ class ScopedProxyEnvironment {
   ScopedProxyEnvironment(const ScopedProxyEnvironment&) = delete;
   ScopedProxyEnvironment& operator=(const ScopedProxyEnvironment&) = delete;
 
-  static void Set(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
+  static void Set(const char* name, const std::string& value) { SetVariable(name, value.c_str()); }
 
  private:
   static constexpr const char* kNames[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
@@ -76,6 +94,20 @@ std::optional<std::string> Fetch(const std::string& url) {
   request.reset();
   if (outcome.completed != 1) return std::nullopt;
   return outcome.body;
+}
+
+// Whether `request`, as a proxy received it, asks for `url` on `host_port`: the whole address as
+// its target. Wine's WinHTTP writes the path alone when the proxy and the address share a host (as
+// here, both on 127.0.0.1), which a proxy reads with the Host header.
+bool IsProxyRequestFor(const RecordedRequest& request, const std::string& url,
+                       const std::string& host_port) {
+  if (request.request_line == "GET " + url + " HTTP/1.1") return true;
+#ifdef _WIN32
+  const std::string path = url.substr(url.find('/', url.find("://") + 3));
+  return request.request_line == "GET " + path + " HTTP/1.1" && request.Header("Host") == host_port;
+#else
+  return false;
+#endif
 }
 
 // Where the proxy settings come from in one case. "{proxy}" stands for the proxy's address,
@@ -134,6 +166,7 @@ TEST(ProxyTest, RequestsGoThroughTheProxyUnlessExcluded) {
   const std::string kRoutedHostPort = "127.0.0.1:9";
 
   for (const ProxyCase& c : cases) {
+    if (!kReadsProxyVariables && !c.environment.empty()) continue;
     SCOPED_TRACE(c.name);
     ScopedProxyEnvironment environment;
     for (const auto& [name, value] : c.environment) {
@@ -150,7 +183,8 @@ TEST(ProxyTest, RequestsGoThroughTheProxyUnlessExcluded) {
     const std::vector<RecordedRequest> seen = proxy.requests();
     if (c.through_proxy) {
       ASSERT_EQ(seen.size(), proxied_before + 1);
-      EXPECT_EQ(seen.back().request_line, "GET " + url + " HTTP/1.1");
+      EXPECT_TRUE(IsProxyRequestFor(seen.back(), url, server.host_port()))
+          << seen.back().request_line;
     }
     if (c.routed) base::http::SetConnectTo(kRoutedHostPort, "");
   }

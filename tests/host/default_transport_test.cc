@@ -1,15 +1,14 @@
-// The default transport end to end, WinHttpRequest against the loopback server: what the libcurl
-// driver puts on the wire and how each way an exchange ends reaches the signals. The core's own
-// rules (admission, waiting, cancellation, routes) are tested over a fake driver
-// (transport_core_test.cc).
+// The default transport end to end, WinHttpRequest against the loopback server: what the
+// platform's driver (libcurl's on Linux, WinHTTP's on Windows) puts on the wire and how each way an
+// exchange ends reaches the signals. The core's own rules (admission, waiting, cancellation,
+// routes) are tested over a fake driver (transport_core_test.cc).
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -50,21 +49,30 @@ class ScopedLimits {
   ~ScopedLimits() { base::http::SetTransportLimits(TransportLimits{}); }
 };
 
-uint16_t ClosedPort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof(address);
-  const bool bound = fd >= 0 &&
-                     ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-                     ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-  if (fd >= 0) ::close(fd);
-  // Nothing listens on port 1 either.
-  return bound ? ntohs(address.sin_port) : 1;
+// A port on 127.0.0.1 that nothing listens on: a server's, once it has gone.
+std::string ClosedHostPort() {
+  LoopbackServer server;
+  return server.host_port();
 }
 
-TEST(CurlTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {
+// How the platform's transport names the failures that the library tells apart (its
+// call_failure.cc reads these codes), and the start of the texts that go with them.
+struct Failures {
+  int refused;
+  int timed_out;
+  int too_large;
+  int no_answer;  // the server closed the connection without answering
+  std::wstring timed_out_text;
+  std::wstring no_answer_text;
+};
+#ifdef _WIN32
+const Failures kFailures = {
+    12029, 12002, 12184, 12152, L"The operation timed out", L"The server returned an invalid"};
+#else
+const Failures kFailures = {7, 28, 63, 52, L"Timeout was reached", L"Server returned nothing"};
+#endif
+
+TEST(DefaultTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {
   const std::string kBody = "{\"error_code\":22000,\"name\":\"\xe4\xb8\xad\"}";
   LoopbackServer server([&](const RecordedRequest&) {
     CannedResponse response;
@@ -90,8 +98,8 @@ TEST(CurlTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {
 }
 
 // Any status with a complete body fires response_completed; every other end fires
-// request_failed with the CURLcode.
-TEST(CurlTransportTest, CompleteAnswersCompleteAndEverythingElseFails) {
+// request_failed with the transport's code.
+TEST(DefaultTransportTest, CompleteAnswersCompleteAndEverythingElseFails) {
   auto canned = [](int status, std::string body, bool chunked = false) {
     CannedResponse response;
     response.status = status;
@@ -128,19 +136,26 @@ TEST(CurlTransportTest, CompleteAnswersCompleteAndEverythingElseFails) {
       {"error page", canned(500, "<html>error</html>", true), {}, true, 500, "<html>error</html>"},
       {"empty body", canned(503, ""), {}, true, 503, ""},
       {"redirect, not followed", redirect, {}, true, 302, "moved"},
-      {"closed without answer", hang_up, {}, false, 52, "", L"Server returned nothing"},
-      {"body over the cap", canned(200, too_large), small_body, false, 63, "", kTooLarge},
-      {"chunked body over the cap", canned(200, too_large, true), small_body, false, 63, "",
+      {"closed without answer",
+       hang_up,
+       {},
+       false,
+       kFailures.no_answer,
+       "",
+       kFailures.no_answer_text},
+      {"body over the cap", canned(200, too_large), small_body, false, kFailures.too_large, "",
        kTooLarge},
-      {"total timeout", late, short_total, false, 28, "", L"Timeout was reached"},
-      {"connection refused", {}, {}, false, 7, "", L"", true},
+      {"chunked body over the cap", canned(200, too_large, true), small_body, false,
+       kFailures.too_large, "", kTooLarge},
+      {"total timeout", late, short_total, false, kFailures.timed_out, "",
+       kFailures.timed_out_text},
+      {"connection refused", {}, {}, false, kFailures.refused, "", L"", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     ScopedLimits limits(c.limits);
     LoopbackServer server([&c](const RecordedRequest&) { return c.response; });
-    auto outcome =
-        Fetch(c.refused ? "http://127.0.0.1:" + std::to_string(ClosedPort()) : server.Url("/"));
+    auto outcome = Fetch(c.refused ? "http://" + ClosedHostPort() + "/" : server.Url("/"));
     EXPECT_EQ(outcome->completed, c.completes ? 1 : 0);
     EXPECT_EQ(outcome->failed, c.completes ? 0 : 1);
     EXPECT_EQ(outcome->code, c.code);
@@ -150,7 +165,7 @@ TEST(CurlTransportTest, CompleteAnswersCompleteAndEverythingElseFails) {
   }
 }
 
-TEST(CurlTransportTest, ConnectToRoutesAHostNameWithoutChangingTheRequest) {
+TEST(DefaultTransportTest, ConnectToRoutesAHostNameWithoutChangingTheRequest) {
   LoopbackServer server;
   base::http::SetConnectTo("api.lumo.example:80", server.host_port());
   // (That a routed host never goes through a proxy is a case of the proxy test.)
@@ -165,7 +180,51 @@ TEST(CurlTransportTest, ConnectToRoutesAHostNameWithoutChangingTheRequest) {
   EXPECT_EQ(requests[0].Header("Host"), "api.lumo.example");
 }
 
-TEST(CurlTransportTest, SequentialRequestsReuseTheConnection) {
+// Waits (bounded) until `server` has seen `count` requests.
+bool SawRequests(const LoopbackServer& server, size_t count) {
+  for (int i = 0; i < 1000 && server.requests().size() < count; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return server.requests().size() >= count;
+}
+
+// Deleting a request stops its exchange wherever it is, and nothing of it is signalled: not when
+// the server later drops the connection, not with a body still arriving.
+TEST(DefaultTransportTest, DeletedRequestsNeverSignal) {
+  auto server = std::make_unique<LoopbackServer>([](const RecordedRequest& request) {
+    CannedResponse response;
+    if (request.target == "/late") response.delay = std::chrono::seconds(20);
+    if (request.target == "/big") {
+      response.body.assign(size_t{8} << 20, 'x');
+      response.chunked = true;
+    }
+    return response;
+  });
+  struct InFlight {
+    std::unique_ptr<WinHttpRequest> request = std::make_unique<WinHttpRequest>();
+    Outcome outcome{request.get()};
+  };
+  std::vector<std::unique_ptr<InFlight>> in_flight;
+  auto start = [&](const char* target) {
+    in_flight.push_back(std::make_unique<InFlight>());
+    Start(*in_flight.back()->request, server->Url(target));
+  };
+  for (int i = 0; i < 4; ++i) start("/late");
+  for (int i = 0; i < 4; ++i) start("/big");
+  ASSERT_TRUE(SawRequests(*server, 8));
+  for (int i = 0; i < 4; ++i) start("/late");  // deleted before the server may have seen them
+  for (auto& exchange : in_flight) exchange->request.reset();
+
+  // The server goes, cutting every connection; a later exchange has its answer after that.
+  server.reset();
+  LoopbackServer next;
+  EXPECT_EQ(Fetch(next.Url("/next"))->completed, 1);
+  for (const auto& exchange : in_flight) {
+    EXPECT_EQ(exchange->outcome.completed + exchange->outcome.failed, 0);
+  }
+}
+
+TEST(DefaultTransportTest, SequentialRequestsReuseTheConnection) {
   LoopbackServer server;
   for (int i = 0; i < 3; ++i) EXPECT_EQ(Fetch(server.Url("/again"))->completed, 1);
   EXPECT_EQ(server.requests().size(), 3u);

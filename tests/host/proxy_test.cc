@@ -106,6 +106,7 @@ bool IsProxyRequestFor(const RecordedRequest& request, const std::string& url,
   const std::string path = url.substr(url.find('/', url.find("://") + 3));
   return request.request_line == "GET " + path + " HTTP/1.1" && request.Header("Host") == host_port;
 #else
+  static_cast<void>(host_port);
   return false;
 #endif
 }

@@ -114,8 +114,10 @@ class GreetingRequest : public lumoapi::RequestBase {
   std::wstring GetMethodName() override { return L"norda.lumo.user.down"; }
   std::wstring BuildParams() override { return L"songid=1,2&uid=7"; }
   void ParseResult(web::json::value& answer) override {
-    if (answer.has_field("result")) {
-      greeting = utilities::json::ToString(answer.at("result").at("greeting"));
+    using utilities::json::StringTOf;  // the JSON library's text: UTF-8, or UTF-16 on Windows
+    if (answer.has_field(StringTOf("result"))) {
+      greeting =
+          utilities::json::ToString(answer.at(StringTOf("result")).at(StringTOf("greeting")));
     }
   }
 };

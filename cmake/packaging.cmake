@@ -1,3 +1,8 @@
+if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/packaging_windows.cmake)
+  return()
+endif()
+
 # Debian packages through CPack, one per install component:
 #   liblumoapi0     (runtime) liblumoapi.so.0 and liblumohost.so.0
 #   liblumoapi-dev  (dev)     the headers, the CMake package, lumoapi.pc and the .so links

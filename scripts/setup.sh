@@ -10,6 +10,9 @@ packages=(
   curl openssl wrk help2man nginx-light gnuplot-nox python3
   chromium chromium-driver python3-selenium fonts-wqy-microhei
   doxygen dpkg-dev fakeroot file lintian
+  # The Windows build: MinGW-w64 and Wine, and what scripts/windows-deps.sh fetches and unpacks
+  # Debian's source packages with.
+  g++-mingw-w64-x86-64-posix wine wine64 debian-archive-keyring patch
 )
 
 sudo_cmd=""

@@ -5,7 +5,7 @@
 # the programs in the build tree's bin folder.
 set -euo pipefail
 [ $# -ge 2 ] || { echo "usage: $0 WINEPREFIX PROGRAM.exe [ARGS...]" >&2; exit 2; }
-export WINEPREFIX="$1"
+export WINEPREFIX="$(realpath -m "$1")"
 shift
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"

@@ -16,6 +16,11 @@ using Kind = CallFailure::Kind;
 constexpr int kCouldNotConnect = 7;
 constexpr int kTimedOut = 28;
 constexpr int kBodyTooLarge = 63;
+// WinHTTP's, which the default transport reports on Windows (ERROR_WINHTTP_CANNOT_CONNECT,
+// ERROR_WINHTTP_TIMEOUT and ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW). The two sets do not overlap.
+constexpr int kWinHttpCannotConnect = 12029;
+constexpr int kWinHttpTimeout = 12002;
+constexpr int kWinHttpTooLarge = 12184;
 
 // The number that follows `before` in `text`, if one does.
 std::optional<int64_t> NumberAfter(const std::wstring& text, const std::wstring& before) {
@@ -73,12 +78,15 @@ CallFailure TransportFailure(int code, const std::wstring& text) {
   CallFailure failure;
   switch (code) {
     case kCouldNotConnect:
+    case kWinHttpCannotConnect:
       failure = Make(Kind::kConnectionRefused, ConnectText(text));
       break;
     case kTimedOut:
+    case kWinHttpTimeout:
       failure = Make(Kind::kTimeout, TimeoutText(text));
       break;
     case kBodyTooLarge:
+    case kWinHttpTooLarge:
       failure = Make(Kind::kBodyTooLarge, TooLargeText(text));
       break;
     default:

@@ -1,7 +1,5 @@
 #include "lumoapi/encryption.h"
 
-#include <cpprest/base_uri.h>
-
 #include <exception>
 
 #include "aes_cipher.h"
@@ -9,6 +7,7 @@
 #include "base/os_utils.h"
 #include "base/string_utils.h"
 #include "log_masking.h"
+#include "query_builder.h"
 
 namespace lumoapi::encryption {
 namespace {
@@ -33,7 +32,7 @@ std::wstring LumoAPIEncryption::EncryptText(std::wstring text) const {
     // only copy it twice.
     const std::string base64 =
         Base64Text(EncryptAes128Cbc(key, iv, base::string_utils::Utf16ToUtf8(text)));
-    return base::string_utils::ToUtf16(web::uri::encode_data_string(base64));
+    return base::string_utils::ToUtf16(EncodeDataBytes(base64));
   } catch (const std::exception& e) {
     base::logging::LogMessage(L"lumoapi::encryption::LumoAPIEncryption::EncryptText", 97,
                               base::logging::LoggingSeverity::kError,

@@ -9,11 +9,16 @@ const web::json::value& NullValue() {
   return kNull;
 }
 
+// A scan rather than the object's own search: that takes the name in the library's form, which
+// would be a conversion (and, for a wide name, an allocation) per call. The first of a name given
+// twice is the one the library's search finds as well.
 const web::json::value& Member(const web::json::value& object, const char* key) {
   if (object.type() != web::json::value::Object) return NullValue();
-  const web::json::object& members = object.as_object();
-  auto it = members.find(key);
-  return it == members.end() ? NullValue() : it->second;
+  const std::string_view wanted(key);
+  for (const auto& [name, value] : object.as_object()) {
+    if (NameIs(name, wanted)) return value;
+  }
+  return NullValue();
 }
 
 namespace {

@@ -16,7 +16,18 @@
 
 namespace lumoapi {
 
-// REQUIRES: `key` is a UTF-8 text (the service's keys are ASCII).
+// Whether the member name `name`, in either of the JSON library's forms, is `key`, compared unit
+// by unit without converting either. REQUIRES: `key` is ASCII (the service's keys are).
+inline bool NameIs(const std::string& name, std::string_view key) { return name == key; }
+inline bool NameIs(const std::wstring& name, std::string_view key) {
+  if (name.size() != key.size()) return false;
+  for (size_t i = 0; i < key.size(); ++i) {
+    if (name[i] != static_cast<wchar_t>(static_cast<unsigned char>(key[i]))) return false;
+  }
+  return true;
+}
+
+// REQUIRES: `key` is ASCII.
 LUMOAPI_EXPORT_PRIVATE const web::json::value& Member(const web::json::value& object,
                                                       const char* key);
 
@@ -24,7 +35,7 @@ LUMOAPI_EXPORT_PRIVATE const web::json::value& NullValue();
 
 // The members of `object` called `keys`, each as Member would find it, in one pass over the
 // object instead of a search per key: for readers of many small objects (the songs of a page).
-// Of a name given twice in the answer the first counts, as with Member.
+// Of a name given twice in the answer the first counts, as with Member. REQUIRES: `keys` are ASCII.
 template <size_t N>
 std::array<const web::json::value*, N> Members(const web::json::value& object,
                                                const std::array<std::string_view, N>& keys) {
@@ -35,7 +46,7 @@ std::array<const web::json::value*, N> Members(const web::json::value& object,
   size_t left = N;
   for (const auto& [name, value] : object.as_object()) {
     for (size_t i = 0; i < N; ++i) {
-      if (seen[i] || name != keys[i]) continue;
+      if (seen[i] || !NameIs(name, keys[i])) continue;
       seen[i] = true;
       found[i] = &value;
       --left;

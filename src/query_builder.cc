@@ -6,17 +6,22 @@
 namespace lumoapi {
 namespace {
 
-// Bytes written as they are: what the URI library leaves alone in a query component, less "&"
-// and "=". Everything else becomes %XX with upper-case hex digits.
-constexpr std::array<bool, 256> MakeKeptBytes() {
+// Letters, digits and the bytes of `extra`.
+constexpr std::array<bool, 256> AlphanumericAnd(std::string_view extra) {
   std::array<bool, 256> kept{};
   for (int c = '0'; c <= '9'; ++c) kept[c] = true;
   for (int c = 'A'; c <= 'Z'; ++c) kept[c] = true;
   for (int c = 'a'; c <= 'z'; ++c) kept[c] = true;
-  for (unsigned char c : std::string_view("-._~!$'()*,;:@/?")) kept[c] = true;
+  for (unsigned char c : extra) kept[c] = true;
   return kept;
 }
-constexpr std::array<bool, 256> kKept = MakeKeptBytes();
+
+// Bytes written as they are: what the URI library leaves alone in a query component, less "&"
+// and "=". Everything else becomes %XX with upper-case hex digits.
+constexpr std::array<bool, 256> kKept = AlphanumericAnd("-._~!$'()*,;:@/?");
+
+// What the URI library's data-string encoding leaves alone: the unreserved bytes.
+constexpr std::array<bool, 256> kUnreserved = AlphanumericAnd("-._~");
 
 // Bytes the URI library accepts in a query when it checks a whole address.
 constexpr std::array<bool, 256> MakeValidBytes() {
@@ -27,9 +32,10 @@ constexpr std::array<bool, 256> MakeValidBytes() {
 }
 constexpr std::array<bool, 256> kValid = MakeValidBytes();
 
-void AppendEncodedByte(std::string& out, unsigned char c) {
+// Appends `c`, or %XX when `kept` does not hold it.
+void AppendEncodedByte(std::string& out, unsigned char c, const std::array<bool, 256>& kept) {
   constexpr char kHex[] = "0123456789ABCDEF";
-  if (kKept[c]) {
+  if (kept[c]) {
     out += static_cast<char>(c);
   } else {
     const char escaped[3] = {'%', kHex[c >> 4], kHex[c & 0xF]};
@@ -37,8 +43,8 @@ void AppendEncodedByte(std::string& out, unsigned char c) {
   }
 }
 
-void AppendEncodedUtf8(std::string& out, std::string_view utf8) {
-  for (char c : utf8) AppendEncodedByte(out, static_cast<unsigned char>(c));
+void AppendEncodedUtf8(std::string& out, std::string_view utf8, const std::array<bool, 256>& kept) {
+  for (char c : utf8) AppendEncodedByte(out, static_cast<unsigned char>(c), kept);
 }
 
 // Wide text straight into the query; any character beyond ASCII sends the whole text through the
@@ -46,11 +52,11 @@ void AppendEncodedUtf8(std::string& out, std::string_view utf8) {
 void AppendEncodedWide(std::string& out, std::wstring_view text) {
   for (wchar_t c : text) {
     if (static_cast<uint32_t>(c) >= 0x80) {
-      AppendEncodedUtf8(out, base::string_utils::ToUtf8(std::wstring(text)));
+      AppendEncodedUtf8(out, base::string_utils::ToUtf8(std::wstring(text)), kKept);
       return;
     }
   }
-  for (wchar_t c : text) AppendEncodedByte(out, static_cast<unsigned char>(c));
+  for (wchar_t c : text) AppendEncodedByte(out, static_cast<unsigned char>(c), kKept);
 }
 
 }  // namespace
@@ -58,8 +64,19 @@ void AppendEncodedWide(std::string& out, std::wstring_view text) {
 std::string EncodeQueryComponent(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  AppendEncodedUtf8(out, utf8);
+  AppendEncodedUtf8(out, utf8, kKept);
   return out;
+}
+
+std::string EncodeDataBytes(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  AppendEncodedUtf8(out, utf8, kUnreserved);
+  return out;
+}
+
+std::wstring EncodeDataString(const std::wstring& text) {
+  return base::string_utils::ToUtf16(EncodeDataBytes(base::string_utils::ToUtf8(text)));
 }
 
 void QueryBuilder::AppendPairText(std::wstring_view name, std::wstring_view value) {

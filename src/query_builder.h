@@ -21,6 +21,14 @@ namespace lumoapi {
 // UTF-8 out).
 LUMOAPI_EXPORT_PRIVATE std::string EncodeQueryComponent(std::string_view utf8);
 
+// The URI library's data-string encoding (web::uri::encode_data_string): every byte but the
+// unreserved ones (letters, digits, "-._~") as %XX. UTF-8 in, ASCII out. Written here because the
+// library's own takes its wide form on Windows, where it converts with rules of its own.
+LUMOAPI_EXPORT_PRIVATE std::string EncodeDataBytes(std::string_view utf8);
+// The same over the UTF-8 bytes of a wide text (malformed text repaired as the host repairs it):
+// how the service expects list titles and descriptions, and the lyrics search's queries.
+LUMOAPI_EXPORT_PRIVATE std::wstring EncodeDataString(const std::wstring& text);
+
 // A query under construction. Thread-compatible.
 class LUMOAPI_EXPORT_PRIVATE QueryBuilder {
  public:

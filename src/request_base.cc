@@ -1,6 +1,5 @@
 #include "lumoapi/request_base.h"
 
-#include <cpprest/http_msg.h>
 #include <cpprest/uri_builder.h>
 
 #include <exception>
@@ -21,6 +20,8 @@ namespace lumoapi {
 namespace {
 
 using base::string_utils::ToUtf16;
+using utilities::json::StringTOf;
+using utilities::json::Utf8Of;
 
 constexpr int32_t kSuccessCode = 22000;
 constexpr wchar_t kFormat[] = L"json";
@@ -29,7 +30,7 @@ constexpr wchar_t kUserAgent[] = L"qxpc_1.0.0";
 constexpr wchar_t kVersionD[] = L"10.1.1.1";
 
 const web::uri& BaseUri() {
-  static const web::uri base("http://" LUMOAPI_SERVICE_HOST "/v1/restserver/lumo?");
+  static const web::uri base(StringTOf("http://" LUMOAPI_SERVICE_HOST "/v1/restserver/lumo?"));
   return base;
 }
 
@@ -46,19 +47,30 @@ void AppendCommonPairs(QueryBuilder& builder, const std::wstring& version) {
   AppendPair(builder, L"version_d", kVersionD);
 }
 
+// Each byte of `bytes` as one unit of the URI library's text, unconverted. Where that text is
+// wide, the library checks an address by the low byte of each unit, so a UTF-8 character converted
+// to UTF-16 could pass (U+5468 reads as "h"); its bytes one by one are refused as they are where
+// the text is UTF-8.
+utility::string_t UnitPerByte(const std::string& bytes) {
+  utility::string_t units;
+  units.reserve(bytes.size());
+  for (unsigned char byte : bytes) units.push_back(static_cast<utility::char_t>(byte));
+  return units;
+}
+
 // The address of `query`. The URI library would refuse a query holding bytes that no address may
 // carry raw (only an encoded text from BuildParams can bring them); it then decides, and throws.
 std::string AddressWith(const QueryBuilder& query) {
   if (!query.all_bytes_valid()) {
     web::uri_builder checked(BaseUri());
-    checked.set_query(query.query());
-    return checked.to_string();
+    checked.set_query(UnitPerByte(query.query()));
+    return Utf8Of(checked.to_string());
   }
   // Everything before the query, written by the URI library once.
   static const std::string prefix = [] {
     web::uri_builder builder(BaseUri());
-    builder.set_query("q");
-    std::string address = builder.to_string();
+    builder.set_query(StringTOf("q"));
+    std::string address = Utf8Of(builder.to_string());
     address.pop_back();
     return address;
   }();
@@ -123,12 +135,10 @@ void RequestBase::BeginRequest() {
     http_request = std::move(fresh);
     http_request->response_completed.connect(this, &RequestBase::OnHttpCompleted);
     http_request->request_failed.connect(this, &RequestBase::OnHttpFailed);
-    http_request->Open(ToUtf16(web::http::methods::GET), url, true, false);
-    http_request->SetRequestHeader(ToUtf16(web::http::header_names::user_agent), kUserAgent);
-    http_request->SetRequestHeader(ToUtf16(web::http::header_names::referer),
-                                   L"" LUMOAPI_WEB_ORIGIN);
+    http_request->Open(L"GET", url, true, false);
+    http_request->SetRequestHeader(L"User-Agent", kUserAgent);
+    http_request->SetRequestHeader(L"Referer", L"" LUMOAPI_WEB_ORIGIN);
     if (!session_token.empty()) {
-      // The URI library names no cookie header.
       http_request->SetRequestHeader(L"Cookie", L"KWTOK=" + session_token);
     }
     SetExtraHeaders();
@@ -160,7 +170,7 @@ void RequestBase::OnHttpCompleted() {
     http_status = status;
     const std::string& body = http_request->GetResponseBody();
     response_text = ToUtf16(body);
-    web::json::value answer = web::json::value::parse(body);
+    web::json::value answer = utilities::json::Parse(body);
     is_json = true;
     const web::json::value& error_code = Member(answer, "error_code");
     // A JSON body without a service code is a success only when the HTTP status says so; an

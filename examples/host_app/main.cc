@@ -1,10 +1,14 @@
 // A minimal host: it subclasses RequestBase, routes the service host to a loopback server of its
 // own, runs the UI loop and reads the parsed answer. With --print-encrypted-url it prints the
 // address of an encrypted request instead, for checking with tools outside the library.
+#if defined(_WIN32)
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <chrono>
@@ -21,6 +25,31 @@
 
 namespace {
 
+// The few socket calls the server below makes, on both systems.
+#if defined(_WIN32)
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+void CloseSocket(Socket s) { closesocket(s); }
+constexpr int kStopBoth = SD_BOTH;
+constexpr int kSendFlags = 0;
+using AddressLength = int;
+struct SocketLibrary {
+  SocketLibrary() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(2, 2), &data);
+  }
+  ~SocketLibrary() { WSACleanup(); }
+};
+#else
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+void CloseSocket(Socket s) { close(s); }
+constexpr int kStopBoth = SHUT_RDWR;
+constexpr int kSendFlags = MSG_NOSIGNAL;
+using AddressLength = socklen_t;
+struct SocketLibrary {};
+#endif
+
 // Answers every connection with one JSON body, then closes it.
 class TinyServer {
  public:
@@ -31,14 +60,14 @@ class TinyServer {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address));
     listen(listener_, 8);
-    socklen_t length = sizeof(address);
+    AddressLength length = sizeof(address);
     getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length);
     port_ = ntohs(address.sin_port);
     thread_ = std::thread([this] { Serve(); });
   }
   ~TinyServer() {
-    shutdown(listener_, SHUT_RDWR);
-    close(listener_);
+    shutdown(listener_, kStopBoth);
+    CloseSocket(listener_);
     thread_.join();
   }
   int port() const { return port_; }
@@ -47,12 +76,12 @@ class TinyServer {
  private:
   void Serve() {
     for (;;) {
-      const int client = accept(listener_, nullptr, nullptr);
-      if (client < 0) return;
+      const Socket client = accept(listener_, nullptr, nullptr);
+      if (client == kNoSocket) return;
       std::string request;
       char buffer[4096];
       while (request.find("\r\n\r\n") == std::string::npos) {
-        const ssize_t n = recv(client, buffer, sizeof(buffer), 0);
+        const auto n = recv(client, buffer, sizeof(buffer), 0);
         if (n <= 0) break;
         request.append(buffer, static_cast<size_t>(n));
       }
@@ -63,12 +92,13 @@ class TinyServer {
           "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
           "Connection: close\r\nContent-Length: " +
           std::to_string(body.size()) + "\r\n\r\n" + body;
-      send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
-      close(client);
+      send(client, answer.data(), static_cast<int>(answer.size()), kSendFlags);
+      CloseSocket(client);
     }
   }
 
-  int listener_ = -1;
+  SocketLibrary library_;  // first in, last out
+  Socket listener_ = kNoSocket;
   int port_ = 0;
   std::string last_request_;
   std::thread thread_;
@@ -84,8 +114,10 @@ class GreetingRequest : public lumoapi::RequestBase {
   std::wstring GetMethodName() override { return L"norda.lumo.user.down"; }
   std::wstring BuildParams() override { return L"songid=1,2&uid=7"; }
   void ParseResult(web::json::value& answer) override {
-    if (answer.has_field("result")) {
-      greeting = utilities::json::ToString(answer.at("result").at("greeting"));
+    using utilities::json::StringTOf;  // the JSON library's text: UTF-8, or UTF-16 on Windows
+    if (answer.has_field(StringTOf("result"))) {
+      greeting =
+          utilities::json::ToString(answer.at(StringTOf("result")).at(StringTOf("greeting")));
     }
   }
 };

@@ -217,4 +217,6 @@ void CurlDriver::RecycleHandle(Transfer& transfer) {
 
 std::unique_ptr<TransportDriver> NewPlatformDriver() { return std::make_unique<CurlDriver>(); }
 
+bool StopsNetworkThreadAtExit() { return true; }
+
 }  // namespace base::http::internal

@@ -2,9 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 
 #include "base/string_utils.h"
 
@@ -24,11 +26,31 @@ Numeric Signed(int64_t value) { return {Numeric::Kind::kSigned, value, 0, 0}; }
 Numeric Unsigned(uint64_t value) { return {Numeric::Kind::kUnsigned, 0, value, 0}; }
 Numeric Real(double value) { return {Numeric::Kind::kReal, 0, 0, value}; }
 
-std::string_view TrimWhitespace(std::string_view text) {
-  constexpr std::string_view kWhitespace = " \t\r\n\f\v";
-  const size_t begin = text.find_first_not_of(kWhitespace);
-  if (begin == std::string_view::npos) return {};
-  return text.substr(begin, text.find_last_not_of(kWhitespace) - begin + 1);
+template <class Char>
+std::basic_string_view<Char> TrimWhitespace(std::basic_string_view<Char> text) {
+  static constexpr Char kWhitespace[] = {' ', '\t', '\r', '\n', '\f', '\v'};
+  const std::basic_string_view<Char> whitespace(kWhitespace, std::size(kWhitespace));
+  const size_t begin = text.find_first_not_of(whitespace);
+  if (begin == std::basic_string_view<Char>::npos) return {};
+  return text.substr(begin, text.find_last_not_of(whitespace) - begin + 1);
+}
+
+// A string's value less surrounding whitespace, as narrow characters: what a number or "true" and
+// "false" are read from. They are ASCII, so a wide text (the library's form on Windows) holding
+// anything else reads as an empty text, which is neither; it is copied into `buffer` otherwise.
+// One of the two overloads is the library's form, the other is unused.
+[[maybe_unused]] std::string_view TrimmedAscii(const std::string& text, std::string& /*buffer*/) {
+  return TrimWhitespace(std::string_view(text));
+}
+
+[[maybe_unused]] std::string_view TrimmedAscii(const std::wstring& text, std::string& buffer) {
+  const std::wstring_view trimmed = TrimWhitespace(std::wstring_view(text));
+  buffer.resize(trimmed.size());
+  for (size_t i = 0; i < trimmed.size(); ++i) {
+    if (static_cast<uint32_t>(trimmed[i]) >= 0x80) return {};
+    buffer[i] = static_cast<char>(trimmed[i]);
+  }
+  return buffer;
 }
 
 template <class T>
@@ -37,17 +59,16 @@ bool ParseWhole(std::string_view text, T& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-// The whole text, less surrounding whitespace, as a finite decimal number.
+// The whole text (TrimmedAscii's) as a finite decimal number.
 std::optional<Numeric> ParseNumber(std::string_view text) {
-  text = TrimWhitespace(text);
   const bool plus = !text.empty() && text.front() == '+';
   if (plus) text.remove_prefix(1);
   if (text.empty() || (plus && text.front() == '-')) return std::nullopt;
-  int64_t signed_value;
+  int64_t signed_value = 0;
   if (ParseWhole(text, signed_value)) return Signed(signed_value);
-  uint64_t unsigned_value;
+  uint64_t unsigned_value = 0;
   if (ParseWhole(text, unsigned_value)) return Unsigned(unsigned_value);
-  double real_value;
+  double real_value = 0;
   // from_chars also reads "inf" and "nan", which are not numbers to a JSON reader.
   if (ParseWhole(text, real_value) && std::isfinite(real_value)) return Real(real_value);
   return std::nullopt;
@@ -63,8 +84,10 @@ std::optional<Numeric> NumericOf(const web::json::value& value) {
     }
     case web::json::value::Boolean:
       return Signed(value.as_bool() ? 1 : 0);
-    case web::json::value::String:
-      return ParseNumber(value.as_string());
+    case web::json::value::String: {
+      std::string buffer;
+      return ParseNumber(TrimmedAscii(value.as_string(), buffer));
+    }
     default:
       return std::nullopt;
   }
@@ -86,12 +109,22 @@ std::string ShortestText(double value) {
   return std::string(text, end);
 }
 
+// Parses `utf8` in the form `Text`: as it is where that is UTF-8, converted where it is wide.
+template <class Text>
+web::json::value ParseIn(const std::string& utf8) {
+  if constexpr (std::is_same_v<Text, std::string>) {
+    return web::json::value::parse(utf8);
+  } else {
+    return web::json::value::parse(TextIn<Text>(utf8));
+  }
+}
+
 }  // namespace
 
 std::wstring ToString(const web::json::value& value) {
   switch (value.type()) {
     case web::json::value::String:
-      return base::string_utils::ToUtf16(value.as_string());
+      return WideOf(value.as_string());
     case web::json::value::Number: {
       const web::json::number& number = value.as_number();
       if (!number.is_integral())
@@ -103,7 +136,7 @@ std::wstring ToString(const web::json::value& value) {
       return value.as_bool() ? L"true" : L"false";
     case web::json::value::Object:
     case web::json::value::Array:
-      return base::string_utils::ToUtf16(value.serialize());
+      return WideOf(value.serialize());
     default:
       return {};
   }
@@ -162,7 +195,8 @@ double ToDouble(const web::json::value& value, double default_value) {
 bool ToBoolean(const web::json::value& value, bool default_value) {
   if (value.is_boolean()) return value.as_bool();
   if (value.is_string()) {
-    const std::string_view text = TrimWhitespace(value.as_string());
+    std::string buffer;
+    const std::string_view text = TrimmedAscii(value.as_string(), buffer);
     if (text == "true") return true;
     if (text == "false") return false;
   }
@@ -178,5 +212,7 @@ bool ToBoolean(const web::json::value& value, bool default_value) {
   }
   return default_value;
 }
+
+web::json::value Parse(const std::string& utf8) { return ParseIn<utility::string_t>(utf8); }
 
 }  // namespace utilities::json

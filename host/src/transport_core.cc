@@ -183,14 +183,6 @@ void TransportCore::Shutdown() {
     return;
   }
   thread_.join();
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!run_returned_) {
-    // The thread was ended from outside: at process exit Windows ends every other thread before
-    // a library's static objects are destroyed. The driver may be in any state the thread left
-    // it in (a condition variable it waited on, an engine call half done): it stays as it is.
-    driver_.release();
-    return;
-  }
   driver_.reset();
 }
 
@@ -232,8 +224,6 @@ void TransportCore::Run() {
   waiting_.clear();
   last_host_ = nullptr;
   hosts_.clear();
-  std::lock_guard<std::mutex> lock(mutex_);
-  run_returned_ = true;
 }
 
 void TransportCore::Admit(StartCommand command) {
@@ -440,6 +430,12 @@ struct DefaultTransportHolder {
 }  // namespace
 
 std::shared_ptr<Transport> DefaultTransport() {
+  if (!StopsNetworkThreadAtExit()) {
+    // Never destroyed: the system ends the network thread with the process.
+    static const auto* const transport =
+        new std::shared_ptr<TransportCore>(std::make_shared<TransportCore>(NewPlatformDriver()));
+    return *transport;
+  }
   static DefaultTransportHolder holder;
   return holder.transport;
 }

@@ -137,7 +137,6 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   ExchangeId delivering_ = 0;              // guarded by mutex_; whose callback is running
   std::thread thread_;                     // guarded by mutex_; started by the first Start
   std::thread::id network_thread_;         // guarded by mutex_
-  bool run_returned_ = false;              // guarded by mutex_; the network thread ended itself
 
   // Network thread only: the exchanges in the driver, those it reported finished and that wait
   // for their delivery, hosts by scheme and authority, the waiting exchanges, hosts with room for

@@ -145,6 +145,11 @@ class TransportDriver {
 // (winhttp_transport.cc).
 std::unique_ptr<TransportDriver> NewPlatformDriver();
 
+// Whether the process's transport stops its network thread when the library's static objects are
+// destroyed at exit. Not on Windows: a DLL's are destroyed after the process's other threads have
+// been ended, and waiting for one of them then never returns.
+bool StopsNetworkThreadAtExit();
+
 }  // namespace base::http::internal
 
 #endif  // HOST_SRC_TRANSPORT_DRIVER_H_

@@ -28,7 +28,6 @@
 #include <chrono>
 #include <climits>
 #include <condition_variable>
-#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -241,6 +240,8 @@ class WinHttpDriver final : public TransportDriver {
     HandleContext* context = nullptr;  // valid while `request` is open
     BodySink* body = nullptr;
     DWORD status = 0;
+    uint64_t announced = UINT64_MAX;  // the Content-Length of the answer, if it gave one
+    uint64_t received = 0;            // bytes of the body so far
     Clock::time_point attached;
     Clock::time_point deadline = Clock::time_point::max();  // the total timeout
   };
@@ -521,20 +522,31 @@ bool WinHttpDriver::Advance(Transfer& transfer, const Report& report, TransportR
       // An announced length over the cap fails before any of the body is read.
       if (WinHttpQueryHeaders(transfer.request, WINHTTP_QUERY_CONTENT_LENGTH,
                               WINHTTP_HEADER_NAME_BY_INDEX, length, &size,
-                              WINHTTP_NO_HEADER_INDEX) &&
-          _wcstoui64(length, nullptr, 10) > transfer.body->max_bytes()) {
-        transfer.body->MarkTooLarge();
-        result = Failure(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW);
-        return false;
+                              WINHTTP_NO_HEADER_INDEX)) {
+        transfer.announced = _wcstoui64(length, nullptr, 10);
+        if (transfer.announced > transfer.body->max_bytes()) {
+          transfer.body->MarkTooLarge();
+          result = Failure(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW);
+          return false;
+        }
       }
       return ReadNext(transfer, result);
     }
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
       if (report.bytes == 0) {
+        // WinHTTP ends the body quietly when the server closes the connection early; an answer
+        // shorter than it announced is a broken exchange, as libcurl reports it.
+        if (transfer.announced != UINT64_MAX && transfer.received < transfer.announced) {
+          result = Failure(ERROR_WINHTTP_CONNECTION_ERROR);
+          result.error_text = "The connection closed after " + std::to_string(transfer.received) +
+                              " of " + std::to_string(transfer.announced) + " bytes";
+          return false;
+        }
         result.ok = true;
         result.status = static_cast<int32_t>(transfer.status);
         return false;
       }
+      transfer.received += report.bytes;
       if (!transfer.body->Append(transfer.context->buffer, report.bytes)) {
         result = Failure(ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW);
         return false;
@@ -584,5 +596,7 @@ void WinHttpDriver::Finish(ExchangeId id, TransportResult result, DriverEvents& 
 }  // namespace
 
 std::unique_ptr<TransportDriver> NewPlatformDriver() { return std::make_unique<WinHttpDriver>(); }
+
+bool StopsNetworkThreadAtExit() { return false; }
 
 }  // namespace base::http::internal

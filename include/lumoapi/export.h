@@ -6,7 +6,10 @@
 #ifndef LUMOAPI_EXPORT_H_
 #define LUMOAPI_EXPORT_H_
 
-#if defined(_WIN32)
+#if defined(LUMOAPI_STATIC)
+// Linked from the static build of the same objects (the library's own tests).
+#define LUMOAPI_EXPORT
+#elif defined(_WIN32)
 #if defined(LUMOAPI_IMPLEMENTATION)
 #define LUMOAPI_EXPORT __declspec(dllexport)
 #else

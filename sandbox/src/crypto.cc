@@ -1,12 +1,9 @@
 #include "crypto.h"
 
-#include <openssl/evp.h>
-#include <openssl/hmac.h>
-
 #include <cassert>
 #include <cctype>
-#include <memory>
 
+#include "crypto_backend.h"
 #include "query.h"
 
 namespace lumo::sandbox {
@@ -18,34 +15,21 @@ constexpr std::string_view kKeyDerivationSalt = "qorvel_amber_tune_signer_key";
 constexpr std::string_view kLyricsKeyText = "4817305926148350";
 constexpr std::string_view kLyricsIv = "7390261548103726";
 
-std::string Hex(const unsigned char* bytes, size_t size) {
+std::string Hex(std::string_view bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string out;
-  out.reserve(size * 2);
-  for (size_t i = 0; i < size; ++i) {
-    out.push_back(kDigits[bytes[i] >> 4]);
-    out.push_back(kDigits[bytes[i] & 0x0F]);
+  out.reserve(bytes.size() * 2);
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    out.push_back(kDigits[byte >> 4]);
+    out.push_back(kDigits[byte & 0x0F]);
   }
   return out;
 }
 
-struct CipherContextDeleter {
-  void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
-};
-using CipherContext = std::unique_ptr<EVP_CIPHER_CTX, CipherContextDeleter>;
-
-const unsigned char* Bytes(std::string_view text) {
-  return reinterpret_cast<const unsigned char*>(text.data());
-}
-
 }  // namespace
 
-std::string Md5Hex(std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_md5(), nullptr);
-  return Hex(digest, size);
-}
+std::string Md5Hex(std::string_view bytes) { return Hex(backend::Md5(bytes)); }
 
 namespace {
 
@@ -59,11 +43,7 @@ std::string LyricsKey() {
 }  // namespace
 
 std::string HmacSha256Hex(std::string_view key, std::string_view bytes) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int size = 0;
-  HMAC(EVP_sha256(), key.data(), static_cast<int>(key.size()), Bytes(bytes), bytes.size(), digest,
-       &size);
-  return Hex(digest, size);
+  return Hex(backend::HmacSha256(key, bytes));
 }
 
 std::optional<std::string> Base64Decode(std::string_view text) {
@@ -75,60 +55,21 @@ std::optional<std::string> Base64Decode(std::string_view text) {
     unsigned char c = static_cast<unsigned char>(text[i]);
     if (!std::isalnum(c) && c != '+' && c != '/') return std::nullopt;
   }
-  std::string out(text.size() / 4 * 3, '\0');
-  int size = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()), Bytes(text),
-                             static_cast<int>(text.size()));
-  if (size < 0) return std::nullopt;
-  out.resize(static_cast<size_t>(size) - padding);
-  return out;
+  return backend::DecodeBase64(text);
 }
 
-std::string Base64Encode(std::string_view bytes) {
-  std::string out((bytes.size() + 2) / 3 * 4 + 1, '\0');
-  int size = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()), Bytes(bytes),
-                             static_cast<int>(bytes.size()));
-  out.resize(static_cast<size_t>(size));
-  return out;
-}
+std::string Base64Encode(std::string_view bytes) { return backend::EncodeBase64(bytes); }
 
 std::optional<std::string> AesCbcDecrypt(std::string_view key, std::string_view iv,
                                          std::string_view ciphertext) {
   assert(key.size() == 16 && iv.size() == 16);
   if (ciphertext.empty() || ciphertext.size() % 16 != 0) return std::nullopt;
-  CipherContext context(EVP_CIPHER_CTX_new());
-  if (!context ||
-      EVP_DecryptInit_ex(context.get(), EVP_aes_128_cbc(), nullptr, Bytes(key), Bytes(iv)) != 1) {
-    return std::nullopt;
-  }
-  std::string out(ciphertext.size() + 16, '\0');
-  int written = 0;
-  int final_written = 0;
-  auto* buffer = reinterpret_cast<unsigned char*>(out.data());
-  if (EVP_DecryptUpdate(context.get(), buffer, &written, Bytes(ciphertext),
-                        static_cast<int>(ciphertext.size())) != 1 ||
-      EVP_DecryptFinal_ex(context.get(), buffer + written, &final_written) != 1) {
-    return std::nullopt;
-  }
-  out.resize(static_cast<size_t>(written) + static_cast<size_t>(final_written));
-  return out;
+  return backend::AesCbcDecrypt(key, iv, ciphertext);
 }
 
 std::string AesCbcEncrypt(std::string_view key, std::string_view iv, std::string_view plaintext) {
   assert(key.size() == 16 && iv.size() == 16);
-  CipherContext context(EVP_CIPHER_CTX_new());
-  std::string out(plaintext.size() + 16, '\0');
-  int written = 0;
-  int final_written = 0;
-  auto* buffer = reinterpret_cast<unsigned char*>(out.data());
-  if (!context ||
-      EVP_EncryptInit_ex(context.get(), EVP_aes_128_cbc(), nullptr, Bytes(key), Bytes(iv)) != 1 ||
-      EVP_EncryptUpdate(context.get(), buffer, &written, Bytes(plaintext),
-                        static_cast<int>(plaintext.size())) != 1 ||
-      EVP_EncryptFinal_ex(context.get(), buffer + written, &final_written) != 1) {
-    return std::string();
-  }
-  out.resize(static_cast<size_t>(written) + static_cast<size_t>(final_written));
-  return out;
+  return backend::AesCbcEncrypt(key, iv, plaintext).value_or(std::string());
 }
 
 std::string ParamKeyFor(std::string_view timestamp) {

@@ -1,5 +1,6 @@
-// The service's ciphers and digests, on OpenSSL: the building blocks below the address forms of
-// sandbox/address_form.h. It shares no code with the client.
+// The service's ciphers and digests: the building blocks below the address forms of
+// sandbox/address_form.h, on the system's cryptography (crypto_backend.h). They share no code
+// with the client.
 #ifndef SANDBOX_SRC_CRYPTO_H_
 #define SANDBOX_SRC_CRYPTO_H_
 

@@ -22,6 +22,7 @@ struct HttpRequest {
   std::string body;
   bool from_loopback = true;  // the peer's address is a loopback one
   uint16_t local_port = 0;    // the port the connection arrived on
+  uint64_t replay_of = 0;     // the exchange this request is a replay of; 0 for one received
 
   // The first header of that (lower-case) name, or nullptr.
   const std::string* Header(std::string_view lower_name) const {
@@ -78,6 +79,7 @@ struct LogRecord {
   size_t answer_size = 0;  // the body's whole size
   int64_t took_us = 0;     // handling, plus the delay a fault rule adds
   bool cut = false;        // the log cut a text or dropped parameters or headers to fit its caps
+  uint64_t replay_of = 0;  // the exchange whose request this one sent again; 0 for none
 };
 
 }  // namespace lumo::sandbox

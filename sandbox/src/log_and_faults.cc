@@ -47,6 +47,7 @@ Json RecordToJson(const LogRecord& record) {
   entry["answer"] = Text(record.answer);
   entry["answer_size"] = Number(static_cast<int64_t>(record.answer_size));
   entry["took_us"] = Number(record.took_us);
+  entry["replay_of"] = Number(static_cast<int64_t>(record.replay_of));
   return entry;
 }
 
@@ -97,6 +98,14 @@ size_t FitRecord(LogRecord& record, const LogCaps& caps) {
       record.cut = true;
     }
   }
+  return cost;
+}
+
+// What a kept request costs, counted like the log's texts.
+size_t RequestCost(const HttpRequest& request) {
+  size_t cost = sizeof(HttpRequest) + TextCost(request.verb) + TextCost(request.target) +
+                TextCost(request.body);
+  for (const auto& [name, value] : request.headers) cost += TextCost(name) + TextCost(value);
   return cost;
 }
 
@@ -173,12 +182,54 @@ void RequestLog::Clear() {
   bytes_ = 0;
 }
 
+uint64_t RequestLog::last_seq() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return next_seq_ - 1;
+}
+
 size_t RequestLog::size() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return records_.size();
 }
 
 size_t RequestLog::bytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return bytes_;
+}
+
+void KeptRequests::Keep(uint64_t seq, const HttpRequest& request) {
+  // Counted before anything is copied, so that a large upload is never held twice.
+  size_t cost = RequestCost(request);
+  if (cost > caps_.request_bytes) return;
+  Kept kept{request, cost};
+  std::lock_guard<std::mutex> lock(mutex_);
+  bytes_ += cost;
+  requests_.emplace(seq, std::move(kept));
+  while (requests_.size() > caps_.entries || bytes_ > caps_.total_bytes) {
+    bytes_ -= requests_.begin()->second.bytes;
+    requests_.erase(requests_.begin());
+  }
+}
+
+std::optional<HttpRequest> KeptRequests::Find(uint64_t seq) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = requests_.find(seq);
+  if (found == requests_.end()) return std::nullopt;
+  return found->second.request;
+}
+
+void KeptRequests::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  requests_.clear();
+  bytes_ = 0;
+}
+
+size_t KeptRequests::size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return requests_.size();
+}
+
+size_t KeptRequests::bytes() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return bytes_;
 }

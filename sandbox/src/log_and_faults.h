@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -50,6 +51,8 @@ class RequestLog {
   // "havemore" is 1 when more follow; asking again with since = "next_since" gets them.
   std::string Page(uint64_t since, const std::string& method) const;
   void Clear();
+  // The newest sequence number given so far (a clear does not start them again).
+  uint64_t last_seq() const;
 
   // What the log holds now: records, and the bytes counted against `total_bytes`.
   size_t size() const;
@@ -66,6 +69,44 @@ class RequestLog {
   std::deque<Kept> records_;  // guarded by mutex_
   size_t bytes_ = 0;          // guarded by mutex_
   uint64_t next_seq_ = 1;     // guarded by mutex_
+};
+
+// What the sandbox keeps of the requests themselves, for sending one again: the newest
+// `entries` of them, `total_bytes` in all (the oldest go first), none of more than
+// `request_bytes` (such a request, an upload of some size say, is not kept at all).
+struct KeptRequestCaps {
+  size_t entries = 200;
+  size_t total_bytes = size_t{8} * 1024 * 1024;
+  size_t request_bytes = size_t{1} * 1024 * 1024;
+};
+
+// The requests of the newest exchanges exactly as they were received: nothing cut, no token
+// hidden, the body included. The log's records are cut to its caps and the viewer's are masked,
+// so neither could be sent again as the client sent it. Any thread.
+class KeptRequests {
+ public:
+  explicit KeptRequests(KeptRequestCaps caps = KeptRequestCaps()) : caps_(caps) {}
+
+  // Keeps a copy of `request` as that of exchange `seq`, and drops the oldest beyond the caps.
+  void Keep(uint64_t seq, const HttpRequest& request);
+  // The request of exchange `seq`, while it is kept.
+  std::optional<HttpRequest> Find(uint64_t seq) const;
+  void Clear();
+
+  // What is kept now: requests, and the bytes counted against `total_bytes`.
+  size_t size() const;
+  size_t bytes() const;
+
+ private:
+  struct Kept {
+    HttpRequest request;
+    size_t bytes;
+  };
+
+  const KeptRequestCaps caps_;
+  mutable std::mutex mutex_;
+  std::map<uint64_t, Kept> requests_;  // by sequence number; guarded by mutex_
+  size_t bytes_ = 0;                   // guarded by mutex_
 };
 
 enum class FaultAction {

@@ -76,7 +76,8 @@ inline constexpr int kForeignHost =
 inline constexpr int kForeignPage = 43005;  // Origin or Sec-Fetch-Site says another page sent it
 inline constexpr int kSimpleRequest =
     43006;  // a POST any page could send (no JSON type, no own header)
-inline constexpr int kTooManyRules = 43007;  // the fault rules are at their cap (HTTP 429)
+inline constexpr int kTooManyRules = 43007;    // the fault rules are at their cap (HTTP 429)
+inline constexpr int kRequestNotKept = 43008;  // replay of an exchange whose request went (410)
 
 inline constexpr int kInternal = 50001;  // storage failure
 }  // namespace code

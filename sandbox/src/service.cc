@@ -92,6 +92,7 @@ LogRecord NewRecord(const HttpRequest& request) {
   record.target = request.target;
   record.headers = request.headers;
   record.body_size = request.body.size();
+  record.replay_of = request.replay_of;
   return record;
 }
 
@@ -136,6 +137,22 @@ HttpReply ApplyFault(const FaultRule& rule, HttpReply reply, LogRecord& record) 
   return reply;
 }
 
+// The exchange a replay's body, {"seq": N}, names.
+uint64_t ReplayedSeq(const std::string& body) {
+  const char* const kForm = "a replay's body is {\"seq\": N}, N an exchange's sequence number";
+  Json parsed;
+  try {
+    parsed = Json::parse(body);
+  } catch (const web::json::json_exception&) {
+    throw Refusal(code::kInvalidValue, kForm);
+  }
+  if (!parsed.is_object() || parsed.size() != 1 || !parsed.has_field("seq") ||
+      !parsed.at("seq").is_integer() || !parsed.at("seq").as_number().is_uint64()) {
+    throw Refusal(code::kInvalidValue, kForm);
+  }
+  return parsed.at("seq").as_number().to_uint64();
+}
+
 // Faults that replace the answer keep the handler from running, so they leave no write behind.
 bool RunsHandler(FaultAction action) {
   return action == FaultAction::kDelay || action == FaultAction::kTruncate;
@@ -164,9 +181,11 @@ Service::Service(const std::string& db_path, std::string listen_address)
           },
           kEventBacklogEntries, kEventBacklogBytes) {}
 
-BodyAdmission Service::AdmitBody(const HttpRequest& head) {
+BodyAdmission Service::AdmitBody(const HttpRequest& head) { return Admit(head, nullptr); }
+
+BodyAdmission Service::Admit(const HttpRequest& head, uint64_t* logged) {
   std::string_view path = PathOf(head.target);
-  if (head.verb == "PUT" && IsObjectPath(path)) return AdmitUpload(head, path);
+  if (head.verb == "PUT" && IsObjectPath(path)) return AdmitUpload(head, path, logged);
   uint64_t limit = path == kRulesPath ? kMaxRuleBody : kMaxRequestBody;
   if (head.content_length.value_or(0) > limit) {
     return {RefusalReply(code::kBodyTooLarge,
@@ -175,7 +194,8 @@ BodyAdmission Service::AdmitBody(const HttpRequest& head) {
   return {std::nullopt, limit};
 }
 
-BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view path) {
+BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view path,
+                                   uint64_t* logged) {
   LogRecord record = NewRecord(head);
   HttpReply refusal;
   try {
@@ -201,20 +221,22 @@ BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view pat
   record.http_status = refusal.status;
   record.answer = refusal.body;
   record.answer_size = refusal.body.size();
-  Log(std::move(record));
+  // Its body was never read, so there is no whole request to keep.
+  uint64_t seq = Log(std::move(record), nullptr);
+  if (logged) *logged = seq;
   return {std::move(refusal)};
 }
 
 HttpReply Service::Handle(const HttpRequest& request) {
   try {
-    return Dispatch(request);
+    return Dispatch(request, nullptr);
   } catch (const std::exception& error) {
     // A fault of the sandbox itself: answer it rather than let it end the worker thread.
     return RefusalReply(code::kInternal, error.what(), 500);
   }
 }
 
-HttpReply Service::Dispatch(const HttpRequest& request) {
+HttpReply Service::Dispatch(const HttpRequest& request, uint64_t* logged) {
   std::string_view path = PathOf(request.target);
   std::string_view query = QueryOf(request.target);
   if (path.substr(0, kSandboxPrefix.size()) == kSandboxPrefix) {
@@ -241,22 +263,26 @@ HttpReply Service::Dispatch(const HttpRequest& request) {
   record.took_us = std::chrono::duration_cast<std::chrono::microseconds>(
                        std::chrono::steady_clock::now() - start + reply.delay)
                        .count();
-  Log(std::move(record));
+  uint64_t seq = Log(std::move(record), &request);
+  if (logged) *logged = seq;
   return reply;
 }
 
-void Service::Log(LogRecord record) {
+uint64_t Service::Log(LogRecord record, const HttpRequest* request) {
   uint64_t seq = log_.Add(std::move(record));
-  if (!events_.has_subscribers()) return;
+  if (request) kept_.Keep(seq, *request);
+  if (!events_.has_subscribers()) return seq;
   std::optional<LogRecord> kept = log_.Find(seq);
-  if (!kept) return;
+  if (!kept) return seq;
   std::string frame = EventFrame(seq, "exchange", ViewerEntry(*kept, false).serialize());
   backlog_.Offer(seq, frame);
   events_.Publish(seq, frame);
+  return seq;
 }
 
 void Service::ClearLog() {
   log_.Clear();
+  kept_.Clear();
   backlog_.Clear();
   events_.Publish(0, EventFrame(0, "reset", "{}"));
 }
@@ -425,6 +451,8 @@ HttpReply Service::HandleInspection(const HttpRequest& request, std::string_view
         if (!rules_.Remove(id)) throw Refusal(code::kNoSuchRule, "no such rule");
         return JsonReply(Answer());
       }
+    } else if (what == "replay") {
+      if (verb == "POST") return Replay(request);
     } else if (what == "reset") {
       if (verb == "POST") {
         store_.Reset();
@@ -444,6 +472,50 @@ HttpReply Service::HandleInspection(const HttpRequest& request, std::string_view
   } catch (const StoreError& error) {
     return RefusalReply(code::kInternal, error.what(), 500);
   }
+}
+
+HttpReply Service::Replay(const HttpRequest& request) {
+  uint64_t of = ReplayedSeq(request.body);
+  std::optional<HttpRequest> again = kept_.Find(of);
+  if (!again) {
+    if (of == 0 || of > log_.last_seq()) {
+      return RefusalReply(code::kNotFound, "no exchange #" + std::to_string(of) + " was logged",
+                          404);
+    }
+    const KeptRequestCaps caps;  // the caps kept_ has
+    return RefusalReply(code::kRequestNotKept,
+                        "the request of exchange #" + std::to_string(of) +
+                            " is no longer kept: the sandbox keeps the requests of the newest " +
+                            std::to_string(caps.entries) + " exchanges, " +
+                            std::to_string(caps.total_bytes >> 20) + " MiB in all, none over " +
+                            std::to_string(caps.request_bytes >> 20) +
+                            " MiB and none of an upload refused before its body was read, and "
+                            "forgets them when the log is emptied",
+                        410);
+  }
+  // The same two steps as a request that arrives, checked as of now: fault rules meet it as any
+  // call, a signed address whose timestamp is more than 300 s old is refused as a client's late
+  // retry would be, and a grant for one upload does not take a second. That is what sending it
+  // again means; a replay that signed the address anew or passed a rule by would show an exchange
+  // no client could have had.
+  again->replay_of = of;
+  uint64_t logged = 0;
+  BodyAdmission admission = Admit(*again, &logged);
+  HttpReply replayed =
+      admission.refusal ? std::move(*admission.refusal) : Dispatch(*again, &logged);
+  Json answer = Answer();
+  answer["seq"] = Number(static_cast<int64_t>(logged));
+  answer["replay_of"] = Number(static_cast<int64_t>(of));
+  answer["http_status"] = Number(replayed.status);
+  if (std::optional<LogRecord> record = log_.Find(logged)) {
+    answer["entry"] = ViewerEntry(*record, false);
+  }
+  // A rule's delay holds this answer back as it would the exchange's. A rule that closes the
+  // connection or cuts or bloats the body shows in the new entry only: the answer here is the
+  // replay's, not the exchange's.
+  HttpReply reply = JsonReply(answer);
+  reply.delay = replayed.delay;
+  return reply;
 }
 
 HttpReply Service::HandleViewer(const HttpRequest& request, std::string_view what,

@@ -47,8 +47,11 @@ class Service {
   HttpReply Handle(const HttpRequest& request);
 
  private:
-  BodyAdmission AdmitUpload(const HttpRequest& head, std::string_view path);
-  HttpReply Dispatch(const HttpRequest& request);
+  // AdmitBody and Dispatch set `*logged` (when given) to the sequence number of the exchange
+  // they logged, if they logged one.
+  BodyAdmission Admit(const HttpRequest& head, uint64_t* logged);
+  BodyAdmission AdmitUpload(const HttpRequest& head, std::string_view path, uint64_t* logged);
+  HttpReply Dispatch(const HttpRequest& request, uint64_t* logged);
   HttpReply HandleApi(const HttpRequest& request, std::string_view query, LogRecord& record);
   // A refused call of a known method, as a rule for refused calls changes it.
   HttpReply FaultRefusal(HttpReply refusal, LogRecord& record);
@@ -59,14 +62,18 @@ class Service {
                           std::string_view query);
   HttpReply HandleInspection(const HttpRequest& request, std::string_view what,
                              std::string_view query);
-  // Puts the log back to empty and tells the followers.
+  // Sends the kept request of the exchange the body names once more, as a new exchange.
+  HttpReply Replay(const HttpRequest& request);
+  // Puts the log back to empty (the kept requests with it) and tells the followers.
   void ClearLog();
   Json RunHandler(Handler handler, const Call& call);
   // The viewer's page, its event stream and what it asks for. Loopback peers only.
   HttpReply HandleViewer(const HttpRequest& request, std::string_view what, std::string_view query);
   HttpReply EventStream(const HttpRequest& request, std::string_view query);
-  // Adds the record to the log and hands it to the viewer's clients.
-  void Log(LogRecord record);
+  // Adds the record to the log, keeps `request` (when given: the exchange's whole request, body
+  // included) for a replay, and hands the record to the viewer's clients. Returns its sequence
+  // number.
+  uint64_t Log(LogRecord record, const HttpRequest* request);
   // The user whose token this is. Throws StoreError.
   std::optional<User> ResolveToken(std::string_view token);
 
@@ -74,6 +81,7 @@ class Service {
   const Router router_;
   const std::string listen_address_;
   RequestLog log_;
+  KeptRequests kept_;
   FaultRules rules_;
   EventHub events_;
   EventBacklog backlog_;  // reads log_

@@ -233,6 +233,7 @@ Json ViewerEntry(const LogRecord& record, bool with_answer) {
   entry["fault"] = Text(record.fault);
   entry["took_us"] = Number(record.took_us);
   entry["cut"] = Json::boolean(record.cut);
+  entry["replay_of"] = Number(static_cast<int64_t>(record.replay_of));
   entry["answer_size"] = Number(static_cast<int64_t>(record.answer_size));
   // The log ends a cut text with a marker, so the kept text can be longer than what was sent.
   entry["answer_cut"] = Json::boolean(record.answer.size() != record.answer_size);

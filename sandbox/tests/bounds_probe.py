@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """What a hostile local client can make the sandbox hold or spend through its inspection
-endpoints: fault rules that are many or large, event-stream followers that never read, and
-followers that connect again and again. Prints one line per figure.
+endpoints: fault rules that are many or large, event-stream followers that never read,
+followers that connect again and again, and large requests kept for a replay. Prints one line per
+figure.
 
     python3 sandbox/tests/bounds_probe.py build/default/sandbox/lumo-sandbox
 
@@ -154,6 +155,32 @@ def silent_followers(port, sandbox):
           (admitted, filled, '%.1f s' % waited if waited is not None else 'not within 30 s'))
 
 
+def last_seq(sandbox):
+    return json.loads(sandbox.call('GET', '/_sandbox/log?since=999999999')[1])['last_seq']
+
+
+def kept_requests(process, sandbox):
+    """Requests just within what is kept whole for a replay (1 MiB each), in three rounds of 300
+    with some 900 KB of headers and 20 with a body of 1,000,000 bytes; then a replay of the
+    newest and of the tenth newest."""
+    rss = [rss_mib(process)]
+    headers = {'User-Agent': 'qxpc_1.0.0'}
+    for i in range(14):
+        headers['X-Large-%d' % i] = 'k' * 64000
+    for _ in range(3):
+        for _ in range(300):
+            sandbox.call('GET', SPLASH, headers=headers)
+        for _ in range(20):
+            sandbox.call('GET', SPLASH, body='b' * 1000000, headers={'User-Agent': 'qxpc_1.0.0'})
+        rss.append(rss_mib(process))
+    newest = last_seq(sandbox)
+    replays = [sandbox.call('POST', '/_sandbox/replay', json.dumps({'seq': seq}))[0]
+               for seq in (newest, newest - 9)]
+    print('3 x (300 calls with 900 KB of headers, 20 with 1 MB bodies): RSS %s MiB; replay of '
+          'the newest %d, of the tenth newest %d' %
+          (' -> '.join('%.0f' % mib for mib in rss), replays[0], replays[1]))
+
+
 def main():
     process, port = start(sys.argv[1])
     try:
@@ -163,6 +190,7 @@ def main():
         fill_log(sandbox)
         refollowing(port)
         silent_followers(port, sandbox)
+        kept_requests(process, sandbox)
     finally:
         process.terminate()
         process.wait(timeout=10)

@@ -1,6 +1,8 @@
-// The request log's caps: what one client can make it keep, and how much one answer carries.
+// The request log's caps: what one client can make it keep, and how much one answer carries; and
+// the caps on the whole requests kept for a replay.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -106,6 +108,48 @@ TEST(RequestLogTest, PagesFollowOneAnotherWithinTheAnswerCap) {
   }
   ASSERT_EQ(seqs.size(), 50u);
   for (size_t i = 0; i < seqs.size(); ++i) EXPECT_EQ(seqs[i], static_cast<int>(i) + 1);
+}
+
+// What is kept for a replay is the request as received, whole, within caps of its own.
+TEST(KeptRequestsTest, KeepsWholeRequestsWithinItsCaps) {
+  KeptRequestCaps caps;
+  caps.entries = 3;
+  caps.total_bytes = 30000;
+  caps.request_bytes = 15000;
+  KeptRequests kept(caps);
+  HttpRequest request;
+  request.verb = "GET";
+  request.target = std::string(5000, 't');  // longer than the log keeps of a text
+  request.headers = {{"cookie", "KWTOK=sbx-secret"}};
+  request.body = "body";
+  kept.Keep(1, request);
+  const std::optional<HttpRequest> found = kept.Find(1);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->target, request.target);
+  EXPECT_EQ(found->headers, request.headers);
+  EXPECT_EQ(found->body, "body");
+
+  HttpRequest large = request;
+  large.body.assign(caps.request_bytes, 'b');
+  kept.Keep(2, large);  // over request_bytes: not kept, nothing else dropped for it
+  EXPECT_FALSE(kept.Find(2));
+  EXPECT_TRUE(kept.Find(1));
+
+  // By count, then by bytes; the oldest go first.
+  for (uint64_t seq = 3; seq <= 5; ++seq) kept.Keep(seq, request);
+  EXPECT_FALSE(kept.Find(1));
+  EXPECT_EQ(kept.size(), 3u);
+  HttpRequest heavy = request;
+  heavy.body.assign(8000, 'h');
+  kept.Keep(6, heavy);
+  kept.Keep(7, heavy);
+  EXPECT_LE(kept.bytes(), caps.total_bytes);
+  EXPECT_TRUE(kept.Find(6) && kept.Find(7));
+  EXPECT_FALSE(kept.Find(3));
+
+  kept.Clear();
+  EXPECT_FALSE(kept.Find(7));
+  EXPECT_EQ(kept.bytes(), 0u);
 }
 
 }  // namespace

@@ -1,13 +1,18 @@
-// A client for the sandbox's tests, on libcurl, that shares nothing with the library: it writes
-// queries with its own code and encrypts and signs with the sandbox's address forms. (The
-// shell check beside it recomputes a signature with openssl and md5sum on its own.)
+// A client for the sandbox's tests that shares nothing with the library: it writes queries with
+// its own code and encrypts and signs with the sandbox's address forms. (The shell check beside it
+// recomputes a signature with openssl and md5sum on its own.) The exchanges go through libcurl;
+// on Windows, where the library's tests reach a sandbox on the build machine, through a plain
+// socket of its own.
 #ifndef SANDBOX_TESTS_TEST_CLIENT_H_
 #define SANDBOX_TESTS_TEST_CLIENT_H_
 
 #include <cpprest/json.h>
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -18,12 +23,20 @@ namespace lumo::sandbox::testing {
 using Params = std::vector<std::pair<std::string, std::string>>;
 
 struct Response {
-  int curl_code = 0;  // CURLE_OK when the exchange completed
+  // libcurl's code for how the exchange went: CURLE_OK (0) when it completed. The socket client
+  // gives the code libcurl gives for the same outcome.
+  int curl_code = 0;
   long status = 0;
   std::string body;
   web::json::value json;  // null unless the body is a JSON object
   int error_code() const;
 };
+
+// The member of `value` at `path`, one name per level, or null where a level is missing. The
+// names are UTF-8 on every system (the JSON library's own are UTF-16 on Windows).
+web::json::value At(const web::json::value& value, std::initializer_list<std::string_view> path);
+// A JSON string as UTF-8; empty for any other value.
+std::string Text(const web::json::value& value);
 
 // Every byte outside the unreserved set as %XX.
 std::string Encode(const std::string& text);
@@ -38,10 +51,12 @@ std::string EncryptedTarget(const std::string& method, const Params& own,
 // The lyrics lookup's own parameters with their encrypted copy "e".
 Params LyricsParams(const std::string& query, int64_t ts, int type);
 
-// One connection, kept alive between calls. Thread-compatible.
+// Exchanges with the sandbox at `address` (an IPv4 literal) and `port`, on one connection kept
+// alive between calls (libcurl) or one connection per call (the socket client). Thread-compatible.
 class Client {
  public:
-  explicit Client(uint16_t port);
+  explicit Client(uint16_t port) : Client("127.0.0.1", port) {}
+  Client(std::string address, uint16_t port);
   ~Client();
   Client(const Client&) = delete;
   Client& operator=(const Client&) = delete;
@@ -55,8 +70,16 @@ class Client {
                 const std::vector<std::string>& headers, const std::string& body = "");
 
  private:
+  struct Connection;  // what the exchanges go through
+
+  // Performs one exchange; `headers` are complete apart from what the connection adds itself
+  // (Host unless given, the body's length).
+  Response Exchange(const std::string& verb, const std::string& target,
+                    const std::vector<std::string>& headers, const std::string& body);
+
+  std::string address_;
   uint16_t port_;
-  void* curl_;
+  std::unique_ptr<Connection> connection_;
 };
 
 }  // namespace lumo::sandbox::testing

@@ -1,6 +1,6 @@
 // The viewer's side of the sandbox: tokens hidden from everything it shows, its page, the
-// state it reads from the store, and the event stream of the log (framing, resuming, the cap on
-// clients, queues that overflow).
+// state it reads from the store, the event stream of the log (framing, resuming, the cap on
+// clients, queues that overflow), and the replay of an exchange.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -191,6 +191,19 @@ class ViewerTest : public SandboxTest {
     return frame;
   }
 
+  // The replay of exchange `seq`, as a tool asks for it.
+  Response Replay(uint64_t seq) {
+    return client().Send("POST", "/_sandbox/replay", {}, R"({"seq":)" + std::to_string(seq) + "}");
+  }
+
+  // The log's newest entry, as the log shows it to tests (nothing masked).
+  value NewestEntry() {
+    const value entries = Json("/_sandbox/log").at("entries");
+    EXPECT_GT(entries.size(), 0u);
+    return entries.size() > 0 ? entries.at(entries.size() - 1) : value();
+  }
+  uint64_t NewestSeq() { return NewestEntry().at("seq").as_number().to_uint64(); }
+
   Response SplashWithToken(const std::string& token) {
     return client().Get(PlainTarget("norda.lumo.radio.getChannelSong",
                                     {{"kwtok", token}, {"channelname", "Classical"}, {"rn", "3"}},
@@ -314,6 +327,7 @@ TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
       {kRead, "DELETE", "/_sandbox/rules", 200},
       {kRead, "DELETE", "/_sandbox/log", 200},
       {kPost, "POST", "/_sandbox/reset", 200},
+      {kPost, "POST", "/_sandbox/replay", 404, R"({"seq":99999999})"},
   };
   constexpr int kPass = 0;
   struct Sender {
@@ -452,6 +466,183 @@ TEST_F(ViewerTest, FollowersAreCappedAndAClosedOneMakesRoom) {
   // The others still get every new exchange; the API goes on meanwhile.
   ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
   for (auto& follower : followers) EXPECT_EQ(NextFrame(*follower).event, "exchange");
+}
+
+// The replay sends the request as it was received (the whole header the log cut, the token the
+// viewer hides), runs it on the store as it is now, logs it as a new exchange that says what it
+// replays, and shows it to the viewer masked like any other.
+TEST_F(ViewerTest, ReplaySendsTheRequestAgainAsANewExchange) {
+  auto stream = Follow();
+  const std::string song = Json("/_sandbox/state")
+                               .at("users")
+                               .at(0)
+                               .at("favorites")
+                               .at("first")
+                               .at(0)
+                               .at("id")
+                               .as_string();
+  const Response removed =
+      client().Get(PlainTarget("norda.lumo.favorite.delSongFavorites",
+                               {{"kwtok", kOrdinaryUserToken}, {"songId", song}}),
+                   "", {"X-Long: " + std::string(6000, 'l')});
+  ASSERT_EQ(removed.error_code(), 22000);
+  ASSERT_NE(removed.body.find("\"deleted\":1"), std::string::npos) << removed.body;
+  const uint64_t original = NewestSeq();
+
+  const Response replayed = Replay(original);
+  ASSERT_EQ(replayed.status, 200) << replayed.body;
+  ASSERT_EQ(replayed.error_code(), 22000) << replayed.body;
+  const uint64_t seq = replayed.json.at("seq").as_number().to_uint64();
+  EXPECT_EQ(seq, original + 1);
+  EXPECT_EQ(replayed.json.at("replay_of").as_integer(), static_cast<int>(original));
+  EXPECT_EQ(replayed.json.at("http_status").as_integer(), 200);
+  EXPECT_EQ(replayed.json.at("entry").at("replay_of").as_integer(), static_cast<int>(original));
+
+  const value logged = NewestEntry();
+  EXPECT_EQ(logged.at("seq").as_number().to_uint64(), seq);
+  EXPECT_EQ(logged.at("replay_of").as_integer(), static_cast<int>(original));
+  EXPECT_EQ(logged.at("user_id").as_string(), kOrdinaryUserId);  // the token itself was sent
+  EXPECT_EQ(logged.at("error_code").as_integer(), 22000);
+  EXPECT_NE(logged.at("answer").as_string().find("\"deleted\":0"), std::string::npos)
+      << logged.at("answer").as_string();
+  EXPECT_NE(logged.at("headers").at("x-long").as_string().find("[cut from 6000 bytes]"),
+            std::string::npos);
+  EXPECT_EQ(Json("/_sandbox/state").at("users").at(0).at("favorites").at("count").as_integer(), 29);
+
+  // What the viewer is shown of it.
+  EXPECT_EQ(NextFrame(*stream).id, std::to_string(original));
+  const Frame frame = NextFrame(*stream);
+  EXPECT_EQ(frame.id, std::to_string(seq));
+  EXPECT_EQ(frame.data.at("replay_of").as_integer(), static_cast<int>(original));
+  for (const std::string& shown :
+       {replayed.body, frame.data.serialize(),
+        client().Get("/_sandbox/exchange?seq=" + std::to_string(seq)).body}) {
+    EXPECT_NE(shown.find("kwtok"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find(kOrdinaryUserToken), std::string::npos) << shown;
+  }
+}
+
+// No other page can make the sandbox send a request again.
+TEST_F(ViewerTest, ReplayIsRefusedToOtherPagesAndHosts) {
+  ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
+  const std::string body = R"({"seq":)" + std::to_string(NewestSeq()) + "}";
+  const std::string own = LoopbackHost(SandboxEnvironment::port());
+  const std::string json = "Content-Type: application/json";
+  struct Sender {
+    const char* name;
+    std::string host;
+    std::string headers;
+    int error_code;
+  };
+  const Sender senders[] = {
+      {"another origin", own, "Origin: http://127.0.0.1:1\r\n" + json, code::kForeignPage},
+      {"a form posting text/plain", own, "Content-Type: text/plain", code::kSimpleRequest},
+      {"a foreign Host", "rebind.example:" + std::to_string(SandboxEnvironment::port()), json,
+       code::kForeignHost},
+  };
+  for (const Sender& sender : senders) {
+    SCOPED_TRACE(sender.name);
+    RawConnection connection(SandboxEnvironment::port());
+    ASSERT_TRUE(connection.Send(
+        RequestText("POST", "/_sandbox/replay", sender.headers, body, sender.host)));
+    const RawAnswer answer = connection.ReadAnswer();
+    EXPECT_EQ(answer.status, 403) << answer.head;
+    EXPECT_EQ(value::parse(answer.body).at("error_code").as_integer(), sender.error_code);
+  }
+  EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 1u);
+}
+
+// A replay names an exchange whose request is still kept; otherwise it says why not.
+TEST_F(ViewerTest, ReplayOfARequestNoLongerKeptSaysSo) {
+  ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
+  const uint64_t dropped = NewestSeq();
+  // The sandbox keeps the requests of the newest 200 exchanges.
+  for (int i = 0; i < 200; ++i) ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).status, 200);
+  const Response gone = Replay(dropped);
+  EXPECT_EQ(gone.status, 410);
+  EXPECT_EQ(gone.error_code(), code::kRequestNotKept);
+  EXPECT_NE(gone.json.at("error_msg").as_string().find("newest 200 exchanges"), std::string::npos)
+      << gone.body;
+  EXPECT_EQ(Replay(dropped + 1).error_code(), 22000);  // the oldest still kept
+  const uint64_t newest = NewestSeq();
+  ASSERT_EQ(client().Send("DELETE", "/_sandbox/log", {}).error_code(), 22000);
+
+  struct Case {
+    const char* name;
+    std::string body;
+    long status;
+    int error_code;
+  };
+  const Case cases[] = {
+      {"after the log was emptied", R"({"seq":)" + std::to_string(newest) + "}", 410,
+       code::kRequestNotKept},
+      {"never logged", R"({"seq":)" + std::to_string(newest + 1) + "}", 404, code::kNotFound},
+      {"zero", R"({"seq":0})", 404, code::kNotFound},
+      {"negative", R"({"seq":-1})", 400, code::kInvalidValue},
+      {"a fraction", R"({"seq":1.5})", 400, code::kInvalidValue},
+      {"a text", R"({"seq":"1"})", 400, code::kInvalidValue},
+      {"another field as well", R"({"seq":1,"count":100})", 400, code::kInvalidValue},
+      {"a list", R"([1])", 400, code::kInvalidValue},
+      {"not JSON", "seq=1", 400, code::kInvalidValue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Response refused = client().Send("POST", "/_sandbox/replay", {}, c.body);
+    EXPECT_EQ(refused.status, c.status) << refused.body;
+    EXPECT_EQ(refused.error_code(), c.error_code) << refused.body;
+  }
+  EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 0u);
+}
+
+// A replay is a call like any other: the rules in force meet it, and it uses them up.
+TEST_F(ViewerTest, ReplayMeetsTheFaultRules) {
+  const std::string splash = "norda.lumo.radio.getChannelSong";
+  ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
+  const uint64_t original = NewestSeq();
+  struct Case {
+    const char* action;
+    const char* fault;
+    int error_code;
+    int http_status;
+  };
+  const Case cases[] = {
+      {R"("error_code","error_code":22469)", "error_code", 22469, 200},
+      {R"("html502")", "html502", 0, 502},
+      {R"("delay","delay_ms":200)", "delay", 22000, 200},
+      // The connection the replay was asked on stays; the new entry says what a client got.
+      {R"("close")", "close", 0, 200},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    const Response added =
+        client().Send("POST", "/_sandbox/rules", {},
+                      R"({"method":")" + splash + R"(","count":1,"action":)" + c.action + "}");
+    ASSERT_EQ(added.error_code(), 22000) << added.body;
+    const Response replayed = Replay(original);
+    ASSERT_EQ(replayed.status, 200) << replayed.body;
+    EXPECT_EQ(replayed.json.at("http_status").as_integer(), c.http_status);
+    const value logged = NewestEntry();
+    EXPECT_EQ(logged.at("replay_of").as_integer(), static_cast<int>(original));
+    EXPECT_EQ(logged.at("fault").as_string(), c.fault);
+    EXPECT_EQ(logged.at("error_code").as_integer(), c.error_code);
+    EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 0u);  // used up
+  }
+}
+
+// A signed address is checked on the clock of the replay: once its timestamp is more than 300 s
+// old, the service refuses it, as it would a client's late retry.
+TEST_F(ViewerTest, ReplayOfASignedAddressMeetsTheClock) {
+  // Accepted now, three seconds on too old.
+  const std::string target =
+      EncryptedTarget("norda.lumo.ugcdiy.userList",
+                      {{"offset", "0"}, {"source", "0"}, {"type", "10"}}, NowSeconds() - 298);
+  ASSERT_EQ(client().Get(target, kOrdinaryUserToken).error_code(), 22000);
+  const uint64_t original = NewestSeq();
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  const Response late = Replay(original);
+  ASSERT_EQ(late.error_code(), 22000) << late.body;
+  EXPECT_EQ(late.json.at("entry").at("error_code").as_integer(), code::kStaleTimestamp);
+  EXPECT_EQ(late.json.at("entry").at("form").as_string(), "encrypted");
 }
 
 }  // namespace

@@ -45,6 +45,7 @@ const kMeanings = {
   42007: 'no such object', 43001: 'fault rule not valid', 43002: 'no such fault rule',
   43003: 'too many followers', 43004: 'foreign Host', 43005: 'sent by another page',
   43006: 'POST without a JSON type', 43007: 'too many fault rules',
+  43008: 'request no longer kept',
   50001: 'sandbox failure',
 };
 
@@ -52,6 +53,7 @@ const entries = new Map();  // seq -> entry
 const users = new Map();    // id -> name
 let selected = 0;
 let openedEntry = null;  // the exchange in the pane, once it has come
+let replaying = false;   // a replay has been asked for and not answered yet
 // While paused, what arrives waits here and the bar counts it.
 let paused = false;
 let pending = [];
@@ -144,7 +146,8 @@ function searchText(entry) {
     const [code, meaning] = codeLabel(entry);
     searchTexts.set(entry, [entry.method || entry.verb + ' ' + entry.target,
       ...entry.params.map(([name, value]) => name + '=' + value),
-      code, meaning, 'HTTP ' + entry.http_status, entry.fault].join('\n').toLowerCase());
+      code, meaning, 'HTTP ' + entry.http_status, entry.fault,
+      entry.replay_of ? 'replay of #' + entry.replay_of : ''].join('\n').toLowerCase());
   }
   return searchTexts.get(entry);
 }
@@ -169,7 +172,8 @@ function row(entry) {
       el('td', {class: 'num'}, entry.seq),
       el('td', {class: 'time'}, formatTime(entry.time_ms)),
       el('td', {}, entry.method ? shortMethod(entry.method) : entry.verb + ' ' + entry.target.split('?')[0],
-         entry.fault ? el('span', {class: 'fault'}, entry.fault) : null),
+         entry.fault ? el('span', {class: 'fault'}, entry.fault) : null,
+         entry.replay_of ? el('span', {class: 'replay'}, 'replay of #' + entry.replay_of) : null),
       el('td', {}, entry.form ? el('span', {class: 'form ' + entry.form}, entry.form) : ''),
       el('td', {class: 'user'}, userLabel(entry.user_id)),
       el('td', {class: 'params'}, ownParams(entry)),
@@ -342,16 +346,24 @@ async function showExchange(seq) {
   const entry = answer.entry;
   openedEntry = entry;
   $('curl-status').textContent = '';
+  if (!replaying) $('replay-status').textContent = '';
   const [code, meaning] = codeLabel(entry);
-  $('detail-title').textContent = '#' + entry.seq + ' ' + (entry.method ? shortMethod(entry.method) : entry.verb);
+  $('detail-title').textContent = '#' + entry.seq + ' ' + (entry.method ? shortMethod(entry.method) : entry.verb) +
+      (entry.replay_of ? ', replay of #' + entry.replay_of : '');
+  const facts = [
+    ['time', formatTime(entry.time_ms)], ['request', entry.verb + ' ' + entry.target],
+    ['form', entry.form || '—'], ['user', userLabel(entry.user_id) || '—'],
+    ['answer', code + ' ' + meaning + ' (HTTP ' + entry.http_status + ')'],
+    ['fault', entry.fault || '—'], ['took', formatTook(entry.took_us)],
+  ];
+  if (entry.replay_of) {
+    const original = el('button', {type: 'button', id: 'replay-original'}, '#' + entry.replay_of);
+    original.addEventListener('click', () => showExchange(entry.replay_of));
+    facts.splice(1, 0, ['replay of', original]);
+  }
   const parts = [
     el('pre', {id: 'curl', hidden: ''}),
-    pairsList([
-      ['time', formatTime(entry.time_ms)], ['request', entry.verb + ' ' + entry.target],
-      ['form', entry.form || '—'], ['user', userLabel(entry.user_id) || '—'],
-      ['answer', code + ' ' + meaning + ' (HTTP ' + entry.http_status + ')'],
-      ['fault', entry.fault || '—'], ['took', formatTook(entry.took_us)],
-    ]),
+    pairsList(facts),
     el('h3', {}, 'Parameters' + (entry.form === 'encrypted' ? ' (decrypted)' : '')),
     pairsList(entry.params),
   ];
@@ -367,6 +379,38 @@ async function showExchange(seq) {
   detail.replaceChildren(...parts);
   // Below a long log the pane would open out of sight.
   $('detail-section').scrollIntoView({block: 'nearest'});
+}
+
+// Sends the opened exchange's request once more. The sandbox sends the request as it received
+// it (not the masked one shown here) through its endpoint, fault rules included, and logs a new
+// exchange; the page adds and opens it without waiting for the stream, while paused as well:
+// it was asked for.
+async function replay() {
+  if (!openedEntry || replaying) return;
+  const of = openedEntry.seq;
+  const status = $('replay-status');
+  replaying = true;
+  $('detail-replay').disabled = true;
+  status.className = 'muted';
+  status.textContent = 'sending #' + of + ' again…';
+  let answer;
+  try {
+    answer = await (await change('/_sandbox/replay', 'POST', JSON.stringify({seq: of}))).json();
+  } catch (error) {
+    answer = {error_msg: 'the sandbox did not answer the replay'};
+  }
+  replaying = false;
+  $('detail-replay').disabled = false;
+  if (answer.error_code !== 22000) {
+    status.className = 'error';
+    status.textContent = 'replay of #' + of + ': ' + (answer.error_msg || 'refused');
+    return;
+  }
+  if (answer.entry) addEntry(answer.entry);
+  // Someone who opened another exchange meanwhile keeps it; the new row is there.
+  if (selected === of) await showExchange(answer.seq);
+  status.className = 'muted';
+  status.textContent = '#' + of + ' sent again as #' + answer.seq;
 }
 
 // Export and curl: what the viewer shows, tokens masked as they are on the page.
@@ -464,7 +508,8 @@ function harEntry(entry) {
     },
     cache: {},
     timings: {send: 0, wait: took, receive: 0},
-    comment: '#' + entry.seq + (entry.fault ? ', fault ' + entry.fault : ''),
+    comment: '#' + entry.seq + (entry.replay_of ? ', replay of #' + entry.replay_of : '') +
+        (entry.fault ? ', fault ' + entry.fault : ''),
   };
 }
 
@@ -636,6 +681,7 @@ function start() {
   $('export-jsonl').addEventListener('click', exportJsonLines);
   $('export-har').addEventListener('click', exportHar);
   $('detail-curl').addEventListener('click', copyCurl);
+  $('detail-replay').addEventListener('click', replay);
   $('detail-close').addEventListener('click', () => {
     $('detail-section').hidden = true;
     selected = 0;

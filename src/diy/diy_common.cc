@@ -1,12 +1,9 @@
 #include "diy/diy_common.h"
 
-#include <cpprest/uri.h>
-
 #include <array>
 #include <locale>
 #include <string_view>
 
-#include "base/string_utils.h"
 #include "json_access.h"
 #include "query_builder.h"
 #include "utilities/json.h"
@@ -36,11 +33,6 @@ std::wstring FirstOfCommaList(std::wstring text) {
 void UseAccountSession(RequestBase& request, const std::wstring& kwtok) {
   request.session_token = kwtok;
   request.encrypt_params = true;
-}
-
-std::wstring EncodeDataString(const std::wstring& text) {
-  return base::string_utils::ToUtf16(
-      web::uri::encode_data_string(base::string_utils::ToUtf8(text)));
 }
 
 PlayListSong ReadPlayListSong(const web::json::value& element, SongReading reading) {

@@ -18,10 +18,6 @@ namespace lumoapi::diy {
 // The session token travels as the account cookie, and the parameters in the encrypted form.
 void UseAccountSession(RequestBase& request, const std::wstring& kwtok);
 
-// The URI library's data-string encoding of `text` (UTF-8, every byte that is not unreserved as
-// %XX), as the service expects titles and descriptions before the pair writer encodes them again.
-std::wstring EncodeDataString(const std::wstring& text);
-
 // A song of a list or album answer, with the texts of the keys of the same names. A list song
 // keeps only the first id of "artist_id" (FirstOfCommaList) and has no pictures; an album song
 // keeps the whole "artist_id" text and reads "pic_big" and "pic_small".

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "base/string_utils.h"
 #include "favorite/favorite_common.h"
 #include "json_access.h"
+#include "utilities/json.h"
 
 namespace lumoapi::favorite {
 
@@ -21,7 +21,7 @@ void AddSongFavorites::ParseResult(web::json::value& answer) {
   const web::json::value& result = Member(answer, "result");
   if (!IsArray(result)) return;
   for (const web::json::value& element : result.as_array()) {
-    if (element.is_string()) added_ids.push_back(base::string_utils::ToUtf16(element.as_string()));
+    if (element.is_string()) added_ids.push_back(utilities::json::WideOf(element.as_string()));
   }
 }
 

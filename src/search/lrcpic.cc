@@ -1,34 +1,19 @@
 #include "lumoapi/search/lrcpic.h"
 
-#include <cpprest/base_uri.h>
-
-#include <chrono>
 #include <cstdint>
 #include <sstream>
 #include <utility>
 
-#include "base/string_utils.h"
+#include "base/os_utils.h"
 #include "json_access.h"
 #include "lumoapi/encryption.h"
+#include "query_builder.h"
 #include "utilities/json.h"
 
 namespace lumoapi::search {
 namespace {
 
 using utilities::json::ToString;
-
-// Milliseconds on the machine's monotonic clock, wrapping at 32 bits like the system tick count
-// the service expects.
-uint32_t TickCount() {
-  const auto since_start = std::chrono::steady_clock::now().time_since_epoch();
-  return static_cast<uint32_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
-}
-
-std::wstring EncodeData(const std::wstring& text) {
-  return base::string_utils::ToUtf16(
-      web::uri::encode_data_string(base::string_utils::ToUtf8(text)));
-}
 
 Lrcpic::LrcpicItem ReadSingleSong(const web::json::value& song) {
   Lrcpic::LrcpicItem item;
@@ -70,10 +55,10 @@ std::wstring Lrcpic::GetMethodName() { return L"norda.lumo.search.lrcpic"; }
 // The service checks "e" against the plain parameters, so they are written here exactly as they
 // are sent (each query encoded on its own, "$$" between them) rather than through the pair writer.
 std::wstring Lrcpic::BuildParams() {
-  const uint32_t ts = TickCount();
+  const uint32_t ts = base::os_utils::GetTickCount();
   const std::wstring query = drop_empty_first && query1.empty()
-                                 ? EncodeData(query2)
-                                 : EncodeData(query1) + L"$$" + EncodeData(query2);
+                                 ? EncodeDataString(query2)
+                                 : EncodeDataString(query1) + L"$$" + EncodeDataString(query2);
   std::wostringstream plain;
   plain << L"query=" << query << L"&ts=" << ts << L"&type=" << static_cast<int>(type);
   const std::wstring text = plain.str();

@@ -3,8 +3,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "base/string_utils.h"
 #include "json_access.h"
+#include "utilities/json.h"
 
 namespace lumoapi::splash {
 
@@ -22,7 +22,7 @@ void GetSplashPic::ParseResult(web::json::value& answer) {
   if (status != 22000) throw std::runtime_error("status error " + std::to_string(status));
   const web::json::value& result = Member(answer, "result");
   if (!IsArray(result) || result.size() == 0) return;
-  pic = base::string_utils::ToUtf16(Member(result.at(0), "pic").as_string());
+  pic = utilities::json::WideOf(Member(result.at(0), "pic").as_string());
 }
 
 }  // namespace lumoapi::splash

@@ -40,6 +40,8 @@ using integration::Logged;
 // emission) goes first.
 using EndWatch = lumo::testing::EndProbe;
 using integration::ResetSandbox;
+using sandbox::testing::At;
+using sandbox::testing::Text;
 using testing::EveryTaskRow;
 using testing::Task;
 using testing::TaskRow;
@@ -278,7 +280,7 @@ TEST_P(RequestMatrixTest, EveryRequestEndsOnceAsTheFrameDecides) {
   for (const std::string& method : methods) {
     const auto entries = Logged(method);
     ASSERT_FALSE(entries.empty()) << method;
-    for (const auto& entry : entries) EXPECT_EQ(entry.at("fault").as_string(), fault.action);
+    for (const auto& entry : entries) EXPECT_EQ(Text(At(entry, {"fault"})), fault.action);
   }
 }
 
@@ -393,10 +395,10 @@ TEST_P(TaskMatrixTest, EveryTaskEndsOnceAndKeepsWhatItGathered) {
       const auto entries = Logged(task_row.method);
       ASSERT_GT(entries.size(), plan.page);
       for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(entries[i].at("fault").as_string(), i < plan.page ? "" : fault.action)
+        EXPECT_EQ(Text(At(entries[i], {"fault"})), i < plan.page ? "" : fault.action)
             << "call " << i;
         if (i > plan.page) {
-          EXPECT_EQ(entries[i].at("params"), entries[plan.page].at("params")) << "call " << i;
+          EXPECT_EQ(At(entries[i], {"params"}), At(entries[plan.page], {"params"})) << "call " << i;
         }
       }
       if (std::string(fault.action) != "close") {

@@ -16,7 +16,7 @@ using utilities::json::ToString;
 
 // The member "v" of {"v": <json>}, the way parsers read members.
 web::json::value Member(const std::string& json) {
-  return web::json::value::parse("{\"v\":" + json + "}").at("v");
+  return utilities::json::Parse("{\"v\":" + json + "}").at(utilities::json::StringTOf("v"));
 }
 
 TEST(JsonReadersTest, ToString) {
@@ -39,7 +39,7 @@ TEST(JsonReadersTest, ToString) {
     EXPECT_EQ(ToString(Member(c.json)), c.expected);
   }
   web::json::value object = web::json::value::object();
-  EXPECT_EQ(ToString(object["absent"]), L"");
+  EXPECT_EQ(ToString(object[utilities::json::StringTOf("absent")]), L"");
 }
 
 // Each row: the JSON text, then what each number reader returns with the defaults below.

@@ -100,12 +100,13 @@ std::optional<std::string> Fetch(const std::string& url) {
 // its target. Wine's WinHTTP writes the path alone when the proxy and the address share a host (as
 // here, both on 127.0.0.1), which a proxy reads with the Host header.
 bool IsProxyRequestFor(const RecordedRequest& request, const std::string& url,
-                       [[maybe_unused]] const std::string& host_port) {
+                       const std::string& host_port) {
   if (request.request_line == "GET " + url + " HTTP/1.1") return true;
 #ifdef _WIN32
   const std::string path = url.substr(url.find('/', url.find("://") + 3));
   return request.request_line == "GET " + path + " HTTP/1.1" && request.Header("Host") == host_port;
 #else
+  static_cast<void>(host_port);
   return false;
 #endif
 }

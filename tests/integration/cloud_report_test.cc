@@ -94,7 +94,8 @@ TEST_F(CloudIntegrationTest, AReportIdentifiesTheComputer) {
   EXPECT_TRUE(report.succeeded) << ToUtf8(report.response_text);
   const auto logged = Logged("norda.lumo.user.down");
   ASSERT_EQ(logged.size(), 1u);
-  EXPECT_EQ(logged[0].at("headers").at("cuid").as_string(), ToUtf8(base::os_utils::GetMachineID()));
+  EXPECT_EQ(sandbox::testing::Text(sandbox::testing::At(logged[0], {"headers", "cuid"})),
+            ToUtf8(base::os_utils::GetMachineID()));
 }
 
 }  // namespace

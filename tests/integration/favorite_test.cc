@@ -58,12 +58,12 @@ TEST_F(FavoriteIntegrationTest, GathersEveryFavouriteAndCollectedSongOnce) {
   };
   for (const auto& [ids, method] : cases) {
     // The "total" the sandbox itself reports.
-    const auto answer =
-        sandbox::testing::Client(SandboxEnvironment::port())
-            .Get(sandbox::testing::PlainTarget(
-                method, {{"kwtok", sandbox::kBigUserToken}, {"pn", "0"}, {"rn", "1"}}));
+    const auto answer = SandboxClient().Get(sandbox::testing::PlainTarget(
+        method, {{"kwtok", sandbox::kBigUserToken}, {"pn", "0"}, {"rn", "1"}}));
     ASSERT_EQ(answer.error_code(), 22000) << answer.body;
-    EXPECT_EQ(static_cast<int>(ids.size()), answer.json.at("total").as_integer()) << method;
+    EXPECT_EQ(static_cast<int>(ids.size()),
+              sandbox::testing::At(answer.json, {"total"}).as_integer())
+        << method;
     EXPECT_EQ(std::set<std::wstring>(ids.begin(), ids.end()).size(), ids.size()) << method;
   }
   EXPECT_EQ(cases[0].first.size(), 2400u);

@@ -1,6 +1,12 @@
-// What the integration tests share: one sandbox per test program, started in-process before the
-// first test with the service's address routed to it, running requests through the real
-// transport, and reading the sandbox's own view (its request log) over HTTP.
+// What the integration tests share: one sandbox per test program with the service's address
+// routed to it, running requests through the real transport, and reading the sandbox's own view
+// (its request log) over HTTP.
+//
+// The sandbox is started in-process before the first test, or is one already running that
+// LUMO_TEST_SANDBOX names ("127.0.0.1:40123": a loopback IPv4 literal and a port), which is then
+// reset to its seed first. On Windows it is always one running outside: the service is built for
+// Linux only, and scripts/with-sandbox.sh starts one there. Programs that share one must not run
+// at the same time (ctest keeps them apart with a resource lock).
 #ifndef TESTS_INTEGRATION_SANDBOX_ENVIRONMENT_H_
 #define TESTS_INTEGRATION_SANDBOX_ENVIRONMENT_H_
 
@@ -10,22 +16,39 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "lumoapi/request_base.h"
-#include "sandbox/server.h"
+#include "sandbox/seed_users.h"
 #include "test_client.h"
 
 namespace lumo::integration {
 
-// Starts the sandbox (state in memory) and routes the service's host name to it; undoes that at
-// the end.
+// The environment variable that names a running sandbox.
+inline constexpr char kSandboxVariable[] = "LUMO_TEST_SANDBOX";
+
+// Where a sandbox listens.
+struct SandboxAddress {
+  std::string ip;  // dotted IPv4, in 127.0.0.0/8
+  uint16_t port = 0;
+  std::string host_port() const { return ip + ":" + std::to_string(port); }
+};
+
+// "127.0.0.1:40123" read as an address; nothing for anything else: host names, other networks,
+// IPv6, octets with leading zeros, a port of 0 or out of range, spaces.
+std::optional<SandboxAddress> ParseSandboxAddress(std::string_view text);
+
+// Starts or finds the sandbox (see the file comment) and routes the service's host name to it;
+// undoes that at the end.
 class SandboxEnvironment : public ::testing::Environment {
  public:
   void SetUp() override;
   void TearDown() override;
-  static uint16_t port();
+  // REQUIRES: SetUp succeeded.
+  static const SandboxAddress& address();
 };
 
 // Counts a request's `completed`. Declare it before the request it watches, so that the request
@@ -61,6 +84,9 @@ void RunOk(Request& request) {
   ASSERT_TRUE(done.Run(request));
   EXPECT_TRUE(request.succeeded) << request.status;
 }
+
+// A client of the sandbox tests' own, for the sandbox in use.
+sandbox::testing::Client SandboxClient();
 
 // One exchange with the sandbox on its own port, through the sandbox tests' client: its
 // inspection endpoints ("/_sandbox/log", ...) or an upload as the object store receives it.

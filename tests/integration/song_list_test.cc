@@ -33,6 +33,7 @@ namespace {
 
 using base::string_utils::ToUtf16;
 using base::string_utils::ToUtf8;
+using sandbox::testing::At;
 using Ids = std::vector<std::wstring>;
 namespace diy = lumoapi::diy;
 
@@ -42,8 +43,7 @@ const std::wstring kBig = ToUtf16(sandbox::kBigUserToken);
 // The sandbox's own answer to a song-list method, asked with the sandbox tests' client.
 web::json::value AskSandbox(const std::string& method, const sandbox::testing::Params& params,
                             const std::string& token) {
-  sandbox::testing::Client client(SandboxEnvironment::port());
-  const auto answer = client.Get(sandbox::testing::EncryptedTarget(method, params), token);
+  const auto answer = SandboxClient().Get(sandbox::testing::EncryptedTarget(method, params), token);
   EXPECT_EQ(answer.error_code(), 22000) << answer.body;
   return answer.json;
 }
@@ -93,7 +93,7 @@ TEST_F(SongListIntegrationTest, GathersEveryListAndEverySongOnce) {
         "norda.lumo.ugcdiy.userList",
         {{"offset", "0"}, {"source", kSelectors[kind][0]}, {"type", kSelectors[kind][1]}},
         sandbox::kBigUserToken);
-    const size_t listnum = count.at("result").at("listnum").as_integer();
+    const size_t listnum = At(count, {"result", "listnum"}).as_integer();
     EXPECT_GT(listnum, 50u);
     EXPECT_EQ(lists.size(), listnum);
     std::set<std::wstring> ids;
@@ -189,7 +189,7 @@ TEST_F(SongListIntegrationTest, ChannelsCommentsAndAnAlbum) {
       "norda.lumo.ugcmsg.getCommentListByType",
       {{"type_id", ToUtf8(list_id)}, {"type", "2"}, {"size", "20"}, {"offset", "0"}}, "");
   EXPECT_EQ(comments.commentlist_last_nums,
-            count.at("result").at("commentlist_last_nums").as_integer());
+            At(count, {"result", "commentlist_last_nums"}).as_integer());
 
   diy::GetAlbumInfo album(L"", L"5001");
   RunOk(album);

@@ -9,14 +9,29 @@
 
 #include "base/logging.h"
 #include "base/string_utils.h"
-#include "sandbox/server.h"
+#include "sandbox/seed_users.h"
 
 // The test executables link with --wrap for base::logging::SetLogSink (tests/CMakeLists.txt):
 // every call a test makes reaches WrappedSetLogSink, and RealSetLogSink is the host's own.
+#define LUMO_SET_LOG_SINK "_ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE"
+#ifdef _WIN32
+base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink);
+// A program calls a DLL's function through its slot in the import table, "__imp_" and the name:
+// the slot is wrapped, and the wrapping slot holds WrappedSetLogSink.
+using SetLogSinkFunction = base::logging::LogSink (*)(base::logging::LogSink);
+extern SetLogSinkFunction const kRealSetLogSink __asm__("__real___imp_" LUMO_SET_LOG_SINK);
+extern SetLogSinkFunction const kWrappedSetLogSink __asm__("__wrap___imp_" LUMO_SET_LOG_SINK);
+SetLogSinkFunction const kWrappedSetLogSink = WrappedSetLogSink;
+base::logging::LogSink RealSetLogSink(base::logging::LogSink sink) {
+  return kRealSetLogSink(std::move(sink));
+}
+#else
 base::logging::LogSink RealSetLogSink(base::logging::LogSink sink) __asm__(
-    "__real__ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE");
+    "__real_" LUMO_SET_LOG_SINK);
 base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink) __asm__(
-    "__wrap__ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE");
+    "__wrap_" LUMO_SET_LOG_SINK);
+#endif
+#undef LUMO_SET_LOG_SINK
 
 namespace lumo::testing {
 namespace {

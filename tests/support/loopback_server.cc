@@ -1,12 +1,19 @@
 #include "support/loopback_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
-#include <strings.h>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <stdexcept>
@@ -15,28 +22,46 @@ namespace lumo::testing {
 namespace {
 
 constexpr size_t kChunkBytes = size_t{16} * 1024;
+// How often a waiting connection looks whether the server stops: the longest a destructor waits
+// for one.
+constexpr int kStopCheckMs = 20;
 
-bool SendAll(int fd, std::string_view data) {
+#ifdef _WIN32
+constexpr int kNoSignal = 0;  // Winsock raises no signal for a closed peer
+constexpr int kShutBoth = SD_BOTH;
+bool Interrupted() { return WSAGetLastError() == WSAEINTR; }
+bool Aborted() { return WSAGetLastError() == WSAECONNRESET; }
+void CloseSocket(SOCKET socket) { closesocket(socket); }
+int Poll(pollfd* entries, size_t count, int timeout_ms) {
+  return WSAPoll(entries, static_cast<ULONG>(count), timeout_ms);
+}
+bool IsValid(SOCKET socket) { return socket != INVALID_SOCKET; }
+#else
+constexpr int kNoSignal = MSG_NOSIGNAL;
+constexpr int kShutBoth = SHUT_RDWR;
+bool Interrupted() { return errno == EINTR; }
+bool Aborted() { return errno == ECONNABORTED; }
+void CloseSocket(int socket) { ::close(socket); }
+int Poll(pollfd* entries, size_t count, int timeout_ms) {
+  return ::poll(entries, count, timeout_ms);
+}
+bool IsValid(int socket) { return socket >= 0; }
+#endif
+
+template <class Socket>
+bool SendAll(Socket socket, std::string_view data) {
   while (!data.empty()) {
-    const ssize_t sent = ::send(fd, data.data(), data.size(), MSG_NOSIGNAL);
-    if (sent < 0 && errno == EINTR) continue;
+    const int size = static_cast<int>(std::min(data.size(), kChunkBytes));
+    const auto sent = ::send(socket, data.data(), size, kNoSignal);
+    if (sent < 0 && Interrupted()) continue;
     if (sent <= 0) return false;
     data.remove_prefix(static_cast<size_t>(sent));
   }
   return true;
 }
 
-// Reads one request head from `fd` into `request`, keeping surplus bytes in `buffer`.
-bool ReadRequest(int fd, std::string& buffer, RecordedRequest& request) {
-  size_t head_end;
-  while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
-    char chunk[8192];
-    const ssize_t received = ::recv(fd, chunk, sizeof(chunk), 0);
-    if (received < 0 && errno == EINTR) continue;
-    if (received <= 0) return false;
-    buffer.append(chunk, static_cast<size_t>(received));
-  }
-  std::string_view head(buffer.data(), head_end);
+// Fills `request` from the head's text.
+void ParseHead(std::string_view head, RecordedRequest& request) {
   size_t line_end = head.find("\r\n");
   request.request_line = std::string(head.substr(0, line_end));
   const size_t first_space = request.request_line.find(' ');
@@ -52,48 +77,65 @@ bool ReadRequest(int fd, std::string& buffer, RecordedRequest& request) {
     while (!value.empty() && value.front() == ' ') value.remove_prefix(1);
     request.headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
   }
-  buffer.erase(0, head_end + 4);
-  return true;
 }
 
-bool SendResponse(int fd, const CannedResponse& response) {
+template <class Socket>
+bool SendResponse(Socket socket, const CannedResponse& response) {
   std::string head = "HTTP/1.1 " + std::to_string(response.status) + " Canned\r\n";
   for (const auto& [name, value] : response.headers) head += name + ": " + value + "\r\n";
   head += response.chunked ? "Transfer-Encoding: chunked\r\n"
                            : "Content-Length: " + std::to_string(response.body.size()) + "\r\n";
-  if (!SendAll(fd, head + "\r\n")) return false;
-  if (!response.chunked) return SendAll(fd, response.body);
+  if (!SendAll(socket, head + "\r\n")) return false;
+  if (!response.chunked) return SendAll(socket, response.body);
   for (size_t at = 0; at < response.body.size(); at += kChunkBytes) {
     const std::string_view chunk = std::string_view(response.body).substr(at, kChunkBytes);
     char size[32];
     std::snprintf(size, sizeof(size), "%zx\r\n", chunk.size());
-    if (!SendAll(fd, size) || !SendAll(fd, chunk) || !SendAll(fd, "\r\n")) return false;
+    if (!SendAll(socket, size) || !SendAll(socket, chunk) || !SendAll(socket, "\r\n")) return false;
   }
-  return SendAll(fd, "0\r\n\r\n");
+  return SendAll(socket, "0\r\n\r\n");
+}
+
+bool SameLetters(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
 std::optional<std::string> RecordedRequest::Header(std::string_view name) const {
   for (const auto& [key, value] : headers) {
-    if (key.size() == name.size() && ::strncasecmp(key.data(), name.data(), key.size()) == 0) {
-      return value;
-    }
+    if (SameLetters(key, name)) return value;
   }
   return std::nullopt;
 }
 
 LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
-  listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#ifdef _WIN32
+  static const bool started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+  }();
+  static_cast<void>(started);
+  listen_socket_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+#else
+  listen_socket_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+#endif
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof(address);
-  if (listen_fd_ < 0 ||
-      ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::listen(listen_fd_, SOMAXCONN) != 0 ||
-      ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (listen_fd_ >= 0) ::close(listen_fd_);
+  if (!IsValid(listen_socket_) ||
+      ::bind(listen_socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      ::listen(listen_socket_, SOMAXCONN) != 0 ||
+      ::getsockname(listen_socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (IsValid(listen_socket_)) CloseSocket(listen_socket_);
     throw std::runtime_error("loopback server: cannot listen on 127.0.0.1");
   }
   port_ = ntohs(address.sin_port);
@@ -104,13 +146,14 @@ LoopbackServer::~LoopbackServer() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
-    for (int fd : open_fds_) ::shutdown(fd, SHUT_RDWR);
+    // Also a connection that is sending to a peer that does not read stops.
+    for (const Socket socket : open_sockets_) ::shutdown(socket, kShutBoth);
   }
+  // The accept loop and the waiting connections see it within kStopCheckMs; delays are cut
+  // short.
   stopping_changed_.notify_all();
-  // Wakes accept(); on Linux a listening socket that is shut down fails every accept.
-  ::shutdown(listen_fd_, SHUT_RDWR);
   accept_thread_.join();
-  ::close(listen_fd_);
+  CloseSocket(listen_socket_);
   // No thread is added once the accept loop has ended.
   for (std::thread& thread : connection_threads_) thread.join();
 }
@@ -131,23 +174,45 @@ size_t LoopbackServer::accepted_connections() const {
   return accepted_;
 }
 
+bool LoopbackServer::stopping() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stopping_;
+}
+
+bool LoopbackServer::WaitReadable(Socket socket) {
+  while (!stopping()) {
+    pollfd entry{};
+    entry.fd = socket;
+    entry.events = POLLIN;
+    const int ready = Poll(&entry, 1, kStopCheckMs);
+    if (ready > 0) return true;
+    if (ready < 0 && !Interrupted()) return false;
+  }
+  return false;
+}
+
 void LoopbackServer::AcceptLoop() {
-  for (;;) {
-    const int fd = ::accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EINTR || errno == ECONNABORTED) continue;
+  while (WaitReadable(listen_socket_)) {
+#ifdef _WIN32
+    const Socket socket = ::accept(listen_socket_, nullptr, nullptr);
+#else
+    const Socket socket = ::accept4(listen_socket_, nullptr, nullptr, SOCK_CLOEXEC);
+#endif
+    if (!IsValid(socket)) {
+      if (Interrupted() || Aborted()) continue;
       return;
     }
     const int one = 1;
-    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof(one));
+    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
+                 sizeof(one));
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopping_) {
-      ::close(fd);
+      CloseSocket(socket);
       return;
     }
     ++accepted_;
-    open_fds_.insert(fd);
-    connection_threads_.emplace_back([this, fd] { Serve(fd); });
+    open_sockets_.insert(socket);
+    connection_threads_.emplace_back([this, socket] { Serve(socket); });
   }
 }
 
@@ -156,9 +221,24 @@ bool LoopbackServer::Wait(std::chrono::milliseconds delay) {
   return !stopping_changed_.wait_for(lock, delay, [this] { return stopping_; });
 }
 
-void LoopbackServer::Serve(int fd) {
+bool LoopbackServer::ReadRequest(Socket socket, std::string& buffer, RecordedRequest& request) {
+  size_t head_end;
+  while ((head_end = buffer.find("\r\n\r\n")) == std::string::npos) {
+    if (!WaitReadable(socket)) return false;
+    char chunk[8192];
+    const auto received = ::recv(socket, chunk, sizeof(chunk), 0);
+    if (received < 0 && Interrupted()) continue;
+    if (received <= 0) return false;
+    buffer.append(chunk, static_cast<size_t>(received));
+  }
+  ParseHead(std::string_view(buffer.data(), head_end), request);
+  buffer.erase(0, head_end + 4);
+  return true;
+}
+
+void LoopbackServer::Serve(Socket socket) {
   std::string buffer;
-  for (RecordedRequest request; ReadRequest(fd, buffer, request); request = RecordedRequest()) {
+  for (RecordedRequest request; ReadRequest(socket, buffer, request); request = RecordedRequest()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
       requests_.push_back(request);
@@ -170,11 +250,11 @@ void LoopbackServer::Serve(int fd) {
       response.body = "ok";
     }
     if (response.delay.count() > 0 && !Wait(response.delay)) break;
-    if (response.close_without_answer || !SendResponse(fd, response)) break;
+    if (response.close_without_answer || !SendResponse(socket, response)) break;
   }
   std::lock_guard<std::mutex> lock(mutex_);
-  open_fds_.erase(fd);
-  ::close(fd);
+  open_sockets_.erase(socket);
+  CloseSocket(socket);
 }
 
 }  // namespace lumo::testing

@@ -1,10 +1,12 @@
 // A small HTTP/1.1 server on 127.0.0.1 for tests of the real transport: it records what arrives
 // and answers with whatever the test's handler returns, with keep-alive. Requests carry no body.
+// POSIX sockets, or Winsock on Windows.
 #ifndef TESTS_SUPPORT_LOOPBACK_SERVER_H_
 #define TESTS_SUPPORT_LOOPBACK_SERVER_H_
 
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <list>
@@ -57,13 +59,25 @@ class LoopbackServer {
   size_t accepted_connections() const;
 
  private:
+#ifdef _WIN32
+  using Socket = uintptr_t;  // a SOCKET
+#else
+  using Socket = int;
+#endif
+
   void AcceptLoop();
-  void Serve(int fd);
+  void Serve(Socket socket);
+  // Reads one request head into `request`, keeping surplus bytes in `buffer`; false when the
+  // connection ends or the server stops first.
+  bool ReadRequest(Socket socket, std::string& buffer, RecordedRequest& request);
+  // Waits until `socket` has something to read (true) or the server stops (false).
+  bool WaitReadable(Socket socket);
   // Waits `delay` unless the server stops first; false when it stops.
   bool Wait(std::chrono::milliseconds delay);
+  bool stopping() const;
 
   const Handler handler_;
-  int listen_fd_ = -1;
+  Socket listen_socket_;
   uint16_t port_ = 0;
   std::thread accept_thread_;
 
@@ -72,7 +86,7 @@ class LoopbackServer {
   bool stopping_ = false;                      // guarded by mutex_
   std::vector<RecordedRequest> requests_;      // guarded by mutex_
   size_t accepted_ = 0;                        // guarded by mutex_
-  std::set<int> open_fds_;                     // guarded by mutex_
+  std::set<Socket> open_sockets_;              // guarded by mutex_
   std::list<std::thread> connection_threads_;  // guarded by mutex_
 };
 

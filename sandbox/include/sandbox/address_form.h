@@ -1,8 +1,9 @@
 // The service's reading of the addresses a client sends, for whoever needs to read one back: the
 // query's pairs, the encrypted and signed "param" form, and the lyrics lookup's "e" value. The
 // writing side is here too, for test clients that must speak the protocol without the client
-// library. Built on OpenSSL, with nothing of the client library, so that a fault in the library's
-// address builder or cipher shows up instead of hiding behind the same fault on both sides.
+// library. Built on the system's cryptography (OpenSSL; on Windows, its own providers), with
+// nothing of the client library, so that a fault in the library's address builder or cipher shows
+// up instead of hiding behind the same fault on both sides.
 #ifndef SANDBOX_ADDRESS_FORM_H_
 #define SANDBOX_ADDRESS_FORM_H_
 

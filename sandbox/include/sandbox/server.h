@@ -12,6 +12,8 @@
 #include <memory>
 #include <string>
 
+#include "sandbox/seed_users.h"
+
 namespace lumo::sandbox {
 
 struct Options {
@@ -45,24 +47,6 @@ class Server {
   class Impl;
   std::unique_ptr<Impl> impl_;
 };
-
-// The seed users. Their tokens are accepted as the KWTOK cookie and as the "kwtok" parameter.
-// The ordinary user has a handful of lists and songs; the big user has enough lists, list songs,
-// favourites and collected songs to need many pages; the curator owns the public lists that the
-// others mark as favourites (useful for "not your list" refusals).
-inline constexpr const char* kOrdinaryUserToken = "sbx-ordinary-7f3a9c21";
-inline constexpr const char* kOrdinaryUserId = "10001";
-inline constexpr const char* kOrdinaryUserName = "lin.mei";
-inline constexpr const char* kBigUserToken = "sbx-big-2c81e4d0";
-inline constexpr const char* kBigUserId = "10002";
-inline constexpr const char* kBigUserName = "big.collector";
-inline constexpr const char* kCuratorToken = "sbx-curator-95be0f17";
-inline constexpr const char* kCuratorId = "10003";
-inline constexpr const char* kCuratorName = "curator";
-
-// Host of the object store as the signature answer names it; uploads go to
-// http://<host>/<object> and reach the sandbox by routing "<host>:80" to its port.
-inline constexpr const char* kObjectStoreHost = "store.lumo.example";
 
 }  // namespace lumo::sandbox
 

@@ -3,11 +3,11 @@
 
 Starts lumo-sandbox on 127.0.0.1 with a free port, opens the viewer, drives the library
 through the lumo tool and checks what the page shows: a song link and a song list with their
-decrypted parameters, a fault rule added through the form that the next call meets, a
-session token that appears nowhere in the page, its exports or its curl command, the filters,
-pause and clear, a task's pages as one group, the layout at 1024, 1280 and 1920 px, and that a
-page of another local origin (no-cors fetches, a form posting text/plain) changes nothing. All of
-it under the page's Content-Security-Policy. Saves screenshots.
+decrypted parameters, the replay of an exchange, a fault rule added through the form that the
+next call meets, a session token that appears nowhere in the page, its exports or its curl
+command, the filters, pause and clear, a task's pages as one group, the layout at 1024, 1280 and
+1920 px, and that a page of another local origin (no-cors fetches, a form posting text/plain)
+changes nothing. All of it under the page's Content-Security-Policy. Saves screenshots.
 
 Every wait is bounded; all traffic goes to 127.0.0.1 and the browser resolves no host name.
 """
@@ -76,7 +76,7 @@ def start_sandbox(binary):
     return process, port
 
 
-# A page of another local origin that tries what any page may: a no-cors fetch and a form that
+# A page of another local origin that tries what any page may: no-cors fetches and a form that
 # posts text/plain (its one field makes the body a valid rule).
 ATTACK_PAGE = """<!DOCTYPE html><html><head><title>other page</title></head><body>
 <form id="form" method="post" enctype="text/plain" action="http://127.0.0.1:%(port)d/_sandbox/rules">
@@ -86,13 +86,15 @@ const base = 'http://127.0.0.1:%(port)d/_sandbox/';
 Promise.allSettled([
   fetch(base + 'reset', {method: 'POST', mode: 'no-cors'}),
   fetch(base + 'rules', {method: 'POST', mode: 'no-cors', body: '{"method":"*","action":"html502"}'}),
+  fetch(base + 'replay', {method: 'POST', mode: 'no-cors', body: '{"seq":%(seq)d}'}),
 ]).then(() => document.getElementById('form').submit());
 </script></body></html>"""
 
 
-def serve_attack_page(sandbox_port):
-    """Serves ATTACK_PAGE on another port of 127.0.0.1; returns the server and the page's URL."""
-    page = (ATTACK_PAGE % {'port': sandbox_port}).encode()
+def serve_attack_page(sandbox_port, seq):
+    """Serves ATTACK_PAGE, which asks for a replay of exchange `seq`, on another port of
+    127.0.0.1; returns the server and the page's URL."""
+    page = (ATTACK_PAGE % {'port': sandbox_port, 'seq': seq}).encode()
 
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_GET(self):  # pylint: disable=invalid-name
@@ -182,7 +184,9 @@ class ViewerCheck:
     def other_page_is_refused(self):
         """Another local origin's no-cors fetches and form post change nothing."""
         rows = len(self.driver.find_elements(By.CSS_SELECTOR, '#log-rows tr'))
-        server, url = serve_attack_page(self.port)
+        entries = self.inspect('/_sandbox/log')[1]['entries']
+        replays = sum(1 for entry in entries if entry['replay_of'])
+        server, url = serve_attack_page(self.port, entries[-1]['seq'])
         try:
             self.driver.get(url)
             self.wait.until(lambda d: '/_sandbox/rules' in d.current_url)
@@ -191,7 +195,9 @@ class ViewerCheck:
             server.shutdown()
             server.server_close()
         assert self.inspect('/_sandbox/rules')[1]['rules'] == [], 'another page added a rule'
-        assert len(self.inspect('/_sandbox/log')[1]['entries']) >= rows, 'another page reset the log'
+        entries = self.inspect('/_sandbox/log')[1]['entries']
+        assert len(entries) >= rows, 'another page reset the log'
+        assert sum(1 for entry in entries if entry['replay_of']) == replays, 'another page replayed'
 
     def row(self, method, text=''):
         """The newest log row of `method` whose text holds `text`, once it is there."""
@@ -267,6 +273,29 @@ class ViewerCheck:
         assert first['request']['url'].startswith('http://api.lumo.example/'), first['request']
         assert '22000' in first['response']['content']['text'] and first['response']['status'] == 200
 
+    def replay(self, row):
+        """The opened exchange sent again: its new row is labelled, selected and opened, and
+        links back to the one it replays."""
+        driver = self.driver
+        seq = row.get_attribute('data-seq')
+        label = 'replay of #' + seq
+        driver.find_element(By.ID, 'detail-replay').click()
+        title = self.wait.until(lambda d: (lambda t: label in t and t)(d.find_element(By.ID, 'detail-title').text))
+        new_seq = re.match(r'#(\d+) ', title).group(1)
+        assert int(new_seq) > int(seq), title
+        self.wait.until(lambda d: '"error_code": 22000' in d.find_element(By.ID, 'answer').text)
+        status = driver.find_element(By.ID, 'replay-status').text
+        assert status == '#%s sent again as #%s' % (seq, new_seq), status
+        selected = driver.find_elements(By.CSS_SELECTOR, '#log-rows tr.selected')
+        assert len(selected) == 1 and selected[0].get_attribute('data-seq') == new_seq, \
+            [r.text for r in selected]
+        assert label in selected[0].text and 'encrypted' in selected[0].text, selected[0].text
+        logged = [e for e in self.inspect('/_sandbox/log')[1]['entries'] if e['seq'] == int(new_seq)]
+        assert logged and logged[0]['replay_of'] == int(seq), logged
+        driver.save_screenshot(os.path.join(self.args.out, 'viewer-replay.png'))
+        driver.find_element(By.ID, 'replay-original').click()
+        self.wait.until(lambda d: d.find_element(By.ID, 'detail-title').text.startswith('#%s ' % seq))
+
     def copy_as_curl(self, row):
         """The opened exchange as a curl command that reaches this sandbox, tokens masked."""
         self.open(row, '40011')
@@ -333,6 +362,8 @@ class ViewerCheck:
         detail = driver.find_element(By.ID, 'detail').text
         assert 'offset' in detail and 'KWTOK=***' in detail, detail
         driver.save_screenshot(os.path.join(self.args.out, 'viewer-song-list.png'))
+        # Sent again from the page: a signed address, minutes younger than its timestamp's limit.
+        self.replay(songs)
 
         # A fault rule through the form: the next call meets it, and after removal it is gone.
         driver.find_element(By.ID, 'rule-method').send_keys('norda.lumo.song.getSongLink')

@@ -68,7 +68,7 @@ inline std::wstring TextIn<std::wstring>(const std::wstring& wide) {
   // Anything the round trip could change is a surrogate unit (paired or not) or, where wchar_t is
   // 32-bit, a value beyond U+10FFFF; other texts are copied.
   for (wchar_t unit : wide) {
-    const auto value = static_cast<uint32_t>(unit);
+    const uint32_t value = std::char_traits<wchar_t>::to_int_type(unit);
     if ((value >= 0xD800 && value <= 0xDFFF) || value > 0x10FFFF) {
       return base::string_utils::ToUtf16(base::string_utils::ToUtf8(wide));
     }

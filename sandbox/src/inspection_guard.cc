@@ -63,8 +63,8 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
                         "a page of another origin (" + *origin +
                             ") may not use the sandbox's inspection endpoints"};
   }
-  // A browser marks what a page asks for; the user's own navigation to the viewer ("none", or a
-  // link followed from another page) is the one thing another site may start.
+  // Where the request was started from: the user's own opening of the viewer (typed in, or a link
+  // followed from another page) is the one thing another site may start.
   const std::string* site = request.Header("sec-fetch-site");
   const std::string* mode = request.Header("sec-fetch-mode");
   bool navigation = request.verb == "GET" && what.empty() && mode && iequals(*mode, "navigate");
@@ -73,13 +73,13 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
                         "a request from another site (Sec-Fetch-Site: " + *site +
                             ") may not use the sandbox's inspection endpoints"};
   }
-  // A form or a no-cors fetch of any page can POST, but only with a form's or a text's content
-  // type and without headers of its own.
+  // Any page can POST here with a form or a script, but only as form data or plain text and
+  // without headers of its own.
   if (request.verb == "POST") {
     const std::string* type = request.Header("content-type");
     bool json = type && iequals(MediaType(*type), "application/json");
     if (!json && !request.Header(kViewerHeaderLookup)) {
-      return GuardRefusal{403, code::kSimpleRequest,
+      return GuardRefusal{403, code::kUnmarkedPost,
                           "a POST to the sandbox's inspection endpoints needs Content-Type: "
                           "application/json or the " +
                               std::string(kViewerHeader) +

@@ -1,7 +1,8 @@
-// Who may use the inspection endpoints under /_sandbox/: besides a loopback peer, the request
-// must name this server in its Host header (a page whose host name was rebound to 127.0.0.1 names
-// its own), must not come from a page of another origin, and a POST must carry something that a
-// page of another origin can only send after asking the sandbox first, which it never allows.
+// Who may use the viewer's endpoints under /_sandbox/: the request comes from a loopback peer,
+// names this server in its Host header (a page whose host name was pointed at 127.0.0.1 names its
+// own), does not come from a page of another site, and, for a POST, carries a JSON body or the
+// viewer's own header: a page of another site could send neither without the sandbox's consent,
+// which it never gives.
 #ifndef SANDBOX_SRC_INSPECTION_GUARD_H_
 #define SANDBOX_SRC_INSPECTION_GUARD_H_
 
@@ -13,8 +14,7 @@
 
 namespace lumo::sandbox {
 
-// The header the viewer's page adds to what it posts. Any header that a browser lets a page of
-// another origin send only after asking the server would do as well; this one names its sender.
+// The header the viewer's page adds to what it posts; it names its sender.
 inline constexpr std::string_view kViewerHeader = "X-Sandbox-Viewer";
 
 struct GuardRefusal {
@@ -23,7 +23,7 @@ struct GuardRefusal {
   std::string message;
 };
 
-// Why `request` for the inspection path `what` (the part after /_sandbox/) is refused, or
+// Why `request` for the viewer's path `what` (what follows /_sandbox/) is refused, or
 // nothing when it may go on. `listen_address` is the address the server was told to listen on;
 // request.local_port the port the request arrived on.
 std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::string_view what,

@@ -74,7 +74,7 @@ inline constexpr int kTooManyFollowers = 43003;  // the event stream's clients a
 inline constexpr int kForeignHost =
     43004;  // Host names another server (DNS rebinding) or is absent
 inline constexpr int kForeignPage = 43005;  // Origin or Sec-Fetch-Site says another page sent it
-inline constexpr int kSimpleRequest =
+inline constexpr int kUnmarkedPost =
     43006;  // a POST any page could send (no JSON type, no own header)
 inline constexpr int kTooManyRules = 43007;    // the fault rules are at their cap (HTTP 429)
 inline constexpr int kRequestNotKept = 43008;  // replay of an exchange whose request went (410)

@@ -352,9 +352,9 @@ TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
        "navigate\r\nContent-Type: text/plain",
        code::kForeignPage, code::kForeignPage, code::kForeignPage},
       {"form of a browser that names no origin", own, "Content-Type: text/plain", kPass, kPass,
-       code::kSimpleRequest},
+       code::kUnmarkedPost},
       {"urlencoded form without origin", own, "Content-Type: application/x-www-form-urlencoded",
-       kPass, kPass, code::kSimpleRequest},
+       kPass, kPass, code::kUnmarkedPost},
       {"foreign Host", "api.lumo.example", json, code::kForeignHost, code::kForeignHost,
        code::kForeignHost},
       {"no Host", "", json, code::kForeignHost, code::kForeignHost, code::kForeignHost},
@@ -536,7 +536,7 @@ TEST_F(ViewerTest, ReplayIsRefusedToOtherPagesAndHosts) {
   };
   const Sender senders[] = {
       {"another origin", own, "Origin: http://127.0.0.1:1\r\n" + json, code::kForeignPage},
-      {"a form posting text/plain", own, "Content-Type: text/plain", code::kSimpleRequest},
+      {"a form posting text/plain", own, "Content-Type: text/plain", code::kUnmarkedPost},
       {"a foreign Host", "rebind.example:" + std::to_string(SandboxEnvironment::port()), json,
        code::kForeignHost},
   };

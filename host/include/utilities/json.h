@@ -48,21 +48,26 @@ LUMOHOST_EXPORT web::json::value Parse(const std::string& utf8);
 // U+FFFD, as it does where the parser writes UTF-8.
 template <class Text>
 Text TextIn(const std::string& utf8);
+// The wide text `wide` in the form `Text`, as told above.
 template <class Text>
 Text TextIn(const std::wstring& wide);
 
+// UTF-8 as UTF-8: a plain copy.
 template <>
 inline std::string TextIn<std::string>(const std::string& utf8) {
   return utf8;
 }
+// Wide text as UTF-8.
 template <>
 inline std::string TextIn<std::string>(const std::wstring& wide) {
   return base::string_utils::ToUtf8(wide);
 }
+// UTF-8 as wide text.
 template <>
 inline std::wstring TextIn<std::wstring>(const std::string& utf8) {
   return base::string_utils::ToUtf16(utf8);
 }
+// Wide text as wide text, a lone surrogate repaired.
 template <>
 inline std::wstring TextIn<std::wstring>(const std::wstring& wide) {
   // Anything the round trip could change is a surrogate unit (paired or not) or, where wchar_t is
@@ -77,14 +82,16 @@ inline std::wstring TextIn<std::wstring>(const std::wstring& wide) {
 }
 
 // A text of the library (a string's value, a member name, a serialized value, an address) as
-// wide text, or as UTF-8.
+// wide text.
 inline std::wstring WideOf(const utility::string_t& text) { return TextIn<std::wstring>(text); }
+// A text of the library as UTF-8.
 inline std::string Utf8Of(const utility::string_t& text) { return TextIn<std::string>(text); }
 
-// A UTF-8 or wide text in the library's form, for its constructors and setters.
+// A UTF-8 text in the library's form, for its constructors and setters.
 inline utility::string_t StringTOf(const std::string& utf8) {
   return TextIn<utility::string_t>(utf8);
 }
+// A wide text in the library's form, for its constructors and setters.
 inline utility::string_t StringTOf(const std::wstring& wide) {
   return TextIn<utility::string_t>(wide);
 }

@@ -2,11 +2,11 @@
 
 #include <chrono>
 
-#include "inspection_guard.h"
 #include "object_store.h"
 #include "protocol.h"
 #include "refusal.h"
 #include "viewer.h"
+#include "viewer_guard.h"
 
 namespace lumo::sandbox {
 namespace {

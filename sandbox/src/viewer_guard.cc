@@ -1,4 +1,4 @@
-#include "inspection_guard.h"
+#include "viewer_guard.h"
 
 #include <boost/beast/core/string.hpp>
 

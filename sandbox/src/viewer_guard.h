@@ -3,8 +3,8 @@
 // own), does not come from a page of another site, and, for a POST, carries a JSON body or the
 // viewer's own header: a page of another site could send neither without the sandbox's consent,
 // which it never gives.
-#ifndef SANDBOX_SRC_INSPECTION_GUARD_H_
-#define SANDBOX_SRC_INSPECTION_GUARD_H_
+#ifndef SANDBOX_SRC_VIEWER_GUARD_H_
+#define SANDBOX_SRC_VIEWER_GUARD_H_
 
 #include <optional>
 #include <string>
@@ -31,4 +31,4 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
 
 }  // namespace lumo::sandbox
 
-#endif  // SANDBOX_SRC_INSPECTION_GUARD_H_
+#endif  // SANDBOX_SRC_VIEWER_GUARD_H_

@@ -87,7 +87,8 @@ if(LUMO_GZIP)
   add_custom_command(OUTPUT ${lumo_changelog}
     COMMAND ${LUMO_GZIP} -9nc ${CMAKE_BINARY_DIR}/debian/changelog.Debian > ${lumo_changelog}
     DEPENDS ${CMAKE_BINARY_DIR}/debian/changelog.Debian
-    COMMENT "Compressing the Debian changelog")
+    COMMENT "Compressing the Debian changelog"
+    VERBATIM)
   add_custom_target(lumo_debian_changelog ALL DEPENDS ${lumo_changelog})
 endif()
 foreach(package liblumoapi0:runtime liblumoapi-dev:dev lumo-tools:tools)

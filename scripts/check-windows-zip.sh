@@ -39,6 +39,10 @@ for example in host_app readme_snippet; do
     { cat "$work/$example.log" >&2; fail "examples/$example does not configure against the zip"; }
   cmake --build "$work/$example" >>"$work/$example.log" 2>&1 ||
     { cat "$work/$example.log" >&2; fail "examples/$example does not build against the zip"; }
+  # Windows has no run paths, and link.exe and lld-link refuse -rpath: the package gives none.
+  if grep -q -- -rpath "$work/$example/build.ninja"; then
+    fail "the zip's CMake package gives examples/$example a run path (-rpath)"
+  fi
 done
 
 run_windows "$work/host_app/host_app.exe" >"$work/host_app.out" 2>&1 ||

@@ -1,16 +1,18 @@
 #!/usr/bin/env bash
 # Builds what the Windows build of lumoapi links against, from Debian bookworm's source packages,
-# with MinGW-w64: the JSON/URI part of the C++ REST SDK (scripts/windows/cpprest), glog and
+# with MinGW-w64 (the default flavour) or with clang-cl in Visual Studio's ABI (--flavour msvc,
+# cmake/toolchains/clang-cl-x86_64.cmake over scripts/msvc-toolchain.sh): the JSON/URI part of the C++ REST SDK (scripts/windows/cpprest), glog and
 # GoogleTest with GoogleMock. They go into a prefix kept outside the clone, named by a key of the
 # pinned versions, the compiler, this script, the toolchain file and scripts/windows' build files
 # and patches; a prefix once built is used as it is. The prefix is the last line of the output
 # (the only line on standard output; progress goes to standard error), to be passed on as
-# LUMO_WINDOWS_DEPS (cmake/toolchains/mingw-w64-x86_64.cmake).
+# LUMO_WINDOWS_DEPS (cmake/toolchains/mingw-w64-x86_64.cmake, clang-cl-x86_64.cmake).
 #
 #   scripts/windows-deps.sh                 build the prefix unless it is there
 #   scripts/windows-deps.sh --print-prefix  print the prefix if it is built; fail otherwise
 #   scripts/windows-deps.sh --check         also build scripts/windows/smoke against it and run
 #                                           that under Wine
+#   --flavour mingw|msvc                    before the above: which toolchain (mingw)
 #
 # LUMO_WINDOWS_DEPS_CACHE  where the prefixes are kept (~/.cache/lumoapi/windows-deps)
 # LUMO_WINDOWS_BUILD       the downloads and build folders (build/windows-deps in the clone)
@@ -18,7 +20,17 @@ set -euo pipefail
 
 repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 windows_dir="$repo/scripts/windows"
-toolchain="$repo/cmake/toolchains/mingw-w64-x86_64.cmake"
+
+flavour=mingw
+if [ "${1:-}" = --flavour ]; then
+  flavour="${2:-}"
+  shift 2 || true
+fi
+case "$flavour" in
+  mingw) toolchain="$repo/cmake/toolchains/mingw-w64-x86_64.cmake" ;;
+  msvc) toolchain="$repo/cmake/toolchains/clang-cl-x86_64.cmake" ;;
+  *) echo "windows-deps: --flavour is mingw or msvc" >&2 && exit 2 ;;
+esac
 
 # Source package=version, as bookworm ships them (apt-cache showsrc). The archive keeps only the
 # current version of a package, so a point release that updates one of them needs a new pin here.
@@ -39,6 +51,7 @@ esac
 
 cache_root="${LUMO_WINDOWS_DEPS_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/lumoapi/windows-deps}"
 build_root="${LUMO_WINDOWS_BUILD:-$repo/build/windows-deps}"
+[ "$flavour" = mingw ] || build_root="$build_root-$flavour"
 case "$cache_root" in /*) ;; *) cache_root="$PWD/$cache_root" ;; esac
 case "$build_root" in /*) ;; *) build_root="$PWD/$build_root" ;; esac
 
@@ -46,22 +59,36 @@ say() { echo "windows-deps: $*" >&2; }
 
 # The compiler and the MinGW-w64 headers and libraries are part of what a prefix was built with.
 toolchain_versions() {
+  if [ "$flavour" = msvc ]; then
+    echo "msvc $msvc_sysroot"
+    return
+  fi
   dpkg-query -W -f='${Package} ${Version}\n' g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev \
     2>/dev/null || x86_64-w64-mingw32-g++-posix --version | head -n 1
 }
+
+# The clang-cl flavour builds on the prepared sysroot, whose name is the key of what made it.
+msvc_sysroot=""
+if [ "$flavour" = msvc ]; then
+  if [ "$mode" = print ]; then
+    msvc_sysroot="$("$repo/scripts/msvc-toolchain.sh" --print-prefix)"
+  else
+    msvc_sysroot="$("$repo/scripts/msvc-toolchain.sh" | tail -n 1)"
+  fi
+fi
 
 prefix_key() {
   {
     printf '%s\n' "${sources[@]}"
     toolchain_versions
     cd "$repo"
-    find scripts/windows-deps.sh cmake/toolchains/mingw-w64-x86_64.cmake \
-      scripts/windows/cpprest scripts/windows/patches -type f -print0 |
+    find scripts/windows-deps.sh "${toolchain#"$repo/"}" \
+      scripts/windows/cpprest "scripts/windows/patches/cpprest" -type f -print0 |
       LC_ALL=C sort -z | xargs -0 sha256sum
   } | sha256sum | cut -c1-16
 }
 
-key="$(prefix_key)"
+key="$flavour-$(prefix_key)"
 prefix="$cache_root/$key"
 
 # Runs a step with its output in the step's log, which is shown in part if the step fails. The
@@ -137,6 +164,7 @@ cmake_project() {
   say "building $name"
   run_logged "$name-configure" cmake -G Ninja -S "$source_dir" -B "$work/build/$name" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLUMO_WINDOWS_DEPS="$stage$prefix" \
+    -DLUMO_MSVC_SYSROOT="$msvc_sysroot" -DLUMO_WINDOWS_DEPS_BUILDING=ON \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@"
   run_logged "$name-build" cmake --build "$work/build/$name" -j 2
   DESTDIR="$stage" run_logged "$name-install" cmake --install "$work/build/$name"
@@ -145,7 +173,9 @@ cmake_project() {
 # The tools scripts/setup.sh installs.
 require_tools() {
   local tool missing=()
-  for tool in apt-get apt-cache dpkg-source patch flock cmake ninja x86_64-w64-mingw32-g++-posix "$@"; do
+  local compiler=x86_64-w64-mingw32-g++-posix
+  [ "$flavour" = mingw ] || compiler=clang-cl-19
+  for tool in apt-get apt-cache dpkg-source patch flock cmake ninja "$compiler" "$@"; do
     command -v "$tool" >/dev/null || missing+=("$tool")
   done
   [ ${#missing[@]} -eq 0 ] || { say "missing ${missing[*]}: run scripts/setup.sh" && return 1; }
@@ -174,8 +204,9 @@ build_prefix() {
   cmake_project cpprest "$windows_dir/cpprest" -DCPPREST_SOURCE_DIR="$work/src/cpprest/Release"
   cmake_project glog "$work/src/google-glog" -DBUILD_SHARED_LIBS=ON -DBUILD_TESTING=OFF \
     -DWITH_GFLAGS=OFF -DWITH_UNWIND=OFF -DWITH_GTEST=OFF
+  # gtest_force_shared_crt: the C runtime of the DLL kind (/MD), as everything else here.
   cmake_project googletest "$work/src/googletest" -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
-    -DINSTALL_GTEST=ON
+    -DINSTALL_GTEST=ON -Dgtest_force_shared_crt=ON
 
   {
     echo "# Built by scripts/windows-deps.sh from Debian bookworm's source packages"
@@ -195,13 +226,17 @@ check_prefix() {
   exec 9>"$build_root/.lock"
   flock 9
   local smoke="$build_root/smoke"
+  # Visual Studio's debug runtime is not open: the clang-cl flavour has the release one only.
+  local smoke_type=Debug
+  [ "$flavour" = mingw ] || smoke_type=Release
   logs="$smoke/logs"
   # Made anew: a build tree of an earlier prefix would keep finding that one's packages.
   rm -rf "$smoke"
   mkdir -p "$logs"
   say "building and running the smoke check"
   run_logged smoke-configure cmake -G Ninja -S "$windows_dir/smoke" -B "$smoke/build" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLUMO_WINDOWS_DEPS="$prefix" -DCMAKE_BUILD_TYPE=Debug
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLUMO_WINDOWS_DEPS="$prefix" -DCMAKE_BUILD_TYPE="$smoke_type" \
+    -DLUMO_MSVC_SYSROOT="$msvc_sysroot"
   run_logged smoke-build cmake --build "$smoke/build" -j 2
   LUMO_WINDOWS_DEPS="$prefix" run_logged smoke-run \
     "$repo/scripts/wine-run.sh" "$build_root/wineprefix" "$smoke/build/windows_deps_smoke.exe"

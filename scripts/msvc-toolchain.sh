@@ -40,8 +40,9 @@ wine_dlls=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 system_dlls=(kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 comdlg32 winhttp crypt32 bcrypt
   ws2_32 mswsock dbghelp shlwapi secur32 version ntdll psapi iphlpapi userenv rpcrt4 winmm)
 runtime_sources=(initializers onexit dll_main dll_main_default exe_main exe_wmain exe_winmain
-  new_delete thread_safe_statics tls type_info misc)
-stl_static_sources=(nothrow locale0_implib sharedmutex xonce2 syserror_import_lib)
+  new_delete thread_safe_statics tls type_info misc security_cookie)
+stl_static_sources=(nothrow locale0_implib sharedmutex xonce2 syserror_import_lib charconv
+  xcharconv_ryu_tables)
 
 mode=build
 case "${1:-}" in
@@ -121,7 +122,8 @@ unpack_stl() {
 
 import_library() {
   local dll="$1" name="$2" lib="$3"
-  python3 "$msvc_dir/pe_exports_def.py" "$dll" "$name" >"$work/$lib.def"
+  # The stack probe is the compiler runtime's (misc.cc), not the system's as in Wine.
+  python3 "$msvc_dir/pe_exports_def.py" --exclude __chkstk "$dll" "$name" >"$work/$lib.def"
   "llvm-lib-$llvm" /nologo /machine:x64 "/def:$work/$lib.def" "/out:$work/$lib.lib" >/dev/null
 }
 

@@ -6,7 +6,10 @@ Wine's own DLLs: `llvm-lib /def:` turns the .def written here into a .lib. An ex
 lies outside every executable section is data and is marked DATA (its import library gives only
 the __imp_ pointer); a forwarder is listed like any other function, since the loader resolves it.
 
-Usage: pe_exports_def.py DLL [LIBRARY-NAME] > NAME.def
+Usage: pe_exports_def.py [--exclude NAME]... DLL [LIBRARY-NAME] > NAME.def
+
+--exclude leaves out an export that Wine's DLL has and Windows' has not (kernel32's __chkstk,
+which belongs to the compiler's runtime and is defined by the runtime support library).
 """
 import struct
 import sys
@@ -68,15 +71,22 @@ def read_exports(data):
 
 
 def main():
-    if len(sys.argv) not in (2, 3):
+    args = sys.argv[1:]
+    excluded = set()
+    while len(args) >= 2 and args[0] == "--exclude":
+        excluded.add(args[1])
+        args = args[2:]
+    if len(args) not in (1, 2):
         sys.exit(__doc__)
-    path = sys.argv[1]
-    library = sys.argv[2] if len(sys.argv) == 3 else path.rsplit("/", 1)[-1]
+    path = args[0]
+    library = args[1] if len(args) == 2 else path.rsplit("/", 1)[-1]
     with open(path, "rb") as dll:
         exports = read_exports(dll.read())
     print("LIBRARY %s" % library)
     print("EXPORTS")
     for name, _, data_export in sorted(exports):
+        if name in excluded:
+            continue
         print("  %s%s" % (name, " DATA" if data_export else ""))
 
 

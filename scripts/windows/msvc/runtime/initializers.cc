@@ -19,7 +19,10 @@ __declspec(allocate(".CRT$XCZ")) lumo_pvfv __xc_z[] = {nullptr};
 _ACRTIMP int __cdecl _initterm_e(lumo_pifv* first, lumo_pifv* last);
 _ACRTIMP void __cdecl _initterm(lumo_pvfv* first, lumo_pvfv* last);
 
+void __cdecl __security_init_cookie(void);
+
 bool lumo_run_initializers() {
+  __security_init_cookie();
   if (_initterm_e(__xi_a, __xi_z) != 0) {
     return false;
   }

@@ -1,7 +1,5 @@
 // Stands in for small pieces of Visual C++'s static runtime: the marker the compiler asks for
-// when floating point is used, the stack probe for frames larger than a page, and the stand-in
-// for std::this_thread::sleep_for's runtime entry, which older runtime DLLs (Wine's among them)
-// lack.
+// when floating point is used, and the stack probe for frames larger than a page.
 #include <windows.h>
 
 extern "C" {
@@ -29,6 +27,4 @@ __attribute__((naked)) void __chkstk() {
       "pop %rcx\n"
       "ret\n");
 }
-
-void __cdecl _Thrd_sleep_for(unsigned long milliseconds) noexcept { Sleep(milliseconds); }
 }

@@ -13,10 +13,10 @@ check_name=check-windows-zip
 . "$src/scripts/check-lib.sh"
 
 version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")"
-zip="$build/lumoapi-$version-win64.zip"
+zip="$build/lumoapi-$version-win64-mingw.zip"
 [ -f "$zip" ] || fail "no $zip (cpack -G ZIP in $build makes it)"
 (cd "$work" && cmake -E tar xf "$zip")
-root="$work/lumoapi-$version-win64"
+root="$work/lumoapi-$version-win64-mingw"
 for f in bin/liblumoapi.dll bin/liblumohost.dll lib/liblumoapi.dll.a lib/cmake/lumoapi/lumoapiConfig.cmake \
          include/lumoapi/request_base.h include/cpprest/json.h README-windows.md; do
   [ -e "$root/$f" ] || fail "the zip lacks $f"

@@ -13,6 +13,9 @@ packages=(
   # The Windows build: MinGW-w64 and Wine, and what scripts/windows-deps.sh fetches and unpacks
   # Debian's source packages with.
   g++-mingw-w64-x86-64-posix wine wine64 debian-archive-keyring patch
+  # The Windows build in Visual Studio's ABI: clang-cl and lld-link, and Wine's C runtime and
+  # Windows headers (scripts/msvc-toolchain.sh).
+  clang-19 clang-tools-19 lld-19 llvm-19 libwine-dev
 )
 
 sudo_cmd=""

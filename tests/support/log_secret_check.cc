@@ -10,18 +10,11 @@
 #include "base/logging.h"
 #include "base/string_utils.h"
 #include "sandbox/seed_users.h"
-#include "set_log_sink_name.h"
 
 // The test executables link with --wrap for base::logging::SetLogSink (tests/CMakeLists.txt):
 // every call a test makes reaches WrappedSetLogSink, and RealSetLogSink is the host's own.
-// LUMO_SET_LOG_SINK, the function's decorated name in this compiler's ABI, is written there too.
-#if defined(_MSC_VER)
-// lld-link's /wrap does not take a DLL's import slot in Visual Studio's ABI (the slot's section is
-// discarded): there the check stays the sink until a test sets its own.
-base::logging::LogSink RealSetLogSink(base::logging::LogSink sink) {
-  return base::logging::SetLogSink(std::move(sink));
-}
-#elif defined(_WIN32)
+#define LUMO_SET_LOG_SINK "_ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE"
+#ifdef _WIN32
 base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink);
 // A program calls a DLL's function through its slot in the import table, "__imp_" and the name:
 // the slot is wrapped, and the wrapping slot holds WrappedSetLogSink.
@@ -38,6 +31,7 @@ base::logging::LogSink RealSetLogSink(base::logging::LogSink sink) __asm__(
 base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink) __asm__(
     "__wrap_" LUMO_SET_LOG_SINK);
 #endif
+#undef LUMO_SET_LOG_SINK
 
 namespace lumo::testing {
 namespace {

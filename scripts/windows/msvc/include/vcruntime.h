@@ -5,8 +5,8 @@
 #define _VCRUNTIME_H
 
 #include <corecrt.h>
-#include <vadefs.h>
 #include <sal.h>
+#include <vadefs.h>
 
 #pragma pack(push, 8)
 

@@ -14,7 +14,8 @@ struct __std_exception_data {
   char const* _What;
   bool _DoFree;
 };
-_VCRTIMP void __cdecl __std_exception_copy(__std_exception_data const* _From, __std_exception_data* _To);
+_VCRTIMP void __cdecl __std_exception_copy(__std_exception_data const* _From,
+                                           __std_exception_data* _To);
 _VCRTIMP void __cdecl __std_exception_destroy(__std_exception_data* _Data);
 }
 
@@ -31,7 +32,9 @@ class exception {
 
   exception(char const* const _Message, int) noexcept : _Data() { _Data._What = _Message; }
 
-  exception(exception const& _Other) noexcept : _Data() { __std_exception_copy(&_Other._Data, &_Data); }
+  exception(exception const& _Other) noexcept : _Data() {
+    __std_exception_copy(&_Other._Data, &_Data);
+  }
 
   exception& operator=(exception const& _Other) noexcept {
     if (this == &_Other) {
@@ -44,7 +47,9 @@ class exception {
 
   virtual ~exception() noexcept { __std_exception_destroy(&_Data); }
 
-  [[nodiscard]] virtual char const* what() const { return _Data._What ? _Data._What : "Unknown exception"; }
+  [[nodiscard]] virtual char const* what() const {
+    return _Data._What ? _Data._What : "Unknown exception";
+  }
 
  private:
   __std_exception_data _Data;

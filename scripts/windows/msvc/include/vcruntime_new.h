@@ -27,9 +27,11 @@ inline constexpr destroying_delete_t destroying_delete{};
 }  // namespace std
 
 [[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size);
-[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size, std::nothrow_t const&) noexcept;
+[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size,
+                                                         std::nothrow_t const&) noexcept;
 [[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new[](size_t _Size);
-[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new[](size_t _Size, std::nothrow_t const&) noexcept;
+[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new[](size_t _Size,
+                                                           std::nothrow_t const&) noexcept;
 void __cdecl operator delete(void* _Block) noexcept;
 void __cdecl operator delete(void* _Block, std::nothrow_t const&) noexcept;
 void __cdecl operator delete[](void* _Block) noexcept;
@@ -39,9 +41,11 @@ void __cdecl operator delete[](void* _Block, size_t _Size) noexcept;
 
 #ifdef __cpp_aligned_new
 [[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size, std::align_val_t _Al);
-[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size, std::align_val_t _Al, std::nothrow_t const&) noexcept;
+[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size, std::align_val_t _Al,
+                                                         std::nothrow_t const&) noexcept;
 [[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new[](size_t _Size, std::align_val_t _Al);
-[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new[](size_t _Size, std::align_val_t _Al, std::nothrow_t const&) noexcept;
+[[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new[](size_t _Size, std::align_val_t _Al,
+                                                           std::nothrow_t const&) noexcept;
 void __cdecl operator delete(void* _Block, std::align_val_t _Al) noexcept;
 void __cdecl operator delete(void* _Block, std::align_val_t _Al, std::nothrow_t const&) noexcept;
 void __cdecl operator delete[](void* _Block, std::align_val_t _Al) noexcept;

@@ -24,9 +24,11 @@ struct __std_type_info_data {
   __std_type_info_data& operator=(__std_type_info_data&&) = delete;
 };
 
-_VCRTIMP int __cdecl __std_type_info_compare(__std_type_info_data const* _Lhs, __std_type_info_data const* _Rhs);
+_VCRTIMP int __cdecl __std_type_info_compare(__std_type_info_data const* _Lhs,
+                                             __std_type_info_data const* _Rhs);
 _VCRTIMP size_t __cdecl __std_type_info_hash(__std_type_info_data const* _Data);
-_VCRTIMP char const* __cdecl __std_type_info_name(__std_type_info_data* _Data, __type_info_node* _RootNode);
+_VCRTIMP char const* __cdecl __std_type_info_name(__std_type_info_data* _Data,
+                                                  __type_info_node* _RootNode);
 }
 
 extern "C++" {
@@ -36,11 +38,17 @@ class type_info {
   type_info& operator=(type_info const&) = delete;
 
   size_t hash_code() const noexcept { return __std_type_info_hash(&_Data); }
-  bool operator==(type_info const& _Other) const noexcept { return __std_type_info_compare(&_Data, &_Other._Data) == 0; }
+  bool operator==(type_info const& _Other) const noexcept {
+    return __std_type_info_compare(&_Data, &_Other._Data) == 0;
+  }
 #if !(__cplusplus > 201703L || _MSVC_LANG > 201703L)
-  bool operator!=(type_info const& _Other) const noexcept { return __std_type_info_compare(&_Data, &_Other._Data) != 0; }
+  bool operator!=(type_info const& _Other) const noexcept {
+    return __std_type_info_compare(&_Data, &_Other._Data) != 0;
+  }
 #endif
-  bool before(type_info const& _Other) const noexcept { return __std_type_info_compare(&_Data, &_Other._Data) < 0; }
+  bool before(type_info const& _Other) const noexcept {
+    return __std_type_info_compare(&_Data, &_Other._Data) < 0;
+  }
   char const* name() const noexcept { return __std_type_info_name(&_Data, &__type_info_root_node); }
   char const* raw_name() const noexcept { return _Data._DecoratedName; }
 
@@ -57,7 +65,9 @@ using ::type_info;
 class bad_cast : public exception {
  public:
   bad_cast() noexcept : exception("bad cast", 1) {}
-  static bad_cast __construct_from_string_literal(char const* const _Message) noexcept { return bad_cast(_Message, 1); }
+  static bad_cast __construct_from_string_literal(char const* const _Message) noexcept {
+    return bad_cast(_Message, 1);
+  }
 
  private:
   bad_cast(char const* const _Message, int) noexcept : exception(_Message, 1) {}
@@ -66,7 +76,9 @@ class bad_cast : public exception {
 class bad_typeid : public exception {
  public:
   bad_typeid() noexcept : exception("bad typeid", 1) {}
-  static bad_typeid __construct_from_string_literal(char const* const _Message) noexcept { return bad_typeid(_Message, 1); }
+  static bad_typeid __construct_from_string_literal(char const* const _Message) noexcept {
+    return bad_typeid(_Message, 1);
+  }
 
  private:
   friend class __non_rtti_object;

@@ -1,15 +1,12 @@
 // Stands in for Visual C++'s _DllMainCRTStartup: a DLL's entry point runs its initializers when
 // it is loaded and its exit table (static destructors, atexit) when it is unloaded, around the
 // DLL's own DllMain.
-#include <stdlib.h>
-#include <vcruntime.h>
+#include <vcruntime_typeinfo.h>
 #include <windows.h>
 
 #include "startup.h"
 
 extern "C" {
-struct __type_info_node;
-extern __type_info_node __type_info_root_node;
 _VCRTIMP void __cdecl __std_type_info_destroy_list(__type_info_node* root);
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved);

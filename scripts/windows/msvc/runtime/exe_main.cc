@@ -14,8 +14,8 @@ _ACRTIMP char*** __cdecl __p___argv(void);
 _ACRTIMP char** __cdecl _get_initial_narrow_environment(void);
 
 int __cdecl mainCRTStartup(void) {
-  _set_app_type(1);              // a console program
-  _configure_narrow_argv(1);     // arguments unexpanded
+  _set_app_type(1);           // a console program
+  _configure_narrow_argv(1);  // arguments unexpanded
   _initialize_narrow_environment();
   if (!lumo_run_initializers()) {
     _exit(255);

@@ -1,7 +1,7 @@
 // Stands in for Visual C++'s initializer sections (the .CRT$XI/.CRT$XC markers of its start-up
 // objects): the linker sorts the compiler's entries between these markers by section name.
-#include <process.h>
 #include <stdlib.h>
+#include <vcruntime.h>
 
 #include "startup.h"
 
@@ -18,8 +18,6 @@ __declspec(allocate(".CRT$XCZ")) lumo_pvfv __xc_z[] = {nullptr};
 
 _ACRTIMP int __cdecl _initterm_e(lumo_pifv* first, lumo_pifv* last);
 _ACRTIMP void __cdecl _initterm(lumo_pvfv* first, lumo_pvfv* last);
-
-void __cdecl __security_init_cookie(void);
 
 bool lumo_run_initializers() {
   __security_init_cookie();

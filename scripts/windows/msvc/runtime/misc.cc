@@ -1,6 +1,5 @@
 // Stands in for small pieces of Visual C++'s static runtime: the marker the compiler asks for
 // when floating point is used, and the stack probe for frames larger than a page.
-#include <windows.h>
 
 extern "C" {
 int _fltused = 0x9875;

@@ -43,7 +43,9 @@ void* __cdecl operator new(size_t size, const std::nothrow_t&) noexcept {
     return nullptr;
   }
 }
-void* __cdecl operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* __cdecl operator new[](size_t size, const std::nothrow_t& tag) noexcept {
+  return operator new(size, tag);
+}
 void __cdecl operator delete(void* block) noexcept { free(block); }
 void __cdecl operator delete[](void* block) noexcept { free(block); }
 void __cdecl operator delete(void* block, size_t) noexcept { free(block); }
@@ -51,21 +53,35 @@ void __cdecl operator delete[](void* block, size_t) noexcept { free(block); }
 void __cdecl operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
 void __cdecl operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }
 
-void* __cdecl operator new(size_t size, std::align_val_t alignment) { return AllocateAligned(size, alignment); }
-void* __cdecl operator new[](size_t size, std::align_val_t alignment) { return AllocateAligned(size, alignment); }
-void* __cdecl operator new(size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+void* __cdecl operator new(size_t size, std::align_val_t alignment) {
+  return AllocateAligned(size, alignment);
+}
+void* __cdecl operator new[](size_t size, std::align_val_t alignment) {
+  return AllocateAligned(size, alignment);
+}
+void* __cdecl operator new(size_t size, std::align_val_t alignment,
+                           const std::nothrow_t&) noexcept {
   try {
     return AllocateAligned(size, alignment);
   } catch (...) {
     return nullptr;
   }
 }
-void* __cdecl operator new[](size_t size, std::align_val_t alignment, const std::nothrow_t& tag) noexcept {
+void* __cdecl operator new[](size_t size, std::align_val_t alignment,
+                             const std::nothrow_t& tag) noexcept {
   return operator new(size, alignment, tag);
 }
 void __cdecl operator delete(void* block, std::align_val_t) noexcept { _aligned_free(block); }
 void __cdecl operator delete[](void* block, std::align_val_t) noexcept { _aligned_free(block); }
-void __cdecl operator delete(void* block, size_t, std::align_val_t) noexcept { _aligned_free(block); }
-void __cdecl operator delete[](void* block, size_t, std::align_val_t) noexcept { _aligned_free(block); }
-void __cdecl operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept { _aligned_free(block); }
-void __cdecl operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept { _aligned_free(block); }
+void __cdecl operator delete(void* block, size_t, std::align_val_t) noexcept {
+  _aligned_free(block);
+}
+void __cdecl operator delete[](void* block, size_t, std::align_val_t) noexcept {
+  _aligned_free(block);
+}
+void __cdecl operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  _aligned_free(block);
+}
+void __cdecl operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+  _aligned_free(block);
+}

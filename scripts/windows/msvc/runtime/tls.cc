@@ -29,8 +29,12 @@ __declspec(allocate(".CRT$XDA")) lumo_pvfv __xd_a = nullptr;
 __declspec(allocate(".CRT$XDZ")) lumo_pvfv __xd_z = nullptr;
 
 __declspec(allocate(".rdata$T")) extern const IMAGE_TLS_DIRECTORY64 _tls_used = {
-    reinterpret_cast<ULONGLONG>(&_tls_start), reinterpret_cast<ULONGLONG>(&_tls_end),
-    reinterpret_cast<ULONGLONG>(&_tls_index), reinterpret_cast<ULONGLONG>(&__xl_a + 1), 0, 0};
+    reinterpret_cast<ULONGLONG>(&_tls_start),
+    reinterpret_cast<ULONGLONG>(&_tls_end),
+    reinterpret_cast<ULONGLONG>(&_tls_index),
+    reinterpret_cast<ULONGLONG>(&__xl_a + 1),
+    0,
+    0};
 
 __declspec(thread) bool __tls_guard = false;
 
@@ -68,7 +72,9 @@ static void NTAPI lumo_dyn_tls_dtor(PVOID, DWORD reason, PVOID) {
 __declspec(allocate(".CRT$XLC")) PIMAGE_TLS_CALLBACK lumo_dyn_tls_init_callback = lumo_dyn_tls_init;
 __declspec(allocate(".CRT$XLD")) PIMAGE_TLS_CALLBACK lumo_dyn_tls_dtor_callback = lumo_dyn_tls_dtor;
 
-void __cdecl __dyn_tls_on_demand_init() noexcept { lumo_dyn_tls_init(nullptr, DLL_THREAD_ATTACH, nullptr); }
+void __cdecl __dyn_tls_on_demand_init() noexcept {
+  lumo_dyn_tls_init(nullptr, DLL_THREAD_ATTACH, nullptr);
+}
 
 int __cdecl __tlregdtor(lumo_pvfv destructor) {
   if (destructors.count == destructors.capacity) {

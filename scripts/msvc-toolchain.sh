@@ -41,7 +41,7 @@ system_dlls=(kernel32 user32 gdi32 advapi32 shell32 ole32 oleaut32 comdlg32 winh
   ws2_32 mswsock dbghelp shlwapi secur32 version ntdll psapi iphlpapi userenv rpcrt4 winmm)
 runtime_sources=(initializers onexit dll_main dll_main_default exe_main exe_wmain exe_winmain
   new_delete thread_safe_statics tls type_info misc security_cookie)
-stl_static_sources=(nothrow locale0_implib sharedmutex xonce2 syserror_import_lib charconv
+stl_static_sources=(nothrow locale0_implib sharedmutex xonce2 syserror_import_lib charconv cond mutex xtime
   xcharconv_ryu_tables)
 
 mode=build
@@ -82,7 +82,7 @@ fi
 
 require_tools() {
   local tool missing=()
-  for tool in "clang-cl-$llvm" "lld-link-$llvm" "llvm-lib-$llvm" python3 patch flock; do
+  for tool in "clang-cl-$llvm" "lld-link-$llvm" "llvm-lib-$llvm" "llvm-nm-$llvm" python3 patch flock; do
     command -v "$tool" >/dev/null || missing+=("$tool")
   done
   [ -d "$wine_headers/msvcrt" ] || missing+=(libwine-dev)
@@ -120,11 +120,13 @@ unpack_stl() {
   fi
 }
 
+# Writes the import library NAME.lib of Wine's DLL into the folder given, without the names that
+# the static runtime defines ($work/static.names).
 import_library() {
-  local dll="$1" name="$2" lib="$3"
-  # The stack probe is the compiler runtime's (misc.cc), not the system's as in Wine.
-  python3 "$msvc_dir/pe_exports_def.py" --exclude __chkstk "$dll" "$name" >"$work/$lib.def"
-  "llvm-lib-$llvm" /nologo /machine:x64 "/def:$work/$lib.def" "/out:$work/$lib.lib" >/dev/null
+  local file="$1" into="$2" name="${1%.*}"
+  python3 "$msvc_dir/pe_exports_def.py" --exclude "$work/static.names" "$wine_dlls/$file" "$file" \
+    >"$work/$name.def"
+  "llvm-lib-$llvm" /nologo /machine:x64 "/def:$work/$name.def" "/out:$into/$name.lib" >/dev/null
 }
 
 make_prefix() {
@@ -157,13 +159,6 @@ make_prefix() {
   # The C++ library's sources spell it so; Windows' file system does not mind the case.
   ln -s windows.h "$stage/include/sdk/Windows.h"
 
-  say "import libraries"
-  local dll
-  for dll in "${system_dlls[@]}" vcruntime140 vcruntime140_1 ucrtbase msvcp140 msvcp140_1 msvcp140_2; do
-    import_library "$wine_dlls/$dll.dll" "$dll.dll" "$dll"
-  done
-  import_library "$wine_dlls/winspool.drv" winspool.drv winspool
-
   say "runtime support"
   local includes=(-imsvc "$stage/include/stl" -imsvc "$stage/include/vcrt" -imsvc "$stage/include/crt"
     -imsvc "$stage/include/sdk")
@@ -182,16 +177,25 @@ make_prefix() {
   echo 'int lumo_oldnames_placeholder;' >"$work/oldnames.c"
   "clang-cl-$llvm" --target=x86_64-pc-windows-msvc /nologo /Zl /c "/Fo$work/oldnames.obj" -- "$work/oldnames.c"
 
+  say "import libraries"
+  "llvm-nm-$llvm" --defined-only --extern-only --format=just-symbols "${objects[@]}" \
+    "${stl_objects[@]}" | sort -u >"$work/static.names"
+  local dll
+  for dll in "${system_dlls[@]}" vcruntime140 ucrtbase msvcp140; do
+    import_library "$dll.dll" "$stage/lib"
+  done
+  import_library winspool.drv "$stage/lib"
+  for dll in vcruntime140_1 msvcp140_1 msvcp140_2; do
+    import_library "$dll.dll" "$work"
+  done
+
   local lib="llvm-lib-$llvm"
-  "$lib" /nologo "/out:$stage/lib/msvcrt.lib" "${objects[@]}" "$work/vcruntime140.lib" \
-    "$work/vcruntime140_1.lib" "$work/ucrtbase.lib"
-  "$lib" /nologo "/out:$stage/lib/msvcprt.lib" "${stl_objects[@]}" "$work/msvcp140.lib" \
+  # The runtime DLLs' own import libraries stay in lib/ too, for a link line that names them.
+  "$lib" /nologo "/out:$stage/lib/msvcrt.lib" "${objects[@]}" "$stage/lib/vcruntime140.lib" \
+    "$work/vcruntime140_1.lib" "$stage/lib/ucrtbase.lib"
+  "$lib" /nologo "/out:$stage/lib/msvcprt.lib" "${stl_objects[@]}" "$stage/lib/msvcp140.lib" \
     "$work/msvcp140_1.lib" "$work/msvcp140_2.lib"
   "$lib" /nologo "/out:$stage/lib/oldnames.lib" "$work/oldnames.obj"
-  # The runtime DLLs' own import libraries too, for a link line that names them.
-  for dll in "${system_dlls[@]}" vcruntime140 ucrtbase msvcp140 winspool; do
-    cp "$work/$dll.lib" "$stage/lib/"
-  done
   # What CMake's compiler check links by default and Wine has no DLL for: empty stand-ins.
   cp "$stage/lib/oldnames.lib" "$stage/lib/uuid.lib"
 

@@ -6,10 +6,13 @@ Wine's own DLLs: `llvm-lib /def:` turns the .def written here into a .lib. An ex
 lies outside every executable section is data and is marked DATA (its import library gives only
 the __imp_ pointer); a forwarder is listed like any other function, since the loader resolves it.
 
-Usage: pe_exports_def.py [--exclude NAME]... DLL [LIBRARY-NAME] > NAME.def
+Usage: pe_exports_def.py [--exclude FILE] DLL [LIBRARY-NAME] > NAME.def
 
---exclude leaves out an export that Wine's DLL has and Windows' has not (kernel32's __chkstk,
-which belongs to the compiler's runtime and is defined by the runtime support library).
+--exclude names a file of names, one a line, that the import library must not offer: those the
+static runtime defines itself. A linker that finds a name both in an import library and in a
+static object may take either, and the two need not agree: Wine's msvcp140 keeps mutexes and
+condition variables in another layout than the C++ library's headers, and its kernel32 exports
+the compiler's stack probe, which Windows' does not.
 """
 import struct
 import sys
@@ -73,8 +76,9 @@ def read_exports(data):
 def main():
     args = sys.argv[1:]
     excluded = set()
-    while len(args) >= 2 and args[0] == "--exclude":
-        excluded.add(args[1])
+    if len(args) >= 2 and args[0] == "--exclude":
+        with open(args[1]) as names:
+            excluded = set(names.read().split())
         args = args[2:]
     if len(args) not in (1, 2):
         sys.exit(__doc__)

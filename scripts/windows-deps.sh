@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds what the Windows build of lumoapi links against, from Debian bookworm's source packages,
 # with MinGW-w64 (the default flavour) or with clang-cl in Visual Studio's ABI (--flavour msvc,
-# cmake/toolchains/clang-cl-x86_64.cmake over scripts/msvc-toolchain.sh): the JSON/URI part of the C++ REST SDK (scripts/windows/cpprest), glog and
-# GoogleTest with GoogleMock. They go into a prefix kept outside the clone, named by a key of the
-# pinned versions, the compiler, this script, the toolchain file and scripts/windows' build files
-# and patches; a prefix once built is used as it is. The prefix is the last line of the output
+# cmake/toolchains/clang-cl-x86_64.cmake over scripts/msvc-toolchain.sh): the JSON/URI part of
+# the C++ REST SDK (scripts/windows/cpprest), glog and GoogleTest with GoogleMock. They go into a
+# prefix kept outside the clone, named by a key of the flavour, the pinned versions, the compiler,
+# this script, the toolchain files and scripts/windows' build files and patches; a prefix once
+# built is used as it is. The prefix is the last line of the output
 # (the only line on standard output; progress goes to standard error), to be passed on as
 # LUMO_WINDOWS_DEPS (cmake/toolchains/mingw-w64-x86_64.cmake, clang-cl-x86_64.cmake).
 #
@@ -82,7 +83,7 @@ prefix_key() {
     printf '%s\n' "${sources[@]}"
     toolchain_versions
     cd "$repo"
-    find scripts/windows-deps.sh "${toolchain#"$repo/"}" \
+    find scripts/windows-deps.sh "${toolchain#"$repo/"}" cmake/toolchains/windows-wine.cmake \
       scripts/windows/cpprest "scripts/windows/patches/cpprest" -type f -print0 |
       LC_ALL=C sort -z | xargs -0 sha256sum
   } | sha256sum | cut -c1-16
@@ -164,7 +165,7 @@ cmake_project() {
   say "building $name"
   run_logged "$name-configure" cmake -G Ninja -S "$source_dir" -B "$work/build/$name" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLUMO_WINDOWS_DEPS="$stage$prefix" \
-    -DLUMO_MSVC_SYSROOT="$msvc_sysroot" -DLUMO_WINDOWS_DEPS_BUILDING=ON \
+    -DLUMO_MSVC_SYSROOT="$msvc_sysroot" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@"
   run_logged "$name-build" cmake --build "$work/build/$name" -j 2
   DESTDIR="$stage" run_logged "$name-install" cmake --install "$work/build/$name"

@@ -12,35 +12,28 @@
 
 if(MSVC)
   set(lumo_zip_flavour msvc)
-else()
-  set(lumo_zip_flavour mingw)
-endif()
-
-# MinGW's compiler runtime: the C++ library, the unwinder and the POSIX threads the programs and
-# the DLLs are linked to. Visual C++'s runtime is the host's to ship (its redistributable).
-set(lumo_runtime_dlls "")
-set(lumo_mingw_runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
-if(MSVC)
-  set(lumo_mingw_runtime "")
-endif()
-foreach(dll IN LISTS lumo_mingw_runtime)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
-    OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT IS_ABSOLUTE "${found}")
-    find_file(found_${dll} ${dll} PATHS /usr/${lumo_mingw_triplet}/lib NO_CMAKE_FIND_ROOT_PATH)
-    set(found "${found_${dll}}")
-  endif()
-  if(NOT EXISTS "${found}")
-    message(FATAL_ERROR "The MinGW-w64 runtime DLL ${dll} was not found")
-  endif()
-  list(APPEND lumo_runtime_dlls "${found}")
-endforeach()
-if(lumo_runtime_dlls)
-  install(FILES ${lumo_runtime_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-endif()
-if(MSVC)
+  # Visual C++'s runtime is the host's to ship (its redistributable); the PDB files go beside the
+  # DLLs, for the host's debugger.
   install(FILES $<TARGET_PDB_FILE:lumoapi> $<TARGET_PDB_FILE:lumohost>
     DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+else()
+  set(lumo_zip_flavour mingw)
+  # MinGW's compiler runtime: the C++ library, the unwinder and the POSIX threads the programs
+  # and the DLLs are linked to.
+  set(lumo_runtime_dlls "")
+  foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${dll}
+      OUTPUT_VARIABLE found OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(NOT IS_ABSOLUTE "${found}")
+      find_file(found_${dll} ${dll} PATHS /usr/${lumo_mingw_triplet}/lib NO_CMAKE_FIND_ROOT_PATH)
+      set(found "${found_${dll}}")
+    endif()
+    if(NOT EXISTS "${found}")
+      message(FATAL_ERROR "The MinGW-w64 runtime DLL ${dll} was not found")
+    endif()
+    list(APPEND lumo_runtime_dlls "${found}")
+  endforeach()
+  install(FILES ${lumo_runtime_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 endif()
 
 # The dependencies, as scripts/windows-deps.sh built them; GoogleTest stays out.

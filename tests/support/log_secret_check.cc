@@ -11,10 +11,36 @@
 #include "base/string_utils.h"
 #include "sandbox/seed_users.h"
 
+#ifdef _MSC_VER
+#include <windows.h>
+#endif
+
 // The test executables link with --wrap for base::logging::SetLogSink (tests/CMakeLists.txt):
 // every call a test makes reaches WrappedSetLogSink, and RealSetLogSink is the host's own.
 #define LUMO_SET_LOG_SINK "_ZN4base7logging10SetLogSinkESt8functionIFvRKNS0_9LogRecordEEE"
-#ifdef _WIN32
+#if defined(_MSC_VER)
+// lld-link cannot wrap a DLL's import slot (tests/CMakeLists.txt): the program's slot for
+// SetLogSink (its name decorated as Visual Studio does) is pointed at WrappedSetLogSink when the
+// program starts instead, and RealSetLogSink calls what the slot held before.
+base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink);
+using SetLogSinkFunction = base::logging::LogSink (*)(base::logging::LogSink);
+extern SetLogSinkFunction set_log_sink_slot __asm__(
+    "__imp_?SetLogSink@logging@base@@YA?AV?$function@$$A6AXAEBULogRecord@logging@base@@@Z@std@@"
+    "V34@@Z");
+namespace {
+SetLogSinkFunction const kRealSetLogSink = [] {
+  SetLogSinkFunction real = set_log_sink_slot;
+  DWORD protection = 0;
+  VirtualProtect(&set_log_sink_slot, sizeof set_log_sink_slot, PAGE_READWRITE, &protection);
+  set_log_sink_slot = WrappedSetLogSink;
+  VirtualProtect(&set_log_sink_slot, sizeof set_log_sink_slot, protection, &protection);
+  return real;
+}();
+}  // namespace
+base::logging::LogSink RealSetLogSink(base::logging::LogSink sink) {
+  return kRealSetLogSink(std::move(sink));
+}
+#elif defined(_WIN32)
 base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink);
 // A program calls a DLL's function through its slot in the import table, "__imp_" and the name:
 // the slot is wrapped, and the wrapping slot holds WrappedSetLogSink.

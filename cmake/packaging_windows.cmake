@@ -2,8 +2,8 @@
 # the same kind of compiler needs to build against the libraries and run:
 #   lumoapi-<version>-win64-msvc.zip   for Visual Studio (built with clang-cl in its ABI)
 #   lumoapi-<version>-win64-mingw.zip  for MinGW-w64 GCC
-#   bin/      the DLLs of lumoapi, the host layer and the dependencies (with their PDB files in the
-#             Visual Studio flavour; MinGW's adds the compiler's runtime DLLs)
+#   bin/      the DLLs of lumoapi, the host layer and the dependencies (the Visual Studio flavour
+#             adds lumoapi's and the host layer's PDB files, MinGW's the compiler's runtime DLLs)
 #   lib/      the import libraries, and the CMake packages of lumoapi and of its dependencies
 #   include/  lumoapi's headers, and those of the dependencies that they include
 #   README-windows.md
@@ -40,7 +40,7 @@ endif()
 if(NOT IS_DIRECTORY "${LUMO_WINDOWS_DEPS}")
   message(FATAL_ERROR "LUMO_WINDOWS_DEPS is not a folder: '${LUMO_WINDOWS_DEPS}'")
 endif()
-file(GLOB lumo_dep_dlls "${LUMO_WINDOWS_DEPS}/bin/*.dll" "${LUMO_WINDOWS_DEPS}/bin/*.pdb")
+file(GLOB lumo_dep_dlls "${LUMO_WINDOWS_DEPS}/bin/*.dll")
 list(FILTER lumo_dep_dlls EXCLUDE REGEX "/lib?g(test|mock)[^/]*$")
 install(FILES ${lumo_dep_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
 file(GLOB lumo_dep_import_libs "${LUMO_WINDOWS_DEPS}/lib/*.dll.a" "${LUMO_WINDOWS_DEPS}/lib/*.lib")

@@ -121,10 +121,10 @@ unpack_stl() {
 }
 
 # Writes the import library NAME.lib of Wine's DLL into the folder given, without the names that
-# the static runtime defines ($work/static.names).
+# the static runtime defines ($work/static.names) or, when given, those of a file of names.
 import_library() {
-  local file="$1" into="$2" name="${1%.*}"
-  python3 "$msvc_dir/pe_exports_def.py" --exclude "$work/static.names" "$wine_dlls/$file" "$file" \
+  local file="$1" into="$2" name="${1%.*}" excluded="${3:-$work/static.names}"
+  python3 "$msvc_dir/pe_exports_def.py" --exclude "$excluded" "$wine_dlls/$file" "$file" \
     >"$work/$name.def"
   "llvm-lib-$llvm" /nologo /machine:x64 "/def:$work/$name.def" "/out:$into/$name.lib" >/dev/null
 }
@@ -181,13 +181,20 @@ make_prefix() {
   "llvm-nm-$llvm" --defined-only --extern-only --format=just-symbols "${objects[@]}" \
     "${stl_objects[@]}" | sort -u >"$work/static.names"
   local dll
-  for dll in "${system_dlls[@]}" vcruntime140 ucrtbase msvcp140; do
+  for dll in "${system_dlls[@]}" vcruntime140 msvcp140; do
     import_library "$dll.dll" "$stage/lib"
   done
   import_library winspool.drv "$stage/lib"
   for dll in vcruntime140_1 msvcp140_1 msvcp140_2; do
     import_library "$dll.dll" "$work"
   done
+  # Wine's ucrtbase also exports what Windows keeps in vcruntime140 (memcpy, the exception
+  # handlers, __std_exception_copy, ...). Visual Studio's programs take those from vcruntime140,
+  # and so do ours: ucrtbase's import library leaves them out.
+  cat "$work/static.names" >"$work/ucrtbase.excluded"
+  sed -n '/^EXPORTS$/,$p' "$work/vcruntime140.def" "$work/vcruntime140_1.def" |
+    awk '$1 != "EXPORTS" {print $1}' >>"$work/ucrtbase.excluded"
+  import_library ucrtbase.dll "$stage/lib" "$work/ucrtbase.excluded"
 
   local lib="llvm-lib-$llvm"
   # The runtime DLLs' own import libraries stay in lib/ too, for a link line that names them.

@@ -6,6 +6,8 @@
 #ifndef LUMOAPI_EXPORT_H_
 #define LUMOAPI_EXPORT_H_
 
+#include "base/msvc_settings.h"
+
 #if defined(LUMOAPI_STATIC)
 // Linked from the static build of the same objects (the library's own tests).
 #define LUMOAPI_EXPORT

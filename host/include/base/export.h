@@ -2,6 +2,8 @@
 #ifndef BASE_EXPORT_H_
 #define BASE_EXPORT_H_
 
+#include "base/msvc_settings.h"
+
 #if defined(_WIN32)
 #if defined(LUMOHOST_IMPLEMENTATION)
 #define LUMOHOST_EXPORT __declspec(dllexport)

@@ -155,6 +155,12 @@
 #endif
 #define _NODISCARD [[nodiscard]]
 
+// Microsoft's compiler marks placement new in a constant expression [[msvc::constexpr]]; clang
+// evaluates std::construct_at without it.
+#ifndef _MSVC_CONSTEXPR
+#define _MSVC_CONSTEXPR
+#endif
+
 #ifndef _UNALIGNED
 #define _UNALIGNED __unaligned
 #endif

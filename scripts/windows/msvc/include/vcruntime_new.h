@@ -17,13 +17,6 @@ extern nothrow_t const nothrow;
 #ifdef __cpp_aligned_new
 enum class align_val_t : size_t {};
 #endif
-
-#if __cplusplus > 201703L || _MSVC_LANG > 201703L
-struct destroying_delete_t {
-  explicit destroying_delete_t() = default;
-};
-inline constexpr destroying_delete_t destroying_delete{};
-#endif
 }  // namespace std
 
 [[nodiscard]] _VCRT_ALLOCATOR void* __cdecl operator new(size_t _Size);

@@ -18,19 +18,23 @@
 #endif
 
 #if defined(_DEBUG)
-#error "lumoapi: the DLLs use the release runtime; a Debug runtime (/MDd, /MTd) lays out the standard library's types differently: compile with /MD (a Debug configuration can keep /Od and /Zi)"
+#error \
+    "lumoapi: the DLLs use the release runtime; a Debug runtime (/MDd, /MTd) lays out the standard library's types differently: compile with /MD (a Debug configuration can keep /Od and /Zi)"
 #endif
 
 #if !defined(_DLL)
-#error "lumoapi: the DLLs share the runtime DLL with the program, which frees what they allocate: compile with /MD, not /MT"
+#error \
+    "lumoapi: the DLLs share the runtime DLL with the program, which frees what they allocate: compile with /MD, not /MT"
 #endif
 
 #if _ITERATOR_DEBUG_LEVEL != 0
-#error "lumoapi: the DLLs are built with _ITERATOR_DEBUG_LEVEL 0, which sizes every container: remove the _ITERATOR_DEBUG_LEVEL definition (or set it to 0)"
+#error \
+    "lumoapi: the DLLs are built with _ITERATOR_DEBUG_LEVEL 0, which sizes every container: remove the _ITERATOR_DEBUG_LEVEL definition (or set it to 0)"
 #endif
 
 #if !defined(_NATIVE_WCHAR_T_DEFINED)
-#error "lumoapi: the DLLs' names and strings use the native wchar_t: compile without /Zc:wchar_t- (use /Zc:wchar_t, the default)"
+#error \
+    "lumoapi: the DLLs' names and strings use the native wchar_t: compile without /Zc:wchar_t- (use /Zc:wchar_t, the default)"
 #endif
 
 namespace base::msvc_settings {

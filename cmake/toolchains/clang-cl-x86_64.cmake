@@ -29,6 +29,13 @@ set(lumo_msvc_flags "-fms-compatibility-version=19.44")
 foreach(dir stl vcrt crt sdk)
   string(APPEND lumo_msvc_flags " -imsvc \"${LUMO_MSVC_SYSROOT}/include/${dir}\"")
 endforeach()
+# The flags are cached when a tree is first configured: a tree made with another sysroot would go
+# on compiling against that one.
+string(FIND "$CACHE{CMAKE_CXX_FLAGS}" "-imsvc \"${LUMO_MSVC_SYSROOT}/" lumo_sysroot_at)
+if(DEFINED CACHE{CMAKE_CXX_FLAGS} AND lumo_sysroot_at EQUAL -1)
+  message(FATAL_ERROR "This tree was configured with another LUMO_MSVC_SYSROOT than "
+    "${LUMO_MSVC_SYSROOT}: configure it afresh (cmake --fresh ...)")
+endif()
 set(CMAKE_C_FLAGS_INIT "${lumo_msvc_flags}")
 set(CMAKE_CXX_FLAGS_INIT "${lumo_msvc_flags}")
 set(CMAKE_RC_FLAGS_INIT "/I \"${LUMO_MSVC_SYSROOT}/include/sdk\"")

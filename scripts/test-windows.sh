@@ -83,7 +83,8 @@ for flavour in "${flavours[@]}"; do
 done
 # Each flavour's summary again, together at the end.
 for flavour in "${flavours[@]}"; do
-  log="build/windows$([ "$flavour" = msvc ] && echo -msvc)/ctest.log"
+  log=build/windows/ctest.log
+  [ "$flavour" = mingw ] || log=build/windows-msvc/ctest.log
   summary="$(grep -E 'tests passed|tests failed' "$log" 2>/dev/null | tail -n 1)"
   echo "test-windows: $flavour: ${summary:-no tests ran}"
 done

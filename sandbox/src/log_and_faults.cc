@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "refusal.h"
+#include "token_mask.h"
 
 namespace lumo::sandbox {
 namespace {
@@ -121,6 +122,8 @@ const char* FaultActionName(FaultAction action) {
 }
 
 uint64_t RequestLog::Add(LogRecord record) {
+  // Hidden before anything is cut, so that a token split by a cut is still found whole.
+  MaskRecord(record, SeedTokens::kShown);
   size_t cost = FitRecord(record, caps_);
   std::lock_guard<std::mutex> lock(mutex_);
   uint64_t seq = next_seq_++;

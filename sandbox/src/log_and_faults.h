@@ -33,13 +33,14 @@ struct LogCaps {
   size_t answer_bytes = size_t{8} * 1024 * 1024;
 };
 
-// The last exchanges, oldest first, within the caps. Any thread.
+// The last exchanges, oldest first, within the caps, with no session token but the seed users'
+// (MaskRecord): whatever reads the log can show all of it. Any thread.
 class RequestLog {
  public:
   explicit RequestLog(LogCaps caps = LogCaps()) : caps_(caps) {}
 
-  // Cuts the record to the caps, assigns its sequence number (returned) and drops the oldest
-  // records beyond the caps.
+  // Hides the record's tokens, cuts it to the caps, assigns its sequence number (returned) and
+  // drops the oldest records beyond the caps.
   uint64_t Add(LogRecord record);
   // The kept record with that sequence number.
   std::optional<LogRecord> Find(uint64_t seq) const;
@@ -81,8 +82,8 @@ struct KeptRequestCaps {
 };
 
 // The requests of the newest exchanges exactly as they were received: nothing cut, no token
-// hidden, the body included. The log's records are cut to its caps and the viewer's are masked,
-// so neither could be sent again as the client sent it. Any thread.
+// hidden, the body included. The log's records are cut to its caps and their tokens hidden, so
+// none could be sent again as the client sent it. Nothing reads them but a replay. Any thread.
 class KeptRequests {
  public:
   explicit KeptRequests(KeptRequestCaps caps = KeptRequestCaps()) : caps_(caps) {}

@@ -82,6 +82,44 @@ inline constexpr int kRequestNotKept = 43008;  // replay of an exchange whose re
 inline constexpr int kInternal = 50001;  // storage failure
 }  // namespace code
 
+// The HTTP status a refusal is answered with by everything but the service's endpoint, which
+// answers its refusals with 200 as the service does: the object store, the inspection endpoints
+// and the server itself.
+constexpr int RefusalStatus(int error_code) {
+  switch (error_code) {
+    case code::kNotLoopback:
+    case code::kNoUploadGrant:
+    case code::kGrantUsed:
+    case code::kGrantExpired:
+    case code::kForeignHost:
+    case code::kForeignPage:
+    case code::kUnmarkedPost:
+      return 403;
+    case code::kNotFound:
+    case code::kNoSuchObject:
+    case code::kNoSuchRule:
+      return 404;
+    case code::kVerbNotAllowed:
+      return 405;
+    case code::kRequestNotKept:
+      return 410;
+    case code::kLengthRequired:
+      return 411;
+    case code::kBodyTooLarge:
+      return 413;
+    case code::kTooManyRules:
+      return 429;
+    case code::kHeaderTooLarge:
+      return 431;
+    case code::kInternal:
+      return 500;
+    case code::kTooManyFollowers:
+      return 503;
+    default:
+      return 400;
+  }
+}
+
 // Thrown by checks and handlers; the service turns it into {"error_code", "error_msg"}.
 class Refusal : public std::runtime_error {
  public:

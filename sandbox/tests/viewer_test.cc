@@ -474,6 +474,61 @@ TEST_F(ViewerTest, OnlyTheLogShowsTheSeedUsersTokens) {
             std::string::npos);
 }
 
+// A number the API is given is decimal digits and nothing else, within 64 bits; anything else is
+// refused with a text that names the field, never read as the number it starts with.
+TEST_F(ViewerTest, NumbersAreReadStrictly) {
+  ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
+  struct Case {
+    std::string target;
+    std::vector<std::string> headers;
+    const char* field;  // named in the refusal; nullptr: accepted
+  };
+  const Case cases[] = {
+      {"/_sandbox/log?since=12abc", {}, "since"},
+      {"/_sandbox/log?since=-1", {}, "since"},
+      {"/_sandbox/log?since=+1", {}, "since"},
+      {"/_sandbox/log?since=%201", {}, "since"},
+      {"/_sandbox/log?since=18446744073709551616", {}, "since"},
+      {"/_sandbox/log?since=", {}, "since"},
+      {"/_sandbox/log?since=18446744073709551615", {}, nullptr},
+      {"/_sandbox/log?since=00", {}, nullptr},
+      {"/_sandbox/exchange?seq=1abc", {}, "seq"},
+      {"/_sandbox/exchange?seq=-1", {}, "seq"},
+      {"/_sandbox/exchange?seq=99999999999999999999", {}, "seq"},
+      {"/_sandbox/exchange?seq=", {}, "seq"},
+      {"/_sandbox/exchange?seq=" + std::to_string(NewestSeq()), {}, nullptr},
+      {"/_sandbox/events?since=1x", {}, "since"},
+      {"/_sandbox/events", {"Last-Event-ID: -1"}, "Last-Event-ID"},
+      {"/_sandbox/events?since=1", {"Last-Event-ID: 1.5"}, "Last-Event-ID"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    const Response answer = client().Get(c.target, "", c.headers);
+    if (!c.field) {
+      EXPECT_EQ(answer.status, 200) << answer.body;
+      continue;
+    }
+    EXPECT_EQ(answer.status, 400) << answer.body;
+    EXPECT_EQ(answer.error_code(), code::kInvalidValue);
+    EXPECT_EQ(Text(answer.json.at("error_msg")).rfind(std::string(c.field) + ": ", 0), 0u)
+        << answer.body;
+  }
+
+  // A rule's path names it by its number alone.
+  const Response added = client().Send("POST", "/_sandbox/rules", {},
+                                       R"({"method":"*","action":"delay","delay_ms":1})");
+  ASSERT_EQ(added.error_code(), 22000) << added.body;
+  const std::string id = std::to_string(added.json.at("rule").at("id").as_integer());
+  for (const std::string& path : {id + "abc", "+" + id, "0" + id + "x", std::string("")}) {
+    const Response refused = client().Send("DELETE", "/_sandbox/rules/" + path, {});
+    EXPECT_EQ(refused.status, 404) << path;
+    EXPECT_EQ(refused.error_code(), code::kNoSuchRule) << path;
+  }
+  EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 1u);
+  EXPECT_EQ(client().Send("DELETE", "/_sandbox/rules/" + id, {}).error_code(), 22000);
+  EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 0u);
+}
+
 // Followers that take nothing of what they are sent lose their place, so that the viewer finds
 // room again once they stall; those that read keep theirs.
 TEST_F(ViewerTest, FollowersThatDoNotReadAreDropped) {

@@ -72,16 +72,22 @@ size_t ValueStart(std::string_view text, size_t i) {
 // Where the next token name at or after `from` starts, or npos. A name starts with its 'k',
 // written as it is or escaped; most texts hold few of either, so most of a text is skipped.
 size_t NextName(std::string_view text, size_t from) {
-  for (size_t i = text.find_first_of("kK%", from); i != std::string_view::npos;
-       i = text.find_first_of("kK%", i + 1)) {
-    if (ValueStart(text, i) != std::string_view::npos) return i;
+  for (size_t i = from; i < text.size(); ++i) {
+    char c = text[i];
+    if ((c == 'k' || c == 'K' || c == '%') && ValueStart(text, i) != std::string_view::npos) {
+      return i;
+    }
   }
   return std::string_view::npos;
 }
 
 bool IsTokenName(std::string_view name) {
-  std::string decoded = PercentDecode(name).value_or(std::string(name));
-  std::string_view trimmed = decoded;
+  std::string decoded;  // only a name with an escape is copied
+  if (name.find('%') != std::string_view::npos) {
+    decoded = PercentDecode(name).value_or(std::string(name));
+    name = decoded;
+  }
+  std::string_view trimmed = name;
   while (!trimmed.empty() && IsBlank(trimmed.front())) trimmed.remove_prefix(1);
   while (!trimmed.empty() && IsBlank(trimmed.back())) trimmed.remove_suffix(1);
   if (trimmed.size() != kTokenName.size()) return false;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "handlers.h"
+#include "protocol.h"
 #include "query.h"
 #include "refusal.h"
 #include "reply.h"
@@ -83,6 +84,7 @@ HttpReply Uncached(HttpReply reply) {
 
 const Inspection::Route Inspection::kRoutes[] = {
     {Match::kViewerFile, "", "GET", &Inspection::ViewerFile},
+    {Match::kExact, "protocol", "GET", &Inspection::Protocol},
     {Match::kExact, "state", "GET", &Inspection::State},
     {Match::kExact, "exchange", "GET", &Inspection::Exchange},
     {Match::kExact, "events", "GET", &Inspection::Events},
@@ -156,6 +158,26 @@ HttpReply Inspection::ViewerFile(const Asked& asked) {
   reply.content_type = asset->content_type;
   reply.body.assign(reinterpret_cast<const char*>(asset->data), asset->size);
   return Uncached(std::move(reply));
+}
+
+HttpReply Inspection::Protocol(const Asked&) {
+  Json methods = Json::array();
+  size_t i = 0;
+  for (const MethodRules& rules : AllMethods()) methods[i++] = Text(rules.name);
+  Json codes = Json::array();
+  i = 0;
+  for (const ServiceCode& row : kServiceCodes) {
+    Json code = Json::object();
+    code["code"] = Number(row.number);
+    code["name"] = Text(row.name);
+    code["meaning"] = Text(row.meaning);
+    code["http_status"] = Number(row.http_status);
+    codes[i++] = std::move(code);
+  }
+  Json answer = Answer();
+  answer["methods"] = methods;
+  answer["codes"] = codes;
+  return Uncached(JsonReply(answer));
 }
 
 HttpReply Inspection::State(const Asked&) {

@@ -1,8 +1,8 @@
 // The sandbox's own API under /_sandbox/, beside the service it inspects: the request log and one
 // exchange of it, the event stream that follows the log, the fault rules, the seed users' state,
-// replay and reset, and the viewer's page. It answers loopback peers only, and only requests that
-// no other page in a browser could send (viewer_guard.h). Knows nothing of the service itself: a
-// replay goes through the function the service hands in.
+// replay and reset, the service's methods and codes, and the viewer's page. It answers loopback
+// peers only, and only requests that no other page in a browser could send (viewer_guard.h).
+// Knows nothing of the service itself: a replay goes through the function the service hands in.
 #ifndef SANDBOX_SRC_INSPECTION_H_
 #define SANDBOX_SRC_INSPECTION_H_
 
@@ -90,6 +90,8 @@ class Inspection {
   static const Route& FindRoute(std::string_view path, std::string_view verb);
 
   HttpReply ViewerFile(const Asked& asked);
+  // The service's methods and the codes the sandbox answers with, for the viewer.
+  HttpReply Protocol(const Asked& asked);
   HttpReply State(const Asked& asked);
   HttpReply Exchange(const Asked& asked);
   HttpReply Events(const Asked& asked);

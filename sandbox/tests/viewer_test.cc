@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "event_feed.h"
+#include "protocol.h"
 #include "raw_connection.h"
 #include "refusal.h"
 #include "sandbox/server.h"
@@ -227,6 +228,21 @@ TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 0u);
 }
 
+// The viewer holds no list of its own: the methods and the codes' meanings come from the tables
+// the sandbox itself works with.
+TEST_F(ViewerTest, ProtocolServesTheMethodAndCodeTables) {
+  const value answer = Json("/_sandbox/protocol");
+  ASSERT_EQ(answer.at("methods").size(), AllMethods().size());
+  EXPECT_EQ(answer.at("methods").at(0).as_string(), AllMethods()[0].name);
+  ASSERT_EQ(answer.at("codes").size(), std::size(kServiceCodes));
+  for (const value& row : answer.at("codes").as_array()) {
+    const ServiceCode* code = FindServiceCode(row.at("code").as_integer());
+    ASSERT_NE(code, nullptr) << row.serialize();
+    EXPECT_EQ(row.at("meaning").as_string(), code->meaning);
+    EXPECT_EQ(row.at("http_status").as_integer(), RefusalStatus(code->number));
+  }
+}
+
 TEST_F(ViewerTest, StateCountsFollowTheStore) {
   auto ordinary = [this] { return Json("/_sandbox/state").at("users").at(0); };
   value user = ordinary();
@@ -306,6 +322,7 @@ TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
       {kRead, "GET", "/_sandbox/viewer.js", 200},
       {kRead, "GET", "/_sandbox/log", 200},
       {kRead, "GET", "/_sandbox/state", 200},
+      {kRead, "GET", "/_sandbox/protocol", 200},
       {kRead, "GET", "/_sandbox/exchange?seq=99999999", 404},
       {kRead, "GET", "/_sandbox/rules", 200},
       {kRead, "GET", "/_sandbox/events", 200},

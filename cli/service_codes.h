@@ -6,9 +6,11 @@
 #include <optional>
 #include <string>
 
+#include "sandbox/service_codes.h"
+
 namespace lumo::cli {
 
-inline constexpr int kSuccessCode = 22000;
+inline constexpr int kSuccessCode = sandbox::code::kOk;
 
 // A short meaning of `code`, or empty when the code is not known.
 std::string ServiceCodeMeaning(int code);

@@ -18,6 +18,7 @@
 #include "event_feed.h"
 #include "exchange.h"
 #include "refusal.h"
+#include "reply.h"
 #include "request_reader.h"
 #include "service.h"
 
@@ -64,9 +65,9 @@ auto Guarded(Work&& work) -> decltype(work()) {
   try {
     return work();
   } catch (const std::exception& error) {
-    return decltype(work()){RefusalReply(code::kInternal, error.what(), 500)};
+    return decltype(work()){RefusalReply(code::kInternal, error.what())};
   } catch (...) {
-    return decltype(work()){RefusalReply(code::kInternal, "unexpected failure", 500)};
+    return decltype(work()){RefusalReply(code::kInternal, "unexpected failure")};
   }
 }
 

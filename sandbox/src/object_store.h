@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "sandbox/server.h"
+#include "sandbox/seed_users.h"
 
 namespace lumo::sandbox {
 

@@ -7,7 +7,7 @@
 #include "crypto.h"
 #include "store.h"
 
-#include "sandbox/server.h"
+#include "sandbox/seed_users.h"
 
 namespace lumo::sandbox {
 namespace {

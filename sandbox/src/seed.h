@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-namespace lumo::sandbox {
+#include "store.h"
 
-class Db;
+namespace lumo::sandbox {
 
 // Sizes of the seed, for handlers and tests that reason about paging.
 inline constexpr int kSeedSongs = 3000;
@@ -34,6 +34,9 @@ bool IsSeeded(Db& db);
 void Seed(Db& db);
 // Deletes every row of every table (the schema stays).
 void ClearAll(Db& db);
+
+// The above, for the store.
+inline constexpr Seeding kSandboxSeeding = {CreateSchema, IsSeeded, Seed, ClearAll};
 
 }  // namespace lumo::sandbox
 

@@ -1,6 +1,6 @@
 // The sandbox as a function from HTTP request to reply: the REST endpoint (protocol checks,
-// fault rules, handlers), the object store, and the /_sandbox/ inspection endpoints. Knows
-// nothing of sockets.
+// fault rules, handlers) and the object store, each exchange logged, and the /_sandbox/ API
+// (inspection.h) beside them. Knows nothing of sockets.
 #ifndef SANDBOX_SRC_SERVICE_H_
 #define SANDBOX_SRC_SERVICE_H_
 
@@ -11,17 +11,16 @@
 
 #include "event_feed.h"
 #include "exchange.h"
+#include "fault_rules.h"
 #include "handlers.h"
-#include "log_and_faults.h"
+#include "inspection.h"
+#include "request_log.h"
 #include "store.h"
 
 namespace lumo::sandbox {
 
-// The most body bytes of a request other than an upload.
+// The most body bytes of a request other than an upload or a fault rule.
 inline constexpr uint64_t kMaxRequestBody = uint64_t{1024} * 1024;
-// The most body bytes of a fault rule: room for a verbatim body of kMaxVerbatimBody even when
-// every byte of it is written as a \u escape.
-inline constexpr uint64_t kMaxRuleBody = 6 * kMaxVerbatimBody + 4096;
 
 // Decided once a request's header has arrived, before any of its body is read.
 struct BodyAdmission {
@@ -29,15 +28,14 @@ struct BodyAdmission {
   uint64_t body_limit = 0;           // otherwise: read at most this many body bytes
 };
 
-// {"error_code": error_code, "error_msg": message} with that HTTP status.
-HttpReply RefusalReply(int error_code, const std::string& message, int status);
-
 // Any thread: Handle may run on every worker thread at once.
 class Service {
  public:
   // Opens (and on first use seeds) the database. Throws StoreError. `listen_address` is the
   // address the server listens on, one of the Host names the inspection endpoints answer.
   explicit Service(const std::string& db_path, std::string listen_address = "127.0.0.1");
+  Service(const Service&) = delete;
+  Service& operator=(const Service&) = delete;
 
   // Whether to read the body of the request whose header is `head` (its body still empty), and
   // how much of it. Refuses (and logs) an upload its grant does not allow, so that no client
@@ -56,20 +54,9 @@ class Service {
   // A refused call of a known method, as a rule for refused calls changes it.
   HttpReply FaultRefusal(HttpReply refusal, LogRecord& record);
   HttpReply HandleObject(const HttpRequest& request, std::string_view path, LogRecord& record);
-  // Every path under /_sandbox/, with the headers that keep a browser from misreading or
-  // framing what they answer.
-  HttpReply HandleSandbox(const HttpRequest& request, std::string_view path,
-                          std::string_view query);
-  HttpReply HandleInspection(const HttpRequest& request, std::string_view what,
-                             std::string_view query);
-  // Sends the kept request of the exchange the body names once more, as a new exchange.
-  HttpReply Replay(const HttpRequest& request);
-  // Puts the log back to empty (the kept requests with it) and tells the followers.
-  void ClearLog();
+  // Sends a request once more, as a new exchange: a replay.
+  Resent SendAgain(HttpRequest request);
   Json RunHandler(Handler handler, const Call& call);
-  // The viewer's page, its event stream and what it asks for. Loopback peers only.
-  HttpReply HandleViewer(const HttpRequest& request, std::string_view what, std::string_view query);
-  HttpReply EventStream(const HttpRequest& request, std::string_view query);
   // Adds the record to the log, keeps `request` (when given: the exchange's whole request, body
   // included) for a replay, and hands the record to the viewer's clients. Returns its sequence
   // number.
@@ -79,12 +66,12 @@ class Service {
 
   Store store_;
   const Router router_;
-  const std::string listen_address_;
   RequestLog log_;
   KeptRequests kept_;
   FaultRules rules_;
   EventHub events_;
-  EventBacklog backlog_;  // reads log_
+  EventBacklog backlog_;   // reads log_
+  Inspection inspection_;  // reads and changes all of the above
 };
 
 }  // namespace lumo::sandbox

@@ -4,8 +4,6 @@
 
 #include <chrono>
 
-#include "seed.h"
-
 namespace lumo::sandbox {
 namespace {
 
@@ -147,22 +145,23 @@ void Store::Transaction::Commit() {
   done_ = true;
 }
 
-Store::Store(const std::string& path) : db_(std::make_unique<Db>(path)) {
+Store::Store(const std::string& path, Seeding seeding)
+    : seeding_(seeding), db_(std::make_unique<Db>(path)) {
   db_->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
   std::lock_guard<std::mutex> lock(mutex_);
   // Two processes opening a new file together: the second waits for the first one's seed and
   // then finds the file seeded.
   Transaction transaction(*db_);
-  CreateSchema(*db_);
-  if (!IsSeeded(*db_)) Seed(*db_);
+  seeding_.create_schema(*db_);
+  if (!seeding_.is_seeded(*db_)) seeding_.seed(*db_);
   transaction.Commit();
 }
 
 void Store::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   Transaction transaction(*db_);
-  ClearAll(*db_);
-  Seed(*db_);
+  seeding_.clear(*db_);
+  seeding_.seed(*db_);
   transaction.Commit();
 }
 

@@ -98,13 +98,24 @@ class Db {
   std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
 
+// What gives a new database its schema and first rows, and puts them back on a reset: handed to
+// the store, which knows nothing of what the rows are.
+struct Seeding {
+  void (*create_schema)(Db& db);  // on every open: creates what is missing, keeps what is there
+  bool (*is_seeded)(Db& db);
+  void (*seed)(Db& db);
+  void (*clear)(Db& db);  // deletes every row; the schema stays
+};
+
 // Owns the connection. Run executes a function inside one transaction while holding the store's
 // mutex, so handlers see and leave a consistent state whatever the number of worker threads.
 // Any thread.
 class Store {
  public:
   // Opens the database, creates the schema and seeds it when it is new. Throws StoreError.
-  explicit Store(const std::string& path);
+  Store(const std::string& path, Seeding seeding);
+  Store(const Store&) = delete;
+  Store& operator=(const Store&) = delete;
 
   // Commits when `work` returns, rolls back when it throws (and rethrows).
   template <typename Result>
@@ -130,6 +141,7 @@ class Store {
     bool done_ = false;
   };
 
+  const Seeding seeding_;
   std::mutex mutex_;
   std::unique_ptr<Db> db_;  // guarded by mutex_
 };

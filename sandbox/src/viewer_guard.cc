@@ -50,7 +50,7 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
     }
   }
   if (!own_host) {
-    return GuardRefusal{403, code::kForeignHost,
+    return GuardRefusal{code::kForeignHost,
                         "the sandbox's inspection endpoints answer requests for 127.0.0.1:" +
                             std::to_string(request.local_port) +
                             ", localhost:" + std::to_string(request.local_port) + " or [::1]:" +
@@ -59,9 +59,8 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
   }
   const std::string* origin = request.Header("origin");
   if (origin && !iequals(*origin, "http://" + *host)) {
-    return GuardRefusal{403, code::kForeignPage,
-                        "a page of another origin (" + *origin +
-                            ") may not use the sandbox's inspection endpoints"};
+    return GuardRefusal{code::kForeignPage, "a page of another origin (" + *origin +
+                                                ") may not use the sandbox's inspection endpoints"};
   }
   // Where the request was started from: the user's own opening of the viewer (typed in, or a link
   // followed from another page) is the one thing another site may start.
@@ -69,7 +68,7 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
   const std::string* mode = request.Header("sec-fetch-mode");
   bool navigation = request.verb == "GET" && what.empty() && mode && iequals(*mode, "navigate");
   if (site && !iequals(*site, "same-origin") && !iequals(*site, "none") && !navigation) {
-    return GuardRefusal{403, code::kForeignPage,
+    return GuardRefusal{code::kForeignPage,
                         "a request from another site (Sec-Fetch-Site: " + *site +
                             ") may not use the sandbox's inspection endpoints"};
   }
@@ -79,7 +78,7 @@ std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::str
     const std::string* type = request.Header("content-type");
     bool json = type && iequals(MediaType(*type), "application/json");
     if (!json && !request.Header(kViewerHeaderLookup)) {
-      return GuardRefusal{403, code::kUnmarkedPost,
+      return GuardRefusal{code::kUnmarkedPost,
                           "a POST to the sandbox's inspection endpoints needs Content-Type: "
                           "application/json or the " +
                               std::string(kViewerHeader) +

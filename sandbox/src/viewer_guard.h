@@ -18,8 +18,7 @@ namespace lumo::sandbox {
 inline constexpr std::string_view kViewerHeader = "X-Sandbox-Viewer";
 
 struct GuardRefusal {
-  int status;
-  int error_code;
+  int error_code;  // answered with the HTTP status RefusalStatus gives it
   std::string message;
 };
 

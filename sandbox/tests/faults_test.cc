@@ -7,7 +7,7 @@
 #include <string>
 
 #include "exchange.h"
-#include "log_and_faults.h"
+#include "fault_rules.h"
 #include "raw_connection.h"
 #include "refusal.h"
 #include "sandbox/server.h"

@@ -2,12 +2,14 @@
 // the caps on the whole requests kept for a replay.
 #include <gtest/gtest.h>
 
+#include <cpprest/json.h>
+
 #include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
-#include "log_and_faults.h"
+#include "request_log.h"
 
 namespace lumo::sandbox {
 namespace {

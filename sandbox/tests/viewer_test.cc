@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <memory>
 #include <sstream>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "event_feed.h"
+#include "protocol.h"
 #include "raw_connection.h"
 #include "refusal.h"
 #include "sandbox/server.h"
@@ -25,34 +27,20 @@ using web::json::value;
 
 constexpr const char* kSecret = "sbx-secret-5d1e";
 
-TEST(MaskTokensTest, HidesEveryTokenValueAndNothingElse) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"method=x&kwtok=sbx-secret&rn=10", "method=x&kwtok=***&rn=10"},
-      {"KWTOK=sbx-secret; other=1", "KWTOK=***; other=1"},
-      {"Kwtok=a&KwTok=b", "Kwtok=***&KwTok=***"},
-      {"kwtok=", "kwtok="},                            // anonymous: nothing to hide
-      {"kwtok=a b\"c", "kwtok=*** b\"c"},              // the value ends at a space
-      {"my_kwtok=a&xkwtok=b", "my_kwtok=a&xkwtok=b"},  // other names
-      {"kwtok", "kwtok"},
-      {"title=%E5%8D%8E kwtok=\xE5\x8D\x8E", "title=%E5%8D%8E kwtok=***"},
-  };
-  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskTokens(text), masked) << text;
-}
-
-// Ways of writing a token that the service (or a cookie reader) still takes for one.
-TEST(MaskTokensTest, HidesTokensHoweverTheirNameIsWritten) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"a=1&kw%74ok=sbx-secret&b=2", "a=1&kw%74ok=***&b=2"},        // an escaped letter
-      {"%6B%57%54%4F%4B=sbx-secret", "%6B%57%54%4F%4B=***"},        // every letter escaped
-      {"KWTOK=\"sbx-secret\"; lang=zh", "KWTOK=\"***\"; lang=zh"},  // a quoted cookie
-      {"KWTOK =sbx-secret", "KWTOK =***"},                          // a blank before '='
-      {"kwtok = sbx-secret", "kwtok = ***"},                        // blanks around it
-      {"kwtok%3Dsbx-secret", "kwtok%3D***"},                        // an escaped '='
-      {"x=%26kwtok=sbx-secret", "x=%26kwtok=***"},                  // after an escaped '&'
-      {"kwtok=sbx-secret, unknown token sbx-secret", "kwtok=***, unknown token ***"},
-      {R"({"echo":"kwtok=sbx-secret\"x"})", R"({"echo":"kwtok=***\"x"})"},  // in a JSON text
-  };
-  for (const auto& [text, masked] : cases) EXPECT_EQ(MaskTokens(text), masked) << text;
+// `text` with every byte outside the unreserved set, or with `every_byte` every byte, as %XX in
+// the given hex digits.
+std::string Escaped(const std::string& text, const char* hex, bool every_byte) {
+  std::string escaped;
+  for (unsigned char c : text) {
+    if (!every_byte && (std::isalnum(c) || c == '-' || c == '_' || c == '.' || c == '~')) {
+      escaped += static_cast<char>(c);
+      continue;
+    }
+    escaped += '%';
+    escaped += hex[c >> 4];
+    escaped += hex[c & 15];
+  }
+  return escaped;
 }
 
 TEST(ViewerEntryTest, NoTokenSurvivesAnywhere) {
@@ -240,6 +228,21 @@ TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 0u);
 }
 
+// The viewer holds no list of its own: the methods and the codes' meanings come from the tables
+// the sandbox itself works with.
+TEST_F(ViewerTest, ProtocolServesTheMethodAndCodeTables) {
+  const value answer = Json("/_sandbox/protocol");
+  ASSERT_EQ(answer.at("methods").size(), AllMethods().size());
+  EXPECT_EQ(answer.at("methods").at(0).as_string(), AllMethods()[0].name);
+  ASSERT_EQ(answer.at("codes").size(), std::size(kServiceCodes));
+  for (const value& row : answer.at("codes").as_array()) {
+    const ServiceCode* code = FindServiceCode(row.at("code").as_integer());
+    ASSERT_NE(code, nullptr) << row.serialize();
+    EXPECT_EQ(row.at("meaning").as_string(), code->meaning);
+    EXPECT_EQ(row.at("http_status").as_integer(), RefusalStatus(code->number));
+  }
+}
+
 TEST_F(ViewerTest, StateCountsFollowTheStore) {
   auto ordinary = [this] { return Json("/_sandbox/state").at("users").at(0); };
   value user = ordinary();
@@ -319,6 +322,7 @@ TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
       {kRead, "GET", "/_sandbox/viewer.js", 200},
       {kRead, "GET", "/_sandbox/log", 200},
       {kRead, "GET", "/_sandbox/state", 200},
+      {kRead, "GET", "/_sandbox/protocol", 200},
       {kRead, "GET", "/_sandbox/exchange?seq=99999999", 404},
       {kRead, "GET", "/_sandbox/rules", 200},
       {kRead, "GET", "/_sandbox/events", 200},
@@ -399,34 +403,147 @@ TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
   }
 }
 
-// Wherever the viewer shows an exchange (the exchange itself, the event stream), a token sent in
-// a form the service or a cookie reader still takes for one is hidden.
-TEST_F(ViewerTest, TokensAreHiddenHoweverTheyAreWritten) {
+// No inspection answer holds a token other than a seed user's, however the client wrote it and
+// wherever it put it: not the log, one exchange, the event stream (the viewer's exports read the
+// exchange), a replay's answer or the log's record of the replay, which sends the token itself.
+TEST_F(ViewerTest, NoInspectionAnswerShowsAToken) {
+  const std::string token = "real/user+tok=XYZ-2f9d";
+  const std::string escaped = Escaped(token, "0123456789ABCDEF", false);
+  const std::string every_byte_escaped = Escaped(token, "0123456789ABCDEF", true);
+  // The forms the token could be shown in; its tail catches a value hidden only up to a '/',
+  // '+' or '='.
+  const std::string shown_forms[] = {token, escaped, Escaped(token, "0123456789abcdef", false),
+                                     every_byte_escaped, "XYZ-2f9d"};
+  auto expect_hidden = [&](const std::string& where, const std::string& text) {
+    for (const std::string& form : shown_forms) {
+      EXPECT_EQ(text.find(form), std::string::npos) << where << " shows " << form << ": " << text;
+    }
+  };
+
   const std::string splash = PlainTarget("norda.lumo.radio.getChannelSong",
                                          {{"channelname", "Classical"}, {"rn", "3"}}, "2.2.0");
-  const std::vector<std::string> cookie_forms = {std::string("KWTOK=\"") + kSecret + "\"",
-                                                 std::string("KWTOK =") + kSecret,
-                                                 std::string("kw%54ok=") + kSecret};
-  std::vector<Response> sent;
-  sent.reserve(cookie_forms.size() + 2);
-  for (const std::string& cookie : cookie_forms) {
-    sent.push_back(client().Get(splash, "", {"Cookie: " + cookie}));
+  const std::string lists = EncryptedTarget("norda.lumo.ugcdiy.userList",
+                                            {{"offset", "0"}, {"source", "0"}, {"type", "10"}});
+  const std::string list_once =
+      EncryptedTarget("norda.lumo.ugcdiy.addSongListOnce",
+                      {{"kwtok", token}, {"title", "x"}, {"process", "1"}, {"song_ids", ""}});
+  struct Sent {
+    const char* name;
+    const char* verb;
+    std::string target;
+    std::string header;
+    std::string body = "";
+  };
+  const Sent sent[] = {
+      {"cookie", "GET", lists, "Cookie: KWTOK=" + token},
+      {"cookie among others", "GET", lists, "Cookie: lang=zh; KWTOK=" + token + "; theme=dark"},
+      {"cookie name in lower case", "GET", lists, "Cookie: kwtok=" + token},
+      {"escaped letter in the cookie name", "GET", lists, "Cookie: kw%74ok=" + token},
+      {"quoted cookie value", "GET", lists, "Cookie: KWTOK=\"" + token + "\""},
+      {"blank before '='", "GET", lists, "Cookie: KWTOK =" + token},
+      {"blanks around '='", "GET", lists, "Cookie: KWTOK = " + token},
+      {"parameter", "GET", splash + "&kwtok=" + escaped, ""},
+      {"escaped letter in the parameter's name", "GET", splash + "&kw%74ok=" + escaped, ""},
+      {"blank in the parameter's name", "GET", splash + "&KWTOK%20=" + escaped, ""},
+      {"parameter written unescaped", "GET", splash + "&kwtok=" + token, ""},
+      {"parameter escaped byte by byte", "GET", splash + "&kwtok=" + every_byte_escaped, ""},
+      {"inside the encrypted text", "GET", list_once, "Cookie: KWTOK=" + token},
+      {"in a body the endpoint refuses", "POST", splash, "Content-Type: text/plain",
+       "kwtok=" + token},
+      {"cookie of an upload", "PUT", "/cloud/x.mp3", "Cookie: KWTOK=" + token},
+  };
+  for (const Sent& one : sent) {
+    const Response response = std::string(one.verb) == "GET"
+                                  ? client().Get(one.target, "", {one.header})
+                                  : client().Send(one.verb, one.target, {one.header}, one.body);
+    EXPECT_NE(response.status, 0) << one.name;
   }
-  sent.push_back(client().Get(splash + "&kw%74ok=" + kSecret));
-  sent.push_back(client().Get(splash + "&KWTOK%20=" + kSecret));
-  for (const Response& response : sent) EXPECT_NE(response.status, 0);
-  const value entries = Json("/_sandbox/log").at("entries");
-  ASSERT_EQ(entries.size(), sent.size());
+
+  const Response log = client().Get("/_sandbox/log");
+  expect_hidden("the log", log.body);
+  const value entries = log.json.at("entries");
+  ASSERT_EQ(entries.size(), std::size(sent));
   auto stream = Follow();
   for (size_t i = 0; i < entries.size(); ++i) {
+    SCOPED_TRACE(sent[i].name);
     const std::string seq = std::to_string(entries.at(i).at("seq").as_integer());
-    const std::string exchange = client().Get("/_sandbox/exchange?seq=" + seq).body;
-    EXPECT_NE(exchange.find("\"entry\""), std::string::npos) << exchange;
-    EXPECT_EQ(exchange.find(kSecret), std::string::npos) << exchange;
+    const Response exchange = client().Get("/_sandbox/exchange?seq=" + seq);
+    EXPECT_EQ(exchange.status, 200);
+    expect_hidden("the exchange", exchange.body);
     const Frame frame = NextFrame(*stream);
     EXPECT_EQ(frame.id, seq);
-    EXPECT_EQ(frame.data.serialize().find(kSecret), std::string::npos) << frame.data.serialize();
+    expect_hidden("the event stream", frame.data.serialize());
+    expect_hidden("the replay", Replay(std::stoull(seq)).body);
   }
+  expect_hidden("the log after the replays", client().Get("/_sandbox/log").body);
+  expect_hidden("the state", client().Get("/_sandbox/state").body);
+}
+
+// Tests read the log for the token a client sent; the seed users' tokens are published, so the
+// log shows them, while the viewer hides every token.
+TEST_F(ViewerTest, OnlyTheLogShowsTheSeedUsersTokens) {
+  ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
+  const value entry = NewestEntry();
+  EXPECT_EQ(entry.at("params").at("kwtok").as_string(), kOrdinaryUserToken);
+  EXPECT_NE(entry.at("target").as_string().find(kOrdinaryUserToken), std::string::npos);
+  const std::string seq = std::to_string(NewestSeq());
+  EXPECT_EQ(client().Get("/_sandbox/exchange?seq=" + seq).body.find(kOrdinaryUserToken),
+            std::string::npos);
+}
+
+// A number the API is given is decimal digits and nothing else, within 64 bits; anything else is
+// refused with a text that names the field, never read as the number it starts with.
+TEST_F(ViewerTest, NumbersAreReadStrictly) {
+  ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
+  struct Case {
+    std::string target;
+    std::vector<std::string> headers;
+    const char* field;  // named in the refusal; nullptr: accepted
+  };
+  const Case cases[] = {
+      {"/_sandbox/log?since=12abc", {}, "since"},
+      {"/_sandbox/log?since=-1", {}, "since"},
+      {"/_sandbox/log?since=+1", {}, "since"},
+      {"/_sandbox/log?since=%201", {}, "since"},
+      {"/_sandbox/log?since=18446744073709551616", {}, "since"},
+      {"/_sandbox/log?since=", {}, "since"},
+      {"/_sandbox/log?since=18446744073709551615", {}, nullptr},
+      {"/_sandbox/log?since=00", {}, nullptr},
+      {"/_sandbox/exchange?seq=1abc", {}, "seq"},
+      {"/_sandbox/exchange?seq=-1", {}, "seq"},
+      {"/_sandbox/exchange?seq=99999999999999999999", {}, "seq"},
+      {"/_sandbox/exchange?seq=", {}, "seq"},
+      {"/_sandbox/exchange?seq=" + std::to_string(NewestSeq()), {}, nullptr},
+      {"/_sandbox/events?since=1x", {}, "since"},
+      {"/_sandbox/events", {"Last-Event-ID: -1"}, "Last-Event-ID"},
+      {"/_sandbox/events?since=1", {"Last-Event-ID: 1.5"}, "Last-Event-ID"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.target);
+    const Response answer = client().Get(c.target, "", c.headers);
+    if (!c.field) {
+      EXPECT_EQ(answer.status, 200) << answer.body;
+      continue;
+    }
+    EXPECT_EQ(answer.status, 400) << answer.body;
+    EXPECT_EQ(answer.error_code(), code::kInvalidValue);
+    EXPECT_EQ(Text(answer.json.at("error_msg")).rfind(std::string(c.field) + ": ", 0), 0u)
+        << answer.body;
+  }
+
+  // A rule's path names it by its number alone.
+  const Response added = client().Send("POST", "/_sandbox/rules", {},
+                                       R"({"method":"*","action":"delay","delay_ms":1})");
+  ASSERT_EQ(added.error_code(), 22000) << added.body;
+  const std::string id = std::to_string(added.json.at("rule").at("id").as_integer());
+  for (const std::string& path : {id + "abc", "+" + id, "0" + id + "x", std::string("")}) {
+    const Response refused = client().Send("DELETE", "/_sandbox/rules/" + path, {});
+    EXPECT_EQ(refused.status, 404) << path;
+    EXPECT_EQ(refused.error_code(), code::kNoSuchRule) << path;
+  }
+  EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 1u);
+  EXPECT_EQ(client().Send("DELETE", "/_sandbox/rules/" + id, {}).error_code(), 22000);
+  EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 0u);
 }
 
 // Followers that take nothing of what they are sent lose their place, so that the viewer finds

@@ -8,46 +8,8 @@ const kMaxRows = 1000;
 // Parameters every call carries; the row shows the others.
 const kCommon = new Set(['method', 'format', 'from', 'version', 'version_d', 'timestamp', 'param', 'sign']);
 
-const kMethods = [
-  'song.getSongLink', 'search.catalogSug', 'search.merge', 'search.lrcpic', 'artist.getInfo',
-  'song.getRecommandSongList', 'active.startPC', 'radio.getChannelSong', 'radio.serv',
-  'song.getSmartSongList', 'radio.playAction', 'ugcdiy.userList', 'ugcdiy.getBaseInfo',
-  'ugcdiy.getChannels', 'ugcmsg.getCommentListByType', 'album.getAlbumInfo', 'ugcdiy.addSongList',
-  'ugcdiy.editDiy', 'ugcdiy.delList', 'ugcdiy.addSongToDiy', 'ugcdiy.delListSongs',
-  'ugcdiy.addSongListOnce', 'ugcdiy.sortDiySongs', 'ugcdiy.addFavoriteDiy',
-  'ugcdiy.deleteFavoriteDiy', 'favorite.getFavoriteSong', 'favorite.getCollectSong',
-  'favorite.addSongFavorite', 'favorite.addSongFavorites', 'favorite.delCollectSong',
-  'favorite.delSongFavorites', 'cloud.checkFile', 'cloud.signature2', 'cloud.record',
-  'cloud.expand', 'user.down',
-].map((name) => kPrefix + name);
-
-const kMeanings = {
-  22000: 'success', 22001: 'no collected songs at this position',
-  22231: 'stored, description shortened', 22322: 'already a favourite',
-  22469: 'paid song', 24003: 'blocked song',
-  40001: 'method missing or unknown', 40002: 'wrong common parameter',
-  40003: 'signature does not match', 40004: 'timestamp missing or too far off',
-  40005: 'param does not decrypt', 40006: 'no session token', 40007: 'wrong user agent',
-  40008: 'missing parameter', 40009: 'unexpected or repeated parameter',
-  40010: 'invalid parameter value', 40011: 'unknown session token', 40012: 'no CUID header',
-  40013: 'malformed query', 40014: 'wrong address form', 40015: 'cookie not expected here',
-  40016: 'lyrics cipher does not match', 40017: 'kwtok differs from the cookie',
-  40400: 'not a readable HTTP request', 40403: 'not from loopback', 40404: 'unknown path',
-  40405: 'verb not allowed', 40411: 'upload without Content-Length', 40413: 'body too large',
-  40431: 'header too large',
-  41001: 'no such song', 41002: 'no such song list', 41003: 'list of another user',
-  41004: 'list would exceed 500 songs', 41005: 'no such artist', 41006: 'no such album',
-  41007: 'no such radio channel', 41008: 'no such scene', 41009: 'order is not the list\'s songs',
-  41010: 'not a favourite list', 41011: 'file not in the store', 41012: 'MD5 differs from the store',
-  41013: 'cloud full',
-  42001: 'no upload grant', 42002: 'grant used already', 42003: 'grant expired',
-  42004: 'upload header differs', 42005: 'upload length differs', 42006: 'upload MD5 differs',
-  42007: 'no such object', 43001: 'fault rule not valid', 43002: 'no such fault rule',
-  43003: 'too many followers', 43004: 'foreign Host', 43005: 'sent by another page',
-  43006: 'POST without a JSON type', 43007: 'too many fault rules',
-  43008: 'request no longer kept',
-  50001: 'sandbox failure',
-};
+// What each code means, as the sandbox serves it (loadProtocol).
+const meanings = new Map();  // code -> meaning
 
 const entries = new Map();  // seq -> entry
 const users = new Map();    // id -> name
@@ -108,7 +70,7 @@ function codeLabel(entry) {
   if (entry.fault === 'close') return ['—', 'closed without an answer'];
   // A fault that replaced the answer with something other than a service answer has no code.
   if (entry.error_code === 0 && entry.fault) return ['—', 'HTTP ' + entry.http_status + ', ' + entry.fault];
-  const meaning = kMeanings[entry.error_code] || '';
+  const meaning = meanings.get(entry.error_code) || '';
   const http = entry.http_status !== 200 ? 'HTTP ' + entry.http_status : '';
   return [String(entry.error_code), [meaning, http].filter(Boolean).join(', ')];
 }
@@ -200,7 +162,7 @@ function addEntry(entry) {
   }
   if (entry.method) addOption($('filter-method'), entry.method, shortMethod(entry.method));
   if (entry.user_id) addOption($('filter-user'), entry.user_id, userLabel(entry.user_id));
-  addOption($('filter-code'), String(entry.error_code), entry.error_code + ' ' + (kMeanings[entry.error_code] || ''));
+  addOption($('filter-code'), String(entry.error_code), entry.error_code + ' ' + (meanings.get(entry.error_code) || ''));
   addOption($('filter-http'), String(entry.http_status), entry.http_status ? String(entry.http_status) : 'none');
   if (entry.fault) loadRules();
   applyFilters();
@@ -636,6 +598,13 @@ function section(title, data, describe) {
   return [el('div', {class: 'kind'}, title + ': ' + data.count), data.count ? list : null];
 }
 
+// The service's methods (offered for a rule) and the meanings of its codes.
+async function loadProtocol() {
+  const answer = await (await fetch('/_sandbox/protocol', {cache: 'no-store'})).json();
+  for (const code of answer.codes) meanings.set(code.code, code.meaning);
+  $('methods').replaceChildren(...['*', ...answer.methods].map((method) => el('option', {value: method})));
+}
+
 async function loadState() {
   const answer = await (await fetch('/_sandbox/state', {cache: 'no-store'})).json();
   const song = (item) => item.title + ' — ' + item.artist + ' (' + item.id + ')';
@@ -672,8 +641,6 @@ async function reset() {
 
 function start() {
   $('address').textContent = location.host;
-  const methods = $('methods');
-  for (const method of ['*', ...kMethods]) methods.append(el('option', {value: method}));
   for (const id of ['filter-method', 'filter-user', 'filter-code', 'filter-http']) $(id).addEventListener('change', applyFilters);
   $('filter-text').addEventListener('input', applyFilters);
   $('log-pause').addEventListener('click', togglePause);
@@ -698,7 +665,8 @@ function start() {
   showRuleFields();
   applyFilters();
   loadRules();
-  loadState().then(connect, connect);
+  // The rows need the codes' meanings and the users' names before the log comes.
+  Promise.allSettled([loadProtocol(), loadState()]).then(connect);
 }
 
 start();

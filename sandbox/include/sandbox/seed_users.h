@@ -19,6 +19,8 @@ inline constexpr const char* kBigUserName = "big.collector";
 inline constexpr const char* kCuratorToken = "sbx-curator-95be0f17";
 inline constexpr const char* kCuratorId = "10003";
 inline constexpr const char* kCuratorName = "curator";
+// The three tokens above: the only ones the sandbox accepts, and the only ones it shows.
+inline constexpr const char* kSeedUserTokens[] = {kOrdinaryUserToken, kBigUserToken, kCuratorToken};
 
 // Host of the object store as the signature answer names it; uploads go to
 // http://<host>/<object> and reach the sandbox by routing "<host>:80" to its port.

@@ -1,9 +1,8 @@
-// What the sandbox offers tests beyond the service: the log of the requests it received, and
-// fault rules that make a method misbehave.
-#ifndef SANDBOX_SRC_LOG_AND_FAULTS_H_
-#define SANDBOX_SRC_LOG_AND_FAULTS_H_
+// The log of the exchanges the sandbox received, as the inspection endpoints show them, and the
+// requests of the newest ones kept whole for a replay.
+#ifndef SANDBOX_SRC_REQUEST_LOG_H_
+#define SANDBOX_SRC_REQUEST_LOG_H_
 
-#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -13,7 +12,6 @@
 #include <vector>
 
 #include "exchange.h"
-#include "handlers.h"
 
 namespace lumo::sandbox {
 
@@ -33,13 +31,14 @@ struct LogCaps {
   size_t answer_bytes = size_t{8} * 1024 * 1024;
 };
 
-// The last exchanges, oldest first, within the caps. Any thread.
+// The last exchanges, oldest first, within the caps, with no session token but the seed users'
+// (MaskRecord): whatever reads the log can show all of it. Any thread.
 class RequestLog {
  public:
   explicit RequestLog(LogCaps caps = LogCaps()) : caps_(caps) {}
 
-  // Cuts the record to the caps, assigns its sequence number (returned) and drops the oldest
-  // records beyond the caps.
+  // Hides the record's tokens, cuts it to the caps, assigns its sequence number (returned) and
+  // drops the oldest records beyond the caps.
   uint64_t Add(LogRecord record);
   // The kept record with that sequence number.
   std::optional<LogRecord> Find(uint64_t seq) const;
@@ -81,8 +80,8 @@ struct KeptRequestCaps {
 };
 
 // The requests of the newest exchanges exactly as they were received: nothing cut, no token
-// hidden, the body included. The log's records are cut to its caps and the viewer's are masked,
-// so neither could be sent again as the client sent it. Any thread.
+// hidden, the body included. The log's records are cut to its caps and their tokens hidden, so
+// none could be sent again as the client sent it. Nothing reads them but a replay. Any thread.
 class KeptRequests {
  public:
   explicit KeptRequests(KeptRequestCaps caps = KeptRequestCaps()) : caps_(caps) {}
@@ -93,6 +92,7 @@ class KeptRequests {
   std::optional<HttpRequest> Find(uint64_t seq) const;
   void Clear();
 
+  const KeptRequestCaps& caps() const { return caps_; }
   // What is kept now: requests, and the bytes counted against `total_bytes`.
   size_t size() const;
   size_t bytes() const;
@@ -109,62 +109,6 @@ class KeptRequests {
   size_t bytes_ = 0;                   // guarded by mutex_
 };
 
-enum class FaultAction {
-  kDelay,      // answer normally, late
-  kClose,      // close the connection without answering
-  kTruncate,   // answer normally but cut the body short
-  kHtml502,    // HTML error page with status 502
-  kNotJson,    // status 200, a body that is not JSON
-  kErrorCode,  // {"error_code": N} instead of the method's answer
-  kVerbatim,   // status 200, a JSON content type and the rule's body text as it is
-  kOversize,   // status 200, a JSON body larger than a client of the library accepts
-};
-
-// The longest body text a verbatim rule takes.
-inline constexpr size_t kMaxVerbatimBody = size_t{64} * 1024;
-// The most rules in force at once, and the longest method name a rule names (the service's are
-// far shorter): together with the body's cap they bound what the rules hold and what listing
-// them costs.
-inline constexpr size_t kMaxRules = 100;
-inline constexpr size_t kMaxRuleMethod = 128;
-
-struct FaultRule {
-  int id = 0;
-  std::string method;  // a service method, or "*" for every method
-  FaultAction action = FaultAction::kDelay;
-  std::chrono::milliseconds delay{0};  // applies before any action
-  int error_code = 0;
-  std::string body;      // the verbatim action's answer
-  int skip = 0;          // matching calls still to let through before the rule applies
-  int remaining = -1;    // how many more calls it applies to; -1 for all
-  bool refused = false;  // applies to calls that fail the protocol checks as well
-};
-
-// The rules in force. Any thread.
-class FaultRules {
- public:
-  // Parses a rule from its JSON form; throws Refusal(kBadRule).
-  static FaultRule Parse(const Json& body);
-  static Json ToJson(const FaultRule& rule);
-
-  // Returns the rule with its id; throws Refusal(kTooManyRules) when kMaxRules are in force.
-  FaultRule Add(FaultRule rule);
-  // The first rule for `method` (or "*") that has no more calls to skip, counting the use; a
-  // rule that still skips counts the call as skipped and lets the next rules decide. A call that
-  // failed the protocol checks (`refused`) is seen only by rules that ask for such calls.
-  std::optional<FaultRule> Take(const std::string& method, bool refused);
-  bool Remove(int id);
-  void Clear();
-  Json List() const;
-
- private:
-  mutable std::mutex mutex_;
-  std::vector<FaultRule> rules_;  // guarded by mutex_
-  int next_id_ = 1;               // guarded by mutex_
-};
-
-const char* FaultActionName(FaultAction action);
-
 }  // namespace lumo::sandbox
 
-#endif  // SANDBOX_SRC_LOG_AND_FAULTS_H_
+#endif  // SANDBOX_SRC_REQUEST_LOG_H_

@@ -1,0 +1,322 @@
+#include "inspection.h"
+
+#include <algorithm>
+#include <charconv>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <utility>
+
+#include "handlers.h"
+#include "protocol.h"
+#include "query.h"
+#include "refusal.h"
+#include "reply.h"
+#include "viewer.h"
+#include "viewer_guard.h"
+
+namespace lumo::sandbox {
+namespace {
+
+// What every answer under /_sandbox/ carries: the page runs only its own files (no inline
+// script, nothing from elsewhere), no page may frame it, and no answer is read as another type.
+constexpr std::pair<const char*, const char*> kInspectionHeaders[] = {
+    {"Content-Security-Policy",
+     "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+     "connect-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'; "
+     "frame-ancestors 'none'"},
+    {"X-Content-Type-Options", "nosniff"},
+    {"X-Frame-Options", "DENY"},
+    {"Referrer-Policy", "no-referrer"},
+    {"Cross-Origin-Resource-Policy", "same-origin"},
+};
+
+// `text` as a decimal number from 0 to 2^64-1: digits only, no sign, blank or point.
+std::optional<uint64_t> ParseDecimal(std::string_view text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  uint64_t value = 0;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// A number the API is given (a query parameter, a header), `fallback` when it is absent. Throws
+// Refusal(kInvalidValue) whose text names `field` and says what is wrong with it.
+uint64_t NumberField(std::string_view field, const std::string* text, uint64_t fallback) {
+  if (!text) return fallback;
+  if (std::optional<uint64_t> value = ParseDecimal(*text)) return *value;
+  std::string why = text->empty() ? "empty, a decimal number is expected"
+                    : text->find_first_not_of("0123456789") != std::string::npos
+                        ? "not a decimal number"
+                        : "larger than " + std::to_string(std::numeric_limits<uint64_t>::max());
+  throw Refusal(code::kInvalidValue, std::string(field) + ": " + why);
+}
+
+// The exchange a replay's body, {"seq": N}, names.
+uint64_t ReplayedSeq(const std::string& body) {
+  const char* const kForm = "a replay's body is {\"seq\": N}, N an exchange's sequence number";
+  Json parsed;
+  try {
+    parsed = Json::parse(body);
+  } catch (const web::json::json_exception&) {
+    throw Refusal(code::kInvalidValue, kForm);
+  }
+  if (!parsed.is_object() || parsed.size() != 1 || !parsed.has_field("seq") ||
+      !parsed.at("seq").is_integer() || !parsed.at("seq").as_number().is_uint64()) {
+    throw Refusal(code::kInvalidValue, kForm);
+  }
+  return parsed.at("seq").as_number().to_uint64();
+}
+
+// What the path of one rule starts with; the rule's id follows.
+constexpr std::string_view kRulePrefix = "rules/";
+
+// An answer the browser keeps no copy of.
+HttpReply Uncached(HttpReply reply) {
+  reply.headers.emplace_back("Cache-Control", "no-store");
+  return reply;
+}
+
+}  // namespace
+
+const Inspection::Route Inspection::kRoutes[] = {
+    {Match::kViewerFile, "", "GET", &Inspection::ViewerFile},
+    {Match::kExact, "protocol", "GET", &Inspection::Protocol},
+    {Match::kExact, "state", "GET", &Inspection::State},
+    {Match::kExact, "exchange", "GET", &Inspection::Exchange},
+    {Match::kExact, "events", "GET", &Inspection::Events},
+    {Match::kExact, "log", "GET", &Inspection::ReadLog},
+    {Match::kExact, "log", "DELETE", &Inspection::ClearLog},
+    {Match::kExact, "rules", "GET", &Inspection::ListRules},
+    {Match::kExact, "rules", "POST", &Inspection::AddRule},
+    {Match::kExact, "rules", "DELETE", &Inspection::ClearRules},
+    {Match::kPrefix, kRulePrefix, "DELETE", &Inspection::RemoveRule},
+    {Match::kExact, "replay", "POST", &Inspection::Replay},
+    {Match::kExact, "reset", "POST", &Inspection::Reset},
+};
+
+Inspection::Inspection(InspectedParts parts, std::string listen_address, SendAgain send_again)
+    : parts_(parts),
+      listen_address_(std::move(listen_address)),
+      send_again_(std::move(send_again)) {}
+
+HttpReply Inspection::Handle(const HttpRequest& request) {
+  HttpReply reply = Respond(request);
+  for (const auto& [name, value] : kInspectionHeaders) reply.headers.emplace_back(name, value);
+  return reply;
+}
+
+HttpReply Inspection::Respond(const HttpRequest& request) {
+  std::string_view target = request.target;
+  std::string_view path = target.substr(0, target.find('?'));
+  path.remove_prefix(std::min(path.size(), kInspectionPrefix.size()));
+  try {
+    if (!request.from_loopback) {
+      throw Refusal(code::kNotLoopback, "the sandbox answers this to loopback peers only");
+    }
+    if (std::optional<GuardRefusal> refused = GuardInspection(request, path, listen_address_)) {
+      throw Refusal(refused->error_code, refused->message);
+    }
+    const Route& route = FindRoute(path, request.verb);
+    return (this->*route.handle)(Asked{request, path, QueryOf(target)});
+  } catch (const Refusal& refusal) {
+    return RefusalReply(refusal);
+  } catch (const StoreError& error) {
+    return RefusalReply(code::kInternal, error.what());
+  }
+}
+
+bool Inspection::Matches(const Route& route, std::string_view path) {
+  switch (route.match) {
+    case Match::kExact:
+      return path == route.path;
+    case Match::kPrefix:
+      return path.substr(0, route.path.size()) == route.path;
+    case Match::kViewerFile:
+      return FindViewerAsset(path) != nullptr;
+  }
+  return false;
+}
+
+const Inspection::Route& Inspection::FindRoute(std::string_view path, std::string_view verb) {
+  bool known = false;
+  for (const Route& route : kRoutes) {
+    if (!Matches(route, path)) continue;
+    if (route.verb == verb) return route;
+    known = true;
+  }
+  if (known) throw Refusal(code::kVerbNotAllowed, "verb not allowed here");
+  throw Refusal(code::kNotFound, "no such path");
+}
+
+HttpReply Inspection::ViewerFile(const Asked& asked) {
+  const ViewerAsset* asset = FindViewerAsset(asked.path);
+  HttpReply reply;
+  reply.content_type = asset->content_type;
+  reply.body.assign(reinterpret_cast<const char*>(asset->data), asset->size);
+  return Uncached(std::move(reply));
+}
+
+HttpReply Inspection::Protocol(const Asked&) {
+  Json methods = Json::array();
+  size_t i = 0;
+  for (const MethodRules& rules : AllMethods()) methods[i++] = Text(rules.name);
+  Json codes = Json::array();
+  i = 0;
+  for (const ServiceCode& row : kServiceCodes) {
+    Json code = Json::object();
+    code["code"] = Number(row.number);
+    code["name"] = Text(row.name);
+    code["meaning"] = Text(row.meaning);
+    code["http_status"] = Number(row.http_status);
+    codes[i++] = std::move(code);
+  }
+  Json answer = Answer();
+  answer["methods"] = methods;
+  answer["codes"] = codes;
+  return Uncached(JsonReply(answer));
+}
+
+HttpReply Inspection::State(const Asked&) {
+  HttpReply reply;
+  reply.body = parts_.store.Run<Json>([](Db& db) { return StateAnswer(db); }).serialize();
+  return Uncached(std::move(reply));
+}
+
+HttpReply Inspection::Exchange(const Asked& asked) {
+  const Pairs pairs = ParseQuery(asked.query);
+  const std::string* seq = FindPair(pairs, "seq");
+  std::optional<LogRecord> record;
+  if (seq) record = parts_.log.Find(NumberField("seq", seq, 0));
+  if (!record) throw Refusal(code::kNotFound, "the log no longer holds this exchange");
+  Json answer = Answer();
+  answer["entry"] = ViewerEntry(*record, true);
+  HttpReply reply;
+  reply.body = answer.serialize();
+  return Uncached(std::move(reply));
+}
+
+HttpReply Inspection::Events(const Asked& asked) {
+  // A reconnecting EventSource names the last event it got; a first connection may ask with
+  // "since", else it starts with the newest entries.
+  const Pairs pairs = ParseQuery(asked.query);
+  const std::string* last = asked.request.Header("last-event-id");
+  uint64_t since = last ? NumberField("Last-Event-ID", last, 0)
+                        : NumberField("since", FindPair(pairs, "since"), 0);
+  std::shared_ptr<EventFeed> feed = parts_.events.Subscribe();
+  if (!feed) throw Refusal(code::kTooManyFollowers, "too many clients follow the log");
+  // Subscribed first, so that nothing logged from here on is missed; what the backlog holds
+  // already is kept out of the feed by its floor.
+  uint64_t newest = 0;
+  std::string backlog = parts_.backlog.Since(since, &newest);
+  feed->SetFloor(newest);
+  HttpReply reply;
+  reply.content_type = "text/event-stream; charset=utf-8";
+  reply.delivery = Delivery::kEvents;
+  reply.events = std::move(feed);
+  reply.body.reserve(backlog.size() + 16);
+  reply.body = "retry: 1000\n\n";
+  reply.body += backlog;
+  return Uncached(std::move(reply));
+}
+
+HttpReply Inspection::ReadLog(const Asked& asked) {
+  const Pairs pairs = ParseQuery(asked.query);
+  const std::string* method = FindPair(pairs, "method");
+  HttpReply reply;
+  reply.body = parts_.log.Page(NumberField("since", FindPair(pairs, "since"), 0),
+                               method ? *method : std::string());
+  return reply;
+}
+
+HttpReply Inspection::ClearLog(const Asked&) {
+  EmptyLog();
+  return JsonReply(Answer());
+}
+
+HttpReply Inspection::ListRules(const Asked&) { return JsonReply(parts_.rules.List()); }
+
+HttpReply Inspection::AddRule(const Asked& asked) {
+  Json body;
+  try {
+    body = Json::parse(asked.request.body);
+  } catch (const web::json::json_exception& error) {
+    throw Refusal(code::kBadRule, std::string("rule body is not JSON: ") + error.what());
+  }
+  Json answer = Answer();
+  answer["rule"] = FaultRules::ToJson(parts_.rules.Add(FaultRules::Parse(body)));
+  return JsonReply(answer);
+}
+
+HttpReply Inspection::ClearRules(const Asked&) {
+  parts_.rules.Clear();
+  return JsonReply(Answer());
+}
+
+HttpReply Inspection::RemoveRule(const Asked& asked) {
+  // A path that names no rule, a number or not, is not found.
+  std::optional<uint64_t> id = ParseDecimal(asked.path.substr(kRulePrefix.size()));
+  if (!id || *id > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
+      !parts_.rules.Remove(static_cast<int>(*id))) {
+    throw Refusal(code::kNoSuchRule, "no such rule");
+  }
+  return JsonReply(Answer());
+}
+
+HttpReply Inspection::Replay(const Asked& asked) {
+  uint64_t of = ReplayedSeq(asked.request.body);
+  std::optional<HttpRequest> again = parts_.kept.Find(of);
+  if (!again) {
+    if (of == 0 || of > parts_.log.last_seq()) {
+      throw Refusal(code::kNotFound, "no exchange #" + std::to_string(of) + " was logged");
+    }
+    const KeptRequestCaps& caps = parts_.kept.caps();
+    throw Refusal(code::kRequestNotKept,
+                  "the request of exchange #" + std::to_string(of) +
+                      " is no longer kept: the sandbox keeps the requests of the newest " +
+                      std::to_string(caps.entries) + " exchanges, " +
+                      std::to_string(caps.total_bytes >> 20) + " MiB in all, none over " +
+                      std::to_string(caps.request_bytes >> 20) +
+                      " MiB and none of an upload refused before its body was read, and "
+                      "forgets them when the log is emptied");
+  }
+  // Sent as a request that arrives, checked as of now: fault rules meet it as any call, a signed
+  // address whose timestamp is more than 300 s old is refused as a client's late retry would be,
+  // and a grant for one upload does not take a second. That is what sending it again means; a
+  // replay that signed the address anew or passed a rule by would show an exchange no client
+  // could have had.
+  again->replay_of = of;
+  Resent resent = send_again_(std::move(*again));
+  Json answer = Answer();
+  answer["seq"] = Number(static_cast<int64_t>(resent.seq));
+  answer["replay_of"] = Number(static_cast<int64_t>(of));
+  answer["http_status"] = Number(resent.reply.status);
+  if (std::optional<LogRecord> record = parts_.log.Find(resent.seq)) {
+    answer["entry"] = ViewerEntry(*record, false);
+  }
+  // A rule's delay holds this answer back as it would the exchange's. A rule that closes the
+  // connection or cuts or bloats the body shows in the new entry only: the answer here is the
+  // replay's, not the exchange's.
+  HttpReply reply = JsonReply(answer);
+  reply.delay = resent.reply.delay;
+  return reply;
+}
+
+HttpReply Inspection::Reset(const Asked&) {
+  parts_.store.Reset();
+  parts_.rules.Clear();
+  EmptyLog();
+  return JsonReply(Answer());
+}
+
+void Inspection::EmptyLog() {
+  parts_.log.Clear();
+  parts_.kept.Clear();
+  parts_.backlog.Clear();
+  parts_.events.Publish(0, EventFrame(0, "reset", "{}"));
+}
+
+}  // namespace lumo::sandbox

@@ -161,7 +161,13 @@ cmake_project() {
   local name="$1" source_dir="$2"
   shift 2
   local launcher=()
-  command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  if command -v ccache >/dev/null; then
+    # ccache takes clang-cl-19 (a link to clang) for clang, which writes its objects elsewhere
+    # than /Fo names: it is told.
+    local ccache=ccache
+    [ "$flavour" = mingw ] || ccache="env;CCACHE_COMPILERTYPE=clang-cl;ccache"
+    launcher=(-DCMAKE_C_COMPILER_LAUNCHER="$ccache" -DCMAKE_CXX_COMPILER_LAUNCHER="$ccache")
+  fi
   say "building $name"
   run_logged "$name-configure" cmake -G Ninja -S "$source_dir" -B "$work/build/$name" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DLUMO_WINDOWS_DEPS="$stage$prefix" \

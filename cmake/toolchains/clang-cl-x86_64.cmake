@@ -46,6 +46,11 @@ endforeach()
 # that predate the setting (CMP0091) get it too, and CMake's own checks build in Release.
 set(CMAKE_MSVC_RUNTIME_LIBRARY MultiThreadedDLL)
 set(CMAKE_POLICY_DEFAULT_CMP0091 NEW)
+# Debug information in the objects (/Z7), which the linker gathers into the PDB files: ccache can
+# keep such objects, not those of /Zi. A launcher of ccache must say the compiler is clang-cl
+# (CCACHE_COMPILERTYPE=clang-cl, as the windows-msvc preset does).
+set(CMAKE_MSVC_DEBUG_INFORMATION_FORMAT "$<$<CONFIG:Debug,RelWithDebInfo>:Embedded>")
+set(CMAKE_POLICY_DEFAULT_CMP0141 NEW)
 set(CMAKE_TRY_COMPILE_CONFIGURATION Release)
 
 lumo_windows_roots(${LUMO_MSVC_SYSROOT})

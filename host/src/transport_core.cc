@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "cross_thread_wait.h"
 #include "transport_internal.h"
 #include "wake_batch.h"
 
@@ -136,7 +137,9 @@ void TransportCore::Cancel(ExchangeId id) {
     // From inside the callback itself there is nothing left to stop; from any other thread the
     // callback must have returned before Cancel does.
     if (std::this_thread::get_id() == network_thread_) return;
-    delivery_ended_.wait(lock, [this, id] { return delivering_ != id; });
+    // The callback may be sending this thread a message: the wait serves it.
+    base::thread::internal::WaitServingSentMessages(lock, delivery_ended_,
+                                                    [this, id] { return delivering_ != id; });
     return;
   }
   if (active_.erase(id) == 0 || stopping_) return;

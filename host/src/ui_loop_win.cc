@@ -7,9 +7,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <string>
 
+#include "base/logging.h"
 #include "base/thread/ui_loop.h"
+#include "cross_thread_wait.h"
 #include "ui_loop_internal.h"
 #include "wake_batch.h"
 
@@ -23,6 +27,11 @@ constexpr wchar_t kWindowClass[] = L"lumohost.UiLoop";
 // Take is dispatching this thread's messages: the window leaves the tasks to Take's caller, which
 // checks its condition before each one.
 thread_local int pumping = 0;
+
+void LogFailure(unsigned line, const std::wstring& what, DWORD error) {
+  logging::LogMessage(L"base::thread::UiWindow::Create", line, logging::LoggingSeverity::kError,
+                      what + L" (error " + std::to_wstring(error) + L")");
+}
 
 // Dispatches the messages waiting in this thread's queue. WM_QUIT stays there for the host's own
 // loop: RunUntil ends by its condition or its time.
@@ -38,6 +47,13 @@ void PumpMessages() {
 }
 
 }  // namespace
+
+void internal::ServeSentMessages() {
+  // Any PeekMessage runs the sent messages waiting for this thread before it looks at the queue;
+  // asked for sent messages only, it leaves the posted ones (and removes nothing).
+  MSG message;
+  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
 
 // The message-only window: the loop's half that runs on the host's message loop.
 struct UiWindow {
@@ -60,11 +76,20 @@ HWND UiWindow::Create() {
     window_class.lpfnWndProc = &UiWindow::Procedure;
     window_class.hInstance = handle;
     window_class.lpszClassName = kWindowClass;
-    RegisterClassExW(&window_class);
+    if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+      LogFailure(__LINE__, L"the UI loop's window class could not be registered", GetLastError());
+    }
     return handle;
   }();
-  return CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module,
-                         nullptr);
+  const HWND window =
+      CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
+  if (window == nullptr) {
+    LogFailure(__LINE__,
+               L"the UI loop's message-only window could not be made: completions posted to the "
+               L"UI thread will not run",
+               GetLastError());
+  }
+  return window;
 }
 
 LRESULT CALLBACK UiWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -137,7 +162,16 @@ void UiLoop::Wake(void* loop) {
     window = static_cast<HWND>(self->window_);
   }
   if (window == nullptr || UiWindow::PostWake(window)) return;
-  // The queue is full or the window gone: the next post tries again.
+  // The queue is full or the window gone: the next post tries again. A window goes with the
+  // thread that made it: nothing runs the tasks until another thread is bound.
+  if (!IsWindow(window)) {
+    static std::atomic<bool> told{false};
+    if (!told.exchange(true)) {
+      logging::LogMessage(L"base::thread::UiLoop::Wake", __LINE__, logging::LoggingSeverity::kError,
+                          L"the UI thread has ended (its window is gone): completions wait until "
+                          L"a thread calls UiLoop::BindToCurrentThread");
+    }
+  }
   std::lock_guard<std::mutex> lock(self->mutex_);
   if (self->window_ == window) self->wake_posted_ = false;
 }

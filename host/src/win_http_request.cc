@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/string_utils.h"
+#include "cross_thread_wait.h"
 
 namespace base::http {
 
@@ -29,9 +30,11 @@ WinHttpRequest::~WinHttpRequest() {
     std::unique_lock<std::mutex> lock(core_->mutex);
     core_->owner = nullptr;
     // An emission on this very thread means the request is being deleted from inside its own
-    // signal, further up this stack: waiting for it would never end.
+    // signal, further up this stack: waiting for it would never end. An emission on another
+    // thread may be sending this thread a message: the wait serves it.
     if (core_->emitting && core_->emitting_thread != std::this_thread::get_id()) {
-      core_->emission_ended.wait(lock, [this] { return !core_->emitting; });
+      thread::internal::WaitServingSentMessages(lock, core_->emission_ended,
+                                                [this] { return !core_->emitting; });
     }
   }
   if (sent_) transport_->Cancel(exchange_);

@@ -16,7 +16,13 @@
 // must expect it on the UI thread or on the network thread. A request may be deleted on the UI
 // thread at any time, also while its answer is being handled on the network thread (the
 // destructor waits for that to finish, and `completed` is then not emitted), and from inside a
-// receiver of its own `completed`.
+// receiver of its own `completed`. The UI thread is the one the host bound
+// (base::thread::UiLoop::BindToCurrentThread), else the one that made the first request.
+//
+// A receiver on the network thread may read the request, post to the UI thread (a Dispatcher),
+// and on Windows send the UI thread's windows messages (SendMessage): the destructor's wait serves
+// them. It must not wait for the UI thread in any other way (an event the UI thread sets, a lock
+// the UI thread holds while deleting requests), and must not delete any request but its own.
 #ifndef LUMOAPI_REQUEST_BASE_H_
 #define LUMOAPI_REQUEST_BASE_H_
 

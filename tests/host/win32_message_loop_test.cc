@@ -124,6 +124,76 @@ TEST(Win32MessageLoopTest, CompletionsRunInTheHostsLoopAndMayDeleteTheirRequest)
   }
 }
 
+// A window of the UI thread that another thread reaches with SendMessage.
+class SentMessageWindow {
+ public:
+  static constexpr UINT kMessage = WM_APP + 17;
+  static constexpr const wchar_t* kClass = L"lumo.test.SentMessageWindow";
+
+  SentMessageWindow() {
+    static const bool registered = [] {
+      WNDCLASSEXW description = {};
+      description.cbSize = sizeof(description);
+      description.lpfnWndProc = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+        return message == kMessage ? LRESULT{42} : DefWindowProcW(window, message, wparam, lparam);
+      };
+      description.hInstance = GetModuleHandleW(nullptr);
+      description.lpszClassName = kClass;
+      return RegisterClassExW(&description) != 0;
+    }();
+    if (registered) {
+      window_ = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    }
+  }
+  ~SentMessageWindow() { DestroyWindow(window_); }
+  HWND get() const { return window_; }
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// A receiver on the network thread sends the UI thread's window a message while the UI thread is
+// deleting the request, and so waiting for that very emission to end: the wait serves the sent
+// message. The sender gives up after 10 s, so a deadlock fails the test instead of hanging it.
+TEST(Win32MessageLoopTest, DeletingARequestServesAMessageItsReceiverSends) {
+  LoopbackServer server;
+  SentMessageWindow window;
+  ASSERT_NE(window.get(), nullptr);
+  const HANDLE in_receiver = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+  struct SendingReceiver : sigslot::has_slots<> {
+    HWND window;
+    HANDLE in_receiver;
+    std::atomic<bool> answered{false};
+    std::atomic<LRESULT> reply{0};
+    void OnCompleted() {
+      SetEvent(in_receiver);
+      // The UI thread is in WaitForSingleObject or already deleting the request by now.
+      Sleep(50);
+      DWORD_PTR result = 0;
+      answered = SendMessageTimeoutW(window, SentMessageWindow::kMessage, 0, 0, SMTO_NORMAL, 10'000,
+                                     &result) != 0;
+      reply = static_cast<LRESULT>(result);
+    }
+  } receiver;
+  receiver.window = window.get();
+  receiver.in_receiver = in_receiver;
+
+  auto* request = new WinHttpRequest;
+  request->response_completed.connect(&receiver, &SendingReceiver::OnCompleted);
+  const std::string url = server.Url("/sending");
+  request->Open(L"GET", std::wstring(url.begin(), url.end()), true, false);
+  request->Send(0);
+  // Not a message wait: the sent message must wait for the deletion below.
+  ASSERT_EQ(WaitForSingleObject(in_receiver, 20'000), WAIT_OBJECT_0);
+  delete request;
+  EXPECT_TRUE(receiver.answered) << "the receiver's SendMessage timed out: the deletion did not "
+                                    "serve it";
+  EXPECT_EQ(receiver.reply, 42);
+  CloseHandle(in_receiver);
+}
+
 TEST(Win32MessageLoopTest, ABurstOfPostsTakesAFewMessagesAndKeepsItsOrder) {
   static constexpr int kPosts = 20'000;  // more than a thread's message queue holds
   Dispatcher dispatcher;

@@ -8,6 +8,7 @@
 #include "base/http/win_http_request.h"
 #include "base/logging.h"
 #include "base/string_utils.h"
+#include "base/thread/ui_loop.h"
 #include "call_failure.h"
 #include "delete_in_place.h"
 #include "encrypt_lumoapi_param.h"
@@ -88,7 +89,9 @@ RequestRoot::~RequestRoot() = default;
 
 CallFailure RequestRoot::Failure() const { return failure_; }
 
-RequestBase::RequestBase() = default;
+// A host that never bound its UI thread gets the thread that makes its first request: failures
+// are posted there, and would otherwise wait for a thread that does not exist.
+RequestBase::RequestBase() { base::thread::UiLoop::Instance().BindToCurrentThreadIfUnbound(); }
 
 RequestBase::~RequestBase() {
   // Every derived destructor has stopped the HTTP request already: by now the derived members

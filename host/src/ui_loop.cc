@@ -7,6 +7,7 @@
 #include <cassert>
 #include <utility>
 
+#include "base/logging.h"
 #include "ui_loop_internal.h"
 #include "wake_batch.h"
 
@@ -23,6 +24,20 @@ UiLoop& UiLoop::Instance() {
   // Never destroyed: other threads may still post while the process exits.
   static UiLoop* loop = new UiLoop;
   return *loop;
+}
+
+bool UiLoop::BindToCurrentThreadIfUnbound() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (ui_thread_ != std::thread::id()) return false;
+  }
+  BindToCurrentThread();
+  logging::LogMessage(L"base::thread::UiLoop::BindToCurrentThreadIfUnbound", __LINE__,
+                      logging::LoggingSeverity::kWarning,
+                      L"no thread was bound as the UI thread (UiLoop::BindToCurrentThread): the "
+                      L"thread that made the first request is; completions run in its message "
+                      L"loop or RunUntil");
+  return true;
 }
 
 bool UiLoop::IsUiThread() const {

@@ -25,6 +25,11 @@ class LUMOHOST_EXPORT UiLoop {
 
   // The calling thread is the UI thread from now on.
   void BindToCurrentThread();
+  // Binds the calling thread, with a warning in the log, when no thread is bound yet; whether it
+  // did. Every request calls it when it is made, so the thread that makes the first request is
+  // the UI thread of a host that never called BindToCurrentThread: its message loop (on Windows)
+  // or RunUntil must run for completions to arrive.
+  bool BindToCurrentThreadIfUnbound();
   bool IsUiThread() const;  // whether the calling thread is the UI thread; any thread
 
   // Queues `task`; it runs later on the UI thread, never inside Post. Any thread.

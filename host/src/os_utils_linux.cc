@@ -61,4 +61,6 @@ uint32_t GetTickCount() {
       std::chrono::duration_cast<std::chrono::milliseconds>(since_start).count());
 }
 
+bool IsProcessExiting() { return false; }
+
 }  // namespace base::os_utils

@@ -53,13 +53,19 @@ std::optional<Md5Digest> Md5(std::string_view bytes) {
 
 std::string RawMachineId() {
   wchar_t guid[64] = {};
-  DWORD size = sizeof(guid);
+  DWORD size = sizeof(guid) - sizeof(wchar_t);
+  DWORD type = 0;
+  HKEY key = nullptr;
   // The 64-bit view: a 32-bit process would otherwise read the redirected key, which has no
-  // machine GUID.
-  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid",
-                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, guid, &size) == ERROR_SUCCESS &&
-      guid[0] != L'\0') {
-    return string_utils::ToUtf8(guid);
+  // machine GUID. KEY_WOW64_64KEY is understood by every Windows this runs on.
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0,
+                    KEY_QUERY_VALUE | KEY_WOW64_64KEY, &key) == ERROR_SUCCESS) {
+    const LSTATUS status =
+        RegQueryValueExW(key, L"MachineGuid", nullptr, &type, reinterpret_cast<BYTE*>(guid), &size);
+    RegCloseKey(key);
+    if (status == ERROR_SUCCESS && type == REG_SZ && guid[0] != L'\0') {
+      return string_utils::ToUtf8(guid);  // `guid` stays terminated: one unit was kept free
+    }
   }
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD name_length = MAX_COMPUTERNAME_LENGTH + 1;
@@ -70,5 +76,14 @@ std::string RawMachineId() {
 }  // namespace internal
 
 uint32_t GetTickCount() { return ::GetTickCount(); }
+
+bool IsProcessExiting() {
+  // The loader's own answer: true from the moment ExitProcess began, when it has stopped the
+  // process's other threads.
+  using Query = BOOLEAN(WINAPI*)();
+  static const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+  return query != nullptr && query() != FALSE;
+}
 
 }  // namespace base::os_utils

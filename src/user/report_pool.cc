@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/logging.h"
+#include "base/os_utils.h"
 #include "base/string_utils.h"
 #include "delete_in_place.h"
 
@@ -26,8 +27,17 @@ ReportPool& ReportPool::Instance() {
 ReportPool::ReportPool() = default;
 
 // Reports go before the dispatcher: deleting a report waits for an emission of it that may be in
-// progress on the network thread, and that emission posts through the dispatcher.
-ReportPool::~ReportPool() { DeleteAll(reports); }
+// progress on the network thread, and that emission posts through the dispatcher. When the
+// process exits with the pool still holding reports (the host never called Uninit), a Windows
+// network thread has been stopped wherever it was, perhaps inside an emission that would never
+// end: the reports are left to the system then.
+ReportPool::~ReportPool() {
+  if (base::os_utils::IsProcessExiting()) {
+    for (std::unique_ptr<RequestBase>& report : reports) (void)report.release();
+    return;
+  }
+  DeleteAll(reports);
+}
 
 void ReportPool::Init() {}
 

@@ -21,6 +21,12 @@ LUMOHOST_EXPORT std::wstring GetMachineID();
 // tick count). Monotonic between wraps.
 LUMOHOST_EXPORT uint32_t GetTickCount();
 
+// Whether the process has begun to exit with the library still loaded. On Windows the system
+// has then stopped every other thread, wherever it was, and runs the DLLs' static destructors:
+// nothing may wait for the network thread any more. Elsewhere the static destructors run while
+// the other threads still do: always false.
+LUMOHOST_EXPORT bool IsProcessExiting();
+
 }  // namespace base::os_utils
 
 #endif  // BASE_OS_UTILS_H_

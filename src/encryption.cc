@@ -15,6 +15,19 @@ namespace {
 const std::wstring kKeyText = L"4817305926148350";
 const std::wstring kIvText = L"7390261548103726";
 
+// The second half of the key text's MD5 digest. Empty, with an error in the log, when the system
+// cannot hash (the digest is empty then): every encryption then fails, which EncryptText reports.
+std::string KeyOf(const std::wstring& text) {
+  const std::wstring digest = base::os_utils::GetStringMD5(text, true);
+  if (digest.size() != 32) {
+    base::logging::LogMessage(L"lumoapi::encryption::LumoAPIEncryption::LumoAPIEncryption",
+                              __LINE__, base::logging::LoggingSeverity::kError,
+                              L"no MD5 digest of the key text: encrypted calls will fail");
+    return {};
+  }
+  return base::string_utils::Utf16ToUtf8(digest.substr(16));
+}
+
 }  // namespace
 
 LumoAPIEncryption& LumoAPIEncryption::Instance() {
@@ -23,8 +36,7 @@ LumoAPIEncryption& LumoAPIEncryption::Instance() {
 }
 
 LumoAPIEncryption::LumoAPIEncryption()
-    : key(base::string_utils::Utf16ToUtf8(base::os_utils::GetStringMD5(kKeyText, true).substr(16))),
-      iv(base::string_utils::Utf16ToUtf8(kIvText)) {}
+    : key(KeyOf(kKeyText)), iv(base::string_utils::Utf16ToUtf8(kIvText)) {}
 
 std::wstring LumoAPIEncryption::EncryptText(std::wstring text) const {
   try {

@@ -76,18 +76,22 @@ HWND UiWindow::Create() {
     window_class.lpfnWndProc = &UiWindow::Procedure;
     window_class.hInstance = handle;
     window_class.lpszClassName = kWindowClass;
-    if (RegisterClassExW(&window_class) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-      LogFailure(__LINE__, L"the UI loop's window class could not be registered", GetLastError());
+    if (RegisterClassExW(&window_class) == 0) {
+      const DWORD error = GetLastError();
+      if (error != ERROR_CLASS_ALREADY_EXISTS) {
+        LogFailure(__LINE__, L"the UI loop's window class could not be registered", error);
+      }
     }
     return handle;
   }();
   const HWND window =
       CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
   if (window == nullptr) {
+    const DWORD error = GetLastError();
     LogFailure(__LINE__,
                L"the UI loop's message-only window could not be made: completions posted to the "
                L"UI thread will not run",
-               GetLastError());
+               error);
   }
   return window;
 }

@@ -98,8 +98,8 @@ const Inspection::Route Inspection::kRoutes[] = {
     {Match::kExact, "reset", "POST", &Inspection::Reset},
 };
 
-Inspection::Inspection(InspectedParts parts, std::string listen_address, SendAgain send_again)
-    : parts_(parts),
+Inspection::Inspection(InspectedState state, std::string listen_address, SendAgain send_again)
+    : state_(state),
       listen_address_(std::move(listen_address)),
       send_again_(std::move(send_again)) {}
 
@@ -182,7 +182,7 @@ HttpReply Inspection::Protocol(const Asked&) {
 
 HttpReply Inspection::State(const Asked&) {
   HttpReply reply;
-  reply.body = parts_.store.Run<Json>([](Db& db) { return StateAnswer(db); }).serialize();
+  reply.body = state_.store.Run<Json>([](Db& db) { return StateAnswer(db); }).serialize();
   return Uncached(std::move(reply));
 }
 
@@ -190,7 +190,7 @@ HttpReply Inspection::Exchange(const Asked& asked) {
   const Pairs pairs = ParseQuery(asked.query);
   const std::string* seq = FindPair(pairs, "seq");
   std::optional<LogRecord> record;
-  if (seq) record = parts_.log.Find(NumberField("seq", seq, 0));
+  if (seq) record = state_.log.Find(NumberField("seq", seq, 0));
   if (!record) throw Refusal(code::kNotFound, "the log no longer holds this exchange");
   Json answer = Answer();
   answer["entry"] = ViewerEntry(*record, true);
@@ -206,12 +206,12 @@ HttpReply Inspection::Events(const Asked& asked) {
   const std::string* last = asked.request.Header("last-event-id");
   uint64_t since = last ? NumberField("Last-Event-ID", last, 0)
                         : NumberField("since", FindPair(pairs, "since"), 0);
-  std::shared_ptr<EventFeed> feed = parts_.events.Subscribe();
+  std::shared_ptr<EventFeed> feed = state_.events.Subscribe();
   if (!feed) throw Refusal(code::kTooManyFollowers, "too many clients follow the log");
   // Subscribed first, so that nothing logged from here on is missed; what the backlog holds
   // already is kept out of the feed by its floor.
   uint64_t newest = 0;
-  std::string backlog = parts_.backlog.Since(since, &newest);
+  std::string backlog = state_.backlog.Since(since, &newest);
   feed->SetFloor(newest);
   HttpReply reply;
   reply.content_type = "text/event-stream; charset=utf-8";
@@ -227,7 +227,7 @@ HttpReply Inspection::ReadLog(const Asked& asked) {
   const Pairs pairs = ParseQuery(asked.query);
   const std::string* method = FindPair(pairs, "method");
   HttpReply reply;
-  reply.body = parts_.log.Page(NumberField("since", FindPair(pairs, "since"), 0),
+  reply.body = state_.log.Page(NumberField("since", FindPair(pairs, "since"), 0),
                                method ? *method : std::string());
   return reply;
 }
@@ -237,7 +237,7 @@ HttpReply Inspection::ClearLog(const Asked&) {
   return JsonReply(Answer());
 }
 
-HttpReply Inspection::ListRules(const Asked&) { return JsonReply(parts_.rules.List()); }
+HttpReply Inspection::ListRules(const Asked&) { return JsonReply(state_.rules.List()); }
 
 HttpReply Inspection::AddRule(const Asked& asked) {
   Json body;
@@ -247,12 +247,12 @@ HttpReply Inspection::AddRule(const Asked& asked) {
     throw Refusal(code::kBadRule, std::string("rule body is not JSON: ") + error.what());
   }
   Json answer = Answer();
-  answer["rule"] = FaultRules::ToJson(parts_.rules.Add(FaultRules::Parse(body)));
+  answer["rule"] = FaultRules::ToJson(state_.rules.Add(FaultRules::Parse(body)));
   return JsonReply(answer);
 }
 
 HttpReply Inspection::ClearRules(const Asked&) {
-  parts_.rules.Clear();
+  state_.rules.Clear();
   return JsonReply(Answer());
 }
 
@@ -260,7 +260,7 @@ HttpReply Inspection::RemoveRule(const Asked& asked) {
   // A path that names no rule, a number or not, is not found.
   std::optional<uint64_t> id = ParseDecimal(asked.path.substr(kRulePrefix.size()));
   if (!id || *id > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
-      !parts_.rules.Remove(static_cast<int>(*id))) {
+      !state_.rules.Remove(static_cast<int>(*id))) {
     throw Refusal(code::kNoSuchRule, "no such rule");
   }
   return JsonReply(Answer());
@@ -268,12 +268,12 @@ HttpReply Inspection::RemoveRule(const Asked& asked) {
 
 HttpReply Inspection::Replay(const Asked& asked) {
   uint64_t of = ReplayedSeq(asked.request.body);
-  std::optional<HttpRequest> again = parts_.kept.Find(of);
+  std::optional<HttpRequest> again = state_.kept.Find(of);
   if (!again) {
-    if (of == 0 || of > parts_.log.last_seq()) {
+    if (of == 0 || of > state_.log.last_seq()) {
       throw Refusal(code::kNotFound, "no exchange #" + std::to_string(of) + " was logged");
     }
-    const KeptRequestCaps& caps = parts_.kept.caps();
+    const KeptRequestCaps& caps = state_.kept.caps();
     throw Refusal(code::kRequestNotKept,
                   "the request of exchange #" + std::to_string(of) +
                       " is no longer kept: the sandbox keeps the requests of the newest " +
@@ -294,7 +294,7 @@ HttpReply Inspection::Replay(const Asked& asked) {
   answer["seq"] = Number(static_cast<int64_t>(resent.seq));
   answer["replay_of"] = Number(static_cast<int64_t>(of));
   answer["http_status"] = Number(resent.reply.status);
-  if (std::optional<LogRecord> record = parts_.log.Find(resent.seq)) {
+  if (std::optional<LogRecord> record = state_.log.Find(resent.seq)) {
     answer["entry"] = ViewerEntry(*record, false);
   }
   // A rule's delay holds this answer back as it would the exchange's. A rule that closes the
@@ -306,17 +306,17 @@ HttpReply Inspection::Replay(const Asked& asked) {
 }
 
 HttpReply Inspection::Reset(const Asked&) {
-  parts_.store.Reset();
-  parts_.rules.Clear();
+  state_.store.Reset();
+  state_.rules.Clear();
   EmptyLog();
   return JsonReply(Answer());
 }
 
 void Inspection::EmptyLog() {
-  parts_.log.Clear();
-  parts_.kept.Clear();
-  parts_.backlog.Clear();
-  parts_.events.Publish(0, EventFrame(0, "reset", "{}"));
+  state_.log.Clear();
+  state_.kept.Clear();
+  state_.backlog.Clear();
+  state_.events.Publish(0, EventFrame(0, "reset", "{}"));
 }
 
 }  // namespace lumo::sandbox

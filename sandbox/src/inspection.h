@@ -36,7 +36,7 @@ struct Resent {
 using SendAgain = std::function<Resent(HttpRequest request)>;
 
 // What the API reads and changes.
-struct InspectedParts {
+struct InspectedState {
   Store& store;
   RequestLog& log;
   KeptRequests& kept;
@@ -46,12 +46,12 @@ struct InspectedParts {
 };
 
 // Every path the API knows is a row of one table: the path (or what it starts with), the verb and
-// the handler. Any thread: Handle may run on every worker thread at once. The parts must outlive
+// the handler. Any thread: Handle may run on every worker thread at once. Its state must outlive
 // the Inspection.
 class Inspection {
  public:
   // `listen_address` is the address the server listens on, one of the Host names the API answers.
-  Inspection(InspectedParts parts, std::string listen_address, SendAgain send_again);
+  Inspection(InspectedState state, std::string listen_address, SendAgain send_again);
   Inspection(const Inspection&) = delete;
   Inspection& operator=(const Inspection&) = delete;
 
@@ -108,7 +108,7 @@ class Inspection {
   // Puts the log back to empty (the kept requests with it) and tells the followers.
   void EmptyLog();
 
-  const InspectedParts parts_;
+  const InspectedState state_;
   const std::string listen_address_;
   const SendAgain send_again_;
 };

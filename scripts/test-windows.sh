@@ -41,20 +41,24 @@ jobs="$(nproc)"
 [ -f build/default/build.ninja ] || cmake --preset default >/dev/null
 cmake --build --preset default -j "$jobs"
 
+# The preset, and the build folder, of a flavour.
+preset_of() { if [ "$1" = msvc ]; then echo windows-msvc; else echo windows; fi; }
+
 # Builds, packs and checks one flavour, then runs its tests; the summary line comes last. It runs
 # where a failure is tested for (`|| ...`), which turns `set -e` off: each step says so itself.
 run_flavour() {
-  local flavour="$1" preset
+  local flavour="$1" preset deps
   shift
+  preset="$(preset_of "$flavour")"
   if [ "$flavour" = msvc ]; then
-    preset=windows-msvc
     LUMO_MSVC_SYSROOT="$(scripts/msvc-toolchain.sh | tail -n 1)" || return 1
     LUMO_WINDOWS_DEPS_MSVC="$(scripts/windows-deps.sh --flavour msvc | tail -n 1)" || return 1
     export LUMO_MSVC_SYSROOT LUMO_WINDOWS_DEPS_MSVC
+    deps="$LUMO_WINDOWS_DEPS_MSVC"
   else
-    preset=windows
     LUMO_WINDOWS_DEPS="$(scripts/windows-deps.sh --flavour mingw | tail -n 1)" || return 1
     export LUMO_WINDOWS_DEPS
+    deps="$LUMO_WINDOWS_DEPS"
   fi
   echo "test-windows: $flavour ($preset)"
   rm -f "build/$preset/ctest.log"
@@ -62,11 +66,9 @@ run_flavour() {
   # cache: it is configured afresh.
   local cache="build/$preset/CMakeCache.txt" fresh=()
   if [ -f "$cache" ]; then
+    grep -qxF "LUMO_WINDOWS_DEPS:PATH=$deps" "$cache" || fresh=(--fresh)
     if [ "$flavour" = msvc ]; then
-      grep -qxF "LUMO_MSVC_SYSROOT:PATH=$LUMO_MSVC_SYSROOT" "$cache" &&
-        grep -qxF "LUMO_WINDOWS_DEPS:PATH=$LUMO_WINDOWS_DEPS_MSVC" "$cache" || fresh=(--fresh)
-    else
-      grep -qxF "LUMO_WINDOWS_DEPS:PATH=$LUMO_WINDOWS_DEPS" "$cache" || fresh=(--fresh)
+      grep -qxF "LUMO_MSVC_SYSROOT:PATH=$LUMO_MSVC_SYSROOT" "$cache" || fresh=(--fresh)
     fi
   fi
   cmake --preset "$preset" "${fresh[@]}" >/dev/null || return 1
@@ -83,9 +85,8 @@ for flavour in "${flavours[@]}"; do
 done
 # Each flavour's summary again, together at the end.
 for flavour in "${flavours[@]}"; do
-  log=build/windows/ctest.log
-  [ "$flavour" = mingw ] || log=build/windows-msvc/ctest.log
-  summary="$(grep -E 'tests passed|tests failed' "$log" 2>/dev/null | tail -n 1)"
+  log="build/$(preset_of "$flavour")/ctest.log"
+  summary="$(grep -E 'tests passed|tests failed' "$log" 2>/dev/null | tail -n 1 || true)"
   echo "test-windows: $flavour: ${summary:-no tests ran}"
 done
 if [ "${#failed[@]}" -gt 0 ]; then

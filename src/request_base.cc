@@ -7,6 +7,8 @@
 
 #include "base/http/win_http_request.h"
 #include "base/logging.h"
+#include "base/os_utils.h"
+#include "base/shutdown.h"
 #include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
 #include "call_failure.h"
@@ -81,6 +83,19 @@ std::string AddressWith(const QueryBuilder& query) {
   address += query.query();
   return address;
 }
+
+// When this library is unloaded before the process exits (a host's FreeLibrary), nothing of the
+// host layer may call into it afterwards: the network thread drops the exchanges left (of
+// requests the host never deleted) and the UI loop its tasks, in case the host did not call
+// base::Shutdown itself. Destroyed after the library's other statics (the report pool's).
+struct UnloadGuard {
+  UnloadGuard() = default;
+  UnloadGuard(const UnloadGuard&) = delete;
+  UnloadGuard& operator=(const UnloadGuard&) = delete;
+  ~UnloadGuard() {
+    if (!base::os_utils::IsProcessExiting()) base::Shutdown();
+  }
+} unload_guard;
 
 }  // namespace
 

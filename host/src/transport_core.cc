@@ -1,6 +1,7 @@
 #include "transport_core.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <optional>
 #include <string_view>
@@ -117,10 +118,17 @@ Transport::ExchangeId TransportCore::Start(TransportRequest request, TransportCa
   const ExchangeId id = next_id_++;
   // After shutdown the callback is dropped (`command` is destroyed after the lock is released).
   if (stopping_) return id;
-  if (!thread_.joinable()) {
-    thread_ = std::thread([this] { Run(); });
-    network_thread_ = thread_.get_id();
+  if (stop_asked_ || releasing_) {
+    // Started by a callback of the thread being stopped: dropped with the others.
+    if (std::this_thread::get_id() == network_thread_) return id;
+    // Else the new thread waits until the old one has let go of the driver.
+    base::thread::internal::WaitServingSentMessages(lock, delivery_ended_, [this] {
+      return (!stop_asked_ && !releasing_) || stopping_;
+    });
+    if (stopping_) return id;
   }
+  // Should the system refuse a thread, the exchange waits for the next Start to try again.
+  if (!thread_.started()) (void)thread_.Start([this] { Run(); });
   command.id = id;
   active_.insert(id);
   starts_.push_back(std::move(command));
@@ -169,33 +177,71 @@ void TransportCore::WakeNetworkThread(void* core) {
   self->driver_->Wake();
 }
 
+size_t TransportCore::Stop() {
+  std::vector<StartCommand> dropped;  // destroyed after the lock is released
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (stopping_ || !thread_.started() || std::this_thread::get_id() == network_thread_) return 0;
+  // A Stop from another thread meanwhile ends it for both.
+  const bool first = !stop_asked_;
+  const size_t in_flight = first ? active_.size() : 0;
+  if (first) {
+    stop_asked_ = true;
+    dropped_ = false;
+    driver_->Wake();
+    dropped.swap(starts_);
+    cancels_.clear();
+    active_.clear();
+  }
+  // A callback running meanwhile may be sending this thread a message: the wait serves it.
+  base::thread::internal::WaitServingSentMessages(
+      lock, delivery_ended_, [this, first] { return first ? dropped_ : !stop_asked_; });
+  if (!first) return 0;
+  // Without the lock, which the thread takes once more as it lets go of the driver. Start and
+  // Shutdown leave the thread alone while `stop_asked_` holds.
+  lock.unlock();
+  thread_.LetEnd();
+  lock.lock();
+  network_thread_ = std::thread::id();
+  stop_asked_ = false;
+  lock.unlock();
+  delivery_ended_.notify_all();
+  return in_flight;
+}
+
 void TransportCore::Shutdown() {
   std::vector<StartCommand> dropped;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     if (stopping_) return;
+    // A Stop in progress ends first, and the thread it let go has let go of the driver.
+    base::thread::internal::WaitServingSentMessages(
+        lock, delivery_ended_, [this] { return !stop_asked_ && !releasing_; });
     stopping_ = true;
-    if (thread_.joinable()) driver_->Wake();
+    if (thread_.started()) driver_->Wake();
     dropped.swap(starts_);
     active_.clear();
   }
-  if (!thread_.joinable()) return;
-  if (thread_.get_id() == std::this_thread::get_id()) {
+  if (!thread_.started()) return;
+  if (network_thread_ == std::this_thread::get_id()) {
     // Shut down from inside a callback (the process exits there): the thread unwinds by itself.
-    thread_.detach();
+    thread_.Detach();
     return;
   }
-  thread_.join();
+  thread_.Join();
   driver_.reset();
 }
 
 void TransportCore::Run() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    network_thread_ = std::this_thread::get_id();
+  }
   std::vector<StartCommand> starts;
   std::vector<ExchangeId> cancels;
   for (;;) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) break;
+      if (stopping_ || stop_asked_) break;
       sleeping_ = false;
       starts.swap(starts_);
       cancels.swap(cancels_);
@@ -215,18 +261,38 @@ void TransportCore::Run() {
       // Commands queued while the thread was busy are taken without a sleep; later ones see
       // `sleeping_` and wake it. A wake-up sent between here and the wait makes it return at once.
       std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) break;
+      if (stopping_ || stop_asked_) break;
       if (attached || !starts_.empty() || !cancels_.empty()) continue;
       sleeping_ = true;
     }
     driver_->Wait(WaitTimeoutMs(now));
   }
+  DropAll();
+}
+
+void TransportCore::DropAll() {
   for (const auto& [id, exchange] : attached_) driver_->Detach(id);
   attached_.clear();
   finished_.clear();
   waiting_.clear();
+  hosts_with_room_.clear();
+  next_deadline_ = Clock::time_point::max();
   last_host_ = nullptr;
+  last_host_key_.clear();
   hosts_.clear();
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped_ = true;
+    releasing_ = true;
+    sleeping_ = false;
+  }
+  delivery_ended_.notify_all();
+  // Stop may have returned: the driver is let go while the next Start waits for it.
+  driver_->Release();
+  std::lock_guard<std::mutex> lock(mutex_);
+  releasing_ = false;
+  // Under the lock: once a waiter sees it, this thread touches nothing of the core's again.
+  delivery_ended_.notify_all();
 }
 
 void TransportCore::Admit(StartCommand command) {
@@ -423,16 +489,20 @@ namespace {
 
 // Owns the process's transport and stops its network thread at exit, even while requests that
 // were never deleted still hold a reference to it.
+// The default transport once made, for StopDefaultTransport; null again once it is shut down.
+std::atomic<TransportCore*> made_default{nullptr};
+
 struct DefaultTransportHolder {
   DefaultTransportHolder() : transport(std::make_shared<TransportCore>(NewPlatformDriver())) {}
-  ~DefaultTransportHolder() { transport->Shutdown(); }
+  ~DefaultTransportHolder() {
+    made_default.store(nullptr);
+    transport->Shutdown();
+  }
 
   std::shared_ptr<TransportCore> transport;
 };
 
-}  // namespace
-
-std::shared_ptr<Transport> DefaultTransport() {
+std::shared_ptr<TransportCore> MakeDefaultTransport() {
   if (!StopsNetworkThreadAtExit()) {
     // Never destroyed: the system ends the network thread with the process.
     static const auto* const transport =
@@ -441,6 +511,19 @@ std::shared_ptr<Transport> DefaultTransport() {
   }
   static DefaultTransportHolder holder;
   return holder.transport;
+}
+
+}  // namespace
+
+std::shared_ptr<Transport> DefaultTransport() {
+  std::shared_ptr<TransportCore> transport = MakeDefaultTransport();
+  made_default.store(transport.get());
+  return transport;
+}
+
+size_t StopDefaultTransport() {
+  TransportCore* transport = made_default.load();
+  return transport != nullptr ? transport->Stop() : 0;
 }
 
 }  // namespace base::http::internal

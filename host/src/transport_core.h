@@ -27,6 +27,7 @@
 
 #include "base/export.h"
 #include "base/http/transport.h"
+#include "network_thread.h"
 #include "transport_driver.h"
 
 namespace base::http::internal {
@@ -57,8 +58,15 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   ExchangeId Start(TransportRequest request, TransportCallback done) override;
   void Cancel(ExchangeId id) override;
 
-  // Stops the network thread; exchanges in flight and started later are dropped without their
-  // callbacks being called. Idempotent.
+  // Ends the network thread for now: the exchanges in flight are dropped without their callbacks
+  // being called, and the driver lets go of what it keeps between exchanges. Returns how many were
+  // dropped, once none of their callbacks is running or left anywhere (the thread itself may take
+  // a moment longer to end); a later Start starts a new thread. Does nothing from inside a callback.
+  // Safe in a DLL's detach: it waits for no thread to end.
+  size_t Stop();
+
+  // Stops the network thread for good; exchanges in flight and started later are dropped without
+  // their callbacks being called. Idempotent.
   void Shutdown();
 
  private:
@@ -95,6 +103,8 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   static Clock::time_point DeadlineOf(Clock::time_point start, int64_t total_timeout_ms);
 
   void Run();
+  // The end of Run: drops every exchange the network thread holds and releases the driver.
+  void DropAll();
   // Hands the exchange to the driver, or keeps it waiting while its host has enough there.
   void Admit(StartCommand command);
   void Attach(StartCommand command, Host& host);
@@ -127,15 +137,18 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   RouteCache routes_;
 
   std::mutex mutex_;
-  std::condition_variable delivery_ended_;
-  bool stopping_ = false;                  // guarded by mutex_
+  std::condition_variable delivery_ended_;  // also when the thread has dropped everything
+  bool stopping_ = false;                   // guarded by mutex_; for good
+  bool stop_asked_ = false;                 // guarded by mutex_; by Stop, until it returns
+  bool dropped_ = false;                    // guarded by mutex_; the thread holds no exchange
+  bool releasing_ = false;                  // guarded by mutex_; the thread lets go of the driver
   bool sleeping_ = false;                  // guarded by mutex_; in (or about to enter) Wait
   ExchangeId next_id_ = 1;                 // guarded by mutex_
   std::unordered_set<ExchangeId> active_;  // guarded by mutex_; neither finished nor cancelled
   std::vector<StartCommand> starts_;       // guarded by mutex_
   std::vector<ExchangeId> cancels_;        // guarded by mutex_
   ExchangeId delivering_ = 0;              // guarded by mutex_; whose callback is running
-  std::thread thread_;                     // guarded by mutex_; started by the first Start
+  NetworkThread thread_;                   // guarded by mutex_; started by the first Start
   std::thread::id network_thread_;         // guarded by mutex_
 
   // Network thread only: the exchanges in the driver, those it reported finished and that wait

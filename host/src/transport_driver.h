@@ -139,6 +139,11 @@ class TransportDriver {
 
   // Any thread: ends the Wait in progress, or the next one.
   virtual void Wake() = 0;
+
+  // Lets go of what the engine keeps between exchanges (WinHTTP's sessions) and returns once none
+  // of its callbacks can run any more; the next Attach takes it up again. With nothing attached,
+  // when the network thread ends for now.
+  virtual void Release() {}
 };
 
 // The platform's engine for the default transport: libcurl's (curl_transport.cc) or WinHTTP's

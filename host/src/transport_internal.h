@@ -3,6 +3,7 @@
 #ifndef HOST_SRC_TRANSPORT_INTERNAL_H_
 #define HOST_SRC_TRANSPORT_INTERNAL_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -14,6 +15,10 @@ namespace base::http::internal {
 
 // The platform's transport shared by the whole process (transport_core.cc).
 std::shared_ptr<Transport> DefaultTransport();
+
+// Ends the default transport's network thread for now, if it was ever made (TransportCore::Stop);
+// how many exchanges it dropped.
+size_t StopDefaultTransport();
 
 // The address that `host_port` ("host:port", host in lower case) is routed to, if any.
 std::optional<std::string> RouteFor(const std::string& host_port);

@@ -90,6 +90,21 @@ bool UiLoop::RunUntil(const std::function<bool()>& done, std::chrono::millisecon
   return true;
 }
 
+void UiLoop::Shutdown() {
+  std::deque<std::function<void()>> dropped;  // destroyed after the lock is released
+  void* window = nullptr;
+  bool on_its_thread = false;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    dropped.swap(tasks_);
+    window = std::exchange(window_, nullptr);
+    wake_posted_ = false;
+    on_its_thread = ui_thread_ == std::this_thread::get_id();
+    ui_thread_ = std::thread::id();
+  }
+  ReleaseWindow(window, on_its_thread);
+}
+
 void UiLoop::RunUntilIdle() {
   assert(IsUiThread());
   internal::WakeBatch wakes;

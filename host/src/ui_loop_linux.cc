@@ -15,6 +15,8 @@ bool UiLoop::NeedsWakeLocked() {
   return waiting_;
 }
 
+void UiLoop::ReleaseWindow(void* /*window*/, bool /*on_its_thread*/) {}
+
 void UiLoop::Wake(void* loop) { static_cast<UiLoop*>(loop)->wake_.notify_one(); }
 
 std::function<void()> UiLoop::Take(std::chrono::steady_clock::time_point deadline) {

@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <string>
 
 #include "base/logging.h"
+#include "base/os_utils.h"
 #include "base/thread/ui_loop.h"
 #include "cross_thread_wait.h"
 #include "ui_loop_internal.h"
@@ -21,8 +23,7 @@ namespace base::thread {
 namespace {
 
 constexpr UINT kWakeMessage = WM_APP + 1;    // tasks are queued
-constexpr UINT kRetireMessage = WM_APP + 2;  // another thread is the UI thread now
-constexpr wchar_t kWindowClass[] = L"lumohost.UiLoop";
+constexpr UINT kRetireMessage = WM_APP + 2;  // the window is no longer the loop's
 
 // Take is dispatching this thread's messages: the window leaves the tasks to Take's caller, which
 // checks its condition before each one.
@@ -64,41 +65,109 @@ struct UiWindow {
   static bool PostWake(HWND window) { return PostMessageW(window, kWakeMessage, 0, 0) != FALSE; }
 };
 
-HWND UiWindow::Create() {
-  static const HINSTANCE module = [] {
-    HMODULE handle = nullptr;
-    // The module this code is in (the host layer's DLL), which owns the window class.
-    GetModuleHandleExW(
-        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-        reinterpret_cast<LPCWSTR>(&UiWindow::Procedure), &handle);
+namespace {
+
+// The window class, whose windows must all be gone, or have another procedure, before this DLL
+// is: their procedure is in it.
+class WindowClass {
+ public:
+  static WindowClass& Instance() {
+    static WindowClass* window_class = new WindowClass;  // never destroyed, like the loop
+    return *window_class;
+  }
+
+  // A new window of the class, registered first if it is not; null (with the reason logged) if
+  // either fails.
+  HWND NewWindow() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!registered_ && !Register()) return nullptr;
+    const HWND window = CreateWindowExW(0, name_.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                        nullptr, module_, nullptr);
+    if (window == nullptr) {
+      const DWORD error = GetLastError();
+      LogFailure(__LINE__,
+                 L"the UI loop's message-only window could not be made: completions posted to "
+                 L"the UI thread will not run",
+                 error);
+      return nullptr;
+    }
+    return window;
+  }
+
+  // Unregisters the class if no window of it is left (the system refuses it otherwise).
+  void UnregisterIfUnused() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (registered_ && UnregisterClassW(name_.c_str(), module_)) registered_ = false;
+  }
+
+  // This DLL is being unloaded while windows of the class live on (their threads never handled
+  // the message that destroys them): they get the system's procedure, which outlives it. Their
+  // class stays registered under a name that a later load does not use.
+  void Orphan() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!registered_) return;
+    for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, name_.c_str(), nullptr);
+         window != nullptr; window = FindWindowExW(HWND_MESSAGE, window, name_.c_str(), nullptr)) {
+      SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+    }
+    if (UnregisterClassW(name_.c_str(), module_)) registered_ = false;
+  }
+
+ private:
+  WindowClass() = default;
+
+  bool Register() {
+    if (module_ == nullptr) {
+      // The module this code is in (the host layer's DLL), which owns the window class.
+      GetModuleHandleExW(
+          GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+          reinterpret_cast<LPCWSTR>(&UiWindow::Procedure), &module_);
+    }
+    // A name of this load's own: a class left behind by an earlier load of the DLL (whose
+    // windows outlived it) keeps that load's procedure.
+    LARGE_INTEGER now = {};
+    QueryPerformanceCounter(&now);
+    name_ = L"lumohost.UiLoop." + std::to_wstring(GetCurrentProcessId()) + L"." +
+            std::to_wstring(now.QuadPart);
     WNDCLASSEXW window_class = {};
     window_class.cbSize = sizeof(window_class);
     window_class.lpfnWndProc = &UiWindow::Procedure;
-    window_class.hInstance = handle;
-    window_class.lpszClassName = kWindowClass;
+    window_class.hInstance = module_;
+    window_class.lpszClassName = name_.c_str();
     if (RegisterClassExW(&window_class) == 0) {
       const DWORD error = GetLastError();
-      if (error != ERROR_CLASS_ALREADY_EXISTS) {
-        LogFailure(__LINE__, L"the UI loop's window class could not be registered", error);
-      }
+      LogFailure(__LINE__, L"the UI loop's window class could not be registered", error);
+      return false;
     }
-    return handle;
-  }();
-  const HWND window =
-      CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, module, nullptr);
-  if (window == nullptr) {
-    const DWORD error = GetLastError();
-    LogFailure(__LINE__,
-               L"the UI loop's message-only window could not be made: completions posted to the "
-               L"UI thread will not run",
-               error);
+    registered_ = true;
+    return true;
   }
-  return window;
-}
+
+  std::mutex mutex_;
+  HMODULE module_ = nullptr;  // guarded by mutex_
+  std::wstring name_;         // guarded by mutex_
+  bool registered_ = false;   // guarded by mutex_
+};
+
+// Runs when this DLL is unloaded (FreeLibrary), not when the process exits (the system then
+// takes the windows with it).
+struct UnloadGuard {
+  UnloadGuard() = default;
+  UnloadGuard(const UnloadGuard&) = delete;
+  UnloadGuard& operator=(const UnloadGuard&) = delete;
+  ~UnloadGuard() {
+    if (!os_utils::IsProcessExiting()) WindowClass::Instance().Orphan();
+  }
+} unload_guard;
+
+}  // namespace
+
+HWND UiWindow::Create() { return WindowClass::Instance().NewWindow(); }
 
 LRESULT CALLBACK UiWindow::Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == kRetireMessage) {
     DestroyWindow(window);
+    WindowClass::Instance().UnregisterIfUnused();
     return 0;
   }
   if (message != kWakeMessage) return DefWindowProcW(window, message, wparam, lparam);
@@ -149,6 +218,19 @@ void UiLoop::BindToCurrentThread() {
   // Only its own thread can destroy the old window; a thread that has ended took it with it.
   if (retired != nullptr) PostMessageW(retired, kRetireMessage, 0, 0);
   if (wake) Wake(this);
+}
+
+void UiLoop::ReleaseWindow(void* window, bool on_its_thread) {
+  if (window != nullptr) {
+    if (on_its_thread) {
+      DestroyWindow(static_cast<HWND>(window));
+    } else {
+      // Only its own thread can destroy a window: that thread does it when it next handles its
+      // messages, or the window goes with the thread.
+      PostMessageW(static_cast<HWND>(window), kRetireMessage, 0, 0);
+    }
+  }
+  WindowClass::Instance().UnregisterIfUnused();
 }
 
 bool UiLoop::NeedsWakeLocked() {

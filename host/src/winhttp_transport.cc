@@ -38,6 +38,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/logging.h"
 #include "base/string_utils.h"
 #include "transport_driver.h"
 
@@ -48,6 +49,9 @@ using Clock = std::chrono::steady_clock;
 
 // The body is read in pieces of this size; each exchange has one such buffer.
 constexpr DWORD kReadBytes = 16 * 1024;
+
+// How long Release waits for WinHTTP to report its handles closed.
+constexpr std::chrono::milliseconds kReleaseWait{5000};
 
 // What a status callback tells the network thread about one exchange.
 struct Report {
@@ -77,14 +81,44 @@ struct HandleContext {
   char buffer[kReadBytes];
 };
 
+// The handles of every driver that WinHTTP has yet to call back as closing: the DLL that holds
+// the callback must stay until none is left.
+class OpenHandles {
+ public:
+  static OpenHandles& Instance() {
+    // Never destroyed: a callback may come while the process exits.
+    static OpenHandles* handles = new OpenHandles;
+    return *handles;
+  }
+  void Opened() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++count_;
+  }
+  void Closed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--count_ == 0) none_.notify_all();
+  }
+  // False if some are still open after `timeout`.
+  bool WaitForNone(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return none_.wait_for(lock, timeout, [this] { return count_ == 0; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable none_;
+  size_t count_ = 0;  // guarded by mutex_
+};
+
 void CALLBACK OnStatus(HINTERNET /*handle*/, DWORD_PTR context_value, DWORD status, LPVOID info,
                        DWORD info_length) {
   auto* context = reinterpret_cast<HandleContext*>(context_value);
-  if (context == nullptr) return;  // the session and connection handles carry no context
   if (status == WINHTTP_CALLBACK_STATUS_HANDLE_CLOSING) {
     delete context;
+    OpenHandles::Instance().Closed();  // the last thing this callback does with the handle
     return;
   }
+  if (context == nullptr) return;  // the session and connection handles carry no context
   Report report;
   report.id = context->id;
   report.status = status;
@@ -232,6 +266,7 @@ class WinHttpDriver final : public TransportDriver {
   void Perform(DriverEvents& events) override;
   void Wait(int timeout_ms) override;
   void Wake() override;
+  void Release() override;
 
  private:
   struct Transfer {
@@ -290,6 +325,18 @@ WinHttpDriver::~WinHttpDriver() {
   for (const auto& [setting, session] : sessions_) WinHttpCloseHandle(session);
 }
 
+void WinHttpDriver::Release() {
+  for (const auto& [setting, session] : sessions_) WinHttpCloseHandle(session);
+  sessions_.clear();
+  // WinHTTP reports a handle closed from a thread of its own, perhaps after the close returned.
+  if (!OpenHandles::Instance().WaitForNone(kReleaseWait)) {
+    logging::LogMessage(L"base::http::internal::WinHttpDriver::Release", __LINE__,
+                        logging::LoggingSeverity::kWarning,
+                        L"WinHTTP has not reported every handle closed after " +
+                            std::to_wstring(kReleaseWait.count()) + L" ms");
+  }
+}
+
 HINTERNET WinHttpDriver::SessionFor(const ProxySetting& setting, DWORD& error) {
   auto it = sessions_.find(setting);
   if (it != sessions_.end()) return it->second;
@@ -303,8 +350,14 @@ HINTERNET WinHttpDriver::SessionFor(const ProxySetting& setting, DWORD& error) {
     return nullptr;
   }
   // Set before any handle is made from the session: handles take their callback from it.
-  WinHttpSetStatusCallback(
-      session, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES, 0);
+  if (WinHttpSetStatusCallback(session, &OnStatus,
+                               WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+                               0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+    error = GetLastError();
+    WinHttpCloseHandle(session);
+    return nullptr;
+  }
+  OpenHandles::Instance().Opened();
   DWORD connections = kMaxHostConnections;
   WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof(connections));
   WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
@@ -404,6 +457,7 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
     failure = Failure(GetLastError());
     return false;
   }
+  OpenHandles::Instance().Opened();
   const std::wstring method = request.method.empty() ? L"GET" : Wide(request.method);
   // The address arrives encoded already: WinHTTP sends it as it is.
   const DWORD flags = (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
@@ -415,6 +469,7 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
     failure = Failure(GetLastError());
     return false;
   }
+  OpenHandles::Instance().Opened();
   auto context = std::make_unique<HandleContext>(attachment.id, mailbox_);
   DWORD_PTR context_value = reinterpret_cast<DWORD_PTR>(context.get());
   if (!WinHttpSetOption(transfer.request, WINHTTP_OPTION_CONTEXT_VALUE, &context_value,

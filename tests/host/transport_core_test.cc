@@ -96,6 +96,10 @@ class FakeEngine {
     std::lock_guard<std::mutex> lock(mutex_);
     return detached_;
   }
+  int releases() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return releases_;
+  }
   bool WaitForAttached(size_t count) {
     std::unique_lock<std::mutex> lock(mutex_);
     return changed_.wait_for(lock, kPatience, [&] { return attached_.size() >= count; });
@@ -125,6 +129,7 @@ class FakeEngine {
   std::condition_variable changed_;
   std::vector<Attached> attached_;    // guarded by mutex_
   std::vector<ExchangeId> detached_;  // guarded by mutex_
+  int releases_ = 0;                  // guarded by mutex_
   std::vector<Ending> endings_;       // guarded by mutex_
   int refusal_ = 0;                   // guarded by mutex_
   bool woken_ = false;                // guarded by mutex_
@@ -200,6 +205,12 @@ class FakeDriver final : public TransportDriver {
     std::lock_guard<std::mutex> lock(engine_.mutex_);
     engine_.woken_ = true;
     engine_.changed_.notify_all();
+  }
+
+  void Release() override {
+    EXPECT_TRUE(bodies_.empty());  // everything was detached first
+    std::lock_guard<std::mutex> lock(engine_.mutex_);
+    ++engine_.releases_;
   }
 
  private:
@@ -510,6 +521,35 @@ TEST_F(TransportCoreTest, ShutdownDropsEveryCall) {
   EXPECT_EQ(detached, attached);  // started in this order, so ascending
   EXPECT_EQ(engine_.attached().size(), kMaxAttachedPerHost);
   for (int tag : {0, 100}) EXPECT_TRUE(results_.Of(tag).empty()) << tag;
+}
+
+// Stop (a host's shutdown before it unloads the library) drops what is in flight, lets the driver
+// go, and leaves the transport able to start again; from inside a callback it does nothing.
+TEST_F(TransportCoreTest, StopDropsEveryCallAndTheNextStartRunsAgain) {
+  const std::vector<ExchangeId> attached = FillHost("http://a.example/", 0);
+  Start("http://a.example/", 100);  // waits
+  ASSERT_TRUE(engine_.WaitUntilIdle());
+  EXPECT_EQ(core_.Stop(), kMaxAttachedPerHost + 1);
+  EXPECT_EQ(engine_.releases(), 1);
+  std::vector<ExchangeId> detached = engine_.detached();
+  std::sort(detached.begin(), detached.end());
+  EXPECT_EQ(detached, attached);
+
+  size_t stopped_inside = 99;
+  TransportRequest request;
+  request.url = "http://a.example/";
+  const ExchangeId again = core_.Start(std::move(request), [&](TransportResult result) {
+                                         stopped_inside = core_.Stop();
+                                         results_.For(200)(std::move(result));
+                                       });
+  ASSERT_TRUE(engine_.WaitForAttached(kMaxAttachedPerHost + 1));
+  engine_.Finish({Answered(again, 200, {"again"})});
+  ASSERT_TRUE(results_.WaitForCount(1));
+  EXPECT_EQ(results_.Of(200).at(0).body, "again");
+  EXPECT_EQ(stopped_inside, 0u);
+  for (int tag : {0, 100}) EXPECT_TRUE(results_.Of(tag).empty()) << tag;
+  EXPECT_EQ(core_.Stop(), 0u);
+  EXPECT_EQ(engine_.releases(), 2);
 }
 
 }  // namespace

@@ -42,6 +42,12 @@ class LUMOHOST_EXPORT UiLoop {
   // Runs queued tasks, including those they post, until the queue is empty.
   void RunUntilIdle();
 
+  // Lets go of the UI thread: the queued tasks are dropped without running, no thread is bound,
+  // and on Windows the message-only window is destroyed (from another thread than the UI thread,
+  // when the UI thread next handles its messages) and its class unregistered. A later bind, or a
+  // request, starts again. Any thread; part of base::Shutdown (base/shutdown.h).
+  void Shutdown();
+
  private:
   friend struct UiWindow;  // Windows: the message-only window that runs the tasks
 
@@ -58,6 +64,9 @@ class LUMOHOST_EXPORT UiLoop {
   bool NeedsWakeLocked();
   // Wakes the loop waiting in Take (and on Windows the host's message loop); `loop` is the UiLoop.
   static void Wake(void* loop);
+  // Windows: destroys the message-only window `window` (may be null) that Shutdown took, or has
+  // its own thread destroy it; unregisters the window class when no window is left.
+  static void ReleaseWindow(void* window, bool on_its_thread);
 
   mutable std::mutex mutex_;
   std::deque<std::function<void()>> tasks_;  // guarded by mutex_

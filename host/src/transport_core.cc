@@ -122,9 +122,8 @@ Transport::ExchangeId TransportCore::Start(TransportRequest request, TransportCa
     // Started by a callback of the thread being stopped: dropped with the others.
     if (std::this_thread::get_id() == network_thread_) return id;
     // Else the new thread waits until the old one has let go of the driver.
-    base::thread::internal::WaitServingSentMessages(lock, delivery_ended_, [this] {
-      return (!stop_asked_ && !releasing_) || stopping_;
-    });
+    base::thread::internal::WaitServingSentMessages(
+        lock, delivery_ended_, [this] { return (!stop_asked_ && !releasing_) || stopping_; });
     if (stopping_) return id;
   }
   // Should the system refuse a thread, the exchange waits for the next Start to try again.
@@ -214,8 +213,8 @@ void TransportCore::Shutdown() {
     std::unique_lock<std::mutex> lock(mutex_);
     if (stopping_) return;
     // A Stop in progress ends first, and the thread it let go has let go of the driver.
-    base::thread::internal::WaitServingSentMessages(
-        lock, delivery_ended_, [this] { return !stop_asked_ && !releasing_; });
+    base::thread::internal::WaitServingSentMessages(lock, delivery_ended_,
+                                                    [this] { return !stop_asked_ && !releasing_; });
     stopping_ = true;
     if (thread_.started()) driver_->Wake();
     dropped.swap(starts_);

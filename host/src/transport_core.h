@@ -61,8 +61,8 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   // Ends the network thread for now: the exchanges in flight are dropped without their callbacks
   // being called, and the driver lets go of what it keeps between exchanges. Returns how many were
   // dropped, once none of their callbacks is running or left anywhere (the thread itself may take
-  // a moment longer to end); a later Start starts a new thread. Does nothing from inside a callback.
-  // Safe in a DLL's detach: it waits for no thread to end.
+  // a moment longer to end); a later Start starts a new thread. Does nothing from inside a
+  // callback. Safe in a DLL's detach: it waits for no thread to end.
   size_t Stop();
 
   // Stops the network thread for good; exchanges in flight and started later are dropped without
@@ -142,14 +142,14 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   bool stop_asked_ = false;                 // guarded by mutex_; by Stop, until it returns
   bool dropped_ = false;                    // guarded by mutex_; the thread holds no exchange
   bool releasing_ = false;                  // guarded by mutex_; the thread lets go of the driver
-  bool sleeping_ = false;                  // guarded by mutex_; in (or about to enter) Wait
-  ExchangeId next_id_ = 1;                 // guarded by mutex_
-  std::unordered_set<ExchangeId> active_;  // guarded by mutex_; neither finished nor cancelled
-  std::vector<StartCommand> starts_;       // guarded by mutex_
-  std::vector<ExchangeId> cancels_;        // guarded by mutex_
-  ExchangeId delivering_ = 0;              // guarded by mutex_; whose callback is running
-  NetworkThread thread_;                   // guarded by mutex_; started by the first Start
-  std::thread::id network_thread_;         // guarded by mutex_
+  bool sleeping_ = false;                   // guarded by mutex_; in (or about to enter) Wait
+  ExchangeId next_id_ = 1;                  // guarded by mutex_
+  std::unordered_set<ExchangeId> active_;   // guarded by mutex_; neither finished nor cancelled
+  std::vector<StartCommand> starts_;        // guarded by mutex_
+  std::vector<ExchangeId> cancels_;         // guarded by mutex_
+  ExchangeId delivering_ = 0;               // guarded by mutex_; whose callback is running
+  NetworkThread thread_;                    // guarded by mutex_; started by the first Start
+  std::thread::id network_thread_;          // guarded by mutex_
 
   // Network thread only: the exchanges in the driver, those it reported finished and that wait
   // for their delivery, hosts by scheme and authority, the waiting exchanges, hosts with room for

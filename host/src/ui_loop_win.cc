@@ -81,8 +81,8 @@ class WindowClass {
   HWND NewWindow() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!registered_ && !Register()) return nullptr;
-    const HWND window = CreateWindowExW(0, name_.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                        nullptr, module_, nullptr);
+    const HWND window = CreateWindowExW(0, name_.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        module_, nullptr);
     if (window == nullptr) {
       const DWORD error = GetLastError();
       LogFailure(__LINE__,

@@ -350,9 +350,9 @@ HINTERNET WinHttpDriver::SessionFor(const ProxySetting& setting, DWORD& error) {
     return nullptr;
   }
   // Set before any handle is made from the session: handles take their callback from it.
-  if (WinHttpSetStatusCallback(session, &OnStatus,
-                               WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
-                               0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+  if (WinHttpSetStatusCallback(
+          session, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
+          0) == WINHTTP_INVALID_STATUS_CALLBACK) {
     error = GetLastError();
     WinHttpCloseHandle(session);
     return nullptr;

@@ -539,9 +539,9 @@ TEST_F(TransportCoreTest, StopDropsEveryCallAndTheNextStartRunsAgain) {
   TransportRequest request;
   request.url = "http://a.example/";
   const ExchangeId again = core_.Start(std::move(request), [&](TransportResult result) {
-                                         stopped_inside = core_.Stop();
-                                         results_.For(200)(std::move(result));
-                                       });
+    stopped_inside = core_.Stop();
+    results_.For(200)(std::move(result));
+  });
   ASSERT_TRUE(engine_.WaitForAttached(kMaxAttachedPerHost + 1));
   engine_.Finish({Answered(again, 200, {"again"})});
   ASSERT_TRUE(results_.WaitForCount(1));

@@ -51,8 +51,8 @@ int main() {
       std::cerr << "round " << round << ": LoadLibrary failed: " << GetLastError() << "\n";
       return 1;
     }
-    const auto run = reinterpret_cast<RunOnce>(
-        reinterpret_cast<void*>(GetProcAddress(plugin, "RunOnce")));
+    const auto run =
+        reinterpret_cast<RunOnce>(reinterpret_cast<void*>(GetProcAddress(plugin, "RunOnce")));
     if (run == nullptr || run(server.host_port().c_str(), ending) != 0) {
       std::cerr << "round " << round << ": the request did not end\n";
       return 1;

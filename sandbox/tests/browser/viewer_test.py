@@ -313,6 +313,18 @@ class ViewerCheck:
             'return [Math.max(root.scrollWidth - root.clientWidth, log.scrollWidth - log.clientWidth),'
             ' document.getElementById("detail-section").getBoundingClientRect().top, innerHeight];')
         assert overflow <= 0, '%d px run over at %d px' % (overflow, width)
+        # A row's user cell starts its text where the time cell does, and the filter box shows
+        # its whole placeholder.
+        tops, hint, room = self.driver.execute_script(
+            'const row = document.querySelector("#log-rows tr"), box = document.getElementById("filter-text"),'
+            ' style = getComputedStyle(box), context = document.createElement("canvas").getContext("2d");'
+            'context.font = style.font;'
+            'return [[row.querySelector("td.time"), row.querySelector("td.user")].map((cell) =>'
+            '   cell.getBoundingClientRect().top + parseFloat(getComputedStyle(cell).paddingTop)),'
+            ' context.measureText(box.placeholder).width,'
+            ' box.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight)];')
+        assert tops[0] == tops[1], 'the time and user cells start at %r px' % tops
+        assert hint <= room, 'the placeholder takes %.1f px of %.1f' % (hint, room)
         assert -1 < top < height, 'the exchange is out of view at %d px: %r' % (width, (top, height))
         # The picture from the top: the log, and the exchange below it.
         driver.execute_script('scrollTo(0, 0)')

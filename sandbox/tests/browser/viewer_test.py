@@ -81,8 +81,8 @@ def har_validator(folder):
 def raw_exchange(port, target, headers):
     """Sends GET `target` with `headers` as they are, bytes the client writes itself, on a new
     connection to the sandbox, and returns the answer's status, Content-Type and body."""
-    head = ['GET %s HTTP/1.1' % target] + ['%s:%s' % (name, value and ' ' + value)
-                                            for name, value in headers]
+    head = ['GET %s HTTP/1.1' % target]
+    head += [name + ':' + (' ' + value if value else '') for name, value in headers]
     with socket.create_connection(('127.0.0.1', port), timeout=WAIT_SECONDS) as connection:
         connection.sendall(('\r\n'.join(head) + '\r\n\r\n').encode())
         answer = b''
@@ -99,7 +99,8 @@ def parse_answer(answer):
     head, _, body = answer.partition(b'\r\n\r\n')
     lines = head.decode('latin-1').split('\r\n')
     fields = dict(line.split(':', 1) for line in lines[1:])
-    content_type = {name.lower(): value.strip() for name, value in fields.items()}.get('content-type')
+    content_type = {name.lower(): value.strip()
+                    for name, value in fields.items()}.get('content-type')
     return int(lines[0].split()[1]), content_type, body
 
 
@@ -125,8 +126,10 @@ AWKWARD_REQUESTS = (
     ('a % that starts no escape', SUGGEST + 'moon%zz', [HOST, AGENT, CLOSE]),
     ('an empty header', SUGGEST + 'moon', [HOST, AGENT, CLOSE, ('X-Empty', '')]),
     ('no user agent', SUGGEST + 'moon', [HOST, CLOSE]),
-    ('Host with its default port', SUGGEST + 'moon', [('Host', 'API.lumo.example:80'), AGENT, CLOSE]),
-    ('a Host the browser refuses', SUGGEST + 'moon', [('Host', 'api.lumo.example:8o'), AGENT, CLOSE]),
+    ('Host with its default port', SUGGEST + 'moon',
+     [('Host', 'API.lumo.example:80'), AGENT, CLOSE]),
+    ('a Host the browser refuses', SUGGEST + 'moon',
+     [('Host', 'api.lumo.example:8o'), AGENT, CLOSE]),
 )
 
 
@@ -316,8 +319,9 @@ class ViewerCheck:
         # A row's user cell starts its text where the time cell does, and the filter box shows
         # its whole placeholder.
         tops, hint, room = self.driver.execute_script(
-            'const row = document.querySelector("#log-rows tr"), box = document.getElementById("filter-text"),'
-            ' style = getComputedStyle(box), context = document.createElement("canvas").getContext("2d");'
+            'const row = document.querySelector("#log-rows tr"),'
+            ' box = document.getElementById("filter-text"), style = getComputedStyle(box),'
+            ' context = document.createElement("canvas").getContext("2d");'
             'context.font = style.font;'
             'return [[row.querySelector("td.time"), row.querySelector("td.user")].map((cell) =>'
             '   cell.getBoundingClientRect().top + parseFloat(getComputedStyle(cell).paddingTop)),'
@@ -352,28 +356,34 @@ class ViewerCheck:
             self.open(self.wait.until(lambda d, s=seq: d.find_element(
                 By.CSS_SELECTOR, '#log-rows tr[data-seq="%d"]' % s)), '')
             driver.find_element(By.ID, 'detail-curl').click()
-            command = self.wait.until(lambda d: d.find_element(By.ID, 'curl').get_property('textContent'))
+            command = self.wait.until(
+                lambda d: d.find_element(By.ID, 'curl').get_property('textContent'))
             note = driver.find_element(By.ID, 'curl-note')
             refused_host = ('Host', 'api.lumo.example:8o') in headers
             assert note.is_displayed() == refused_host, (name, note.text)
             if refused_host:
                 assert 'api.lumo.example:8o' in note.text, note.text
-                driver.execute_script('arguments[0].scrollIntoView()', driver.find_element(By.ID, 'detail-section'))
+                driver.execute_script('arguments[0].scrollIntoView()',
+                                      driver.find_element(By.ID, 'detail-section'))
                 driver.save_screenshot(os.path.join(self.args.out, 'viewer-curl-note.png'))
-            result = subprocess.run(['bash', '--noprofile', '--norc'], capture_output=True, timeout=30,
-                                    input=(command + ' --silent --show-error --include --max-time 10\n').encode(),
-                                    check=False)
+            pasted = command + ' --silent --show-error --include --max-time 10\n'
+            result = subprocess.run(['bash', '--noprofile', '--norc'], input=pasted.encode(),
+                                    capture_output=True, timeout=30, check=False)
             assert result.returncode == 0, (name, command, result.stderr)
             again = self.inspect('/_sandbox/log?since=%d' % seq)[1]['entries']
             assert len(again) == 1, (name, command, again)
             resent = self.logged(again[0]['seq'])
-            assert (resent['verb'], resent['target']) == (sent['verb'], sent['target']), (name, command, resent)
-            assert sorted(resent['headers']) == sorted(sent['headers']), (name, command, resent['headers'])
-            assert parse_answer(result.stdout) == (status, content_type, body), (name, command, result.stdout)
+            assert (resent['verb'], resent['target']) == (sent['verb'], sent['target']), \
+                (name, command, resent)
+            assert sorted(resent['headers']) == sorted(sent['headers']), \
+                (name, command, resent['headers'])
+            assert parse_answer(result.stdout) == (status, content_type, body), \
+                (name, command, result.stdout)
 
     def cut_json_answer(self):
         """An exchange whose JSON answer is longer than the log keeps."""
-        rule = json.dumps({'method': 'norda.lumo.search.catalogSug', 'action': 'verbatim', 'count': 1,
+        rule = json.dumps({'method': 'norda.lumo.search.catalogSug', 'action': 'verbatim',
+                           'count': 1,
                            'body': json.dumps({'error_code': 22000, 'padding': 'x' * 20000})})
         request = urllib.request.Request(
             'http://127.0.0.1:%d/_sandbox/rules' % self.port, data=rule.encode(), method='POST',
@@ -400,7 +410,8 @@ class ViewerCheck:
             seq = int(re.match(r'#(\d+)', entry['comment']).group(1))
             logged = self.logged(seq)
             assert '#' not in entry['request']['url'], entry['request']['url']
-            assert entry['response']['content']['mimeType'] == logged['answer_type'], (seq, entry['response'])
+            assert entry['response']['content']['mimeType'] == logged['answer_type'], \
+                (seq, entry['response'])
         types = {entry['response']['content']['mimeType'] for entry in har['log']['entries']
                  if entry['response']['content']['size'] > len(entry['response']['content']['text'])}
         assert 'application/json; charset=utf-8' in types, types

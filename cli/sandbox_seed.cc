@@ -1,21 +1,26 @@
 #include "sandbox_seed.h"
 
-#include "sandbox/server.h"
+#include <iterator>
+
+#include "sandbox/seed_radio.h"
+#include "sandbox/seed_users.h"
 
 namespace lumo::cli {
 
-// Kept in step with the sandbox's seed by the tool's tests, which ask the sandbox for each.
 const std::vector<const char*>& SeedChannels() {
-  static const std::vector<const char*> kChannels = {
-      "华语经典",  "Rock & Roll", "Jazz Café",  "Indie Morning", "电子 & 舞曲", "Lo-Fi Study",
-      "Classical", "Hip-Hop",     "Folk Roads", "K-Pop",         "Soundtrack",  "Ambient+"};
+  static const std::vector<const char*> kChannels(std::begin(sandbox::kSeedChannels),
+                                                  std::end(sandbox::kSeedChannels));
   return kChannels;
 }
 
 const std::vector<SeedScene>& SeedScenes() {
-  static const std::vector<SeedScene> kScenes = {
-      {1, "Morning Run"}, {2, "Deep Focus"},    {3, "Rainy Day"}, {4, "深夜"},
-      {5, "Road Trip"},   {6, "Dinner & Wine"}, {7, "Workout"},   {8, "Sleep"}};
+  static const std::vector<SeedScene> kScenes = [] {
+    std::vector<SeedScene> scenes;
+    for (const char* name : sandbox::kSeedScenes) {
+      scenes.push_back({static_cast<int>(scenes.size()) + 1, name});
+    }
+    return scenes;
+  }();
   return kScenes;
 }
 

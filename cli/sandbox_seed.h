@@ -1,6 +1,6 @@
 // What the sandbox is seeded with and the tool can name without asking: radio channels, scenes
-// and users. The service has no call that lists channels or scenes, so these are the sandbox's
-// own (docs/sandbox.md, "Seed data"); a real service has its own.
+// and users, read from the sandbox's own seed headers (sandbox/seed_radio.h, seed_users.h). The
+// service has no call that lists channels or scenes; a real service has its own.
 #ifndef LUMO_CLI_SANDBOX_SEED_H_
 #define LUMO_CLI_SANDBOX_SEED_H_
 

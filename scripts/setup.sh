@@ -8,7 +8,7 @@ packages=(
   libutfcpp-dev libsqlite3-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   curl openssl wrk help2man nginx-light gnuplot-nox python3
-  chromium chromium-driver python3-selenium fonts-wqy-microhei
+  chromium chromium-driver python3-selenium fonts-wqy-microhei python3-jsonschema python3-rfc3987
   doxygen dpkg-dev fakeroot file lintian
   # The Windows build: MinGW-w64 and Wine, and what scripts/windows-deps.sh fetches and unpacks
   # Debian's source packages with.
@@ -17,6 +17,9 @@ packages=(
   # Windows headers (scripts/msvc-toolchain.sh).
   clang-19 clang-tools-19 lld-19 llvm-19 libwine-dev
 )
+# npm installs the browser test's pinned packages (scripts/npm-ci.sh); a Node.js that came with
+# its own npm is left as it is.
+command -v npm >/dev/null || packages+=(nodejs npm)
 
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"

@@ -9,5 +9,6 @@ jobs="$(nproc)"
 
 scripts/setup.sh
 cmake --preset "$preset"
+scripts/npm-ci.sh "build/$preset"
 cmake --build --preset "$preset" -j "$jobs"
 ctest --preset "$preset" -j "$jobs"

@@ -539,21 +539,7 @@ TEST_F(LumoTest, SeveralRunsShareOneFreshStateFile) {
   }
 }
 
-TEST_F(LumoTest, ListedChannelsAndScenesAreTheSandboxes) {
-  const value channels = Json(Words("radio channels")).at("channels");
-  ASSERT_EQ(channels.size(), 12u);
-  for (const std::string& channel : Column(channels)) {
-    const RunResult result = Run({"radio", "channel", channel});
-    EXPECT_EQ(result.exit_code, 0) << channel << ": " << result.err;
-  }
-  const std::string help = Run(Words("radio scene --help")).out;
-  std::smatch scenes;
-  ASSERT_TRUE(std::regex_search(help, scenes, std::regex("scenes: (.*)\\."))) << help;
-  for (int id = 1; id <= 8; ++id) {
-    EXPECT_NE(scenes[1].str().find(std::to_string(id) + " "), std::string::npos);
-    EXPECT_EQ(Run({"radio", "scene", std::to_string(id)}).exit_code, 0) << id;
-  }
-  EXPECT_EQ(Run(Words("radio scene 9")).exit_code, 1);
+TEST_F(LumoTest, SandboxUsersAreListedWithTheirTokens) {
   EXPECT_EQ(Json(Words("sandbox users")).at("users").at(0).at("token").as_string(), kOrdinaryToken);
 }
 

@@ -74,12 +74,13 @@ struct LogRecord {
   size_t body_size = 0;
   int http_status = 0;
   int error_code = 0;
-  std::string fault;       // the fault rule applied, if any
-  std::string answer;      // the body answered, cut to the log's cap
-  size_t answer_size = 0;  // the body's whole size
-  int64_t took_us = 0;     // handling, plus the delay a fault rule adds
-  bool cut = false;        // the log cut a text or dropped parameters or headers to fit its caps
-  uint64_t replay_of = 0;  // the exchange whose request this one sent again; 0 for none
+  std::string fault;        // the fault rule applied, if any
+  std::string answer;       // the body answered, cut to the log's cap
+  std::string answer_type;  // its Content-Type as sent; empty when nothing was answered
+  size_t answer_size = 0;   // the body's whole size
+  int64_t took_us = 0;      // handling, plus the delay a fault rule adds
+  bool cut = false;         // the log cut a text or dropped parameters or headers to fit its caps
+  uint64_t replay_of = 0;   // the exchange whose request this one sent again; 0 for none
 };
 
 }  // namespace lumo::sandbox

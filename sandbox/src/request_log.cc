@@ -34,6 +34,7 @@ Json RecordToJson(const LogRecord& record) {
   entry["fault"] = Text(record.fault);
   entry["cut"] = Json::boolean(record.cut);
   entry["answer"] = Text(record.answer);
+  entry["answer_type"] = Text(record.answer_type);
   entry["answer_size"] = Number(static_cast<int64_t>(record.answer_size));
   entry["took_us"] = Number(record.took_us);
   entry["replay_of"] = Number(static_cast<int64_t>(record.replay_of));
@@ -62,8 +63,9 @@ void CutText(std::string& text, size_t limit, bool& cut) {
 // lasts. Returns what the record costs.
 size_t FitRecord(LogRecord& record, const LogCaps& caps) {
   size_t cost = kRecordOverhead;
-  for (std::string* text : {&record.verb, &record.target, &record.method, &record.form,
-                            &record.inner_text, &record.user_id, &record.fault}) {
+  for (std::string* text :
+       {&record.verb, &record.target, &record.method, &record.form, &record.inner_text,
+        &record.user_id, &record.fault, &record.answer_type}) {
     CutText(*text, caps.text_bytes, record.cut);
     cost += TextCost(*text);
   }

@@ -7,6 +7,7 @@
 #include "crypto.h"
 #include "store.h"
 
+#include "sandbox/seed_radio.h"
 #include "sandbox/seed_users.h"
 
 namespace lumo::sandbox {
@@ -252,17 +253,12 @@ void SeedSongs(Db& db, Random& random, const std::vector<std::string>& artist_na
 }
 
 void SeedRadioAndTags(Db& db) {
-  static const char* const kChannels[] = {
-      "华语经典",  "Rock & Roll", "Jazz Café",  "Indie Morning", "电子 & 舞曲", "Lo-Fi Study",
-      "Classical", "Hip-Hop",     "Folk Roads", "K-Pop",         "Soundtrack",  "Ambient+"};
   int64_t id = 1;
-  for (const char* name : kChannels) {
+  for (const char* name : kSeedChannels) {
     db.Sql("INSERT INTO radio_channels(id, name) VALUES(?, ?)", id++, std::string(name)).Run();
   }
-  static const char* const kScenes[] = {"Morning Run", "Deep Focus",    "Rainy Day", "深夜",
-                                        "Road Trip",   "Dinner & Wine", "Workout",   "Sleep"};
   id = 1;
-  for (const char* name : kScenes) {
+  for (const char* name : kSeedScenes) {
     db.Sql("INSERT INTO scenes(id, name) VALUES(?, ?)", id++, std::string(name)).Run();
   }
   struct Group {

@@ -155,6 +155,7 @@ BodyAdmission Service::AdmitUpload(const HttpRequest& head, std::string_view pat
   }
   record.http_status = refusal.status;
   record.answer = refusal.body;
+  record.answer_type = refusal.content_type;
   record.answer_size = refusal.body.size();
   // Its body was never read, so there is no whole request to keep.
   uint64_t seq = Log(std::move(record), nullptr);
@@ -190,6 +191,7 @@ HttpReply Service::Dispatch(const HttpRequest& request, uint64_t* logged) {
   record.http_status = reply.status;
   if (reply.delivery != Delivery::kClose) {
     record.answer = reply.body;
+    record.answer_type = reply.content_type;
     record.answer_size =
         reply.delivery == Delivery::kOversize ? kOversizeBodyBytes : reply.body.size();
   }

@@ -59,6 +59,7 @@ Json ViewerEntry(const LogRecord& record, bool with_answer) {
   entry["inner_text"] = Text(shown.inner_text);
   entry["user_id"] = Text(shown.user_id);
   entry["headers"] = PairsList(shown.headers);
+  entry["body_size"] = Number(static_cast<int64_t>(shown.body_size));
   entry["http_status"] = Number(shown.http_status);
   entry["error_code"] = Number(shown.error_code);
   entry["fault"] = Text(shown.fault);
@@ -66,6 +67,7 @@ Json ViewerEntry(const LogRecord& record, bool with_answer) {
   entry["cut"] = Json::boolean(shown.cut);
   entry["replay_of"] = Number(static_cast<int64_t>(shown.replay_of));
   entry["answer_size"] = Number(static_cast<int64_t>(shown.answer_size));
+  entry["answer_type"] = Text(shown.answer_type);
   // The log ends a cut text with a marker, so the kept text can be longer than what was sent.
   entry["answer_cut"] = Json::boolean(record.answer.size() != record.answer_size);
   if (with_answer) entry["answer"] = Text(shown.answer);

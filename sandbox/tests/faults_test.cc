@@ -35,21 +35,23 @@ TEST_F(FaultsTest, EachActionDoesWhatItSays) {
   struct Case {
     const char* action;
     int curl_code;
-    long status;     // 0: no answer
-    int error_code;  // -1: the body is not JSON
+    long status;              // 0: no answer
+    int error_code;           // -1: the body is not JSON
+    const char* answer_type;  // as the log tells it; empty when nothing was answered
     const char* body_start = "";
   };
+  constexpr const char* kJson = "application/json; charset=utf-8";
   const Case cases[] = {
-      {R"("close")", CURLE_GOT_NOTHING, 0, -1},
-      {R"("truncate")", CURLE_PARTIAL_FILE, 200, -1},
-      {R"("html502")", CURLE_OK, 502, -1, "<!DOCTYPE html>"},
-      {R"("not_json")", CURLE_OK, 200, -1},
-      {R"("error_code","error_code":22469)", CURLE_OK, 200, 22469},
-      {R"("delay","delay_ms":50)", CURLE_OK, 200, 22000},
-      {R"("verbatim","body":"{}")", CURLE_OK, 200, -1, "{}"},
-      {R"("verbatim","body":"null")", CURLE_OK, 200, -1, "null"},
-      {R"("verbatim","body":"[]")", CURLE_OK, 200, -1, "[]"},
-      {R"("verbatim","body":"{\"error_code\":22001}")", CURLE_OK, 200, 22001},
+      {R"("close")", CURLE_GOT_NOTHING, 0, -1, ""},
+      {R"("truncate")", CURLE_PARTIAL_FILE, 200, -1, kJson},
+      {R"("html502")", CURLE_OK, 502, -1, "text/html; charset=utf-8", "<!DOCTYPE html>"},
+      {R"("not_json")", CURLE_OK, 200, -1, "text/plain; charset=utf-8"},
+      {R"("error_code","error_code":22469)", CURLE_OK, 200, 22469, kJson},
+      {R"("delay","delay_ms":50)", CURLE_OK, 200, 22000, kJson},
+      {R"("verbatim","body":"{}")", CURLE_OK, 200, -1, kJson, "{}"},
+      {R"("verbatim","body":"null")", CURLE_OK, 200, -1, kJson, "null"},
+      {R"("verbatim","body":"[]")", CURLE_OK, 200, -1, kJson, "[]"},
+      {R"("verbatim","body":"{\"error_code\":22001}")", CURLE_OK, 200, 22001, kJson},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);
@@ -61,6 +63,9 @@ TEST_F(FaultsTest, EachActionDoesWhatItSays) {
     EXPECT_EQ(faulted.status, c.status);
     EXPECT_EQ(faulted.error_code(), c.error_code) << faulted.body;
     EXPECT_EQ(faulted.body.rfind(c.body_start, 0), 0u) << faulted.body;
+    const web::json::value logged = client().Get("/_sandbox/log?method=" + kSplash).json;
+    const web::json::value& entries = logged.at("entries");
+    EXPECT_EQ(Text(entries.at(entries.size() - 1).at("answer_type")), c.answer_type);
     if (std::string(c.action).find("verbatim") != std::string::npos && c.error_code == -1) {
       EXPECT_EQ(faulted.body, c.body_start);
     }

@@ -325,6 +325,7 @@ async function showExchange(seq) {
   }
   const parts = [
     el('pre', {id: 'curl', hidden: ''}),
+    el('p', {id: 'curl-note', class: 'note', hidden: ''}),
     pairsList(facts),
     el('h3', {}, 'Parameters' + (entry.form === 'encrypted' ? ' (decrypted)' : '')),
     pairsList(entry.params),
@@ -377,15 +378,48 @@ async function replay() {
 
 // Export and curl: what the viewer shows, tokens masked as they are on the page.
 
-function header(entry, name) {
+// The first header of that (lower-case) name, or null when the client sent none.
+function headerValue(entry, name) {
   const found = entry.headers.find(([key]) => key.toLowerCase() === name);
-  return found ? found[1] : '';
+  return found ? found[1] : null;
 }
 
-// The address as the client sent it: the target behind the Host it named.
-function clientUrl(entry) {
-  if (/^[a-z]+:\/\//i.test(entry.target)) return entry.target;
-  return 'http://' + (header(entry, 'host') || location.host) + entry.target;
+// The Host a request named as the browser reads a host ("API.lumo.example:80" is
+// "api.lumo.example"), or null where no address can carry it: none sent, one the browser refuses
+// ("api.lumo.example:8o", which the sandbox serves all the same) or more than a host.
+function namedHost(host) {
+  if (!host) return null;
+  try {
+    const url = new URL('http://' + host + '/');
+    if (url.username || url.password || url.pathname !== '/' || url.search || url.hash) return null;
+    return url;
+  } catch (error) {
+    return null;
+  }
+}
+
+const utf8 = new TextEncoder();
+
+function hex(byte) {
+  return byte.toString(16).toUpperCase().padStart(2, '0');
+}
+
+// The target as the path and query of a valid URL: what RFC 3986 does not allow there ('#',
+// brackets, quotes, spaces, non-ASCII, a '%' that starts no escape) as %XX of its UTF-8 bytes.
+function uriText(text) {
+  return text.replace(/%(?![0-9A-Fa-f]{2})|[^A-Za-z0-9\-._~!$&'()*+,;=:@/?%]/gu,
+      (character) => [...utf8.encode(character)].map((byte) => '%' + hex(byte)).join(''));
+}
+
+// The address the client used: its Host (this sandbox's own where the browser cannot read it)
+// and the target, or the host an absolute-form target names. A target of neither form ("*")
+// stands after a "/".
+function harUrl(entry) {
+  const absolute = /^http:\/\/([^/?#]*)(.*)$/i.exec(entry.target);
+  const [host, path] = absolute ? [absolute[1], absolute[2] || '/'] :
+      [headerValue(entry, 'host'), entry.target.startsWith('/') ? entry.target : '/' + entry.target];
+  const named = namedHost(host);
+  return 'http://' + (named ? named.host : location.host) + uriText(path);
 }
 
 function download(name, type, text) {
@@ -442,30 +476,25 @@ function harEntry(entry) {
     return at < 0 ? {name: decodePart(pair), value: ''}
                   : {name: decodePart(pair.slice(0, at)), value: decodePart(pair.slice(at + 1))};
   });
-  const cookies = header(entry, 'cookie').split(';').map((part) => part.trim()).filter(Boolean)
+  const cookies = (headerValue(entry, 'cookie') || '').split(';').map((part) => part.trim()).filter(Boolean)
       .map((part) => ({name: part.split('=')[0].trim(), value: part.slice(part.indexOf('=') + 1)}));
   const answer = entry.answer || '';
-  let mimeType = 'text/plain';
-  try {
-    JSON.parse(answer);
-    mimeType = 'application/json';
-  } catch (error) {
-    if (/^\s*</.test(answer)) mimeType = 'text/html';
-  }
+  // Empty when nothing was answered (a rule closed the connection).
+  const type = entry.answer_type;
   const took = entry.took_us / 1000;
   return {
     startedDateTime: new Date(entry.time_ms).toISOString(),
     time: took,
     request: {
-      method: entry.verb, url: clientUrl(entry), httpVersion: 'HTTP/1.1',
+      method: entry.verb, url: harUrl(entry), httpVersion: 'HTTP/1.1',
       headers: entry.headers.map(([name, value]) => ({name, value})),
-      queryString, cookies, headersSize: -1, bodySize: Number(header(entry, 'content-length') || 0),
+      queryString, cookies, headersSize: -1, bodySize: entry.body_size,
     },
     response: {
       status: entry.http_status, statusText: kStatusTexts[entry.http_status] || '',
-      httpVersion: 'HTTP/1.1', headers: [], cookies: [],
+      httpVersion: 'HTTP/1.1', headers: type ? [{name: 'Content-Type', value: type}] : [], cookies: [],
       // The log keeps the first 16 KiB of an answer; size says how long it was.
-      content: {size: entry.answer_size, mimeType, text: answer},
+      content: {size: entry.answer_size, mimeType: type, text: answer},
       redirectURL: '', headersSize: -1, bodySize: entry.answer_size,
     },
     cache: {},
@@ -482,30 +511,82 @@ async function exportHar() {
   download('sandbox-log-' + stamp() + '.har', 'application/json', JSON.stringify(har, null, 1));
 }
 
+// A word for bash that it passes on byte for byte: single-quoted, or where the text holds a
+// control character or a non-ASCII one, $'...' with each such byte as \xHH, so that neither a
+// terminal nor a clipboard can change what reaches curl.
 function shellQuote(text) {
-  return '\'' + text.replace(/'/g, '\'\\\'\'') + '\'';
+  if (/^[\x20-\x7e]*$/.test(text)) return '\'' + text.replace(/'/g, '\'\\\'\'') + '\'';
+  let quoted = '$\'';
+  for (const byte of utf8.encode(text)) {
+    if (byte === 0x27 || byte === 0x5c) quoted += '\\' + String.fromCharCode(byte);
+    else if (byte >= 0x20 && byte < 0x7f) quoted += String.fromCharCode(byte);
+    else quoted += '\\x' + hex(byte);
+  }
+  return quoted + '\'';
 }
 
-// The request as the client sent it, routed to this sandbox whatever host it names.
+// A target that curl sends as it is when it is the URL's path and query (dot segments kept by
+// --path-as-is): RFC 3986's characters and whole escapes. Any other goes in --request-target,
+// which curl sends untouched: in the URL a '#' would end it, and curl versions differ in what
+// else they escape or refuse there.
+const kCurlUrlTarget = /^\/(?:[A-Za-z0-9\-._~!$&'()*+,;=:@/?]|%[0-9A-Fa-f]{2})*$/;
+
+// -H for one header: "name;" sends an empty one (curl drops "name:"), and a null value
+// "name:" removes a header of curl's own.
+function curlHeader(name, value) {
+  if (value === null) return ['-H', shellQuote(name + ':')];
+  return ['-H', shellQuote(value === '' ? name + ';' : name + ': ' + value)];
+}
+
+// The request as the sandbox received it, sent to this sandbox again by curl: the same request
+// line (no globbing, no dot segments folded), the same headers and no other (curl's own Host,
+// User-Agent and Accept replaced or removed). Returns the command and what the page says
+// beside it: where it had to differ from the address or the request.
 function curlCommand(entry) {
-  const url = new URL(clientUrl(entry));
-  const port = url.port || (url.protocol === 'https:' ? '443' : '80');
-  const parts = ['curl', '--connect-to', shellQuote(url.hostname + ':' + port + ':' + location.hostname + ':' +
-      (location.port || '80'))];
-  if (entry.verb !== 'GET') parts.push('-X', shellQuote(entry.verb));
+  const sent = headerValue(entry, 'host');
+  const host = namedHost(sent);
+  const words = ['curl', '--globoff', '--path-as-is'];
+  const notes = [];
+  if (host) {
+    words.push('--connect-to', shellQuote(host.hostname + ':' + (host.port || '80') + ':' +
+        location.hostname + ':' + (location.port || '80')));
+  } else {
+    notes.push(sent === null ?
+        'The request named no Host: the command goes to this sandbox\'s address and sends none.' :
+        'The browser cannot read this request\'s Host (' + sent + '): the command goes to this ' +
+            'sandbox\'s address and sends that Host as a header.');
+  }
+  const inUrl = kCurlUrlTarget.test(entry.target);
+  if (!inUrl) words.push('--request-target', shellQuote(entry.target));
+  if (entry.verb === 'HEAD') words.push('--head');
+  else if (entry.verb !== 'GET') words.push('-X', shellQuote(entry.verb));
+  // curl's own Host is the URL's host as the URL writes it.
+  if (!host || sent !== host.host) words.push(...curlHeader('Host', sent));
+  const body = entry.body_size > 0 || headerValue(entry, 'transfer-encoding') !== null;
   for (const [name, value] of entry.headers) {
     const lower = name.toLowerCase();
-    if (lower !== 'host' && lower !== 'content-length') parts.push('-H', shellQuote(name + ': ' + value));
+    const framing = lower === 'content-length' || lower === 'transfer-encoding';
+    if (lower !== 'host' && !(body && framing)) words.push(...curlHeader(name, value));
   }
-  parts.push(shellQuote(clientUrl(entry)));
-  return parts.join(' ');
+  for (const own of ['User-Agent', 'Accept']) {
+    if (headerValue(entry, own.toLowerCase()) === null) words.push(...curlHeader(own, null));
+  }
+  if (body) {
+    notes.push('The log keeps no request body: the command sends none (this one had ' +
+        entry.body_size + ' bytes).');
+  }
+  if (entry.cut) notes.push('The log cut some of this request\'s texts: the command sends what it kept.');
+  words.push(shellQuote('http://' + (host ? host.host : location.host) + (inUrl ? entry.target : '/')));
+  return {command: words.join(' '), notes};
 }
 
 async function copyCurl() {
   if (!openedEntry) return;
-  const command = curlCommand(openedEntry);
+  const {command, notes} = curlCommand(openedEntry);
   $('curl').textContent = command;
   $('curl').hidden = false;
+  $('curl-note').textContent = notes.join(' ');
+  $('curl-note').hidden = notes.length === 0;
   try {
     await navigator.clipboard.writeText(command);
     $('curl-status').textContent = 'copied';

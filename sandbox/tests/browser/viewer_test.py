@@ -9,6 +9,11 @@ command, the filters, pause and clear, a task's pages as one group, the layout a
 1920 px, and that a page of another local origin (no-cors fetches, a form posting text/plain)
 changes nothing. All of it under the page's Content-Security-Policy. Saves screenshots.
 
+The exports against tools this project did not write: requests with awkward targets and headers
+are sent over a socket of their own, and each one's "copy as curl" command, run by bash, must
+make the sandbox receive the same request and answer the same; the HAR file must pass the HAR
+1.2 JSON schemas of npm's har-schema (python3-jsonschema, formats checked with python3-rfc3987).
+
 Every wait is bounded; all traffic goes to 127.0.0.1 and the browser resolves no host name.
 """
 import argparse
@@ -25,6 +30,7 @@ import threading
 import time
 import urllib.request
 
+import jsonschema
 from selenium import webdriver
 from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
 from selenium.webdriver.common.by import By
@@ -55,6 +61,76 @@ def wait_for_port(port, process, what):
         except OSError:
             time.sleep(0.1)
     raise RuntimeError(what + ' did not listen on 127.0.0.1:%d' % port)
+
+
+def har_validator(folder):
+    """A validator of HAR 1.2 files made of npm's har-schema, in `folder` (its lib/), that checks
+    the formats as well: an address that is not a valid URI is refused."""
+    schemas = {}
+    for name in os.listdir(folder):
+        if name.endswith('.json'):
+            with open(os.path.join(folder, name), encoding='utf-8') as file:
+                schemas[name] = json.load(file)
+    checker = jsonschema.FormatChecker()
+    assert 'uri' in checker.checkers, 'python3-rfc3987 is missing: addresses would go unchecked'
+    resolver = jsonschema.RefResolver('har.json', schemas['har.json'], store=schemas)
+    return jsonschema.Draft6Validator(schemas['har.json'], resolver=resolver,
+                                      format_checker=checker)
+
+
+def raw_exchange(port, target, headers):
+    """Sends GET `target` with `headers` as they are, bytes the client writes itself, on a new
+    connection to the sandbox, and returns the answer's status, Content-Type and body."""
+    head = ['GET %s HTTP/1.1' % target]
+    head += [name + ':' + (' ' + value if value else '') for name, value in headers]
+    with socket.create_connection(('127.0.0.1', port), timeout=WAIT_SECONDS) as connection:
+        connection.sendall(('\r\n'.join(head) + '\r\n\r\n').encode())
+        answer = b''
+        while True:
+            data = connection.recv(65536)
+            if not data:
+                break
+            answer += data
+    return parse_answer(answer)
+
+
+def parse_answer(answer):
+    """(status, Content-Type, body) of an HTTP answer's bytes."""
+    head, _, body = answer.partition(b'\r\n\r\n')
+    lines = head.decode('latin-1').split('\r\n')
+    fields = dict(line.split(':', 1) for line in lines[1:])
+    content_type = {name.lower(): value.strip()
+                    for name, value in fields.items()}.get('content-type')
+    return int(lines[0].split()[1]), content_type, body
+
+
+# A plain call whose answer depends on its query only, and the headers the library sends with it.
+SUGGEST = ('/v1/restserver/lumo?method=norda.lumo.search.catalogSug&format=json&from=qxpc'
+           '&version=1.0.0&version_d=10.1.1.1&query=')
+HOST = ('Host', 'api.lumo.example')
+AGENT = ('User-Agent', 'qxpc_1.0.0')
+CLOSE = ('Connection', 'close')
+
+# Requests whose "copy as curl" must reach the sandbox as they did: (what it is, target, headers).
+# Raw characters the server refuses to read in a target (a newline, a space) are escaped.
+AWKWARD_REQUESTS = (
+    ('braces and brackets', SUGGEST + '{a,b}[1-2]', [HOST, AGENT, CLOSE]),
+    ('braces and brackets escaped', SUGGEST + '%7Ba%2Cb%7D%5B1-2%5D', [HOST, AGENT, CLOSE]),
+    ('dot segments', SUGGEST.replace('/lumo?', '/x/../lumo?') + 'moon', [HOST, AGENT, CLOSE]),
+    ('a # in the query', SUGGEST + 'moon#sun', [HOST, AGENT, CLOSE]),
+    ('quotes', SUGGEST + '\'"%22%27', [HOST, AGENT, CLOSE]),
+    ('$() and backticks', SUGGEST + '$(exit)`exit`%60', [HOST, AGENT, CLOSE]),
+    ('a newline escaped', SUGGEST + 'a%0Ab%0D%0A', [HOST, AGENT, CLOSE]),
+    ('non-ASCII, raw and escaped', SUGGEST + '月%E6%9C%88',
+     [HOST, AGENT, CLOSE, ('X-Note', 'é 中 \'$(exit)\'')]),
+    ('a % that starts no escape', SUGGEST + 'moon%zz', [HOST, AGENT, CLOSE]),
+    ('an empty header', SUGGEST + 'moon', [HOST, AGENT, CLOSE, ('X-Empty', '')]),
+    ('no user agent', SUGGEST + 'moon', [HOST, CLOSE]),
+    ('Host with its default port', SUGGEST + 'moon',
+     [('Host', 'API.lumo.example:80'), AGENT, CLOSE]),
+    ('a Host the browser refuses', SUGGEST + 'moon',
+     [('Host', 'api.lumo.example:8o'), AGENT, CLOSE]),
+)
 
 
 def start_sandbox(binary):
@@ -240,12 +316,105 @@ class ViewerCheck:
             'return [Math.max(root.scrollWidth - root.clientWidth, log.scrollWidth - log.clientWidth),'
             ' document.getElementById("detail-section").getBoundingClientRect().top, innerHeight];')
         assert overflow <= 0, '%d px run over at %d px' % (overflow, width)
+        # A row's user cell starts its text where the time cell does, and the filter box shows
+        # its whole placeholder.
+        tops, hint, room = self.driver.execute_script(
+            'const row = document.querySelector("#log-rows tr"),'
+            ' box = document.getElementById("filter-text"), style = getComputedStyle(box),'
+            ' context = document.createElement("canvas").getContext("2d");'
+            'context.font = style.font;'
+            'return [[row.querySelector("td.time"), row.querySelector("td.user")].map((cell) =>'
+            '   cell.getBoundingClientRect().top + parseFloat(getComputedStyle(cell).paddingTop)),'
+            ' context.measureText(box.placeholder).width,'
+            ' box.clientWidth - parseFloat(style.paddingLeft) - parseFloat(style.paddingRight)];')
+        assert tops[0] == tops[1], 'the time and user cells start at %r px' % tops
+        assert hint <= room, 'the placeholder takes %.1f px of %.1f' % (hint, room)
         assert -1 < top < height, 'the exchange is out of view at %d px: %r' % (width, (top, height))
         # The picture from the top: the log, and the exchange below it.
         driver.execute_script('scrollTo(0, 0)')
         shot = os.path.join(self.args.out, 'viewer-%d.png' % width)
         driver.save_screenshot(shot)
         return shot
+
+    def last_seq(self):
+        return self.inspect('/_sandbox/log?since=18446744073709551615')[1]['last_seq']
+
+    def logged(self, seq):
+        """Exchange `seq` as the viewer has it: its request, as the sandbox received it, and
+        what it answered."""
+        return self.inspect('/_sandbox/exchange?seq=%d' % seq)[1]['entry']
+
+    def curl_reproduces(self):
+        """Each awkward request, sent raw, then its copied curl command run by bash: the sandbox
+        receives the same request (target and headers) and answers the same."""
+        driver = self.driver
+        for name, target, headers in AWKWARD_REQUESTS:
+            status, content_type, body = raw_exchange(self.port, target, headers)
+            seq = self.last_seq()
+            sent = self.logged(seq)
+            assert sent['target'] == target and sent['answer_type'] == content_type, (name, sent)
+            self.open(self.wait.until(lambda d, s=seq: d.find_element(
+                By.CSS_SELECTOR, '#log-rows tr[data-seq="%d"]' % s)), '')
+            driver.find_element(By.ID, 'detail-curl').click()
+            command = self.wait.until(
+                lambda d: d.find_element(By.ID, 'curl').get_property('textContent'))
+            note = driver.find_element(By.ID, 'curl-note')
+            refused_host = ('Host', 'api.lumo.example:8o') in headers
+            assert note.is_displayed() == refused_host, (name, note.text)
+            if refused_host:
+                assert 'api.lumo.example:8o' in note.text, note.text
+                driver.execute_script('arguments[0].scrollIntoView()',
+                                      driver.find_element(By.ID, 'detail-section'))
+                driver.save_screenshot(os.path.join(self.args.out, 'viewer-curl-note.png'))
+            pasted = command + ' --silent --show-error --include --max-time 10\n'
+            result = subprocess.run(['bash', '--noprofile', '--norc'], input=pasted.encode(),
+                                    capture_output=True, timeout=30, check=False)
+            assert result.returncode == 0, (name, command, result.stderr)
+            again = self.inspect('/_sandbox/log?since=%d' % seq)[1]['entries']
+            assert len(again) == 1, (name, command, again)
+            resent = self.logged(again[0]['seq'])
+            assert (resent['verb'], resent['target']) == (sent['verb'], sent['target']), \
+                (name, command, resent)
+            assert sorted(resent['headers']) == sorted(sent['headers']), \
+                (name, command, resent['headers'])
+            assert parse_answer(result.stdout) == (status, content_type, body), \
+                (name, command, result.stdout)
+
+    def cut_json_answer(self):
+        """An exchange whose JSON answer is longer than the log keeps."""
+        rule = json.dumps({'method': 'norda.lumo.search.catalogSug', 'action': 'verbatim',
+                           'count': 1,
+                           'body': json.dumps({'error_code': 22000, 'padding': 'x' * 20000})})
+        request = urllib.request.Request(
+            'http://127.0.0.1:%d/_sandbox/rules' % self.port, data=rule.encode(), method='POST',
+            headers={'Content-Type': 'application/json', 'X-Sandbox-Viewer': '1'})
+        urllib.request.urlopen(request, timeout=WAIT_SECONDS).close()
+        status, content_type, _ = raw_exchange(self.port, SUGGEST + 'moon', [HOST, AGENT, CLOSE])
+        assert status == 200 and content_type.startswith('application/json'), content_type
+        seq = self.last_seq()
+        assert self.logged(seq)['answer_cut'], 'the log kept the whole answer'
+        self.row('search.catalogSug', 'moon')
+
+    def check_har(self, har):
+        """The HAR passes the HAR 1.2 schemas, its addresses have no fragment, and each answer's
+        type is the one the sandbox sent."""
+        validator = har_validator(self.args.har_schema)
+        for url in ('http://api.lumo.example:8o/', 'http://api.lumo.example/?q={a,b}[1-2]'):
+            bad = json.loads(json.dumps(har))
+            bad['log']['entries'][0]['request']['url'] = url
+            assert not validator.is_valid(bad), 'the schema check let %s through' % url
+        errors = ['%s: %s' % (list(error.absolute_path), error.message)
+                  for error in validator.iter_errors(har)]
+        assert not errors, errors[:10]
+        for entry in har['log']['entries']:
+            seq = int(re.match(r'#(\d+)', entry['comment']).group(1))
+            logged = self.logged(seq)
+            assert '#' not in entry['request']['url'], entry['request']['url']
+            assert entry['response']['content']['mimeType'] == logged['answer_type'], \
+                (seq, entry['response'])
+        types = {entry['response']['content']['mimeType'] for entry in har['log']['entries']
+                 if entry['response']['content']['size'] > len(entry['response']['content']['text'])}
+        assert 'application/json; charset=utf-8' in types, types
 
     def exports(self):
         """Both exports download through a Blob URL under the page's policy, tokens masked."""
@@ -267,6 +436,7 @@ class ViewerCheck:
             assert SECRET not in texts[ending], 'the token is in the export ' + ending
         lines = [json.loads(line) for line in texts['.jsonl'].splitlines()]
         assert len(lines) == rows and all('answer' in line for line in lines), len(lines)
+        self.check_har(json.loads(texts['.har']))
         har = json.loads(texts['.har'])['log']
         assert har['version'] == '1.2' and len(har['entries']) == rows, len(har['entries'])
         first = har['entries'][0]
@@ -303,7 +473,7 @@ class ViewerCheck:
         command = self.wait.until(lambda d: d.find_element(By.ID, 'curl').text)
         assert SECRET not in command and 'kwtok=***' in command, command
         assert ("--connect-to 'api.lumo.example:80:127.0.0.1:%d'" % self.port) in command, command
-        result = subprocess.run(['sh', '-c', command + ' -s --max-time 10'], capture_output=True,
+        result = subprocess.run(['bash', '-c', command + ' -s --max-time 10'], capture_output=True,
                                 text=True, timeout=30, check=False)
         assert '"error_code":40011' in result.stdout.replace(' ', ''), (result.stdout, result.stderr)
 
@@ -413,6 +583,8 @@ class ViewerCheck:
         self.set_text_filter('unknown session')
         assert len(self.visible_rows()) == 3, [r.text for r in self.visible_rows()]  # curl's too
         self.set_text_filter('')
+        self.curl_reproduces()
+        self.cut_json_answer()
         self.exports()
 
         # The pictures (the documentation's is the wide one): the whole log, the decrypted song
@@ -443,8 +615,12 @@ def main():
     parser.add_argument('--chromium', default='/usr/bin/chromium')
     parser.add_argument('--chromedriver', default='/usr/bin/chromedriver')
     parser.add_argument('--out', required=True, help='folder for the screenshots')
+    parser.add_argument('--har-schema', required=True,
+                        help="the lib/ folder of npm's har-schema (scripts/npm-ci.sh installs it)")
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
+    if not os.path.isfile(os.path.join(args.har_schema, 'har.json')):
+        sys.exit('no HAR schemas in %s: scripts/npm-ci.sh BUILD_DIR installs them' % args.har_schema)
 
     sandbox, port = start_sandbox(args.sandbox)
     browser = None

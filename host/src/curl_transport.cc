@@ -139,9 +139,9 @@ bool CurlDriver::Attach(const Attachment& attachment, TransportResult& failure) 
   }
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  // libcurl's connect timeout covers the name lookup and the connect; the core keeps the total.
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                    static_cast<long>(attachment.connect_timeout_ms));
-  curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, static_cast<long>(attachment.total_timeout_ms));
   // An announced length over the cap fails before any of the body is read.
   curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
                    static_cast<curl_off_t>(attachment.body->max_bytes()));

@@ -251,9 +251,9 @@ void TransportCore::Run() {
     cancels.clear();
 
     driver_->Perform(*this);
-    DeliverFinished();
     const Clock::time_point now = Clock::now();
-    ExpireWaiting(now);
+    Expire(now);
+    DeliverFinished();
     // Handed over after the finished ones left, so the driver starts them without a sleep.
     const bool attached = AttachWaiting();
     {
@@ -301,7 +301,7 @@ void TransportCore::Admit(StartCommand command) {
     return;
   }
   const ExchangeId id = command.id;
-  next_deadline_ = std::min(next_deadline_, command.deadline);
+  WakeBy(command.deadline);
   host.order.push_back(id);
   ++host.waiting;
   waiting_.emplace(id, std::make_pair(std::move(command), &host));
@@ -335,19 +335,38 @@ bool TransportCore::AttachWaiting() {
   return attached;
 }
 
-void TransportCore::ExpireWaiting(Clock::time_point now) {
+void TransportCore::Expire(Clock::time_point now) {
   if (now < next_deadline_) return;
   next_deadline_ = Clock::time_point::max();
   std::vector<StartCommand> expired;
   for (auto it = waiting_.begin(); it != waiting_.end();) {
     StartCommand& command = it->second.first;
     if (command.deadline > now) {
-      next_deadline_ = std::min(next_deadline_, command.deadline);
+      WakeBy(command.deadline);
       ++it;
       continue;
     }
     expired.push_back(std::move(command));
     it = EraseWaiting(it);
+  }
+  std::vector<std::pair<ExchangeId, std::string>> timed_out;
+  for (const auto& [id, exchange] : attached_) {
+    if (exchange.deadline <= now) {
+      timed_out.emplace_back(id, TimedOutText("Operation", exchange.total_timeout_ms));
+    } else if (exchange.connect_deadline <= now) {
+      timed_out.emplace_back(id, TimedOutText("Connection", exchange.connect_timeout_ms));
+    } else {
+      WakeBy(std::min(exchange.deadline, exchange.connect_deadline));
+    }
+  }
+  for (auto& [id, text] : timed_out) {
+    driver_->Detach(id);
+    auto node = attached_.extract(id);
+    CountOut(node.mapped());
+    TransportResult result;
+    result.error_code = errors_.timed_out;
+    result.error_text = std::move(text);
+    finished_.emplace_back(std::move(node), std::move(result));
   }
   base::thread::internal::WakeBatch wakes;
   for (StartCommand& command : expired) FailTimedOut(command);
@@ -370,10 +389,14 @@ TransportCore::WaitingMap::iterator TransportCore::EraseWaiting(WaitingMap::iter
 void TransportCore::FailTimedOut(StartCommand& command) {
   TransportResult result;
   result.error_code = errors_.timed_out;
-  result.error_text = errors_.timed_out_text + ": Operation timed out after " +
-                      std::to_string(command.limits.total_timeout_ms) +
-                      " milliseconds waiting for a connection";
+  result.error_text =
+      TimedOutText("Operation", command.limits.total_timeout_ms) + " waiting for a connection";
   Deliver(command.id, command.done, std::move(result));
+}
+
+std::string TransportCore::TimedOutText(const char* what, int64_t ms) const {
+  return errors_.timed_out_text + ": " + what + " timed out after " + std::to_string(ms) +
+         " milliseconds";
 }
 
 TransportCore::Clock::time_point TransportCore::DeadlineOf(Clock::time_point start,
@@ -431,6 +454,15 @@ void TransportCore::Attach(StartCommand command, Host& host) {
   }
   exchange.done = std::move(command.done);
   exchange.host = &host;
+  exchange.attached = Clock::now();
+  exchange.deadline = command.deadline;
+  exchange.total_timeout_ms = command.limits.total_timeout_ms;
+  if (errors_.reports_connects && command.limits.connect_timeout_ms > 0) {
+    exchange.connect_timeout_ms = command.limits.connect_timeout_ms;
+    exchange.connect_deadline =
+        exchange.attached + std::chrono::milliseconds(command.limits.connect_timeout_ms);
+  }
+  WakeBy(std::min(exchange.deadline, exchange.connect_deadline));
   ++host.attached;
 }
 
@@ -458,8 +490,20 @@ void TransportCore::Finished(ExchangeId id, TransportResult result) {
         "response body exceeds " + std::to_string(exchange.body.max_bytes()) + " bytes";
   } else if (result.ok) {
     result.body = exchange.body.TakeBytes();
+  } else if (result.error_code == errors_.timed_out &&
+             result.error_text.find(" after ") == std::string::npos) {
+    // One of the engine's own time limits (a phase of the exchange): how long it took is said
+    // as the core says it of its own.
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - exchange.attached);
+    result.error_text = TimedOutText("Operation", elapsed.count());
   }
   finished_.emplace_back(std::move(node), std::move(result));
+}
+
+void TransportCore::Connected(ExchangeId id) {
+  auto it = attached_.find(id);
+  if (it != attached_.end()) it->second.connect_deadline = Clock::time_point::max();
 }
 
 void TransportCore::DeliverFinished() {

@@ -8,8 +8,10 @@
 //
 // At most kMaxAttachedPerHost exchanges to one host are in the driver at a time; later ones wait
 // here as their start command and are attached in start order as earlier ones end. Their total
-// timeout counts from Start all the same: a waiting one fails at its deadline by itself, and an
-// attached one gets what is left of it.
+// timeout counts from Start all the same. The core alone keeps it, waiting or attached: an
+// exchange whose deadline passes is taken out of the driver and fails. So does one that has not
+// connected within the connect timeout of being attached, for a driver whose engine cannot time
+// the name lookup and the connect together (DriverErrors::reports_connects).
 #ifndef HOST_SRC_TRANSPORT_CORE_H_
 #define HOST_SRC_TRANSPORT_CORE_H_
 
@@ -96,6 +98,12 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
     TransportCallback done;
     Host* host = nullptr;
     BodySink body;
+    Clock::time_point attached;                             // when it went to the driver
+    Clock::time_point deadline = Clock::time_point::max();  // the total timeout, from Start
+    int64_t total_timeout_ms = 0;                           // as the limits gave it
+    // For a driver that reports connects: until when it may take to connect, if it has not.
+    Clock::time_point connect_deadline = Clock::time_point::max();
+    int64_t connect_timeout_ms = 0;
   };
   using AttachedMap = std::unordered_map<ExchangeId, Attached>;
   using WaitingMap = std::unordered_map<ExchangeId, std::pair<StartCommand, Host*>>;
@@ -111,14 +119,19 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   void Remove(ExchangeId id);
   // DriverEvents: notes the result; DeliverFinished calls back once the driver has returned.
   void Finished(ExchangeId id, TransportResult result) override;
+  void Connected(ExchangeId id) override;
   void DeliverFinished();
   // Counts an exchange out of the driver, noting its host when a waiting one may follow.
   void CountOut(Attached& exchange);
   // Hands waiting exchanges to the driver where their hosts have room; true if it handed any.
   bool AttachWaiting();
-  // Fails the waiting exchanges whose total timeout has passed.
-  void ExpireWaiting(Clock::time_point now);
+  // Fails the exchanges, waiting or attached, whose total timeout or connect budget has passed.
+  void Expire(Clock::time_point now);
   void FailTimedOut(StartCommand& command);
+  // The core's text of a timeout that has passed after `ms` milliseconds.
+  std::string TimedOutText(const char* what, int64_t ms) const;
+  // Notes a deadline the network thread must wake for.
+  void WakeBy(Clock::time_point deadline) { next_deadline_ = std::min(next_deadline_, deadline); }
   // Forgets a waiting exchange (cancelled, or failed for its deadline); the next one.
   WaitingMap::iterator EraseWaiting(WaitingMap::iterator it);
   // The host of `url`; the last one found is kept, as the calls of a process go to one or two.
@@ -153,7 +166,7 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
 
   // Network thread only: the exchanges in the driver, those it reported finished and that wait
   // for their delivery, hosts by scheme and authority, the waiting exchanges, hosts with room for
-  // them, and no waiting deadline earlier than `next_deadline_`.
+  // them, and no deadline, waiting or attached, earlier than `next_deadline_`.
   AttachedMap attached_;
   std::vector<std::pair<AttachedMap::node_type, TransportResult>> finished_;
   std::unordered_map<std::string, Host> hosts_;

@@ -88,17 +88,23 @@ struct Attachment {
   const TransportRequest* request = nullptr;
   const Route* route = nullptr;  // null: connect to the address's own host and port
   const ProxyChoice* proxy = nullptr;
-  int64_t connect_timeout_ms = 0;  // as SetTransportLimits gave it
-  // What is left of the total timeout, which counts from Start; 0 for none.
+  // As SetTransportLimits gave it, for an engine that keeps it (see DriverErrors).
+  int64_t connect_timeout_ms = 0;
+  // What is left of the total timeout, which counts from Start and which the core keeps; 0 for
+  // none. For an engine whose phases have limits of their own, so that none ends sooner.
   int64_t total_timeout_ms = 0;
   BodySink* body = nullptr;
 };
 
-// The codes and texts in which a driver names the failures that the core decides.
+// The codes and texts in which a driver names the failures that the core decides, and what the
+// core keeps for it.
 struct DriverErrors {
-  int timed_out = 0;  // the total timeout passed while the exchange waited in the core
+  int timed_out = 0;  // a time limit passed: the total (the core keeps it), or the connect budget
   std::string timed_out_text;
   int body_too_large = 0;  // the body went over the cap
+  // The driver reports each exchange connected (DriverEvents::Connected), and the core keeps the
+  // connect budget from Attach on, name lookup and connect together; else the engine keeps it.
+  bool reports_connects = false;
 };
 
 // Where Perform reports. Network thread only.
@@ -107,6 +113,8 @@ class DriverEvents {
   // The exchange ended: `result.ok` with its status (the body is in its BodySink), or a failure
   // with the driver's code and text. Reported once per attached exchange, and never after Detach.
   virtual void Finished(ExchangeId id, TransportResult result) = 0;
+  // The exchange has its connection (a driver with DriverErrors::reports_connects). Once at most.
+  virtual void Connected(ExchangeId id) = 0;
 
  protected:
   ~DriverEvents() = default;

@@ -45,8 +45,6 @@
 namespace base::http::internal {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 // The body is read in pieces of this size; each exchange has one such buffer.
 constexpr DWORD kReadBytes = 16 * 1024;
 
@@ -123,6 +121,7 @@ void CALLBACK OnStatus(HINTERNET /*handle*/, DWORD_PTR context_value, DWORD stat
   report.id = context->id;
   report.status = status;
   switch (status) {
+    case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
       break;
@@ -233,12 +232,48 @@ std::optional<std::wstring> BypassList(const std::string& no_proxy) {
 }
 
 // SetProxy's address as WinHTTP names a proxy server: "host:port". Its own "http://" form is
-// not read alike everywhere (Wine takes "http" for the host).
-std::wstring ProxyServer(const std::string& url) {
+// not read alike everywhere (Wine takes "http" for the host). Nothing for another scheme
+// ("socks5://", "https://"): WinHTTP reaches http proxies only.
+std::optional<std::wstring> ProxyServer(const std::string& url) {
   std::string server = url;
-  if (server.size() > 7 && _strnicmp(server.c_str(), "http://", 7) == 0) server.erase(0, 7);
+  const size_t scheme_end = server.find("://");
+  if (scheme_end != std::string::npos) {
+    if (scheme_end != 4 || _strnicmp(server.c_str(), "http", 4) != 0) return std::nullopt;
+    server.erase(0, scheme_end + 3);
+  }
   server.erase(std::min(server.find('/'), server.size()));
   return Wide(server);
+}
+
+// What the transport needs of an address.
+struct UrlParts {
+  bool secure = false;
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring target;  // in origin form: the path and the query, without a fragment
+};
+
+bool CrackUrl(const std::string& address, UrlParts& url, TransportResult& failure) {
+  const std::wstring wide = Wide(address);
+  URL_COMPONENTS parts = {};
+  parts.dwStructSize = sizeof(parts);
+  parts.dwSchemeLength = static_cast<DWORD>(-1);
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts)) {
+    failure = Failure(GetLastError());
+    return false;
+  }
+  url.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  url.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  url.port = parts.nPort;
+  url.target.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+  std::wstring query(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  query.erase(std::min(query.find(L'#'), query.size()));
+  if (url.target.empty()) url.target = L"/";
+  url.target += query;
+  return true;
 }
 
 // A proxy and the hosts that bypass it, as WinHttpOpen takes them.
@@ -277,14 +312,25 @@ class WinHttpDriver final : public TransportDriver {
     DWORD status = 0;
     uint64_t announced = UINT64_MAX;  // the Content-Length of the answer, if it gave one
     uint64_t received = 0;            // bytes of the body so far
-    Clock::time_point attached;
-    Clock::time_point deadline = Clock::time_point::max();  // the total timeout
+    bool connected = false;           // reported to the core
   };
 
-  // Opens the exchange's handles and sends its request; false with `failure` filled in.
+  // Opens the exchange's handles and sends its request; false with `failure` filled in. Each
+  // step below the same, filling in `transfer` as it goes.
   bool Open(const Attachment& attachment, Transfer& transfer, TransportResult& failure);
-  // What the exchange's choice comes to: no proxy, SetProxy's, the user's, or WinHTTP's default.
-  ProxySetting SettingFor(const ProxyChoice& choice) const;
+  // The connection handle: to the route's address if there is one (`host_header` then names
+  // the address's own host), through the session of the exchange's proxy setting.
+  bool Connect(const Attachment& attachment, const UrlParts& url, Transfer& transfer,
+               std::wstring& host_header, TransportResult& failure);
+  // The request handle with its context and options.
+  bool OpenRequest(const Attachment& attachment, const UrlParts& url, Transfer& transfer,
+                   TransportResult& failure);
+  // The request's headers, each as given: empty values and repeated names included.
+  static bool AddHeaders(const TransportRequest& request, const std::wstring& host_header,
+                         Transfer& transfer, TransportResult& failure);
+  // What the exchange's choice comes to: no proxy, SetProxy's, the user's, or WinHTTP's default;
+  // nothing, with `failure` set, for a proxy WinHTTP cannot use.
+  std::optional<ProxySetting> SettingFor(const ProxyChoice& choice, TransportResult& failure) const;
   // The session for `setting`, opened now if it is the first exchange with it; null with
   // `error` set if WinHTTP refuses it.
   HINTERNET SessionFor(const ProxySetting& setting, DWORD& error);
@@ -292,8 +338,6 @@ class WinHttpDriver final : public TransportDriver {
   bool Advance(Transfer& transfer, const Report& report, TransportResult& result);
   // Asks for the next piece of the body; false with `result` set if WinHTTP refuses.
   static bool ReadNext(Transfer& transfer, TransportResult& result);
-  // Fails the exchanges whose total timeout has passed.
-  void ExpireTransfers(DriverEvents& events);
   void Finish(ExchangeId id, TransportResult result, DriverEvents& events);
   // Closes the exchange's handles; its context goes with the request handle's last callback.
   static void Close(Transfer& transfer);
@@ -302,8 +346,7 @@ class WinHttpDriver final : public TransportDriver {
   std::map<ProxySetting, HINTERNET> sessions_;
   std::optional<ProxySetting> user_proxy_;  // the user's static proxy setting, if any
   std::unordered_map<ExchangeId, Transfer> transfers_;
-  std::vector<Report> reports_;                                 // being handled by Perform
-  Clock::time_point next_deadline_ = Clock::time_point::max();  // none earlier
+  std::vector<Report> reports_;  // being handled by Perform
 };
 
 WinHttpDriver::WinHttpDriver() {
@@ -350,18 +393,25 @@ HINTERNET WinHttpDriver::SessionFor(const ProxySetting& setting, DWORD& error) {
     return nullptr;
   }
   // Set before any handle is made from the session: handles take their callback from it.
-  if (WinHttpSetStatusCallback(
-          session, &OnStatus, WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS | WINHTTP_CALLBACK_FLAG_HANDLES,
-          0) == WINHTTP_INVALID_STATUS_CALLBACK) {
+  constexpr DWORD kCallbacks = WINHTTP_CALLBACK_FLAG_ALL_COMPLETIONS |
+                               WINHTTP_CALLBACK_FLAG_HANDLES |
+                               WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER;
+  if (WinHttpSetStatusCallback(session, &OnStatus, kCallbacks, 0) ==
+      WINHTTP_INVALID_STATUS_CALLBACK) {
     error = GetLastError();
     WinHttpCloseHandle(session);
     return nullptr;
   }
   OpenHandles::Instance().Opened();
   DWORD connections = kMaxHostConnections;
-  WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections, sizeof(connections));
-  WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
-                   sizeof(connections));
+  if (!WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_SERVER, &connections,
+                        sizeof(connections)) ||
+      !WinHttpSetOption(session, WINHTTP_OPTION_MAX_CONNS_PER_1_0_SERVER, &connections,
+                        sizeof(connections))) {
+    error = GetLastError();
+    WinHttpCloseHandle(session);  // its closing callback counts it out
+    return nullptr;
+  }
   sessions_.emplace(setting, session);
   return session;
 }
@@ -371,15 +421,15 @@ DriverErrors WinHttpDriver::Errors() const {
   errors.timed_out = ERROR_WINHTTP_TIMEOUT;
   errors.timed_out_text = ErrorText(ERROR_WINHTTP_TIMEOUT);
   errors.body_too_large = ERROR_WINHTTP_RESPONSE_DRAIN_OVERFLOW;
+  // WinHTTP times the name lookup and the connect each on its own.
+  errors.reports_connects = true;
   return errors;
 }
 
 void WinHttpDriver::Wait(int timeout_ms) {
-  auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
-  until = std::min(until, next_deadline_);
   std::unique_lock<std::mutex> lock(mailbox_->mutex);
-  mailbox_->arrived.wait_until(lock, until,
-                               [this] { return mailbox_->woken || !mailbox_->reports.empty(); });
+  mailbox_->arrived.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                             [this] { return mailbox_->woken || !mailbox_->reports.empty(); });
   mailbox_->woken = false;
 }
 
@@ -394,11 +444,6 @@ void WinHttpDriver::Wake() {
 bool WinHttpDriver::Attach(const Attachment& attachment, TransportResult& failure) {
   Transfer transfer;
   transfer.body = attachment.body;
-  transfer.attached = Clock::now();
-  if (attachment.total_timeout_ms > 0) {
-    transfer.deadline = transfer.attached + std::chrono::milliseconds(attachment.total_timeout_ms);
-    next_deadline_ = std::min(next_deadline_, transfer.deadline);
-  }
   if (!Open(attachment, transfer, failure)) {
     Close(transfer);
     return false;
@@ -409,30 +454,28 @@ bool WinHttpDriver::Attach(const Attachment& attachment, TransportResult& failur
 
 bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
                          TransportResult& failure) {
-  const TransportRequest& request = *attachment.request;
-  const std::wstring url = Wide(request.url);
-  URL_COMPONENTS parts = {};
-  parts.dwStructSize = sizeof(parts);
-  parts.dwSchemeLength = static_cast<DWORD>(-1);
-  parts.dwHostNameLength = static_cast<DWORD>(-1);
-  parts.dwUrlPathLength = static_cast<DWORD>(-1);
-  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &parts)) {
+  UrlParts url;
+  std::wstring host_header;
+  if (!CrackUrl(attachment.request->url, url, failure) ||
+      !Connect(attachment, url, transfer, host_header, failure) ||
+      !OpenRequest(attachment, url, transfer, failure) ||
+      !AddHeaders(*attachment.request, host_header, transfer, failure)) {
+    return false;
+  }
+  if (!WinHttpSendRequest(transfer.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
+                          WINHTTP_NO_REQUEST_DATA, 0, 0,
+                          reinterpret_cast<DWORD_PTR>(transfer.context))) {
     failure = Failure(GetLastError());
     return false;
   }
-  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-  std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
-  INTERNET_PORT port = parts.nPort;
-  // The request target in origin form: the path and the query, without a fragment.
-  std::wstring target(parts.lpszUrlPath, parts.dwUrlPathLength);
-  std::wstring query(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-  query.erase(std::min(query.find(L'#'), query.size()));
-  if (target.empty()) target = L"/";
-  target += query;
+  return true;
+}
 
+bool WinHttpDriver::Connect(const Attachment& attachment, const UrlParts& url, Transfer& transfer,
+                            std::wstring& host_header, TransportResult& failure) {
+  std::wstring host = url.host;
+  INTERNET_PORT port = url.port;
   // A routed exchange connects to the route's address; the Host header stays the address's own.
-  std::wstring headers;
   if (const Route* route = attachment.route) {
     const auto to = SplitHostPort(route->to);
     if (!to) {
@@ -440,14 +483,14 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
       return false;
     }
     const INTERNET_PORT scheme_port =
-        secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-    headers =
-        L"Host: " + host + (port == scheme_port ? L"" : L":" + std::to_wstring(port)) + L"\r\n";
+        url.secure ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+    host_header = host + (port == scheme_port ? L"" : L":" + std::to_wstring(port));
     std::tie(host, port) = *to;
   }
-
+  std::optional<ProxySetting> setting = SettingFor(*attachment.proxy, failure);
+  if (!setting) return false;
   DWORD error = 0;
-  const HINTERNET session = SessionFor(SettingFor(*attachment.proxy), error);
+  const HINTERNET session = SessionFor(*setting, error);
   if (session == nullptr) {
     failure = Failure(error);
     return false;
@@ -458,12 +501,18 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
     return false;
   }
   OpenHandles::Instance().Opened();
+  return true;
+}
+
+bool WinHttpDriver::OpenRequest(const Attachment& attachment, const UrlParts& url,
+                                Transfer& transfer, TransportResult& failure) {
+  const TransportRequest& request = *attachment.request;
   const std::wstring method = request.method.empty() ? L"GET" : Wide(request.method);
   // The address arrives encoded already: WinHTTP sends it as it is.
-  const DWORD flags = (secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+  const DWORD flags = (url.secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
                       WINHTTP_FLAG_ESCAPE_DISABLE_QUERY;
   transfer.request =
-      WinHttpOpenRequest(transfer.connection, method.c_str(), target.c_str(), nullptr,
+      WinHttpOpenRequest(transfer.connection, method.c_str(), url.target.c_str(), nullptr,
                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
   if (transfer.request == nullptr) {
     failure = Failure(GetLastError());
@@ -482,41 +531,60 @@ bool WinHttpDriver::Open(const Attachment& attachment, Transfer& transfer,
 
   // Like the libcurl transport: no redirects followed, no cookie store of its own.
   DWORD disabled = WINHTTP_DISABLE_REDIRECTS | WINHTTP_DISABLE_COOKIES;
-  WinHttpSetOption(transfer.request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled, sizeof(disabled));
-  // The connect timeout covers the name lookup as well; sending and receiving may take what is
-  // left of the total timeout, which Perform enforces as a whole.
+  // The core keeps the connect budget (name lookup and connect together) and the total; each of
+  // WinHTTP's own limits is set so that it ends no sooner.
   const auto clamp = [](int64_t ms) {
     return static_cast<int>(std::clamp<int64_t>(ms, 0, INT_MAX));
   };
-  WinHttpSetTimeouts(transfer.request, clamp(attachment.connect_timeout_ms),
-                     clamp(attachment.connect_timeout_ms), clamp(attachment.total_timeout_ms),
-                     clamp(attachment.total_timeout_ms));
-
-  for (const auto& [name, value] : request.headers) {
-    headers += Wide(name) + L": " + Wide(value) + L"\r\n";
-  }
-  if (!headers.empty() && !WinHttpAddRequestHeaders(
-                              transfer.request, headers.c_str(), static_cast<DWORD>(headers.size()),
-                              WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE)) {
+  const int connect = clamp(attachment.connect_timeout_ms);
+  const int total = clamp(attachment.total_timeout_ms);
+  if (!WinHttpSetOption(transfer.request, WINHTTP_OPTION_DISABLE_FEATURE, &disabled,
+                        sizeof(disabled)) ||
+      !WinHttpSetTimeouts(transfer.request, connect, connect, total, total)) {
     failure = Failure(GetLastError());
-    return false;
-  }
-  if (!WinHttpSendRequest(transfer.request, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
-                          WINHTTP_NO_REQUEST_DATA, 0, 0, context_value)) {
-    failure = Failure(GetLastError());
+    failure.error_text += " (setting up the request)";
     return false;
   }
   return true;
 }
 
-ProxySetting WinHttpDriver::SettingFor(const ProxyChoice& choice) const {
+bool WinHttpDriver::AddHeaders(const TransportRequest& request, const std::wstring& host_header,
+                               Transfer& transfer, TransportResult& failure) {
+  // One call per header, without WINHTTP_ADDREQ_FLAG_REPLACE, which would drop an empty value
+  // and merge a repeated name into one line.
+  const auto add = [&](const std::string& name, const std::wstring& value) {
+    const std::wstring line = Wide(name) + L": " + value;
+    if (WinHttpAddRequestHeaders(transfer.request, line.c_str(), static_cast<DWORD>(line.size()),
+                                 WINHTTP_ADDREQ_FLAG_ADD)) {
+      return true;
+    }
+    failure = Failure(GetLastError());
+    failure.error_text += " (adding the header " + name + ")";  // its value may be a secret
+    return false;
+  };
+  if (!host_header.empty() && !add("Host", host_header)) return false;
+  for (const auto& [name, value] : request.headers) {
+    if (!add(name, Wide(value))) return false;
+  }
+  return true;
+}
+
+std::optional<ProxySetting> WinHttpDriver::SettingFor(const ProxyChoice& choice,
+                                                      TransportResult& failure) const {
   std::optional<std::wstring> listed;
   if (!choice.no_proxy.empty()) listed = BypassList(choice.no_proxy);
   if (choice.direct || (!choice.no_proxy.empty() && !listed)) {
     return ProxySetting{WINHTTP_ACCESS_TYPE_NO_PROXY, L"", L""};
   }
   if (!choice.url.empty()) {
-    ProxySetting setting{WINHTTP_ACCESS_TYPE_NAMED_PROXY, ProxyServer(choice.url), L""};
+    const std::optional<std::wstring> server = ProxyServer(choice.url);
+    if (!server) {
+      failure = Failure(ERROR_WINHTTP_UNRECOGNIZED_SCHEME);
+      failure.error_text +=
+          ": the proxy " + choice.url + " is not an http proxy, the only kind " + "WinHTTP reaches";
+      return std::nullopt;
+    }
+    ProxySetting setting{WINHTTP_ACCESS_TYPE_NAMED_PROXY, *server, L""};
     setting.bypass = listed ? *listed : (user_proxy_ ? user_proxy_->bypass : L"");
     // A proxy named by the host is used for every host not listed, loopback addresses included
     // (which Windows may otherwise reach directly), as on Linux.
@@ -554,15 +622,22 @@ void WinHttpDriver::Perform(DriverEvents& events) {
   for (const Report& report : reports_) {
     auto it = transfers_.find(report.id);
     if (it == transfers_.end()) continue;  // detached or finished: a late report
+    Transfer& transfer = it->second;
+    // Connected, or sent (a connection kept from an earlier exchange is not announced).
+    if (!transfer.connected && report.status != WINHTTP_CALLBACK_STATUS_REQUEST_ERROR) {
+      transfer.connected = true;
+      events.Connected(report.id);
+    }
     TransportResult result;
-    if (!Advance(it->second, report, result)) Finish(report.id, std::move(result), events);
+    if (!Advance(transfer, report, result)) Finish(report.id, std::move(result), events);
   }
   reports_.clear();
-  ExpireTransfers(events);
 }
 
 bool WinHttpDriver::Advance(Transfer& transfer, const Report& report, TransportResult& result) {
   switch (report.status) {
+    case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
+      return true;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
       if (WinHttpReceiveResponse(transfer.request, nullptr)) return true;
       result = Failure(GetLastError());
@@ -618,27 +693,6 @@ bool WinHttpDriver::ReadNext(Transfer& transfer, TransportResult& result) {
   if (WinHttpReadData(transfer.request, transfer.context->buffer, kReadBytes, nullptr)) return true;
   result = Failure(GetLastError());
   return false;
-}
-
-void WinHttpDriver::ExpireTransfers(DriverEvents& events) {
-  const Clock::time_point now = Clock::now();
-  if (now < next_deadline_) return;
-  next_deadline_ = Clock::time_point::max();
-  std::vector<std::pair<ExchangeId, int64_t>> expired;
-  for (const auto& [id, transfer] : transfers_) {
-    if (transfer.deadline > now) {
-      next_deadline_ = std::min(next_deadline_, transfer.deadline);
-      continue;
-    }
-    const auto elapsed =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now - transfer.attached);
-    expired.emplace_back(id, elapsed.count());
-  }
-  for (const auto& [id, elapsed_ms] : expired) {
-    TransportResult result = Failure(ERROR_WINHTTP_TIMEOUT);
-    result.error_text += " after " + std::to_string(elapsed_ms) + " milliseconds";
-    Finish(id, std::move(result), events);
-  }
 }
 
 void WinHttpDriver::Finish(ExchangeId id, TransportResult result, DriverEvents& events) {

@@ -82,7 +82,10 @@ TEST(DefaultTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {
   auto outcome = Fetch(server.Url("/v1/restserver/lumo?method=a&x=%26"),
                        {{L"User-Agent", L"lumo-player/2.3 (Linux)"},
                         {L"Referer", L"http://www.lumo.example/"},
-                        {L"Cookie", L"KWTOK=abc; other=1"}});
+                        {L"Cookie", L"KWTOK=abc; other=1"},
+                        {L"X-Empty", L""},
+                        {L"X-Twice", L"1"},
+                        {L"X-Twice", L"2"}});
   ASSERT_EQ(outcome->completed, 1);
   EXPECT_EQ(outcome->failed, 0);
   EXPECT_EQ(outcome->code, 200);
@@ -95,6 +98,14 @@ TEST(DefaultTransportTest, SendsTheRequestAsSetAndReturnsTheAnswer) {
   EXPECT_EQ(requests[0].Header("User-Agent"), "lumo-player/2.3 (Linux)");
   EXPECT_EQ(requests[0].Header("Referer"), "http://www.lumo.example/");
   EXPECT_EQ(requests[0].Header("Cookie"), "KWTOK=abc; other=1");
+  // Sent as set: an empty value, and a repeated name twice in its order.
+  std::vector<std::pair<std::string, std::string>> own;
+  for (const auto& [name, value] : requests[0].headers) {
+    if (name.rfind("X-", 0) == 0) own.emplace_back(name, value);
+  }
+  const std::vector<std::pair<std::string, std::string>> kOwn = {
+      {"X-Empty", ""}, {"X-Twice", "1"}, {"X-Twice", "2"}};
+  EXPECT_EQ(own, kOwn);
 }
 
 // Any status with a complete body fires response_completed; every other end fires
@@ -162,6 +173,10 @@ TEST(DefaultTransportTest, CompleteAnswersCompleteAndEverythingElseFails) {
     EXPECT_EQ(outcome->body, c.body);
     EXPECT_EQ(outcome->error_text.substr(0, c.error_prefix.size()), c.error_prefix)
         << std::string(outcome->error_text.begin(), outcome->error_text.end());
+    // Every platform says how long a time limit was, which the library's text repeats.
+    if (c.code == kFailures.timed_out) {
+      EXPECT_NE(outcome->error_text.find(L"timed out after 200 milliseconds"), std::wstring::npos);
+    }
   }
 }
 

@@ -192,4 +192,26 @@ TEST(ProxyTest, RequestsGoThroughTheProxyUnlessExcluded) {
   EXPECT_TRUE(other.requests().empty());
 }
 
+#ifdef _WIN32
+// WinHTTP reaches http proxies only: a proxy of another scheme fails the exchange, saying why,
+// instead of being read as a host called "socks5".
+TEST(ProxyTest, AProxyOfAnotherSchemeFailsTheExchangeOnWindows) {
+  LoopbackServer server(Answer("direct"));
+  base::http::SetProxy("socks5://127.0.0.1:9");
+  auto request = std::make_unique<WinHttpRequest>();
+  Outcome outcome(request.get());
+  request->Open(
+      L"GET",
+      L"http://" + std::wstring(server.host_port().begin(), server.host_port().end()) + L"/", true,
+      false);
+  request->Send(0);
+  EXPECT_TRUE(outcome.Wait());
+  request.reset();
+  base::http::SetProxy("");
+  EXPECT_EQ(outcome.failed, 1);
+  EXPECT_NE(outcome.error_text.find(L"is not an http proxy"), std::wstring::npos);
+  EXPECT_TRUE(server.requests().empty());
+}
+#endif
+
 }  // namespace

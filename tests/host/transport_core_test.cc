@@ -121,6 +121,15 @@ class FakeEngine {
     std::lock_guard<std::mutex> lock(mutex_);
     refusal_ = code;
   }
+  // The engine reports the exchange connected in the network thread's next batch.
+  void Connect(ExchangeId id) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    connects_.push_back(id);
+    changed_.notify_all();
+  }
+  // Whether its driver reports connects, for the core to keep the connect budget. Set before the
+  // core is made.
+  bool reports_connects = false;
 
  private:
   friend class FakeDriver;
@@ -129,6 +138,7 @@ class FakeEngine {
   std::condition_variable changed_;
   std::vector<Attached> attached_;    // guarded by mutex_
   std::vector<ExchangeId> detached_;  // guarded by mutex_
+  std::vector<ExchangeId> connects_;  // guarded by mutex_
   int releases_ = 0;                  // guarded by mutex_
   std::vector<Ending> endings_;       // guarded by mutex_
   int refusal_ = 0;                   // guarded by mutex_
@@ -140,7 +150,9 @@ class FakeDriver final : public TransportDriver {
  public:
   explicit FakeDriver(FakeEngine& engine) : engine_(engine) {}
 
-  DriverErrors Errors() const override { return {kTimedOut, "Timeout was reached", kTooLarge}; }
+  DriverErrors Errors() const override {
+    return {kTimedOut, "Timeout was reached", kTooLarge, engine_.reports_connects};
+  }
 
   bool Attach(const Attachment& attachment, TransportResult& failure) override {
     std::lock_guard<std::mutex> lock(engine_.mutex_);
@@ -171,10 +183,13 @@ class FakeDriver final : public TransportDriver {
 
   void Perform(DriverEvents& events) override {
     std::vector<Ending> endings;
+    std::vector<ExchangeId> connects;
     {
       std::lock_guard<std::mutex> lock(engine_.mutex_);
       endings.swap(engine_.endings_);
+      connects.swap(engine_.connects_);
     }
+    for (ExchangeId id : connects) events.Connected(id);
     for (Ending& ending : endings) {
       auto it = bodies_.find(ending.id);
       if (it == bodies_.end()) continue;  // not attached: an engine never reports those
@@ -195,8 +210,9 @@ class FakeDriver final : public TransportDriver {
     std::unique_lock<std::mutex> lock(engine_.mutex_);
     engine_.in_wait_ = true;
     engine_.changed_.notify_all();
-    engine_.changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                              [this] { return engine_.woken_ || !engine_.endings_.empty(); });
+    engine_.changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] {
+      return engine_.woken_ || !engine_.endings_.empty() || !engine_.connects_.empty();
+    });
     engine_.woken_ = false;
     engine_.in_wait_ = false;
   }
@@ -550,6 +566,54 @@ TEST_F(TransportCoreTest, StopDropsEveryCallAndTheNextStartRunsAgain) {
   for (int tag : {0, 100}) EXPECT_TRUE(results_.Of(tag).empty()) << tag;
   EXPECT_EQ(core_.Stop(), 0u);
   EXPECT_EQ(engine_.releases(), 2);
+}
+
+// The core keeps every exchange's time limits, attached ones included: the total from Start, and
+// for a driver that reports connects the connect budget from Attach. A driver's own timeout says
+// how long it took, as the core's do.
+TEST(TransportCoreDeadlineTest, AttachedCallsFailAtTheirLimits) {
+  struct Case {
+    const char* name;
+    bool reports_connects;
+    bool connect;         // the engine reports the exchange connected at once
+    bool engine_timeout;  // the engine fails it with its own timeout, saying no time
+    const char* text;     // how the failure's text starts
+  };
+  const Case cases[] = {
+      {"total, attached", false, false, false,
+       "Timeout was reached: Operation timed out after 300"},
+      {"connect budget", true, false, false, "Timeout was reached: Connection timed out after 100"},
+      {"connected in time: the total", true, true, false,
+       "Timeout was reached: Operation timed out after 300"},
+      {"the engine's own", false, false, true, "Timeout was reached: Operation timed out after "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeEngine engine;
+    engine.reports_connects = c.reports_connects;
+    Results results;
+    TransportLimits limits;
+    limits.connect_timeout_ms = 100;
+    limits.total_timeout_ms = 300;
+    base::http::SetTransportLimits(limits);
+    {
+      TransportCore core(std::make_unique<FakeDriver>(engine));
+      TransportRequest request;
+      request.url = "http://a.example/";
+      const ExchangeId id = core.Start(std::move(request), results.For(0));
+      ASSERT_TRUE(engine.WaitForAttached(1));
+      if (c.connect) engine.Connect(id);
+      if (c.engine_timeout) engine.Finish({Failed(id, kTimedOut, "Timeout was reached")});
+      ASSERT_TRUE(results.WaitForCount(1));
+      const TransportResult result = results.Of(0).at(0);
+      EXPECT_EQ(result.error_code, kTimedOut);
+      EXPECT_EQ(result.error_text.rfind(c.text, 0), 0u) << result.error_text;
+      if (!c.engine_timeout) {
+        EXPECT_EQ(engine.detached(), std::vector<ExchangeId>{id});
+      }
+    }
+    base::http::SetTransportLimits(TransportLimits{});
+  }
 }
 
 }  // namespace

@@ -67,7 +67,9 @@ LUMOHOST_EXPORT std::shared_ptr<Transport> GetTransport();
 LUMOHOST_EXPORT void SetConnectTo(const std::string& host_port, const std::string& to_host_port);
 
 // The proxy of the default transport, like curl's --proxy: "http://127.0.0.1:3128" (any proxy
-// address libcurl takes, such as "socks5://127.0.0.1:1080"; on Windows an http proxy). An empty
+// address libcurl takes, such as "socks5://127.0.0.1:1080"; on Windows an http proxy, written
+// "http://host:port" or "host:port": WinHTTP reaches no other kind, and an exchange that would
+// use one fails, its text saying so). An empty
 // `proxy_url` leaves the choice to the platform. Linux: the environment, as libcurl reads it:
 // http_proxy for http addresses, HTTPS_PROXY (or https_proxy) for https ones, ALL_PROXY for
 // either; the upper-case HTTP_PROXY is not read. Windows: the user's proxy setting, or else

@@ -4,7 +4,7 @@
 
 #include "base/logging.h"
 #include "base/thread/ui_loop.h"
-#include "transport_internal.h"
+#include "transport/transport_internal.h"
 
 namespace base {
 

@@ -2,7 +2,7 @@
 // cancellation, the body cap, routes and proxies, shutdown. The driver ends exchanges the way an
 // engine with callbacks on threads of its own would: the test thread queues an ending and signals
 // the network thread's wait, and the next Perform reports it.
-#include "transport_core.h"
+#include "transport/transport_core.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "base/http/transport.h"
-#include "transport_driver.h"
+#include "transport/transport_driver.h"
 
 namespace {
 

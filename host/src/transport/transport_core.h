@@ -12,8 +12,8 @@
 // exchange whose deadline passes is taken out of the driver and fails. So does one that has not
 // connected within the connect timeout of being attached, for a driver whose engine cannot time
 // the name lookup and the connect together (DriverErrors::reports_connects).
-#ifndef HOST_SRC_TRANSPORT_CORE_H_
-#define HOST_SRC_TRANSPORT_CORE_H_
+#ifndef HOST_SRC_TRANSPORT_TRANSPORT_CORE_H_
+#define HOST_SRC_TRANSPORT_TRANSPORT_CORE_H_
 
 #include <chrono>
 #include <condition_variable>
@@ -179,4 +179,4 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
 
 }  // namespace base::http::internal
 
-#endif  // HOST_SRC_TRANSPORT_CORE_H_
+#endif  // HOST_SRC_TRANSPORT_TRANSPORT_CORE_H_

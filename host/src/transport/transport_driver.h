@@ -8,8 +8,8 @@
 // back on threads of its own queues what its callbacks report, hands it over in Perform, and waits
 // in Wait on a condition variable that its callbacks and Wake signal; its callbacks never call the
 // core.
-#ifndef HOST_SRC_TRANSPORT_DRIVER_H_
-#define HOST_SRC_TRANSPORT_DRIVER_H_
+#ifndef HOST_SRC_TRANSPORT_TRANSPORT_DRIVER_H_
+#define HOST_SRC_TRANSPORT_TRANSPORT_DRIVER_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -165,4 +165,4 @@ bool StopsNetworkThreadAtExit();
 
 }  // namespace base::http::internal
 
-#endif  // HOST_SRC_TRANSPORT_DRIVER_H_
+#endif  // HOST_SRC_TRANSPORT_TRANSPORT_DRIVER_H_

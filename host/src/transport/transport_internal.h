@@ -1,7 +1,7 @@
 // What the transport settings look like from inside the host layer: the default transport and the
 // routes, limits and proxy that apply to an exchange at the moment it starts.
-#ifndef HOST_SRC_TRANSPORT_INTERNAL_H_
-#define HOST_SRC_TRANSPORT_INTERNAL_H_
+#ifndef HOST_SRC_TRANSPORT_TRANSPORT_INTERNAL_H_
+#define HOST_SRC_TRANSPORT_TRANSPORT_INTERNAL_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -37,4 +37,4 @@ ProxySettings CurrentProxy();
 
 }  // namespace base::http::internal
 
-#endif  // HOST_SRC_TRANSPORT_INTERNAL_H_
+#endif  // HOST_SRC_TRANSPORT_TRANSPORT_INTERNAL_H_

@@ -4,8 +4,8 @@
 // its last (FreeLibraryAndExitThread), so that a host's FreeLibrary never unloads the code it is
 // running: the DLL goes with the thread. The end of a thread takes the loader lock there, so a
 // DLL's attach or detach must not wait for one: LetEnd does not.
-#ifndef HOST_SRC_NETWORK_THREAD_H_
-#define HOST_SRC_NETWORK_THREAD_H_
+#ifndef HOST_SRC_TRANSPORT_NETWORK_THREAD_H_
+#define HOST_SRC_TRANSPORT_NETWORK_THREAD_H_
 
 #include <functional>
 
@@ -39,4 +39,4 @@ class NetworkThread {
 
 }  // namespace base::http::internal
 
-#endif  // HOST_SRC_NETWORK_THREAD_H_
+#endif  // HOST_SRC_TRANSPORT_NETWORK_THREAD_H_

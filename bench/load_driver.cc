@@ -26,9 +26,13 @@
 // for a server started elsewhere). Each run stops by itself after --time-limit seconds, finished
 // or not. Traffic goes to the loopback address given, nowhere else: the library's service host is
 // routed there, and no host name is looked up.
+
+// libcurl's header before cpprest's: under clang, cpprest defines `dllimport` as a macro, which
+// breaks a test in curl.h.
+#include <curl/curl.h>
+
 #include <cpprest/http_client.h>
 #include <cpprest/json.h>
-#include <curl/curl.h>
 #include <poll.h>
 #include <pplx/threadpool.h>
 #include <sys/prctl.h>

@@ -40,7 +40,7 @@ base::http::Transport::ExchangeId ExchangeWatch::Start(base::http::TransportRequ
                                                        base::http::TransportCallback done) {
   uint64_t sequence = 0;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     sequence = ++started_;
     if (settings_.hold) {
       if (!held_) held_ = std::move(request);
@@ -81,32 +81,32 @@ void ExchangeWatch::Cancel(ExchangeId id) {
 }
 
 void ExchangeWatch::Ended(ExchangeOutcome outcome) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   last_ = std::move(outcome);
 }
 
 void ExchangeWatch::SetAfterAnswer(std::function<void()> hook) {
-  std::lock_guard<std::mutex> lock(hook_mutex_);
+  base::thread::MutexLock lock(&hook_mutex_);
   after_answer_ = std::move(hook);
 }
 
 void ExchangeWatch::AfterAnswer() {
-  std::lock_guard<std::mutex> lock(hook_mutex_);
+  base::thread::MutexLock lock(&hook_mutex_);
   if (after_answer_) after_answer_();
 }
 
 uint64_t ExchangeWatch::started() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return started_;
 }
 
 ExchangeOutcome ExchangeWatch::last() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return last_;
 }
 
 std::optional<base::http::TransportRequest> ExchangeWatch::held() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return held_;
 }
 

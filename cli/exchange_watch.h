@@ -8,11 +8,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "base/http/transport.h"
+#include "base/thread/mutex.h"
 
 namespace lumo::cli {
 
@@ -65,13 +65,13 @@ class ExchangeWatch : public base::http::Transport,
 
   const std::shared_ptr<Transport> inner_;
   const Settings settings_;
-  mutable std::mutex mutex_;
-  uint64_t started_ = 0;                              // guarded by mutex_
-  ExchangeOutcome last_;                              // guarded by mutex_
-  std::optional<base::http::TransportRequest> held_;  // guarded by mutex_
+  mutable base::thread::Mutex mutex_;
+  uint64_t started_ GUARDED_BY(mutex_) = 0;
+  ExchangeOutcome last_ GUARDED_BY(mutex_);
+  std::optional<base::http::TransportRequest> held_ GUARDED_BY(mutex_);
   // Its own mutex: the hook may take a while, and must not hold up the other members.
-  std::mutex hook_mutex_;
-  std::function<void()> after_answer_;  // guarded by hook_mutex_
+  base::thread::Mutex hook_mutex_;
+  std::function<void()> after_answer_ GUARDED_BY(hook_mutex_);
 };
 
 }  // namespace lumo::cli

@@ -60,7 +60,7 @@ Session::Session(const GlobalOptions& options)
   base::logging::SetLogSink([this, verbose, show_token](const base::logging::LogRecord& record) {
     std::string line = ToUtf8(record.message);
     if (verbose) TraceLine(Shown("log: " + ToUtf8(record.location) + ": " + line, show_token));
-    std::lock_guard<std::mutex> lock(log_mutex_);
+    base::thread::MutexLock lock(&log_mutex_);
     log_lines_.push_back(std::move(line));
   });
 }
@@ -101,7 +101,7 @@ bool Session::WaitForCompletion(const std::string& operation) {
 }
 
 Session::Mark Session::MarkNow() const {
-  std::lock_guard<std::mutex> lock(log_mutex_);
+  base::thread::MutexLock lock(&log_mutex_);
   return {log_lines_.size(), watch_->started()};
 }
 
@@ -130,14 +130,16 @@ std::optional<int> Session::RunWatched(const std::function<void()>& begin,
                                        const std::function<size_t()>& items) {
   if (options_.dry_run) return PrintHeld(begin, operation);
   if (!route_.Connect(operation)) return kExitTransportError;
-  std::mutex progress_mutex;
-  size_t pages = 0;         // guarded by progress_mutex
-  size_t items_so_far = 0;  // guarded by progress_mutex
+  struct {
+    base::thread::Mutex mutex;
+    size_t pages GUARDED_BY(mutex) = 0;
+    size_t items_so_far GUARDED_BY(mutex) = 0;
+  } progress;
   watch_->SetAfterAnswer([&] {
     const size_t now = items ? items() : 0;
-    std::lock_guard<std::mutex> lock(progress_mutex);
-    ++pages;
-    items_so_far = now;
+    base::thread::MutexLock lock(&progress.mutex);
+    ++progress.pages;
+    progress.items_so_far = now;
   });
   begin();
   bool stalled = false;
@@ -147,10 +149,10 @@ std::optional<int> Session::RunWatched(const std::function<void()>& begin,
     auto last_change = std::chrono::steady_clock::now();
     while (!done() && !stalled) {
       base::thread::UiLoop::Instance().RunUntil([this] { return done(); }, kProgressInterval);
-      std::unique_lock<std::mutex> lock(progress_mutex);
-      const size_t now_pages = pages;
-      const size_t now_items = items_so_far;
-      lock.unlock();
+      base::thread::MutexLock lock(&progress.mutex);
+      const size_t now_pages = progress.pages;
+      const size_t now_items = progress.items_so_far;
+      lock.Unlock();
       const auto time = std::chrono::steady_clock::now();
       if (now_pages != last_pages) {
         last_pages = now_pages;
@@ -227,7 +229,7 @@ std::optional<std::string> Session::TransportProblem(const Mark& mark) const {
 }
 
 std::string Session::LastLogLineSince(size_t first) const {
-  std::lock_guard<std::mutex> lock(log_mutex_);
+  base::thread::MutexLock lock(&log_mutex_);
   if (log_lines_.size() <= first) return std::string();
   return WithoutAddress(log_lines_.back());
 }

@@ -9,12 +9,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/thread/mutex.h"
 #include "options.h"
 #include "output.h"
 #include "route.h"
@@ -135,8 +135,8 @@ class Session : public sigslot::has_slots<sigslot::single_threaded> {
   std::atomic<uint64_t> completions_{0};
   uint64_t awaited_ = 0;
 
-  mutable std::mutex log_mutex_;
-  std::vector<std::string> log_lines_;  // guarded by log_mutex_
+  mutable base::thread::Mutex log_mutex_;
+  std::vector<std::string> log_lines_ GUARDED_BY(log_mutex_);
 };
 
 }  // namespace lumo::cli

@@ -1,8 +1,8 @@
 #include "base/thread/dispatcher.h"
 
 #include <deque>
-#include <mutex>
 
+#include "base/thread/mutex.h"
 #include "base/thread/ui_loop.h"
 
 namespace base::thread {
@@ -10,8 +10,8 @@ namespace base::thread {
 // Shared between the dispatcher and the pump tasks it posted, so a pump that runs after the
 // dispatcher is gone finds an empty queue instead of a dangling pointer.
 struct Dispatcher::State {
-  std::mutex mutex;
-  std::deque<std::function<void()>> pending;  // guarded by mutex
+  Mutex mutex;
+  std::deque<std::function<void()>> pending GUARDED_BY(mutex);
 };
 
 Dispatcher::Dispatcher() : state_(std::make_shared<State>()) {}
@@ -21,7 +21,7 @@ Dispatcher::~Dispatcher() { CancelPendingInvokes(); }
 void Dispatcher::CancelPendingInvokes() {
   std::deque<std::function<void()>> dropped;
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    MutexLock lock(&state_->mutex);
     dropped.swap(state_->pending);
   }
   // `dropped` is destroyed here, outside the lock: a callable's captures may do anything in their
@@ -30,7 +30,7 @@ void Dispatcher::CancelPendingInvokes() {
 
 void Dispatcher::_InvokeOnUIThread(std::function<void()> task) {
   {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    MutexLock lock(&state_->mutex);
     state_->pending.push_back(std::move(task));
   }
   // One pump per callable: each runs the oldest one left, so callables run in posting order and
@@ -38,7 +38,7 @@ void Dispatcher::_InvokeOnUIThread(std::function<void()> task) {
   UiLoop::Instance().Post([state = state_] {
     std::function<void()> next;
     {
-      std::lock_guard<std::mutex> lock(state->mutex);
+      MutexLock lock(&state->mutex);
       if (state->pending.empty()) return;
       next = std::move(state->pending.front());
       state->pending.pop_front();

@@ -30,12 +30,12 @@ std::wstring LanguageSettings::GetString(std::wstring key) const {
 }
 
 void LanguageSettings::SetLanguage(std::wstring language) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   language_ = language == L"zh" ? L"zh" : L"en";
 }
 
 std::wstring LanguageSettings::GetLanguage() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return language_;
 }
 

@@ -1,10 +1,10 @@
 #include "base/logging.h"
 
 #include <cstdio>
-#include <mutex>
 #include <utility>
 
 #include "base/string_utils.h"
+#include "base/thread/mutex.h"
 
 namespace base::logging {
 namespace {
@@ -34,8 +34,8 @@ void WriteToStandardError(const LogRecord& record) {
 // The sink is called with `mutex` held, which keeps messages whole and in order and means that
 // once SetLogSink returns the previous sink is no longer running. A sink must not log.
 struct Log {
-  std::mutex mutex;
-  LogSink sink = WriteToStandardError;  // guarded by mutex
+  base::thread::Mutex mutex;
+  LogSink sink GUARDED_BY(mutex) = WriteToStandardError;
 };
 
 Log& GetLog() {
@@ -53,13 +53,13 @@ void LogMessage(std::wstring location, unsigned line, LoggingSeverity::Severity 
   record.severity = severity;
   record.message = std::move(message);
   Log& log = GetLog();
-  std::lock_guard<std::mutex> lock(log.mutex);
+  base::thread::MutexLock lock(&log.mutex);
   log.sink(record);
 }
 
 LogSink SetLogSink(LogSink sink) {
   Log& log = GetLog();
-  std::lock_guard<std::mutex> lock(log.mutex);
+  base::thread::MutexLock lock(&log.mutex);
   LogSink previous = std::exchange(log.sink, sink ? std::move(sink) : WriteToStandardError);
   return previous;
 }

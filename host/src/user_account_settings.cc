@@ -10,12 +10,12 @@ UserAccountSettings& UserAccountSettings::Instance() {
 }
 
 std::wstring UserAccountSettings::_GetKwtok() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return kwtok_;
 }
 
 void UserAccountSettings::SetKwtok(std::wstring token) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   kwtok_ = std::move(token);
 }
 

@@ -1,11 +1,11 @@
 #include "base/http/win_http_request.h"
 
 #include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <utility>
 
 #include "base/string_utils.h"
+#include "base/thread/mutex.h"
 #include "cross_thread_wait.h"
 
 namespace base::http {
@@ -14,27 +14,30 @@ namespace base::http {
 // callback reaches the request only through `owner`, and only while the request is alive; the
 // destructor clears `owner` and then waits until no emission of another thread is in progress.
 struct WinHttpRequest::Core {
-  std::mutex mutex;
+  explicit Core(WinHttpRequest* request) : owner(request) {}
+
+  base::thread::Mutex mutex;
   std::condition_variable emission_ended;
-  WinHttpRequest* owner = nullptr;  // guarded by mutex; null once the destructor has begun
-  bool emitting = false;            // guarded by mutex
-  std::thread::id emitting_thread;  // guarded by mutex; valid while emitting
+  WinHttpRequest* owner GUARDED_BY(mutex) = nullptr;  // null once the destructor has begun
+  bool emitting GUARDED_BY(mutex) = false;
+  std::thread::id emitting_thread GUARDED_BY(mutex);  // valid while emitting
 };
 
-WinHttpRequest::WinHttpRequest() : transport_(GetTransport()), core_(std::make_shared<Core>()) {
-  core_->owner = this;
-}
+WinHttpRequest::WinHttpRequest()
+    : transport_(GetTransport()), core_(std::make_shared<Core>(this)) {}
 
 WinHttpRequest::~WinHttpRequest() {
   {
-    std::unique_lock<std::mutex> lock(core_->mutex);
+    base::thread::MutexLock lock(&core_->mutex);
     core_->owner = nullptr;
     // An emission on this very thread means the request is being deleted from inside its own
     // signal, further up this stack: waiting for it would never end. An emission on another
     // thread may be sending this thread a message: the wait serves it.
     if (core_->emitting && core_->emitting_thread != std::this_thread::get_id()) {
-      thread::internal::WaitServingSentMessages(lock, core_->emission_ended,
-                                                [this] { return !core_->emitting; });
+      thread::internal::WaitServingSentMessages(lock.native(), core_->emission_ended, [this] {
+        core_->mutex.AssertHeld();
+        return !core_->emitting;
+      });
     }
   }
   if (sent_) transport_->Cancel(exchange_);
@@ -54,21 +57,21 @@ void WinHttpRequest::Send(unsigned int /*flags*/) {
   // Held across Start: the answer may arrive on another thread before Start has returned, and
   // its emission (which may delete this object) must wait until the exchange id is stored.
   // Nothing touches `this` once the lock is released.
-  std::lock_guard<std::mutex> lock(core_->mutex);
+  base::thread::MutexLock lock(&core_->mutex);
   sent_ = true;
   // Moved: nothing reads the request once it is sent.
   exchange_ = transport_->Start(std::move(request_), [core = core_](TransportResult result) {
-    std::unique_lock<std::mutex> lock(core->mutex);
+    base::thread::MutexLock lock(&core->mutex);
     WinHttpRequest* owner = core->owner;
     if (owner == nullptr) return;
     core->emitting = true;
     core->emitting_thread = std::this_thread::get_id();
-    lock.unlock();
+    lock.Unlock();
     // A receiver may delete `owner` during the emission; it is not touched again afterwards.
     owner->OnResult(std::move(result));
-    lock.lock();
+    lock.Lock();
     core->emitting = false;
-    lock.unlock();
+    lock.Unlock();
     core->emission_ended.notify_all();
   });
 }
@@ -90,7 +93,7 @@ std::wstring WinHttpRequest::GetResponseText() const { return string_utils::ToUt
 const std::string& WinHttpRequest::GetResponseBody() const { return body_; }
 
 bool WinHttpRequest::IsBeingDeleted() const {
-  std::lock_guard<std::mutex> lock(core_->mutex);
+  base::thread::MutexLock lock(&core_->mutex);
   return core_->owner == nullptr;
 }
 

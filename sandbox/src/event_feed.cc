@@ -7,22 +7,22 @@ namespace lumo::sandbox {
 EventFeed::~EventFeed() { hub_.Remove(this); }
 
 void EventFeed::SetWake(std::function<void()> wake) {
-  bool pending = false;
+  std::function<void()> pending;  // a copy: another SetWake may replace wake_ while it runs
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     wake_ = std::move(wake);
-    pending = !queued_.empty() || overflowed_;
+    if (!queued_.empty() || overflowed_) pending = wake_;
   }
-  if (pending) wake_();
+  if (pending) pending();
 }
 
 void EventFeed::SetFloor(uint64_t seq) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   floor_ = seq;
 }
 
 EventFeed::Batch EventFeed::Take() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   Batch batch;
   batch.text.swap(queued_);
   batch.overflowed = overflowed_;
@@ -32,7 +32,7 @@ EventFeed::Batch EventFeed::Take() {
 void EventFeed::Push(uint64_t seq, const std::string& frame) {
   std::function<void()> wake;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     if (overflowed_ || (seq != 0 && seq <= floor_)) return;
     bool was_empty = queued_.empty();
     if (queued_.size() + frame.size() > max_queued_bytes_) {
@@ -49,7 +49,7 @@ void EventFeed::Push(uint64_t seq, const std::string& frame) {
 }
 
 std::shared_ptr<EventFeed> EventHub::Subscribe() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   if (members_.size() >= max_clients_) return nullptr;
   auto feed = std::make_shared<EventFeed>(*this, max_queued_bytes_);
   feeds_.push_back(feed);
@@ -59,7 +59,7 @@ std::shared_ptr<EventFeed> EventHub::Subscribe() {
 }
 
 void EventHub::Remove(const EventFeed* feed) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   auto found = std::find(members_.begin(), members_.end(), feed);
   if (found == members_.end()) return;
   feeds_.erase(feeds_.begin() + (found - members_.begin()));
@@ -71,7 +71,7 @@ void EventHub::Publish(uint64_t seq, const std::string& frame) {
   if (!has_subscribers()) return;
   std::vector<std::shared_ptr<EventFeed>> feeds;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     for (const auto& weak : feeds_) {
       if (auto feed = weak.lock()) feeds.push_back(std::move(feed));
     }
@@ -95,12 +95,12 @@ void EventBacklog::Keep(Entry entry) {
 }
 
 void EventBacklog::Offer(uint64_t seq, const std::string& frame) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   if (seq == newest_ + 1) Keep(Entry{seq, frame});
 }
 
 std::string EventBacklog::Since(uint64_t since, uint64_t* newest) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   for (Entry& entry : build_(newest_, max_entries_)) Keep(std::move(entry));
   *newest = newest_;
   auto first = std::find_if(entries_.begin(), entries_.end(),
@@ -114,7 +114,7 @@ std::string EventBacklog::Since(uint64_t since, uint64_t* newest) {
 }
 
 void EventBacklog::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   entries_.clear();
   bytes_ = 0;
 }

@@ -10,9 +10,10 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "base/thread/mutex.h"
 
 namespace lumo::sandbox {
 
@@ -46,11 +47,11 @@ class EventFeed {
 
   EventHub& hub_;
   const size_t max_queued_bytes_;
-  std::mutex mutex_;
-  std::string queued_;          // guarded by mutex_
-  bool overflowed_ = false;     // guarded by mutex_
-  uint64_t floor_ = 0;          // guarded by mutex_
-  std::function<void()> wake_;  // guarded by mutex_
+  base::thread::Mutex mutex_;
+  std::string queued_ GUARDED_BY(mutex_);
+  bool overflowed_ GUARDED_BY(mutex_) = false;
+  uint64_t floor_ GUARDED_BY(mutex_) = 0;
+  std::function<void()> wake_ GUARDED_BY(mutex_);
 };
 
 // The feeds of the clients that follow the log. Any thread.
@@ -72,9 +73,9 @@ class EventHub {
 
   const size_t max_clients_;
   const size_t max_queued_bytes_;
-  std::mutex mutex_;
-  std::vector<std::weak_ptr<EventFeed>> feeds_;  // guarded by mutex_
-  std::vector<const EventFeed*> members_;        // guarded by mutex_; the same feeds
+  base::thread::Mutex mutex_;
+  std::vector<std::weak_ptr<EventFeed>> feeds_ GUARDED_BY(mutex_);
+  std::vector<const EventFeed*> members_ GUARDED_BY(mutex_);  // the same feeds
   std::atomic<size_t> subscribers_{0};
 };
 
@@ -102,15 +103,15 @@ class EventBacklog {
   void Clear();
 
  private:
-  void Keep(Entry entry);  // REQUIRES: mutex_ held
+  void Keep(Entry entry) REQUIRES(mutex_);
 
   const Builder build_;
   const size_t max_entries_;
   const size_t max_bytes_;
-  std::mutex mutex_;
-  std::deque<Entry> entries_;  // guarded by mutex_
-  size_t bytes_ = 0;           // guarded by mutex_
-  uint64_t newest_ = 0;        // guarded by mutex_; the newest entry the backlog has seen
+  base::thread::Mutex mutex_;
+  std::deque<Entry> entries_ GUARDED_BY(mutex_);
+  size_t bytes_ GUARDED_BY(mutex_) = 0;
+  uint64_t newest_ GUARDED_BY(mutex_) = 0;  // the newest entry the backlog has seen
 };
 
 // One server-sent event: "id: <seq>" (when seq is not 0), "event: <name>", "data: <data>" and

@@ -113,7 +113,7 @@ Json FaultRules::ToJson(const FaultRule& rule) {
 }
 
 FaultRule FaultRules::Add(FaultRule rule) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   if (rules_.size() >= kMaxRules) {
     throw Refusal(code::kTooManyRules, "at most " + std::to_string(kMaxRules) +
                                            " rules are in force at once; remove some first");
@@ -124,7 +124,7 @@ FaultRule FaultRules::Add(FaultRule rule) {
 }
 
 std::optional<FaultRule> FaultRules::Take(const std::string& method, bool refused) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   for (auto it = rules_.begin(); it != rules_.end(); ++it) {
     if (it->method != "*" && it->method != method) continue;
     if (refused && !it->refused) continue;
@@ -140,7 +140,7 @@ std::optional<FaultRule> FaultRules::Take(const std::string& method, bool refuse
 }
 
 bool FaultRules::Remove(int id) {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   auto it = std::find_if(rules_.begin(), rules_.end(),
                          [id](const FaultRule& rule) { return rule.id == id; });
   if (it == rules_.end()) return false;
@@ -149,12 +149,12 @@ bool FaultRules::Remove(int id) {
 }
 
 void FaultRules::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   rules_.clear();
 }
 
 Json FaultRules::List() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   Json list = Json::array();
   for (size_t i = 0; i < rules_.size(); ++i) list[i] = ToJson(rules_[i]);
   Json answer = Answer();

@@ -5,11 +5,11 @@
 
 #include <chrono>
 #include <cstddef>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/thread/mutex.h"
 #include "handlers.h"
 
 namespace lumo::sandbox {
@@ -63,9 +63,9 @@ class FaultRules {
   Json List() const;
 
  private:
-  mutable std::mutex mutex_;
-  std::vector<FaultRule> rules_;  // guarded by mutex_
-  int next_id_ = 1;               // guarded by mutex_
+  mutable base::thread::Mutex mutex_;
+  std::vector<FaultRule> rules_ GUARDED_BY(mutex_);
+  int next_id_ GUARDED_BY(mutex_) = 1;
 };
 
 const char* FaultActionName(FaultAction action);

@@ -106,7 +106,7 @@ uint64_t RequestLog::Add(LogRecord record) {
   // Hidden before anything is cut, so that a token split by a cut is still found whole.
   MaskRecord(record, SeedTokens::kShown);
   size_t cost = FitRecord(record, caps_);
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   uint64_t seq = next_seq_++;
   record.seq = seq;
   records_.push_back(Kept{std::move(record), cost});
@@ -119,7 +119,7 @@ uint64_t RequestLog::Add(LogRecord record) {
 }
 
 std::optional<LogRecord> RequestLog::Find(uint64_t seq) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   // Sequence numbers are consecutive from the oldest kept record on.
   if (records_.empty() || seq < records_.front().record.seq) return std::nullopt;
   uint64_t index = seq - records_.front().record.seq;
@@ -128,7 +128,7 @@ std::optional<LogRecord> RequestLog::Find(uint64_t seq) const {
 }
 
 uint64_t RequestLog::Recent(uint64_t since, size_t max, std::vector<LogRecord>* records) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   size_t first = records_.size();
   while (first > 0 && records_.size() - first < max && records_[first - 1].record.seq > since) {
     --first;
@@ -140,7 +140,7 @@ uint64_t RequestLog::Recent(uint64_t since, size_t max, std::vector<LogRecord>* 
 std::string RequestLog::Page(uint64_t since, const std::string& method) const {
   std::string entries;
   bool more = false;
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   uint64_t next_since = next_seq_ - 1;
   for (const Kept& kept : records_) {
     const LogRecord& record = kept.record;
@@ -161,23 +161,23 @@ std::string RequestLog::Page(uint64_t since, const std::string& method) const {
 }
 
 void RequestLog::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   records_.clear();
   bytes_ = 0;
 }
 
 uint64_t RequestLog::last_seq() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return next_seq_ - 1;
 }
 
 size_t RequestLog::size() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return records_.size();
 }
 
 size_t RequestLog::bytes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return bytes_;
 }
 
@@ -186,7 +186,7 @@ void KeptRequests::Keep(uint64_t seq, const HttpRequest& request) {
   size_t cost = RequestCost(request);
   if (cost > caps_.request_bytes) return;
   Kept kept{request, cost};
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   bytes_ += cost;
   requests_.emplace(seq, std::move(kept));
   while (requests_.size() > caps_.entries || bytes_ > caps_.total_bytes) {
@@ -196,25 +196,25 @@ void KeptRequests::Keep(uint64_t seq, const HttpRequest& request) {
 }
 
 std::optional<HttpRequest> KeptRequests::Find(uint64_t seq) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   auto found = requests_.find(seq);
   if (found == requests_.end()) return std::nullopt;
   return found->second.request;
 }
 
 void KeptRequests::Clear() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   requests_.clear();
   bytes_ = 0;
 }
 
 size_t KeptRequests::size() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return requests_.size();
 }
 
 size_t KeptRequests::bytes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return bytes_;
 }
 

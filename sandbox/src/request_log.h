@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "base/thread/mutex.h"
 #include "exchange.h"
 
 namespace lumo::sandbox {
@@ -64,10 +64,10 @@ class RequestLog {
   };
 
   const LogCaps caps_;
-  mutable std::mutex mutex_;
-  std::deque<Kept> records_;  // guarded by mutex_
-  size_t bytes_ = 0;          // guarded by mutex_
-  uint64_t next_seq_ = 1;     // guarded by mutex_
+  mutable base::thread::Mutex mutex_;
+  std::deque<Kept> records_ GUARDED_BY(mutex_);
+  size_t bytes_ GUARDED_BY(mutex_) = 0;
+  uint64_t next_seq_ GUARDED_BY(mutex_) = 1;
 };
 
 // What the sandbox keeps of the requests themselves, for sending one again: the newest
@@ -104,9 +104,9 @@ class KeptRequests {
   };
 
   const KeptRequestCaps caps_;
-  mutable std::mutex mutex_;
-  std::map<uint64_t, Kept> requests_;  // by sequence number; guarded by mutex_
-  size_t bytes_ = 0;                   // guarded by mutex_
+  mutable base::thread::Mutex mutex_;
+  std::map<uint64_t, Kept> requests_ GUARDED_BY(mutex_);  // by sequence number
+  size_t bytes_ GUARDED_BY(mutex_) = 0;
 };
 
 }  // namespace lumo::sandbox

@@ -148,7 +148,7 @@ void Store::Transaction::Commit() {
 Store::Store(const std::string& path, Seeding seeding)
     : seeding_(seeding), db_(std::make_unique<Db>(path)) {
   db_->Exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;");
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   // Two processes opening a new file together: the second waits for the first one's seed and
   // then finds the file seeded.
   Transaction transaction(*db_);
@@ -158,7 +158,7 @@ Store::Store(const std::string& path, Seeding seeding)
 }
 
 void Store::Reset() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   Transaction transaction(*db_);
   seeding_.clear(*db_);
   seeding_.seed(*db_);

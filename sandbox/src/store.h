@@ -6,11 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "base/thread/mutex.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -120,7 +121,7 @@ class Store {
   // Commits when `work` returns, rolls back when it throws (and rethrows).
   template <typename Result>
   Result Run(const std::function<Result(Db&)>& work) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     Transaction transaction(*db_);
     Result result = work(*db_);
     transaction.Commit();
@@ -142,8 +143,8 @@ class Store {
   };
 
   const Seeding seeding_;
-  std::mutex mutex_;
-  std::unique_ptr<Db> db_;  // guarded by mutex_
+  base::thread::Mutex mutex_;
+  std::unique_ptr<Db> db_ GUARDED_BY(mutex_);
 };
 
 }  // namespace lumo::sandbox

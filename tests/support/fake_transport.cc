@@ -11,7 +11,7 @@ using base::http::TransportResult;
 FakeTransport::ExchangeId FakeTransport::Start(TransportRequest request, TransportCallback done) {
   ExchangeId id;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     id = next_id_++;
     Entry& entry = entries_[id];
     entry.exchange = Exchange{id, std::move(request)};
@@ -24,13 +24,13 @@ FakeTransport::ExchangeId FakeTransport::Start(TransportRequest request, Transpo
 void FakeTransport::Cancel(ExchangeId id) {
   TransportCallback dropped;
   {
-    std::unique_lock<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     auto it = entries_.find(id);
     if (it == entries_.end()) return;
     Entry& entry = it->second;
     if (entry.state == State::kAnswering) {
       if (entry.answering_thread == std::this_thread::get_id()) return;
-      changed_.wait(lock, [&entry] { return entry.state != State::kAnswering; });
+      changed_.wait(lock.native(), [&entry] { return entry.state != State::kAnswering; });
       return;
     }
     if (entry.state != State::kPending) return;
@@ -42,7 +42,7 @@ void FakeTransport::Cancel(ExchangeId id) {
 }
 
 std::vector<FakeTransport::Exchange> FakeTransport::Pending() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   std::vector<Exchange> pending;
   for (const auto& [id, entry] : entries_) {
     if (entry.state == State::kPending) pending.push_back(entry.exchange);
@@ -51,7 +51,7 @@ std::vector<FakeTransport::Exchange> FakeTransport::Pending() const {
 }
 
 std::vector<FakeTransport::Exchange> FakeTransport::Started() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   std::vector<Exchange> started;
   for (const auto& [id, entry] : entries_) started.push_back(entry.exchange);
   return started;
@@ -75,7 +75,7 @@ bool FakeTransport::Fail(ExchangeId id, int error_code, std::string error_text) 
 bool FakeTransport::Complete(ExchangeId id, TransportResult result) {
   TransportCallback done;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     auto it = entries_.find(id);
     if (it == entries_.end() || it->second.state != State::kPending) return false;
     it->second.state = State::kAnswering;
@@ -85,7 +85,7 @@ bool FakeTransport::Complete(ExchangeId id, TransportResult result) {
   done(std::move(result));
   done = nullptr;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     entries_.at(id).state = State::kAnswered;
   }
   changed_.notify_all();
@@ -93,13 +93,13 @@ bool FakeTransport::Complete(ExchangeId id, TransportResult result) {
 }
 
 bool FakeTransport::IsCancelled(ExchangeId id) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   auto it = entries_.find(id);
   return it != entries_.end() && it->second.state == State::kCancelled;
 }
 
 bool FakeTransport::IsAnswering(ExchangeId id) const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   auto it = entries_.find(id);
   return it != entries_.end() && it->second.state == State::kAnswering;
 }

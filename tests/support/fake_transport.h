@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/http/transport.h"
+#include "base/thread/mutex.h"
 
 namespace lumo::testing {
 
@@ -60,10 +60,10 @@ class FakeTransport : public base::http::Transport {
 
   bool Complete(ExchangeId id, base::http::TransportResult result);
 
-  mutable std::mutex mutex_;
+  mutable base::thread::Mutex mutex_;
   std::condition_variable changed_;
-  ExchangeId next_id_ = 1;               // guarded by mutex_
-  std::map<ExchangeId, Entry> entries_;  // guarded by mutex_; ordered by id, i.e. start order
+  ExchangeId next_id_ GUARDED_BY(mutex_) = 1;
+  std::map<ExchangeId, Entry> entries_ GUARDED_BY(mutex_);  // ordered by id, i.e. start order
 };
 
 // Installs a fresh FakeTransport for the requests constructed during its lifetime and restores

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
 #include <utility>
 
 #include "base/logging.h"
 #include "base/string_utils.h"
+#include "base/thread/mutex.h"
 #include "sandbox/seed_users.h"
 
 #ifdef _MSC_VER
@@ -86,9 +86,9 @@ void Report(const std::string& where, const std::string& line) {
 
 // Stays the host log's sink for the whole run and hands each line on to the sink a test set.
 struct HostLogChain {
-  std::mutex mutex;
-  base::logging::LogSink default_sink;  // the host's standard-error writer
-  base::logging::LogSink test_sink;     // guarded by mutex; the default one when no test set one
+  base::thread::Mutex mutex;
+  base::logging::LogSink default_sink;                 // the host's standard-error writer
+  base::logging::LogSink test_sink GUARDED_BY(mutex);  // the default one when no test set one
 };
 
 HostLogChain& Chain() {
@@ -103,7 +103,7 @@ void CheckHostLine(const base::logging::LogRecord& record) {
   HostLogChain& chain = Chain();
   // Held while the test's sink runs, so that once a test's SetLogSink returns, its previous sink
   // is no longer running (as the host's own promises).
-  std::lock_guard<std::mutex> lock(chain.mutex);
+  base::thread::MutexLock lock(&chain.mutex);
   if (chain.test_sink) chain.test_sink(record);
 }
 
@@ -181,7 +181,7 @@ void InstallLogSecretCheck() {
   HostLogChain& chain = Chain();
   base::logging::LogSink default_sink = RealSetLogSink(CheckHostLine);
   {
-    std::lock_guard<std::mutex> lock(chain.mutex);
+    base::thread::MutexLock lock(&chain.mutex);
     chain.default_sink = default_sink;
     chain.test_sink = std::move(default_sink);
   }
@@ -194,6 +194,6 @@ void InstallLogSecretCheck() {
 // What a test's SetLogSink does now: it replaces the sink behind the check, not the check.
 base::logging::LogSink WrappedSetLogSink(base::logging::LogSink sink) {
   lumo::testing::HostLogChain& chain = lumo::testing::Chain();
-  std::lock_guard<std::mutex> lock(chain.mutex);
+  base::thread::MutexLock lock(&chain.mutex);
   return std::exchange(chain.test_sink, sink ? std::move(sink) : chain.default_sink);
 }

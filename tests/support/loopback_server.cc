@@ -144,7 +144,7 @@ LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
 
 LoopbackServer::~LoopbackServer() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     stopping_ = true;
     // Also a connection that is sending to a peer that does not read stops.
     for (const Socket socket : open_sockets_) ::shutdown(socket, kShutBoth);
@@ -165,17 +165,17 @@ std::string LoopbackServer::Url(std::string_view target) const {
 }
 
 std::vector<RecordedRequest> LoopbackServer::requests() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return requests_;
 }
 
 size_t LoopbackServer::accepted_connections() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return accepted_;
 }
 
 bool LoopbackServer::stopping() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   return stopping_;
 }
 
@@ -205,7 +205,7 @@ void LoopbackServer::AcceptLoop() {
     const int one = 1;
     ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one),
                  sizeof(one));
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     if (stopping_) {
       CloseSocket(socket);
       return;
@@ -217,8 +217,11 @@ void LoopbackServer::AcceptLoop() {
 }
 
 bool LoopbackServer::Wait(std::chrono::milliseconds delay) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  return !stopping_changed_.wait_for(lock, delay, [this] { return stopping_; });
+  base::thread::MutexLock lock(&mutex_);
+  return !stopping_changed_.wait_for(lock.native(), delay, [this] {
+    mutex_.AssertHeld();
+    return stopping_;
+  });
 }
 
 bool LoopbackServer::ReadRequest(Socket socket, std::string& buffer, RecordedRequest& request) {
@@ -240,7 +243,7 @@ void LoopbackServer::Serve(Socket socket) {
   std::string buffer;
   for (RecordedRequest request; ReadRequest(socket, buffer, request); request = RecordedRequest()) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      base::thread::MutexLock lock(&mutex_);
       requests_.push_back(request);
     }
     CannedResponse response;
@@ -252,7 +255,7 @@ void LoopbackServer::Serve(Socket socket) {
     if (response.delay.count() > 0 && !Wait(response.delay)) break;
     if (response.close_without_answer || !SendResponse(socket, response)) break;
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   open_sockets_.erase(socket);
   CloseSocket(socket);
 }

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <list>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,6 +17,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "base/thread/mutex.h"
 
 namespace lumo::testing {
 
@@ -81,13 +82,13 @@ class LoopbackServer {
   uint16_t port_ = 0;
   std::thread accept_thread_;
 
-  mutable std::mutex mutex_;
+  mutable base::thread::Mutex mutex_;
   std::condition_variable stopping_changed_;
-  bool stopping_ = false;                      // guarded by mutex_
-  std::vector<RecordedRequest> requests_;      // guarded by mutex_
-  size_t accepted_ = 0;                        // guarded by mutex_
-  std::set<Socket> open_sockets_;              // guarded by mutex_
-  std::list<std::thread> connection_threads_;  // guarded by mutex_
+  bool stopping_ GUARDED_BY(mutex_) = false;
+  std::vector<RecordedRequest> requests_ GUARDED_BY(mutex_);
+  size_t accepted_ GUARDED_BY(mutex_) = 0;
+  std::set<Socket> open_sockets_ GUARDED_BY(mutex_);
+  std::list<std::thread> connection_threads_ GUARDED_BY(mutex_);
 };
 
 }  // namespace lumo::testing

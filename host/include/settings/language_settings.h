@@ -2,10 +2,10 @@
 #ifndef SETTINGS_LANGUAGE_SETTINGS_H_
 #define SETTINGS_LANGUAGE_SETTINGS_H_
 
-#include <mutex>
 #include <string>
 
 #include "base/export.h"
+#include "base/thread/mutex.h"
 
 namespace settings::language {
 
@@ -27,8 +27,8 @@ class LUMOHOST_EXPORT LanguageSettings {
  private:
   LanguageSettings() = default;
 
-  mutable std::mutex mutex_;
-  std::wstring language_ = L"en";  // guarded by mutex_
+  mutable base::thread::Mutex mutex_;
+  std::wstring language_ GUARDED_BY(mutex_) = L"en";
 };
 
 }  // namespace settings::language

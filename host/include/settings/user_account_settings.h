@@ -2,10 +2,10 @@
 #ifndef SETTINGS_USER_ACCOUNT_SETTINGS_H_
 #define SETTINGS_USER_ACCOUNT_SETTINGS_H_
 
-#include <mutex>
 #include <string>
 
 #include "base/export.h"
+#include "base/thread/mutex.h"
 
 namespace settings::user {
 
@@ -24,8 +24,8 @@ class LUMOHOST_EXPORT UserAccountSettings {
  private:
   UserAccountSettings() = default;
 
-  mutable std::mutex mutex_;
-  std::wstring kwtok_;  // guarded by mutex_
+  mutable base::thread::Mutex mutex_;
+  std::wstring kwtok_ GUARDED_BY(mutex_);
 };
 
 }  // namespace settings::user

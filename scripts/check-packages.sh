@@ -42,7 +42,8 @@ expect_files() {
 expect_files "$runtime" "$libdir/liblumoapi.so.0" "$libdir/liblumohost.so.0" \
   usr/share/doc/liblumoapi0/copyright
 expect_files "$dev" "$libdir/liblumoapi.so" "$libdir/liblumohost.so" \
-  usr/include/lumoapi/request_base.h usr/include/sigslot/sigslot.h \
+  usr/include/lumoapi/request_base.h usr/include/lumoapi/call_failure.h \
+  usr/include/sigslot/sigslot.h \
   usr/include/lumohost/base/http/transport.h "$libdir/cmake/lumoapi/lumoapiConfig.cmake" \
   "$libdir/pkgconfig/lumoapi.pc" usr/share/doc/liblumoapi-dev/copyright \
   usr/share/doc/lumoapi/html/index.html usr/share/doc/lumoapi/html/classlumoapi_1_1RequestBase.html

@@ -40,6 +40,7 @@ else
   files=(bin/liblumoapi.dll bin/liblumohost.dll lib/liblumoapi.dll.a bin/libstdc++-6.dll)
 fi
 for f in "${files[@]}" lib/cmake/lumoapi/lumoapiConfig.cmake include/lumoapi/request_base.h \
+         include/lumoapi/call_failure.h \
          include/cpprest/json.h README-windows.md; do
   [ -e "$root/$f" ] || fail "the zip lacks $f"
 done

@@ -1,13 +1,13 @@
 // Making a CallFailure: the one place where a transport's codes and a call's outcome become the
 // kinds and texts the host reads.
-#ifndef LUMOAPI_CALL_FAILURE_H_
-#define LUMOAPI_CALL_FAILURE_H_
+#ifndef LUMOAPI_INTERNAL_CALL_FAILURE_H_
+#define LUMOAPI_INTERNAL_CALL_FAILURE_H_
 
 #include <cstdint>
 #include <string>
 
+#include "lumoapi/call_failure.h"
 #include "lumoapi/export.h"
-#include "lumoapi/request_base.h"
 
 namespace lumoapi::internal {
 
@@ -28,4 +28,4 @@ CallFailure PageCapFailure(const CallFailure& last_page, uint64_t pages);
 
 }  // namespace lumoapi::internal
 
-#endif  // LUMOAPI_CALL_FAILURE_H_
+#endif  // LUMOAPI_INTERNAL_CALL_FAILURE_H_

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "base/thread/ui_loop.h"
+#include "command_tree.h"
 #include "commands.h"
 #include "completion.h"
 #include "library_log.h"
@@ -253,30 +254,6 @@ std::optional<std::string> ClosestWord(const std::string& word,
   // Up to a third of the longer word may differ, and at least one character.
   if (best && best_distance * 3 <= std::max(word.size(), best->size()) + 2) return best;
   return std::nullopt;
-}
-
-std::vector<const CLI::App*> Subcommands(const CLI::App& app) {
-  return app.get_subcommands([](const CLI::App* sub) { return !sub->get_name().empty(); });
-}
-
-std::vector<const CLI::Option*> OptionsOf(const CLI::App& app, bool inherited) {
-  std::vector<const CLI::Option*> options;
-  for (const CLI::App* at = &app; at; at = inherited ? at->get_parent() : nullptr) {
-    for (const CLI::Option* option : at->get_options()) options.push_back(option);
-    for (const CLI::App* group :
-         at->get_subcommands([](const CLI::App* sub) { return sub->get_name().empty(); })) {
-      for (const CLI::Option* option : group->get_options()) options.push_back(option);
-    }
-  }
-  return options;
-}
-
-std::string CommandPath(const CLI::App& command) {
-  std::string path;
-  for (const CLI::App* at = &command; at->get_parent(); at = at->get_parent()) {
-    path = at->get_name() + (path.empty() ? "" : " " + path);
-  }
-  return path;
 }
 
 WordsCheck CheckWords(const CLI::App& app, const std::vector<std::string>& words) {

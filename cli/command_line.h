@@ -29,14 +29,6 @@ size_t EditDistance(const std::string& a, const std::string& b);
 std::optional<std::string> ClosestWord(const std::string& word,
                                        const std::vector<std::string>& candidates);
 
-// Named subcommands of `app` (option groups are nameless subcommands to CLI11).
-std::vector<const CLI::App*> Subcommands(const CLI::App& app);
-// The options that may follow `app`: its own, its option groups' and, when `inherited`, those of
-// the commands above it (which fall through).
-std::vector<const CLI::Option*> OptionsOf(const CLI::App& app, bool inherited = true);
-// "list show" for that command; empty for the tool itself.
-std::string CommandPath(const CLI::App& command);
-
 // What the words after the program name say, followed down the command tree of `app`.
 struct WordsCheck {
   const CLI::App* command = nullptr;   // the deepest command they name

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <functional>
 
-#include "command_line.h"
+#include "command_tree.h"
 
 namespace lumo::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "base/string_utils.h"
-#include "command_line.h"
+#include "command_tree.h"
 
 namespace lumo::cli {
 namespace {

@@ -26,6 +26,7 @@
 #include "base/string_utils.h"
 #include "base/thread/ui_loop.h"
 #include "command_line.h"
+#include "command_tree.h"
 #include "commands.h"
 #include "completion.h"
 #include "describe.h"

@@ -1,5 +1,5 @@
 // The song-list requests: what each parser makes of its answers beyond the fields of its records,
-// which the catalogue test pins. The parameters test has their exact queries and the variants of
+// which diy_records_test.cc pins. The parameters test has their exact queries and the variants of
 // their own pairs.
 #include <gtest/gtest.h>
 
@@ -29,8 +29,8 @@ void Answer(RequestBase& request, const std::string& body) {
   EXPECT_EQ(lumo::testing::RunWithAnswer(request, *transport, 200, body), 1) << body;
 }
 
-// What of a page is read, by kind and by code. (The fields of each entry are pinned in the
-// catalogue test.)
+// What of a page is read, by kind and by code. (The fields of each entry are pinned in
+// diy_records_test.cc.)
 TEST(GetPlayListsTest, ReadsEntriesByKind) {
   struct Case {
     const char* name;
@@ -75,7 +75,7 @@ TEST(FirstOfCommaListTest, KeepsTheFirstPiece) {
 }
 
 // Songs without an id are dropped and the others keep their order; a page with songs is not
-// logged. (The fields of the list and its songs are pinned in the catalogue test.)
+// logged. (The fields of the list and its songs are pinned in diy_records_test.cc.)
 TEST(GetPlayListTest, KeepsTheSongsWithAnId) {
   lumo::testing::GlogCapture glog;
   GetPlayList request(L"t", L"5", 0, 20);

@@ -55,7 +55,7 @@ TEST(FavoritePagesTest, OnlyTheNumberOneMeansMore) {
   }
 }
 
-// (The fields of both kinds of song are pinned in the catalogue test.)
+// (The fields of both kinds of song are pinned in favorite_records_test.cc.)
 TEST(FavoritePagesTest, FavouritesKeepEveryEntryCollectedSongsNeedAnId) {
   const std::string body = R"({"result":[{"song_id":"1"},{"title":"no id"},{"song_id":"2"}]})";
   GetFavoriteSong favorites(L"t", 0, 50);

@@ -28,7 +28,7 @@ UiLoop& UiLoop::Instance() {
 
 bool UiLoop::BindToCurrentThreadIfUnbound() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     if (ui_thread_ != std::thread::id()) return false;
   }
   BindToCurrentThread();
@@ -41,14 +41,14 @@ bool UiLoop::BindToCurrentThreadIfUnbound() {
 }
 
 bool UiLoop::IsUiThread() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return ui_thread_ == std::this_thread::get_id();
 }
 
 void UiLoop::Post(std::function<void()> task) {
   bool wake = false;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     tasks_.push_back(std::move(task));
     wake = NeedsWakeLocked();
   }
@@ -57,7 +57,7 @@ void UiLoop::Post(std::function<void()> task) {
 }
 
 std::function<void()> UiLoop::TakeQueued() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   if (tasks_.empty()) return {};
   std::function<void()> task = std::move(tasks_.front());
   tasks_.pop_front();
@@ -70,7 +70,7 @@ bool UiLoop::RunQueued(int limit) {
     if (!task) return false;
     task();
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   return !tasks_.empty();
 }
 
@@ -95,7 +95,7 @@ void UiLoop::Shutdown() {
   void* window = nullptr;
   bool on_its_thread = false;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     dropped.swap(tasks_);
     window = std::exchange(window_, nullptr);
     wake_posted_ = false;

@@ -6,7 +6,7 @@
 namespace base::thread {
 
 void UiLoop::BindToCurrentThread() {
-  std::lock_guard<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   ui_thread_ = std::this_thread::get_id();
 }
 
@@ -20,15 +20,18 @@ void UiLoop::ReleaseWindow(void* /*window*/, bool /*on_its_thread*/) {}
 void UiLoop::Wake(void* loop) { static_cast<UiLoop*>(loop)->wake_.notify_one(); }
 
 std::function<void()> UiLoop::Take(std::chrono::steady_clock::time_point deadline) {
-  std::unique_lock<std::mutex> lock(mutex_);
+  MutexLock lock(&mutex_);
   if (tasks_.empty()) {
     // Before sleeping, the wake-ups that the tasks run so far held back go out: the answers this
     // loop waits for may depend on them.
-    lock.unlock();
+    lock.Unlock();
     internal::FlushWakes();
-    lock.lock();
+    lock.Lock();
     waiting_ = true;
-    wake_.wait_until(lock, deadline, [this] { return !tasks_.empty(); });
+    wake_.wait_until(lock.native(), deadline, [this] {
+      mutex_.AssertHeld();
+      return !tasks_.empty();
+    });
     waiting_ = false;
     if (tasks_.empty()) return {};
   }

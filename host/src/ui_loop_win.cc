@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <string>
 
 #include "base/logging.h"
@@ -79,7 +78,7 @@ class WindowClass {
   // A new window of the class, registered first if it is not; null (with the reason logged) if
   // either fails.
   HWND NewWindow() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     if (!registered_ && !Register()) return nullptr;
     const HWND window = CreateWindowExW(0, name_.c_str(), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                         module_, nullptr);
@@ -96,7 +95,7 @@ class WindowClass {
 
   // Unregisters the class if no window of it is left (the system refuses it otherwise).
   void UnregisterIfUnused() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     if (registered_ && UnregisterClassW(name_.c_str(), module_)) registered_ = false;
   }
 
@@ -104,7 +103,7 @@ class WindowClass {
   // the message that destroys them): they get the system's procedure, which outlives it. Their
   // class stays registered under a name that a later load does not use.
   void Orphan() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     if (!registered_) return;
     for (HWND window = FindWindowExW(HWND_MESSAGE, nullptr, name_.c_str(), nullptr);
          window != nullptr; window = FindWindowExW(HWND_MESSAGE, window, name_.c_str(), nullptr)) {
@@ -143,10 +142,10 @@ class WindowClass {
     return true;
   }
 
-  std::mutex mutex_;
-  HMODULE module_ = nullptr;  // guarded by mutex_
-  std::wstring name_;         // guarded by mutex_
-  bool registered_ = false;   // guarded by mutex_
+  base::thread::Mutex mutex_;
+  HMODULE module_ GUARDED_BY(mutex_) = nullptr;
+  std::wstring name_ GUARDED_BY(mutex_);
+  bool registered_ GUARDED_BY(mutex_) = false;
 };
 
 // Runs when this DLL is unloaded (FreeLibrary), not when the process exits (the system then
@@ -173,7 +172,7 @@ LRESULT CALLBACK UiWindow::Procedure(HWND window, UINT message, WPARAM wparam, L
   if (message != kWakeMessage) return DefWindowProcW(window, message, wparam, lparam);
   UiLoop& loop = UiLoop::Instance();
   {
-    std::lock_guard<std::mutex> lock(loop.mutex_);
+    MutexLock lock(&loop.mutex_);
     // A message that reached a retired window finds its thread no longer the UI thread.
     if (window != loop.window_) return 0;
     loop.wake_posted_ = false;
@@ -187,12 +186,12 @@ LRESULT CALLBACK UiWindow::Procedure(HWND window, UINT message, WPARAM wparam, L
   if (!more) return 0;
   bool post = false;
   {
-    std::lock_guard<std::mutex> lock(loop.mutex_);
+    MutexLock lock(&loop.mutex_);
     post = window == loop.window_ && !loop.wake_posted_;
     loop.wake_posted_ = post;
   }
   if (post && !PostWake(window)) {
-    std::lock_guard<std::mutex> lock(loop.mutex_);
+    MutexLock lock(&loop.mutex_);
     loop.wake_posted_ = false;
   }
   return 0;
@@ -200,14 +199,14 @@ LRESULT CALLBACK UiWindow::Procedure(HWND window, UINT message, WPARAM wparam, L
 
 void UiLoop::BindToCurrentThread() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     if (ui_thread_ == std::this_thread::get_id() && window_ != nullptr) return;
   }
   const HWND window = UiWindow::Create();
   HWND retired = nullptr;
   bool wake = false;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(&mutex_);
     ui_thread_ = std::this_thread::get_id();
     retired = static_cast<HWND>(window_);
     window_ = window;
@@ -244,7 +243,7 @@ void UiLoop::Wake(void* loop) {
   auto* self = static_cast<UiLoop*>(loop);
   HWND window = nullptr;
   {
-    std::lock_guard<std::mutex> lock(self->mutex_);
+    MutexLock lock(&self->mutex_);
     window = static_cast<HWND>(self->window_);
   }
   if (window == nullptr || UiWindow::PostWake(window)) return;
@@ -258,7 +257,7 @@ void UiLoop::Wake(void* loop) {
                           L"a thread calls UiLoop::BindToCurrentThread");
     }
   }
-  std::lock_guard<std::mutex> lock(self->mutex_);
+  MutexLock lock(&self->mutex_);
   if (self->window_ == window) self->wake_posted_ = false;
 }
 

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "base/http/transport.h"
+#include "base/thread/mutex.h"
 #include "transport/transport_driver.h"
 
 namespace {
@@ -89,41 +90,46 @@ class FakeEngine {
   };
 
   std::vector<Attached> attached() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     return attached_;
   }
   std::vector<ExchangeId> detached() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     return detached_;
   }
   int releases() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     return releases_;
   }
   bool WaitForAttached(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return attached_.size() >= count; });
+    base::thread::MutexLock lock(&mutex_);
+    return changed_.wait_for(lock.native(), kPatience, [&] {
+      mutex_.AssertHeld();
+      return attached_.size() >= count;
+    });
   }
   // Waits until the network thread sleeps in the driver with nothing left to do: every command
   // given to the core before has been applied, and every ending reported.
   bool WaitUntilIdle() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, kPatience,
-                             [&] { return in_wait_ && !woken_ && endings_.empty(); });
+    base::thread::MutexLock lock(&mutex_);
+    return changed_.wait_for(lock.native(), kPatience, [&] {
+      mutex_.AssertHeld();
+      return in_wait_ && !woken_ && endings_.empty();
+    });
   }
   // Ends exchanges in one batch of the network thread, in this order.
   void Finish(std::vector<Ending> endings) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     for (Ending& ending : endings) endings_.push_back(std::move(ending));
     changed_.notify_all();
   }
   void RefuseNextAttach(int code) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     refusal_ = code;
   }
   // The engine reports the exchange connected in the network thread's next batch.
   void Connect(ExchangeId id) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     connects_.push_back(id);
     changed_.notify_all();
   }
@@ -134,16 +140,16 @@ class FakeEngine {
  private:
   friend class FakeDriver;
 
-  mutable std::mutex mutex_;
+  mutable base::thread::Mutex mutex_;
   std::condition_variable changed_;
-  std::vector<Attached> attached_;    // guarded by mutex_
-  std::vector<ExchangeId> detached_;  // guarded by mutex_
-  std::vector<ExchangeId> connects_;  // guarded by mutex_
-  int releases_ = 0;                  // guarded by mutex_
-  std::vector<Ending> endings_;       // guarded by mutex_
-  int refusal_ = 0;                   // guarded by mutex_
-  bool woken_ = false;                // guarded by mutex_
-  bool in_wait_ = false;              // guarded by mutex_
+  std::vector<Attached> attached_ GUARDED_BY(mutex_);
+  std::vector<ExchangeId> detached_ GUARDED_BY(mutex_);
+  std::vector<ExchangeId> connects_ GUARDED_BY(mutex_);
+  int releases_ GUARDED_BY(mutex_) = 0;
+  std::vector<Ending> endings_ GUARDED_BY(mutex_);
+  int refusal_ GUARDED_BY(mutex_) = 0;
+  bool woken_ GUARDED_BY(mutex_) = false;
+  bool in_wait_ GUARDED_BY(mutex_) = false;
 };
 
 class FakeDriver final : public TransportDriver {
@@ -155,7 +161,7 @@ class FakeDriver final : public TransportDriver {
   }
 
   bool Attach(const Attachment& attachment, TransportResult& failure) override {
-    std::lock_guard<std::mutex> lock(engine_.mutex_);
+    base::thread::MutexLock lock(&engine_.mutex_);
     FakeEngine::Attached record;
     record.id = attachment.id;
     record.url = attachment.request->url;
@@ -177,7 +183,7 @@ class FakeDriver final : public TransportDriver {
 
   void Detach(ExchangeId id) override {
     bodies_.erase(id);
-    std::lock_guard<std::mutex> lock(engine_.mutex_);
+    base::thread::MutexLock lock(&engine_.mutex_);
     engine_.detached_.push_back(id);
   }
 
@@ -185,7 +191,7 @@ class FakeDriver final : public TransportDriver {
     std::vector<Ending> endings;
     std::vector<ExchangeId> connects;
     {
-      std::lock_guard<std::mutex> lock(engine_.mutex_);
+      base::thread::MutexLock lock(&engine_.mutex_);
       endings.swap(engine_.endings_);
       connects.swap(engine_.connects_);
     }
@@ -207,10 +213,11 @@ class FakeDriver final : public TransportDriver {
   }
 
   void Wait(int timeout_ms) override {
-    std::unique_lock<std::mutex> lock(engine_.mutex_);
+    base::thread::MutexLock lock(&engine_.mutex_);
     engine_.in_wait_ = true;
     engine_.changed_.notify_all();
-    engine_.changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [this] {
+    engine_.changed_.wait_for(lock.native(), std::chrono::milliseconds(timeout_ms), [this] {
+      engine_.mutex_.AssertHeld();
       return engine_.woken_ || !engine_.endings_.empty() || !engine_.connects_.empty();
     });
     engine_.woken_ = false;
@@ -218,14 +225,14 @@ class FakeDriver final : public TransportDriver {
   }
 
   void Wake() override {
-    std::lock_guard<std::mutex> lock(engine_.mutex_);
+    base::thread::MutexLock lock(&engine_.mutex_);
     engine_.woken_ = true;
     engine_.changed_.notify_all();
   }
 
   void Release() override {
     EXPECT_TRUE(bodies_.empty());  // everything was detached first
-    std::lock_guard<std::mutex> lock(engine_.mutex_);
+    base::thread::MutexLock lock(&engine_.mutex_);
     ++engine_.releases_;
   }
 
@@ -239,26 +246,29 @@ class Results {
  public:
   base::http::TransportCallback For(int tag) {
     return [this, tag](TransportResult result) {
-      std::lock_guard<std::mutex> lock(mutex_);
+      base::thread::MutexLock lock(&mutex_);
       results_[tag].push_back(std::move(result));
       ++count_;
       changed_.notify_all();
     };
   }
   bool WaitForCount(size_t count) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, kPatience, [&] { return count_ >= count; });
+    base::thread::MutexLock lock(&mutex_);
+    return changed_.wait_for(lock.native(), kPatience, [&] {
+      mutex_.AssertHeld();
+      return count_ >= count;
+    });
   }
   std::vector<TransportResult> Of(int tag) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     return results_[tag];
   }
 
  private:
-  std::mutex mutex_;
+  base::thread::Mutex mutex_;
   std::condition_variable changed_;
-  std::map<int, std::vector<TransportResult>> results_;  // guarded by mutex_
-  size_t count_ = 0;                                     // guarded by mutex_
+  std::map<int, std::vector<TransportResult>> results_ GUARDED_BY(mutex_);
+  size_t count_ GUARDED_BY(mutex_) = 0;
 };
 
 class TransportCoreTest : public ::testing::Test {

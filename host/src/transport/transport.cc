@@ -3,9 +3,9 @@
 #include <atomic>
 #include <cctype>
 #include <map>
-#include <mutex>
 #include <utility>
 
+#include "base/thread/mutex.h"
 #include "transport_internal.h"
 
 namespace base::http {
@@ -18,12 +18,12 @@ std::string ToLower(std::string text) {
 }
 
 struct Settings {
-  std::mutex mutex;
-  std::shared_ptr<Transport> transport;       // guarded by mutex; null: the default one
-  std::map<std::string, std::string> routes;  // guarded by mutex; "host:port" -> target
-  TransportLimits limits;                     // guarded by mutex
-  internal::ProxySettings proxy;              // guarded by mutex
-  std::atomic<uint64_t> routes_version{0};    // bumped after every change of `routes`
+  base::thread::Mutex mutex;
+  std::shared_ptr<Transport> transport GUARDED_BY(mutex);       // null: the default one
+  std::map<std::string, std::string> routes GUARDED_BY(mutex);  // "host:port" -> target
+  TransportLimits limits GUARDED_BY(mutex);
+  internal::ProxySettings proxy GUARDED_BY(mutex);
+  std::atomic<uint64_t> routes_version{0};  // bumped after every change of `routes`
 };
 
 // Never destroyed: exchanges may start while the process exits.
@@ -38,7 +38,7 @@ void SetTransport(std::shared_ptr<Transport> transport) {
   Settings& settings = GetSettings();
   std::shared_ptr<Transport> previous;
   {
-    std::lock_guard<std::mutex> lock(settings.mutex);
+    base::thread::MutexLock lock(&settings.mutex);
     previous = std::exchange(settings.transport, std::move(transport));
   }
   // `previous` may be the last reference; it goes outside the lock.
@@ -47,7 +47,7 @@ void SetTransport(std::shared_ptr<Transport> transport) {
 std::shared_ptr<Transport> GetTransport() {
   Settings& settings = GetSettings();
   {
-    std::lock_guard<std::mutex> lock(settings.mutex);
+    base::thread::MutexLock lock(&settings.mutex);
     if (settings.transport) return settings.transport;
   }
   return internal::DefaultTransport();
@@ -55,7 +55,7 @@ std::shared_ptr<Transport> GetTransport() {
 
 void SetConnectTo(const std::string& host_port, const std::string& to_host_port) {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   if (to_host_port.empty()) {
     settings.routes.erase(ToLower(host_port));
   } else {
@@ -66,19 +66,19 @@ void SetConnectTo(const std::string& host_port, const std::string& to_host_port)
 
 void SetTransportLimits(const TransportLimits& limits) {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   settings.limits = limits;
 }
 
 void SetProxy(const std::string& proxy_url) {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   settings.proxy.url = proxy_url;
 }
 
 void SetNoProxy(const std::string& hosts) {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   settings.proxy.no_proxy = hosts;
 }
 
@@ -86,7 +86,7 @@ namespace internal {
 
 std::optional<std::string> RouteFor(const std::string& host_port) {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   auto it = settings.routes.find(ToLower(host_port));
   if (it == settings.routes.end()) return std::nullopt;
   return it->second;
@@ -96,13 +96,13 @@ uint64_t RoutesVersion() { return GetSettings().routes_version.load(); }
 
 TransportLimits CurrentLimits() {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   return settings.limits;
 }
 
 ProxySettings CurrentProxy() {
   Settings& settings = GetSettings();
-  std::lock_guard<std::mutex> lock(settings.mutex);
+  base::thread::MutexLock lock(&settings.mutex);
   return settings.proxy;
 }
 

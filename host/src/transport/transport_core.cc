@@ -77,7 +77,7 @@ std::shared_ptr<const Route> RouteCache::Lookup(const std::string& url) {
   const std::string_view key = RouteKey(url);
   if (key.empty()) return nullptr;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     if (valid_ && version == version_ && key == key_) return route_;
   }
   std::shared_ptr<const Route> route;
@@ -86,7 +86,7 @@ std::shared_ptr<const Route> RouteCache::Lookup(const std::string& url) {
       route = std::make_shared<const Route>(Route{std::move(*host_port), std::move(*target)});
     }
   }
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   valid_ = true;
   version_ = version;
   key_.assign(key);
@@ -114,7 +114,7 @@ Transport::ExchangeId TransportCore::Start(TransportRequest request, TransportCa
     command.proxy.no_proxy = std::move(proxy.no_proxy);
   }
 
-  std::unique_lock<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   const ExchangeId id = next_id_++;
   // After shutdown the callback is dropped (`command` is destroyed after the lock is released).
   if (stopping_) return id;
@@ -122,8 +122,10 @@ Transport::ExchangeId TransportCore::Start(TransportRequest request, TransportCa
     // Started by a callback of the thread being stopped: dropped with the others.
     if (std::this_thread::get_id() == network_thread_) return id;
     // Else the new thread waits until the old one has let go of the driver.
-    base::thread::internal::WaitServingSentMessages(
-        lock, delivery_ended_, [this] { return (!stop_asked_ && !releasing_) || stopping_; });
+    base::thread::internal::WaitServingSentMessages(lock.native(), delivery_ended_, [this] {
+      mutex_.AssertHeld();
+      return (!stop_asked_ && !releasing_) || stopping_;
+    });
     if (stopping_) return id;
   }
   // Should the system refuse a thread, the exchange waits for the next Start to try again.
@@ -132,21 +134,23 @@ Transport::ExchangeId TransportCore::Start(TransportRequest request, TransportCa
   active_.insert(id);
   starts_.push_back(std::move(command));
   const bool sleeping = sleeping_;
-  lock.unlock();
+  lock.Unlock();
   if (sleeping) WakeSoon();
   return id;
 }
 
 void TransportCore::Cancel(ExchangeId id) {
   TransportCallback dropped;  // destroyed after the lock is released
-  std::unique_lock<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   if (id != 0 && delivering_ == id) {
     // From inside the callback itself there is nothing left to stop; from any other thread the
     // callback must have returned before Cancel does.
     if (std::this_thread::get_id() == network_thread_) return;
     // The callback may be sending this thread a message: the wait serves it.
-    base::thread::internal::WaitServingSentMessages(lock, delivery_ended_,
-                                                    [this, id] { return delivering_ != id; });
+    base::thread::internal::WaitServingSentMessages(lock.native(), delivery_ended_, [this, id] {
+      mutex_.AssertHeld();
+      return delivering_ != id;
+    });
     return;
   }
   if (active_.erase(id) == 0 || stopping_) return;
@@ -159,7 +163,7 @@ void TransportCore::Cancel(ExchangeId id) {
   }
   cancels_.push_back(id);
   const bool sleeping = sleeping_;
-  lock.unlock();
+  lock.Unlock();
   if (sleeping) WakeSoon();
 }
 
@@ -169,7 +173,7 @@ void TransportCore::WakeSoon() {
 
 void TransportCore::WakeNetworkThread(void* core) {
   auto* self = static_cast<TransportCore*>(core);
-  std::lock_guard<std::mutex> lock(self->mutex_);
+  base::thread::MutexLock lock(&self->mutex_);
   // Shutdown wakes the thread itself; a second wake-up in one sleep would only cost a read.
   if (!self->sleeping_ || self->stopping_) return;
   self->sleeping_ = false;
@@ -178,7 +182,7 @@ void TransportCore::WakeNetworkThread(void* core) {
 
 size_t TransportCore::Stop() {
   std::vector<StartCommand> dropped;  // destroyed after the lock is released
-  std::unique_lock<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   if (stopping_ || !thread_.started() || std::this_thread::get_id() == network_thread_) return 0;
   // A Stop from another thread meanwhile ends it for both.
   const bool first = !stop_asked_;
@@ -192,36 +196,44 @@ size_t TransportCore::Stop() {
     active_.clear();
   }
   // A callback running meanwhile may be sending this thread a message: the wait serves it.
-  base::thread::internal::WaitServingSentMessages(
-      lock, delivery_ended_, [this, first] { return first ? dropped_ : !stop_asked_; });
+  base::thread::internal::WaitServingSentMessages(lock.native(), delivery_ended_, [this, first] {
+    mutex_.AssertHeld();
+    return first ? dropped_ : !stop_asked_;
+  });
   if (!first) return 0;
   // Without the lock, which the thread takes once more as it lets go of the driver. Start and
   // Shutdown leave the thread alone while `stop_asked_` holds.
-  lock.unlock();
+  lock.Unlock();
   thread_.LetEnd();
-  lock.lock();
+  lock.Lock();
   network_thread_ = std::thread::id();
   stop_asked_ = false;
-  lock.unlock();
+  lock.Unlock();
   delivery_ended_.notify_all();
   return in_flight;
 }
 
 void TransportCore::Shutdown() {
   std::vector<StartCommand> dropped;
+  bool started = false;
+  bool on_network_thread = false;
   {
-    std::unique_lock<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     if (stopping_) return;
     // A Stop in progress ends first, and the thread it let go has let go of the driver.
-    base::thread::internal::WaitServingSentMessages(lock, delivery_ended_,
-                                                    [this] { return !stop_asked_ && !releasing_; });
+    base::thread::internal::WaitServingSentMessages(lock.native(), delivery_ended_, [this] {
+      mutex_.AssertHeld();
+      return !stop_asked_ && !releasing_;
+    });
     stopping_ = true;
-    if (thread_.started()) driver_->Wake();
+    started = thread_.started();
+    if (started) driver_->Wake();
+    on_network_thread = network_thread_ == std::this_thread::get_id();
     dropped.swap(starts_);
     active_.clear();
   }
-  if (!thread_.started()) return;
-  if (network_thread_ == std::this_thread::get_id()) {
+  if (!started) return;
+  if (on_network_thread) {
     // Shut down from inside a callback (the process exits there): the thread unwinds by itself.
     thread_.Detach();
     return;
@@ -232,14 +244,14 @@ void TransportCore::Shutdown() {
 
 void TransportCore::Run() {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     network_thread_ = std::this_thread::get_id();
   }
   std::vector<StartCommand> starts;
   std::vector<ExchangeId> cancels;
   for (;;) {
     {
-      std::lock_guard<std::mutex> lock(mutex_);
+      base::thread::MutexLock lock(&mutex_);
       if (stopping_ || stop_asked_) break;
       sleeping_ = false;
       starts.swap(starts_);
@@ -259,7 +271,7 @@ void TransportCore::Run() {
     {
       // Commands queued while the thread was busy are taken without a sleep; later ones see
       // `sleeping_` and wake it. A wake-up sent between here and the wait makes it return at once.
-      std::lock_guard<std::mutex> lock(mutex_);
+      base::thread::MutexLock lock(&mutex_);
       if (stopping_ || stop_asked_) break;
       if (attached || !starts_.empty() || !cancels_.empty()) continue;
       sleeping_ = true;
@@ -280,7 +292,7 @@ void TransportCore::DropAll() {
   last_host_key_.clear();
   hosts_.clear();
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     dropped_ = true;
     releasing_ = true;
     sleeping_ = false;
@@ -288,7 +300,7 @@ void TransportCore::DropAll() {
   delivery_ended_.notify_all();
   // Stop may have returned: the driver is let go while the next Start waits for it.
   driver_->Release();
-  std::lock_guard<std::mutex> lock(mutex_);
+  base::thread::MutexLock lock(&mutex_);
   releasing_ = false;
   // Under the lock: once a waiter sees it, this thread touches nothing of the core's again.
   delivery_ended_.notify_all();
@@ -516,13 +528,13 @@ void TransportCore::DeliverFinished() {
 
 void TransportCore::Deliver(ExchangeId id, TransportCallback& done, TransportResult result) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     if (active_.erase(id) == 0) return;  // cancelled while it was finishing
     delivering_ = id;
   }
   done(std::move(result));
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     delivering_ = 0;
   }
   delivery_ended_.notify_all();

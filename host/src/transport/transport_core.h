@@ -19,7 +19,6 @@
 #include <condition_variable>
 #include <deque>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -29,6 +28,7 @@
 
 #include "base/export.h"
 #include "base/http/transport.h"
+#include "base/thread/mutex.h"
 #include "network_thread.h"
 #include "transport_driver.h"
 
@@ -42,11 +42,11 @@ class RouteCache {
   std::shared_ptr<const Route> Lookup(const std::string& url);
 
  private:
-  std::mutex mutex_;
-  bool valid_ = false;                  // guarded by mutex_
-  uint64_t version_ = 0;                // guarded by mutex_
-  std::string key_;                     // guarded by mutex_
-  std::shared_ptr<const Route> route_;  // guarded by mutex_
+  base::thread::Mutex mutex_;
+  bool valid_ GUARDED_BY(mutex_) = false;
+  uint64_t version_ GUARDED_BY(mutex_) = 0;
+  std::string key_ GUARDED_BY(mutex_);
+  std::shared_ptr<const Route> route_ GUARDED_BY(mutex_);
 };
 
 // Any thread: see the file comment. Exported for the tests, which run it over a fake driver.
@@ -140,8 +140,8 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   int WaitTimeoutMs(Clock::time_point now) const;
   // Calls `done` unless the exchange was cancelled meanwhile.
   void Deliver(ExchangeId id, TransportCallback& done, TransportResult result);
-  // Wakes the network thread now or at the end of the caller's batch. REQUIRES: mutex_ not held.
-  void WakeSoon();
+  // Wakes the network thread now or at the end of the caller's batch.
+  void WakeSoon() EXCLUDES(mutex_);
   // Wakes the network thread out of the driver's Wait; `core` is the TransportCore.
   static void WakeNetworkThread(void* core);
 
@@ -149,20 +149,22 @@ class LUMOHOST_EXPORT TransportCore final : public Transport, private DriverEven
   const DriverErrors errors_;
   RouteCache routes_;
 
-  std::mutex mutex_;
-  std::condition_variable delivery_ended_;  // also when the thread has dropped everything
-  bool stopping_ = false;                   // guarded by mutex_; for good
-  bool stop_asked_ = false;                 // guarded by mutex_; by Stop, until it returns
-  bool dropped_ = false;                    // guarded by mutex_; the thread holds no exchange
-  bool releasing_ = false;                  // guarded by mutex_; the thread lets go of the driver
-  bool sleeping_ = false;                   // guarded by mutex_; in (or about to enter) Wait
-  ExchangeId next_id_ = 1;                  // guarded by mutex_
-  std::unordered_set<ExchangeId> active_;   // guarded by mutex_; neither finished nor cancelled
-  std::vector<StartCommand> starts_;        // guarded by mutex_
-  std::vector<ExchangeId> cancels_;         // guarded by mutex_
-  ExchangeId delivering_ = 0;               // guarded by mutex_; whose callback is running
-  NetworkThread thread_;                    // guarded by mutex_; started by the first Start
-  std::thread::id network_thread_;          // guarded by mutex_
+  base::thread::Mutex mutex_;
+  std::condition_variable delivery_ended_;      // also when the thread has dropped everything
+  bool stopping_ GUARDED_BY(mutex_) = false;    // for good
+  bool stop_asked_ GUARDED_BY(mutex_) = false;  // by Stop, until it returns
+  bool dropped_ GUARDED_BY(mutex_) = false;     // the thread holds no exchange
+  bool releasing_ GUARDED_BY(mutex_) = false;   // the thread lets go of the driver
+  bool sleeping_ GUARDED_BY(mutex_) = false;    // in (or about to enter) Wait
+  ExchangeId next_id_ GUARDED_BY(mutex_) = 1;
+  std::unordered_set<ExchangeId> active_ GUARDED_BY(mutex_);  // neither finished nor cancelled
+  std::vector<StartCommand> starts_ GUARDED_BY(mutex_);
+  std::vector<ExchangeId> cancels_ GUARDED_BY(mutex_);
+  ExchangeId delivering_ GUARDED_BY(mutex_) = 0;  // whose callback is running
+  // Started under `mutex_` by the first Start; let end or joined by Stop and Shutdown without it
+  // (the thread takes it as it ends), while `stop_asked_` or `stopping_` keeps Start away.
+  NetworkThread thread_;
+  std::thread::id network_thread_ GUARDED_BY(mutex_);
 
   // Network thread only: the exchanges in the driver, those it reported finished and that wait
   // for their delivery, hosts by scheme and authority, the waiting exchanges, hosts with room for

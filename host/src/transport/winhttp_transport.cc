@@ -30,7 +30,6 @@
 #include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -40,6 +39,7 @@
 
 #include "base/logging.h"
 #include "base/string_utils.h"
+#include "base/thread/mutex.h"
 #include "transport_driver.h"
 
 namespace base::http::internal {
@@ -61,10 +61,10 @@ struct Report {
 
 // Where the callbacks post their reports; shared by the driver and every request's context.
 struct Mailbox {
-  std::mutex mutex;
+  base::thread::Mutex mutex;
   std::condition_variable arrived;
-  std::vector<Report> reports;  // guarded by mutex
-  bool woken = false;           // guarded by mutex; Wake was called since Wait last returned
+  std::vector<Report> reports GUARDED_BY(mutex);
+  bool woken GUARDED_BY(mutex) = false;  // Wake was called since Wait last returned
 };
 
 // The context value of one request handle, deleted by the handle's closing callback.
@@ -89,23 +89,26 @@ class OpenHandles {
     return *handles;
   }
   void Opened() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     ++count_;
   }
   void Closed() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    base::thread::MutexLock lock(&mutex_);
     if (--count_ == 0) none_.notify_all();
   }
   // False if some are still open after `timeout`.
   bool WaitForNone(std::chrono::milliseconds timeout) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return none_.wait_for(lock, timeout, [this] { return count_ == 0; });
+    base::thread::MutexLock lock(&mutex_);
+    return none_.wait_for(lock.native(), timeout, [this] {
+      mutex_.AssertHeld();
+      return count_ == 0;
+    });
   }
 
  private:
-  std::mutex mutex_;
+  base::thread::Mutex mutex_;
   std::condition_variable none_;
-  size_t count_ = 0;  // guarded by mutex_
+  size_t count_ GUARDED_BY(mutex_) = 0;
 };
 
 void CALLBACK OnStatus(HINTERNET /*handle*/, DWORD_PTR context_value, DWORD status, LPVOID info,
@@ -136,7 +139,7 @@ void CALLBACK OnStatus(HINTERNET /*handle*/, DWORD_PTR context_value, DWORD stat
   }
   Mailbox& mailbox = *context->mailbox;
   {
-    std::lock_guard<std::mutex> lock(mailbox.mutex);
+    base::thread::MutexLock lock(&mailbox.mutex);
     mailbox.reports.push_back(report);
   }
   mailbox.arrived.notify_one();
@@ -427,15 +430,17 @@ DriverErrors WinHttpDriver::Errors() const {
 }
 
 void WinHttpDriver::Wait(int timeout_ms) {
-  std::unique_lock<std::mutex> lock(mailbox_->mutex);
-  mailbox_->arrived.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                             [this] { return mailbox_->woken || !mailbox_->reports.empty(); });
+  base::thread::MutexLock lock(&mailbox_->mutex);
+  mailbox_->arrived.wait_for(lock.native(), std::chrono::milliseconds(timeout_ms), [this] {
+    mailbox_->mutex.AssertHeld();
+    return mailbox_->woken || !mailbox_->reports.empty();
+  });
   mailbox_->woken = false;
 }
 
 void WinHttpDriver::Wake() {
   {
-    std::lock_guard<std::mutex> lock(mailbox_->mutex);
+    base::thread::MutexLock lock(&mailbox_->mutex);
     mailbox_->woken = true;
   }
   mailbox_->arrived.notify_one();
@@ -616,7 +621,7 @@ void WinHttpDriver::Close(Transfer& transfer) {
 
 void WinHttpDriver::Perform(DriverEvents& events) {
   {
-    std::lock_guard<std::mutex> lock(mailbox_->mutex);
+    base::thread::MutexLock lock(&mailbox_->mutex);
     reports_.swap(mailbox_->reports);
   }
   for (const Report& report : reports_) {

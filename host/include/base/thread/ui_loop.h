@@ -6,10 +6,10 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
-#include <mutex>
 #include <thread>
 
 #include "base/export.h"
+#include "base/thread/mutex.h"
 
 namespace base::thread {
 
@@ -60,24 +60,23 @@ class LUMOHOST_EXPORT UiLoop {
   // Runs queued tasks, at most `limit` of them; whether any are left.
   bool RunQueued(int limit);
   // Whether a task just queued must wake the loop, noting that it is being woken.
-  // REQUIRES: mutex_ held.
-  bool NeedsWakeLocked();
+  bool NeedsWakeLocked() REQUIRES(mutex_);
   // Wakes the loop waiting in Take (and on Windows the host's message loop); `loop` is the UiLoop.
   static void Wake(void* loop);
   // Windows: destroys the message-only window `window` (may be null) that Shutdown took, or has
   // its own thread destroy it; unregisters the window class when no window is left.
   static void ReleaseWindow(void* window, bool on_its_thread);
 
-  mutable std::mutex mutex_;
-  std::deque<std::function<void()>> tasks_;  // guarded by mutex_
-  std::thread::id ui_thread_;                // guarded by mutex_
+  mutable Mutex mutex_;
+  std::deque<std::function<void()>> tasks_ GUARDED_BY(mutex_);
+  std::thread::id ui_thread_ GUARDED_BY(mutex_);
   // Linux: what Take waits on, and whether it is waiting.
   std::condition_variable wake_;
-  bool waiting_ = false;  // guarded by mutex_
+  bool waiting_ GUARDED_BY(mutex_) = false;
   // Windows: the message-only window on the UI thread through which the host's message loop runs
   // the tasks (an HWND), and whether a wake-up message to it is on its way.
-  void* window_ = nullptr;    // guarded by mutex_
-  bool wake_posted_ = false;  // guarded by mutex_
+  void* window_ GUARDED_BY(mutex_) = nullptr;
+  bool wake_posted_ GUARDED_BY(mutex_) = false;
 };
 
 }  // namespace base::thread

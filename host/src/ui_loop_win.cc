@@ -115,7 +115,7 @@ class WindowClass {
  private:
   WindowClass() = default;
 
-  bool Register() {
+  bool Register() REQUIRES(mutex_) {
     if (module_ == nullptr) {
       // The module this code is in (the host layer's DLL), which owns the window class.
       GetModuleHandleExW(
@@ -142,7 +142,7 @@ class WindowClass {
     return true;
   }
 
-  base::thread::Mutex mutex_;
+  Mutex mutex_;
   HMODULE module_ GUARDED_BY(mutex_) = nullptr;
   std::wstring name_ GUARDED_BY(mutex_);
   bool registered_ GUARDED_BY(mutex_) = false;

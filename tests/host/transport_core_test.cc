@@ -97,9 +97,14 @@ class FakeEngine {
     base::thread::MutexLock lock(&mutex_);
     return detached_;
   }
-  int releases() const {
+  // Waits until the driver has been let go `count` times in all: on Windows the stopped thread
+  // lets go of it after Stop has returned.
+  bool WaitForReleases(int count) {
     base::thread::MutexLock lock(&mutex_);
-    return releases_;
+    return changed_.wait_for(lock.native(), kPatience, [&] {
+      mutex_.AssertHeld();
+      return releases_ >= count;
+    });
   }
   bool WaitForAttached(size_t count) {
     base::thread::MutexLock lock(&mutex_);
@@ -234,6 +239,7 @@ class FakeDriver final : public TransportDriver {
     EXPECT_TRUE(bodies_.empty());  // everything was detached first
     base::thread::MutexLock lock(&engine_.mutex_);
     ++engine_.releases_;
+    engine_.changed_.notify_all();
   }
 
  private:
@@ -556,7 +562,7 @@ TEST_F(TransportCoreTest, StopDropsEveryCallAndTheNextStartRunsAgain) {
   Start("http://a.example/", 100);  // waits
   ASSERT_TRUE(engine_.WaitUntilIdle());
   EXPECT_EQ(core_.Stop(), kMaxAttachedPerHost + 1);
-  EXPECT_EQ(engine_.releases(), 1);
+  EXPECT_TRUE(engine_.WaitForReleases(1));
   std::vector<ExchangeId> detached = engine_.detached();
   std::sort(detached.begin(), detached.end());
   EXPECT_EQ(detached, attached);
@@ -575,7 +581,7 @@ TEST_F(TransportCoreTest, StopDropsEveryCallAndTheNextStartRunsAgain) {
   EXPECT_EQ(stopped_inside, 0u);
   for (int tag : {0, 100}) EXPECT_TRUE(results_.Of(tag).empty()) << tag;
   EXPECT_EQ(core_.Stop(), 0u);
-  EXPECT_EQ(engine_.releases(), 2);
+  EXPECT_TRUE(engine_.WaitForReleases(2));
 }
 
 // The core keeps every exchange's time limits, attached ones included: the total from Start, and

@@ -2,7 +2,9 @@
 # Builds what the Windows build of lumoapi links against, from Debian bookworm's source packages,
 # with MinGW-w64 (the default flavour) or with clang-cl in Visual Studio's ABI (--flavour msvc,
 # cmake/toolchains/clang-cl-x86_64.cmake over scripts/msvc-toolchain.sh): the JSON/URI part of
-# the C++ REST SDK (scripts/windows/cpprest), glog and GoogleTest with GoogleMock. They go into a
+# the C++ REST SDK (scripts/windows/cpprest), glog and GoogleTest with GoogleMock; for MinGW-w64
+# also what the sandbox and the tool need: Boost's headers (Asio, Beast), SQLite
+# (scripts/windows/sqlite) and CLI11. They go into a
 # prefix kept outside the clone, named by a key of the flavour, the pinned versions, the compiler,
 # this script, the toolchain files and scripts/windows' build files and patches; a prefix once
 # built is used as it is. The prefix is the last line of the output
@@ -36,6 +38,10 @@ esac
 # Source package=version, as bookworm ships them (apt-cache showsrc). The archive keeps only the
 # current version of a package, so a point release that updates one of them needs a new pin here.
 sources=(cpprest=2.10.18-1 google-glog=0.6.0-2 googletest=1.12.1-0.2)
+# The sandbox and the tool are built with MinGW-w64 only.
+if [ "$flavour" = mingw ]; then
+  sources+=(boost1.74=1.74.0+ds1-21 sqlite3=3.40.1-2+deb12u2 cli11=2.1.2+ds-1)
+fi
 archive="deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm main"
 stamp_name=windows-deps.txt
 
@@ -84,7 +90,7 @@ prefix_key() {
     toolchain_versions
     cd "$repo"
     find scripts/windows-deps.sh "${toolchain#"$repo/"}" cmake/toolchains/windows-wine.cmake \
-      scripts/windows/cpprest "scripts/windows/patches/cpprest" -type f -print0 |
+      scripts/windows/cpprest scripts/windows/sqlite "scripts/windows/patches/cpprest" -type f -print0 |
       LC_ALL=C sort -z | xargs -0 sha256sum
   } | sha256sum | cut -c1-16
 }
@@ -116,8 +122,10 @@ apt_opts() {
 lists_have_pins() {
   local entry
   for entry in "${sources[@]}"; do
+    # grep reads to the end: with -q it would stop at the first match, and apt-cache, still
+    # writing a long record (boost's), would fail the pipe.
     apt-cache "${apt[@]}" showsrc "${entry%%=*}" 2>/dev/null |
-      grep -qx "Version: ${entry#*=}" || return 1
+      grep -x "Version: ${entry#*=}" >/dev/null || return 1
   done
 }
 
@@ -177,12 +185,40 @@ cmake_project() {
   DESTDIR="$stage" run_logged "$name-install" cmake --install "$work/build/$name"
 }
 
+# Boost's headers, SQLite and CLI11 for the sandbox and the tool.
+build_sandbox_dependencies() {
+  # Only headers of Boost are used (Asio, Beast and what they include). Debian's source keeps
+  # each library's headers in its own folder, as Boost's repository does; they are merged into
+  # one include/boost, as Boost's own installation does.
+  say "copying Boost's headers"
+  local headers
+  mkdir -p "$stage$prefix/include"
+  for headers in "$work/src/boost1.74"/libs/*/include "$work/src/boost1.74"/libs/numeric/*/include; do
+    [ -d "$headers/boost" ] && cp -r "$headers/boost" "$stage$prefix/include/"
+  done
+  rm -rf "$work/src/boost1.74"
+  # SQLite's one-file form (sqlite3.c and sqlite3.h), made from the source tree by its own
+  # build on this machine, then compiled with the flavour's compiler.
+  say "making SQLite's amalgamation"
+  local amalgamation="$work/build/sqlite-amalgamation"
+  mkdir -p "$amalgamation"
+  (cd "$amalgamation" && run_logged sqlite-amalgamation-configure "$work/src/sqlite3/configure" \
+    --disable-tcl --disable-readline)
+  run_logged sqlite-amalgamation make -C "$amalgamation" sqlite3.c sqlite3.h
+  cmake_project sqlite "$windows_dir/sqlite" -DSQLITE_AMALGAMATION_DIR="$amalgamation"
+  cmake_project cli11 "$work/src/cli11" -DCLI11_BUILD_TESTS=OFF -DCLI11_BUILD_EXAMPLES=OFF \
+    -DCLI11_BUILD_DOCS=OFF -DCLI11_INSTALL=ON
+}
+
 # The tools scripts/setup.sh installs.
 require_tools() {
   local tool missing=()
   local compiler=x86_64-w64-mingw32-g++-posix
   [ "$flavour" = mingw ] || compiler=clang-cl-19
-  for tool in apt-get apt-cache dpkg-source patch flock cmake ninja "$compiler" "$@"; do
+  local native=()
+  # SQLite's amalgamation is made on this machine, with its own C compiler and tclsh.
+  [ "$flavour" = msvc ] || native=(cc make tclsh)
+  for tool in apt-get apt-cache dpkg-source patch flock cmake ninja "$compiler" "${native[@]}" "$@"; do
     command -v "$tool" >/dev/null || missing+=("$tool")
   done
   [ ${#missing[@]} -eq 0 ] || { say "missing ${missing[*]}: run scripts/setup.sh" && return 1; }
@@ -214,6 +250,7 @@ build_prefix() {
   # gtest_force_shared_crt: the C runtime of the DLL kind (/MD), as everything else here.
   cmake_project googletest "$work/src/googletest" -DBUILD_SHARED_LIBS=OFF -DBUILD_GMOCK=ON \
     -DINSTALL_GTEST=ON -Dgtest_force_shared_crt=ON
+  [ "$flavour" = msvc ] || build_sandbox_dependencies
 
   {
     echo "# Built by scripts/windows-deps.sh from Debian bookworm's source packages"

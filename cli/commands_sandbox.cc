@@ -1,9 +1,6 @@
 // The sandbox service: running it in the foreground for other programs (or other runs of the
 // tool with --connect-to), its seed users, and its inspection and fault endpoints under
 // /_sandbox/ (reset, the request log, fault rules).
-#include <pthread.h>
-#include <signal.h>
-
 #include <cpprest/base_uri.h>
 #include <cpprest/json.h>
 
@@ -17,6 +14,7 @@
 #include "report.h"
 #include "sandbox/serve_options.h"
 #include "sandbox/server.h"
+#include "sandbox/stop_request.h"
 #include "sandbox_seed.h"
 #include "service_codes.h"
 
@@ -26,13 +24,8 @@ namespace {
 using web::json::value;
 
 int RunServe(const GlobalOptions& options, const sandbox::Options& args) {
-  // Blocked before the server's threads start, so that they inherit the mask and the signals
-  // wait for sigwait below.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  // Before the server's threads start (see StopRequest).
+  sandbox::StopRequest stop;
 
   sandbox::Options server_options = args;
   if (server_options.db_path.empty()) server_options.db_path = SandboxStatePath(options.db_path);
@@ -47,8 +40,7 @@ int RunServe(const GlobalOptions& options, const sandbox::Options& args) {
   Output(options).Notice("state in " + server_options.db_path +
                          "; use it with: lumo --connect-to " + server_options.bind_address + ":" +
                          std::to_string(server.port()) + " COMMAND; stop with Ctrl-C");
-  int signal_number = 0;
-  sigwait(&stop_signals, &signal_number);
+  stop.Wait();
   server.Stop();
   Output(options).Notice("sandbox stopped");
   return kExitOk;

@@ -17,22 +17,22 @@ constexpr int kFlacBitrate = 900;
 
 Json SongInfo(const SongRow& song) {
   Json info = Json::object();
-  info["song_id"] = IdText(song.id);
-  info["title"] = Text(song.title);
-  info["author"] = Text(song.author);
-  info["artist_id"] = Text(song.artist_ids);
-  info["album_title"] = Text(song.album_title);
-  info["album_id"] = IdText(song.album_id);
-  info["pic_huge"] = Text(song.pic_huge);
-  info["pic_premium"] = Text(song.pic_premium);
-  info["pic_big"] = Text(song.pic_big);
-  info["pic_small"] = Text(song.pic_small);
-  info["play_type"] = Number(song.play_type);
-  info["relate_status"] = Number(song.relate_status);
-  info["all_rate"] = Text(song.all_rate);
-  info["lrclink"] = Text(song.lrclink);
-  info["resource_type"] = Number(song.resource_type);
-  info["has_mv"] = Number(song.has_mv);
+  info[U("song_id")] = IdText(song.id);
+  info[U("title")] = Text(song.title);
+  info[U("author")] = Text(song.author);
+  info[U("artist_id")] = Text(song.artist_ids);
+  info[U("album_title")] = Text(song.album_title);
+  info[U("album_id")] = IdText(song.album_id);
+  info[U("pic_huge")] = Text(song.pic_huge);
+  info[U("pic_premium")] = Text(song.pic_premium);
+  info[U("pic_big")] = Text(song.pic_big);
+  info[U("pic_small")] = Text(song.pic_small);
+  info[U("play_type")] = Number(song.play_type);
+  info[U("relate_status")] = Number(song.relate_status);
+  info[U("all_rate")] = Text(song.all_rate);
+  info[U("lrclink")] = Text(song.lrclink);
+  info[U("resource_type")] = Number(song.resource_type);
+  info[U("has_mv")] = Number(song.has_mv);
   return info;
 }
 
@@ -84,22 +84,22 @@ Json GetSongLink(const Call& call, HandlerContext& context) {
                        "?xcode=" + Md5Hex(hash + (call.user ? call.user->token : "")).substr(0, 16);
     if (down) link += "&down=1";
     Json file = Json::object();
-    file["file_duration"] = Number(song.duration);
-    file["song_file_id"] = IdText(files.Int(4));
-    file["file_link"] = Text(link);
-    file["show_link"] = Text(link);
-    file["file_extension"] = Text(ext);
-    file["file_bitrate"] = Number(bitrate);
-    file["file_size"] = Number(files.Int(2));
-    file["hash"] = Text(hash);
-    file["xcode_expire"] = Number(context.now + kLinkLifetimeSeconds);
-    file["replay_gain"] = Json::number(files.Double(6));
-    file["free"] = Number(files.Int(5));
+    file[U("file_duration")] = Number(song.duration);
+    file[U("song_file_id")] = IdText(files.Int(4));
+    file[U("file_link")] = Text(link);
+    file[U("show_link")] = Text(link);
+    file[U("file_extension")] = Text(ext);
+    file[U("file_bitrate")] = Number(bitrate);
+    file[U("file_size")] = Number(files.Int(2));
+    file[U("hash")] = Text(hash);
+    file[U("xcode_expire")] = Number(context.now + kLinkLifetimeSeconds);
+    file[U("replay_gain")] = Json::number(files.Double(6));
+    file[U("free")] = Number(files.Int(5));
     bitrates[count++] = file;
   }
   Json result = Json::object();
-  result["songinfo"] = SongInfo(song);
-  result["bitrate"] = bitrates;
+  result[U("songinfo")] = SongInfo(song);
+  result[U("bitrate")] = bitrates;
   return ResultAnswer(result);
 }
 
@@ -116,23 +116,23 @@ Json CatalogSug(const Call& call, HandlerContext& context) {
       "SELECT id, title, author FROM songs WHERE instr(lower(title), lower(?1)) > 0 "
       "OR instr(lower(author), lower(?1)) > 0 ORDER BY id LIMIT 10",
       query);
-  answer["song"] = RowsToArray(
+  answer[U("song")] = RowsToArray(
       songs, {{"songid", 0, As::kId}, {"songname", 1, As::kText}, {"artistname", 2, As::kText}});
   Query artists = context.db.Sql(
       "SELECT id, name, avatar FROM artists WHERE instr(lower(name), lower(?)) > 0 "
       "ORDER BY id LIMIT 5",
       query);
-  answer["artist"] = RowsToArray(
+  answer[U("artist")] = RowsToArray(
       artists,
       {{"artistid", 0, As::kId}, {"artistname", 1, As::kText}, {"artistpic", 2, As::kText}});
   Query albums = context.db.Sql(
       "SELECT al.id, al.title, ar.name, ar.avatar FROM albums al JOIN artists ar "
       "ON ar.id = al.artist_id WHERE instr(lower(al.title), lower(?)) > 0 ORDER BY al.id LIMIT 5",
       query);
-  answer["album"] = RowsToArray(albums, {{"albumid", 0, As::kId},
-                                         {"albumname", 1, As::kText},
-                                         {"artistname", 2, As::kText},
-                                         {"artistpic", 3, As::kText}});
+  answer[U("album")] = RowsToArray(albums, {{"albumid", 0, As::kId},
+                                            {"albumname", 1, As::kText},
+                                            {"artistname", 2, As::kText},
+                                            {"artistpic", 3, As::kText}});
   return answer;
 }
 
@@ -153,14 +153,14 @@ Json SearchMerge(const Call& call, HandlerContext& context) {
   Json song_list = RowsToArray(
       songs, {{"song_id", 0, As::kId}, {"title", 1, As::kText}, {"author", 2, As::kText}});
   Json artist_info = Json::object();
-  artist_info["total"] = Number(static_cast<int64_t>(artist_list.size()));
-  artist_info["artist_list"] = artist_list;
+  artist_info[U("total")] = Number(static_cast<int64_t>(artist_list.size()));
+  artist_info[U("artist_list")] = artist_list;
   Json song_info = Json::object();
-  song_info["total"] = Number(static_cast<int64_t>(song_list.size()));
-  song_info["song_list"] = song_list;
+  song_info[U("total")] = Number(static_cast<int64_t>(song_list.size()));
+  song_info[U("song_list")] = song_list;
   Json result = Json::object();
-  result["artist_info"] = artist_info;
-  result["song_info"] = song_info;
+  result[U("artist_info")] = artist_info;
+  result[U("song_info")] = song_info;
   return ResultAnswer(result);
 }
 
@@ -203,13 +203,13 @@ Json Lrcpic(const Call& call, HandlerContext& context) {
     Json info = Json::object();
     if (rows.Next()) {
       SongRow song = ReadSong(rows);
-      info["song_id"] = IdText(song.id);
-      info["song_title"] = Text(song.title);
-      info["author"] = Text(song.author);
-      info["pic_radio"] = Text(song.pic_small);
-      info["lrclink"] = Text(song.lrclink);
+      info[U("song_id")] = IdText(song.id);
+      info[U("song_title")] = Text(song.title);
+      info[U("author")] = Text(song.author);
+      info[U("pic_radio")] = Text(song.pic_small);
+      info[U("lrclink")] = Text(song.lrclink);
     }
-    answer["songinfo"] = info;
+    answer[U("songinfo")] = info;
     return answer;
   }
   Json list = Json::array();
@@ -217,19 +217,19 @@ Json Lrcpic(const Call& call, HandlerContext& context) {
   while (rows.Next()) {
     SongRow song = ReadSong(rows);
     Json item = Json::object();
-    item["song_id"] = IdText(song.id);
-    item["song_title"] = Text(song.title);
-    item["author"] = Text(song.author);
-    item["artist_id"] = Text(FirstId(song.artist_ids));
-    item["lrclink"] = Text(song.lrclink);
-    item["pic_s500"] = Text(song.pic_big);
-    item["pic_s180"] = Text(song.pic_small);
+    item[U("song_id")] = IdText(song.id);
+    item[U("song_title")] = Text(song.title);
+    item[U("author")] = Text(song.author);
+    item[U("artist_id")] = Text(FirstId(song.artist_ids));
+    item[U("lrclink")] = Text(song.lrclink);
+    item[U("pic_s500")] = Text(song.pic_big);
+    item[U("pic_s180")] = Text(song.pic_small);
     std::string avatar = "http://img.lumo.example/artist/" + FirstId(song.artist_ids);
-    item["avatar_s500"] = Text(avatar + "/500.jpg");
-    item["avatar_s180"] = Text(avatar + "/180.jpg");
+    item[U("avatar_s500")] = Text(avatar + "/500.jpg");
+    item[U("avatar_s180")] = Text(avatar + "/180.jpg");
     list[n++] = item;
   }
-  answer["songinfo"] = list;
+  answer[U("songinfo")] = list;
   return answer;
 }
 
@@ -239,11 +239,11 @@ Json GetArtistInfo(const Call& call, HandlerContext& context) {
   Query artist = context.db.Sql("SELECT name, avatar FROM artists WHERE id = ?", id);
   if (!artist.Next()) throw Refusal(code::kNoSuchArtist, "no artist " + std::to_string(id));
   Json answer = Answer();
-  answer["artist_id"] = IdText(id);
-  answer["name"] = Text(artist.Text(0));
-  answer["avatar_s1000"] = Text(artist.Text(1));
+  answer[U("artist_id")] = IdText(id);
+  answer[U("name")] = Text(artist.Text(0));
+  answer[U("avatar_s1000")] = Text(artist.Text(1));
   Query pics = context.db.Sql("SELECT url FROM artist_pics WHERE artist_id = ? ORDER BY pos", id);
-  answer["pic_list"] = all ? RowsToArray(pics, {{"url", 0, As::kText}}) : Json::array();
+  answer[U("pic_list")] = all ? RowsToArray(pics, {{"url", 0, As::kText}}) : Json::array();
   return answer;
 }
 
@@ -257,17 +257,17 @@ Json GetRecommendSongs(const Call& call, HandlerContext& context) {
       "(s.id - ?1 + 100000) % 100000 LIMIT ?3",
       seed.id, FirstId(seed.artist_ids), num);
   Json result = Json::object();
-  result["list"] = RowsToArray(rows, {{"song_id", kSongId, As::kId},
-                                      {"title", kSongTitle, As::kText},
-                                      {"author", kSongAuthor, As::kText},
-                                      {"artist_id", kSongArtistIds, As::kText},
-                                      {"album_title", kSongAlbumTitle, As::kText},
-                                      {"album_id", kSongAlbumId, As::kId},
-                                      {"pic_huge", kSongPicHuge, As::kText},
-                                      {"pic_premium", kSongPicPremium, As::kText},
-                                      {"pic_big", kSongPicBig, As::kText},
-                                      {"pic_small", kSongPicSmall, As::kText},
-                                      {"has_mv", kSongHasMv, As::kNumber}});
+  result[U("list")] = RowsToArray(rows, {{"song_id", kSongId, As::kId},
+                                         {"title", kSongTitle, As::kText},
+                                         {"author", kSongAuthor, As::kText},
+                                         {"artist_id", kSongArtistIds, As::kText},
+                                         {"album_title", kSongAlbumTitle, As::kText},
+                                         {"album_id", kSongAlbumId, As::kId},
+                                         {"pic_huge", kSongPicHuge, As::kText},
+                                         {"pic_premium", kSongPicPremium, As::kText},
+                                         {"pic_big", kSongPicBig, As::kText},
+                                         {"pic_small", kSongPicSmall, As::kText},
+                                         {"has_mv", kSongHasMv, As::kNumber}});
   return ResultAnswer(result);
 }
 
@@ -284,27 +284,27 @@ Json GetAlbumInfo(const Call& call, HandlerContext& context) {
       id);
   if (!album.Next()) throw Refusal(code::kNoSuchAlbum, "no album " + std::to_string(id));
   Json info = Json::object();
-  info["album_id"] = IdText(id);
-  info["artist_id"] = IdText(album.Int(1));
-  info["author"] = Text(album.Text(2));
-  info["pic_big"] = Text(album.Text(3));
-  info["title"] = Text(album.Text(0));
-  info["info"] = Text(album.Text(4));
-  info["publishtime"] = Text(album.Text(5));
-  info["collect_num"] = Number(album.Int(6));
-  info["buy_url"] = Text(album.Text(7));
+  info[U("album_id")] = IdText(id);
+  info[U("artist_id")] = IdText(album.Int(1));
+  info[U("author")] = Text(album.Text(2));
+  info[U("pic_big")] = Text(album.Text(3));
+  info[U("title")] = Text(album.Text(0));
+  info[U("info")] = Text(album.Text(4));
+  info[U("publishtime")] = Text(album.Text(5));
+  info[U("collect_num")] = Number(album.Int(6));
+  info[U("buy_url")] = Text(album.Text(7));
   Query rows = context.db.Sql(SANDBOX_SONG_SELECT "WHERE s.album_id = ? ORDER BY s.id", id);
   Json answer = Answer();
-  answer["albumInfo"] = info;
-  answer["songlist"] = RowsToArray(rows, {{"song_id", kSongId, As::kId},
-                                          {"title", kSongTitle, As::kText},
-                                          {"author", kSongAuthor, As::kText},
-                                          {"artist_id", kSongArtistIds, As::kText},
-                                          {"album_title", kSongAlbumTitle, As::kText},
-                                          {"album_id", kSongAlbumId, As::kId},
-                                          {"pic_big", kSongPicBig, As::kText},
-                                          {"pic_small", kSongPicSmall, As::kText},
-                                          {"has_mv", kSongHasMv, As::kNumber}});
+  answer[U("albumInfo")] = info;
+  answer[U("songlist")] = RowsToArray(rows, {{"song_id", kSongId, As::kId},
+                                             {"title", kSongTitle, As::kText},
+                                             {"author", kSongAuthor, As::kText},
+                                             {"artist_id", kSongArtistIds, As::kText},
+                                             {"album_title", kSongAlbumTitle, As::kText},
+                                             {"album_id", kSongAlbumId, As::kId},
+                                             {"pic_big", kSongPicBig, As::kText},
+                                             {"pic_small", kSongPicSmall, As::kText},
+                                             {"has_mv", kSongHasMv, As::kNumber}});
   return answer;
 }
 
@@ -321,16 +321,16 @@ Json GetChannels(const Call&, HandlerContext& context) {
     if (tag_rows.Int(0) != group) {
       group = tag_rows.Int(0);
       Json entry = Json::object();
-      entry["first"] = Text(tag_rows.Text(1));
-      entry["second"] = Json::array();
+      entry[U("first")] = Text(tag_rows.Text(1));
+      entry[U("second")] = Json::array();
       tags[n++] = entry;
     }
-    Json& second = tags[n - 1]["second"];
+    Json& second = tags[n - 1][U("second")];
     second[second.size()] = Text(tag_rows.Text(2));
   }
   Json result = Json::object();
-  result["hot"] = hot;
-  result["tags"] = tags;
+  result[U("hot")] = hot;
+  result[U("tags")] = tags;
   return ResultAnswer(result);
 }
 
@@ -347,13 +347,13 @@ Json GetCommentList(const Call& call, HandlerContext& context) {
   size_t n = 0;
   for (int64_t i = offset; i < std::min(total, offset + size); ++i) {
     Json comment = Json::object();
-    comment["id"] = IdText(type_id * 1000 + i);
-    comment["content"] = Text("Comment " + std::to_string(i + 1) + " — 好听!");
+    comment[U("id")] = IdText(type_id * 1000 + i);
+    comment[U("content")] = Text("Comment " + std::to_string(i + 1) + " — 好听!");
     comments[n++] = comment;
   }
   Json result = Json::object();
-  result["commentlist"] = comments;
-  result["commentlist_last_nums"] = Number(std::max<int64_t>(0, total - offset - size));
+  result[U("commentlist")] = comments;
+  result[U("commentlist_last_nums")] = Number(std::max<int64_t>(0, total - offset - size));
   return ResultAnswer(result);
 }
 

@@ -40,25 +40,25 @@ Json CheckFile(const Call& call, HandlerContext& context) {
   IntParam(call, "content_crc32", 0, 4294967295LL);
   RequireMachineId(call);
   Json result = Json::object();
-  result["host"] = Text(kObjectStoreHost);
-  result["bucket"] = Text(kObjectBucket);
+  result[U("host")] = Text(kObjectStoreHost);
+  result[U("bucket")] = Text(kObjectBucket);
   Query record = context.db.Sql(
       "SELECT song_id, file_link, object, time, size FROM cloud_records WHERE md5 = ? "
       "ORDER BY time LIMIT 1",
       md5);
   if (record.Next()) {
-    result["song_id"] = IdText(record.Int(0));
-    result["file_link"] = Text(record.Text(1));
-    result["object"] = Text(record.Text(2));
-    result["time"] = Number(record.Int(3));
-    result["file_size"] = Number(record.Int(4));
+    result[U("song_id")] = IdText(record.Int(0));
+    result[U("file_link")] = Text(record.Text(1));
+    result[U("object")] = Text(record.Text(2));
+    result[U("time")] = Number(record.Int(3));
+    result[U("file_size")] = Number(record.Int(4));
   } else {
     std::string object = std::string(kObjectKeyPrefix) + md5 + "." + ext;
-    result["song_id"] = Text("0");
-    result["file_link"] = Text(ObjectLink(object));
-    result["object"] = Text(object);
-    result["time"] = Number(context.now);
-    result["file_size"] = Number(0);
+    result[U("song_id")] = Text("0");
+    result[U("file_link")] = Text(ObjectLink(object));
+    result[U("object")] = Text(object);
+    result[U("time")] = Number(context.now);
+    result[U("file_size")] = Number(0);
   }
   return ResultAnswer(result);
 }
@@ -84,11 +84,11 @@ Json Signature(const Call& call, HandlerContext& context) {
   const std::string& type = ChoiceParam(call, "content_type", {"application/octet-stream"});
   UploadGrant grant = GrantUpload(context.db, object, length, md5, type, context.now);
   Json result = Json::object();
-  result["Host"] = Text(grant.host);
-  result["Content-Length"] = Number(grant.length);
-  result["Content-Type"] = Text(grant.content_type);
-  result["x-qcs-date"] = Text(grant.date);
-  result["Authorization"] = Text(grant.authorization);
+  result[U("Host")] = Text(grant.host);
+  result[U("Content-Length")] = Number(grant.length);
+  result[U("Content-Type")] = Text(grant.content_type);
+  result[U("x-qcs-date")] = Text(grant.date);
+  result[U("Authorization")] = Text(grant.authorization);
   return ResultAnswer(result);
 }
 
@@ -122,7 +122,7 @@ Json Record(const Call& call, HandlerContext& context) {
   Query existing =
       db.Sql("SELECT song_id FROM cloud_records WHERE user_id = ? AND md5 = ?", user, md5);
   if (existing.Next()) {
-    result["song_id"] = IdText(existing.Int(0));
+    result[U("song_id")] = IdText(existing.Int(0));
     return ResultAnswer(result);
   }
   if (db.Scalar("SELECT COUNT(*) FROM cloud_records WHERE user_id = ?", user) >= kCloudLimit) {
@@ -143,16 +143,16 @@ Json Record(const Call& call, HandlerContext& context) {
         user, md5, song_id, link, object, call.Get("song_title"), call.Get("album_title"),
         call.Get("artist_name"), call.Get("file_name"), ext, bitrate, duration, size, context.now)
       .Run();
-  result["song_id"] = IdText(song_id);
+  result[U("song_id")] = IdText(song_id);
   return ResultAnswer(result);
 }
 
 // Quota in songs: "used" counts the user's cloud records.
 Json Expand(const Call& call, HandlerContext& context) {
   Json result = Json::object();
-  result["expand"] = Number(0);
-  result["cloud_limit"] = Number(kCloudLimit);
-  result["used"] = Number(
+  result[U("expand")] = Number(0);
+  result[U("cloud_limit")] = Number(kCloudLimit);
+  result[U("used")] = Number(
       context.db.Scalar("SELECT COUNT(*) FROM cloud_records WHERE user_id = ?", call.user->id));
   return ResultAnswer(result);
 }
@@ -164,7 +164,7 @@ Json UserDown(const Call& call, HandlerContext& context) {
            call.Get("songid"), call.cuid, context.now)
       .Run();
   Json answer = Answer();
-  answer["count"] = Number(static_cast<int64_t>(ids.size()));
+  answer[U("count")] = Number(static_cast<int64_t>(ids.size()));
   return answer;
 }
 

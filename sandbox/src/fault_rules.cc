@@ -35,20 +35,21 @@ FaultRule FaultRules::Parse(const Json& body) {
   if (!body.is_object()) BadRule("a rule is a JSON object");
   FaultRule rule;
   const auto& object = body.as_object();
-  for (const auto& [key, value] : object) {
+  for (const auto& member : object) {
+    const std::string key = Utf8(member.first);
     if (key != "method" && key != "action" && key != "delay_ms" && key != "error_code" &&
         key != "body" && key != "skip" && key != "count" && key != "refused") {
       BadRule("unknown rule field " + key);
     }
   }
   auto text = [&](const char* key) -> std::string {
-    auto found = object.find(key);
+    auto found = object.find(JsonString(key));
     if (found == object.end()) return std::string();
     if (!found->second.is_string()) BadRule(std::string(key) + " must be a string");
-    return found->second.as_string();
+    return Utf8(found->second.as_string());
   };
   auto integer = [&](const char* key, int fallback, int min, int max) -> int {
-    auto found = object.find(key);
+    auto found = object.find(JsonString(key));
     if (found == object.end()) return fallback;
     if (!found->second.is_integer()) BadRule(std::string(key) + " must be an integer");
     int value = found->second.as_integer();
@@ -71,13 +72,13 @@ FaultRule FaultRules::Parse(const Json& body) {
   rule.action = named->action;
   rule.delay = std::chrono::milliseconds(integer("delay_ms", 0, 0, 60000));
   rule.error_code = integer("error_code", 0, INT32_MIN, INT32_MAX);
-  if (rule.action == FaultAction::kErrorCode && object.find("error_code") == object.end()) {
+  if (rule.action == FaultAction::kErrorCode && object.find(U("error_code")) == object.end()) {
     BadRule("action error_code needs \"error_code\"");
   }
   if (rule.action == FaultAction::kDelay && rule.delay.count() == 0) {
     BadRule("action delay needs \"delay_ms\"");
   }
-  auto body_field = object.find("body");
+  auto body_field = object.find(U("body"));
   if (body_field != object.end()) {
     if (rule.action != FaultAction::kVerbatim) BadRule("only action verbatim takes \"body\"");
     rule.body = text("body");
@@ -90,7 +91,7 @@ FaultRule FaultRules::Parse(const Json& body) {
   rule.skip = integer("skip", 0, 0, 1000000);
   rule.remaining = integer("count", -1, -1, 1000000);
   if (rule.remaining == 0) BadRule("count must be positive, or -1 for every call");
-  auto refused = object.find("refused");
+  auto refused = object.find(U("refused"));
   if (refused != object.end()) {
     if (!refused->second.is_boolean()) BadRule("refused must be true or false");
     rule.refused = refused->second.as_bool();
@@ -100,15 +101,15 @@ FaultRule FaultRules::Parse(const Json& body) {
 
 Json FaultRules::ToJson(const FaultRule& rule) {
   Json json = Json::object();
-  json["id"] = Number(rule.id);
-  json["method"] = Text(rule.method);
-  json["action"] = Text(FaultActionName(rule.action));
-  json["delay_ms"] = Number(rule.delay.count());
-  json["error_code"] = Number(rule.error_code);
-  if (rule.action == FaultAction::kVerbatim) json["body"] = Text(rule.body);
-  json["skip"] = Number(rule.skip);
-  json["count"] = Number(rule.remaining);
-  json["refused"] = Json::boolean(rule.refused);
+  json[U("id")] = Number(rule.id);
+  json[U("method")] = Text(rule.method);
+  json[U("action")] = Text(FaultActionName(rule.action));
+  json[U("delay_ms")] = Number(rule.delay.count());
+  json[U("error_code")] = Number(rule.error_code);
+  if (rule.action == FaultAction::kVerbatim) json[U("body")] = Text(rule.body);
+  json[U("skip")] = Number(rule.skip);
+  json[U("count")] = Number(rule.remaining);
+  json[U("refused")] = Json::boolean(rule.refused);
   return json;
 }
 
@@ -158,7 +159,7 @@ Json FaultRules::List() const {
   Json list = Json::array();
   for (size_t i = 0; i < rules_.size(); ++i) list[i] = ToJson(rules_[i]);
   Json answer = Answer();
-  answer["rules"] = list;
+  answer[U("rules")] = list;
   return answer;
 }
 

@@ -29,9 +29,9 @@ Json SongPage(const Call& call, HandlerContext& context, const std::string& tabl
                                   "ORDER BY t.seq DESC LIMIT ? OFFSET ?",
                               call.user->id, page.rn, page.pn);
   Json answer = Answer();
-  answer["havemore"] = Number(page.pn + page.rn < total ? 1 : 0);
-  answer["total"] = Number(total);
-  answer["result"] = RowsToArray(rows, fields);
+  answer[U("havemore")] = Number(page.pn + page.rn < total ? 1 : 0);
+  answer[U("total")] = Number(total);
+  answer[U("result")] = RowsToArray(rows, fields);
   return answer;
 }
 
@@ -43,7 +43,7 @@ Json GetFavoriteSong(const Call& call, HandlerContext& context) {
                           {"album_id", kSongAlbumId, As::kId},
                           {"album", kSongAlbumTitle, As::kText},
                           {"resource_type", kSongResourceType, As::kNumber}});
-  for (Json& song : answer["result"].as_array()) song["del_status"] = Number(0);
+  for (Json& song : answer[U("result")].as_array()) song[U("del_status")] = Number(0);
   return answer;
 }
 
@@ -57,7 +57,8 @@ Json GetCollectSong(const Call& call, HandlerContext& context) {
                           {"album", kSongAlbumTitle, As::kText},
                           {"album_id", kSongAlbumId, As::kId},
                           {"has_mv", kSongHasMv, As::kNumber}});
-  if (answer["result"].size() == 0) answer["error_code"] = Json::number(code::kNoCollectedSongs);
+  if (answer[U("result")].size() == 0)
+    answer[U("error_code")] = Json::number(code::kNoCollectedSongs);
   return answer;
 }
 
@@ -78,7 +79,7 @@ Json AddSongFavorite(const Call& call, HandlerContext& context) {
   int64_t time = IntParam(call, "time", INT64_MIN + 1, INT64_MAX);
   if (std::optional<Json> refused = UnavailableSongAnswer(song)) return *refused;
   Json result = Json::object();
-  result["song_id"] = IdText(song.id);
+  result[U("song_id")] = IdText(song.id);
   bool added = AddFavorite(context.db, call.user->id, song.id, time);
   return ResultAnswer(result, added ? code::kOk : code::kAlreadyFavorite);
 }
@@ -103,7 +104,7 @@ Json DeleteFrom(const char* sql, const Call& call, HandlerContext& context) {
     deleted += context.db.Changes();
   }
   Json result = Json::object();
-  result["deleted"] = Number(deleted);
+  result[U("deleted")] = Number(deleted);
   return ResultAnswer(result);
 }
 

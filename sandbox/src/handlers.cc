@@ -132,21 +132,31 @@ std::string Md5Param(const Call& call, std::string_view name) {
 
 Json Answer(int error_code) {
   Json answer = Json::object();
-  answer["error_code"] = Json::number(error_code);
+  answer[U("error_code")] = Json::number(error_code);
   return answer;
 }
 
 Json ResultAnswer(Json result, int error_code) {
   Json answer = Answer(error_code);
-  answer["result"] = std::move(result);
+  answer[U("result")] = std::move(result);
   return answer;
 }
 
-Json Text(std::string_view text) { return Json::string(std::string(text)); }
+utility::string_t JsonString(std::string_view utf8) {
+  return utility::conversions::to_string_t(std::string(utf8));
+}
+
+std::string Utf8(const utility::string_t& text) {
+  return utility::conversions::to_utf8string(text);
+}
+
+std::string Serialized(const Json& value) { return Utf8(value.serialize()); }
+
+Json Text(std::string_view text) { return Json::string(JsonString(text)); }
 
 Json Number(int64_t value) { return Json::number(value); }
 
-Json IdText(int64_t id) { return Json::string(std::to_string(id)); }
+Json IdText(int64_t id) { return Text(std::to_string(id)); }
 
 Json RowsToArray(Query& rows, std::initializer_list<Field> fields) {
   Json array = Json::array();
@@ -156,13 +166,13 @@ Json RowsToArray(Query& rows, std::initializer_list<Field> fields) {
     for (const Field& field : fields) {
       switch (field.as) {
         case As::kId:
-          item[field.key] = IdText(rows.Int(field.column));
+          item[JsonString(field.key)] = IdText(rows.Int(field.column));
           break;
         case As::kText:
-          item[field.key] = Text(rows.Text(field.column));
+          item[JsonString(field.key)] = Text(rows.Text(field.column));
           break;
         case As::kNumber:
-          item[field.key] = Number(rows.Int(field.column));
+          item[JsonString(field.key)] = Number(rows.Int(field.column));
           break;
       }
     }

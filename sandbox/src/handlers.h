@@ -66,7 +66,12 @@ std::string DataStringParam(const Call& call, std::string_view name);
 // 32 hexadecimal digits, returned in lower case.
 std::string Md5Param(const Call& call, std::string_view name);
 
-// JSON helpers.
+// JSON helpers. The JSON library's strings are UTF-8 on Linux and UTF-16 on Windows; the
+// sandbox's text is UTF-8 everywhere, and these convert at that boundary.
+utility::string_t JsonString(std::string_view utf8);
+std::string Utf8(const utility::string_t& text);
+// The JSON text of `value`, in UTF-8 as it goes out.
+std::string Serialized(const Json& value);
 Json Answer(int error_code = 22000);  // {"error_code": code}
 // {"error_code": code, "result": result}
 Json ResultAnswer(Json result, int error_code = 22000);

@@ -64,11 +64,11 @@ uint64_t ReplayedSeq(const std::string& body) {
   } catch (const web::json::json_exception&) {
     throw Refusal(code::kInvalidValue, kForm);
   }
-  if (!parsed.is_object() || parsed.size() != 1 || !parsed.has_field("seq") ||
-      !parsed.at("seq").is_integer() || !parsed.at("seq").as_number().is_uint64()) {
+  if (!parsed.is_object() || parsed.size() != 1 || !parsed.has_field(U("seq")) ||
+      !parsed.at(U("seq")).is_integer() || !parsed.at(U("seq")).as_number().is_uint64()) {
     throw Refusal(code::kInvalidValue, kForm);
   }
-  return parsed.at("seq").as_number().to_uint64();
+  return parsed.at(U("seq")).as_number().to_uint64();
 }
 
 // What the path of one rule starts with; the rule's id follows.
@@ -168,21 +168,21 @@ HttpReply Inspection::Protocol(const Asked&) {
   i = 0;
   for (const ServiceCode& row : kServiceCodes) {
     Json code = Json::object();
-    code["code"] = Number(row.number);
-    code["name"] = Text(row.name);
-    code["meaning"] = Text(row.meaning);
-    code["http_status"] = Number(row.http_status);
+    code[U("code")] = Number(row.number);
+    code[U("name")] = Text(row.name);
+    code[U("meaning")] = Text(row.meaning);
+    code[U("http_status")] = Number(row.http_status);
     codes[i++] = std::move(code);
   }
   Json answer = Answer();
-  answer["methods"] = methods;
-  answer["codes"] = codes;
+  answer[U("methods")] = methods;
+  answer[U("codes")] = codes;
   return Uncached(JsonReply(answer));
 }
 
 HttpReply Inspection::State(const Asked&) {
   HttpReply reply;
-  reply.body = state_.store.Run<Json>([](Db& db) { return StateAnswer(db); }).serialize();
+  reply.body = Serialized(state_.store.Run<Json>([](Db& db) { return StateAnswer(db); }));
   return Uncached(std::move(reply));
 }
 
@@ -193,9 +193,9 @@ HttpReply Inspection::Exchange(const Asked& asked) {
   if (seq) record = state_.log.Find(NumberField("seq", seq, 0));
   if (!record) throw Refusal(code::kNotFound, "the log no longer holds this exchange");
   Json answer = Answer();
-  answer["entry"] = ViewerEntry(*record, true);
+  answer[U("entry")] = ViewerEntry(*record, true);
   HttpReply reply;
-  reply.body = answer.serialize();
+  reply.body = Serialized(answer);
   return Uncached(std::move(reply));
 }
 
@@ -247,7 +247,7 @@ HttpReply Inspection::AddRule(const Asked& asked) {
     throw Refusal(code::kBadRule, std::string("rule body is not JSON: ") + error.what());
   }
   Json answer = Answer();
-  answer["rule"] = FaultRules::ToJson(state_.rules.Add(FaultRules::Parse(body)));
+  answer[U("rule")] = FaultRules::ToJson(state_.rules.Add(FaultRules::Parse(body)));
   return JsonReply(answer);
 }
 
@@ -291,11 +291,11 @@ HttpReply Inspection::Replay(const Asked& asked) {
   again->replay_of = of;
   Resent resent = send_again_(std::move(*again));
   Json answer = Answer();
-  answer["seq"] = Number(static_cast<int64_t>(resent.seq));
-  answer["replay_of"] = Number(static_cast<int64_t>(of));
-  answer["http_status"] = Number(resent.reply.status);
+  answer[U("seq")] = Number(static_cast<int64_t>(resent.seq));
+  answer[U("replay_of")] = Number(static_cast<int64_t>(of));
+  answer[U("http_status")] = Number(resent.reply.status);
   if (std::optional<LogRecord> record = state_.log.Find(resent.seq)) {
-    answer["entry"] = ViewerEntry(*record, false);
+    answer[U("entry")] = ViewerEntry(*record, false);
   }
   // A rule's delay holds this answer back as it would the exchange's. A rule that closes the
   // connection or cuts or bloats the body shows in the new entry only: the answer here is the

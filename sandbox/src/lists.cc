@@ -120,10 +120,10 @@ int64_t CreateList(Db& db, int64_t owner, const std::string& title, int64_t now)
 
 Json ListEntry(Db& db, int64_t id, const std::string& title, const std::string& pic) {
   Json entry = Json::object();
-  entry["list_id"] = IdText(id);
-  entry["song_num"] = Number(db.Scalar("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", id));
-  entry["list_title"] = Text(title);
-  entry["list_pic"] = Text(pic);
+  entry[U("list_id")] = IdText(id);
+  entry[U("song_num")] = Number(db.Scalar("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", id));
+  entry[U("list_title")] = Text(title);
+  entry[U("list_pic")] = Text(pic);
   return entry;
 }
 
@@ -174,15 +174,16 @@ Json UserList(const Call& call, HandlerContext& context) {
                                  {"songs_total", 3, As::kNumber}});
   } else {
     Json result = Json::object();
-    result["listnum"] = Number(db.Scalar("SELECT COUNT(*) FROM favorites WHERE user_id = ?", user));
-    result["havemore"] = Number(0);
-    result["listinfo"] = Json::array();
+    result[U("listnum")] =
+        Number(db.Scalar("SELECT COUNT(*) FROM favorites WHERE user_id = ?", user));
+    result[U("havemore")] = Number(0);
+    result[U("listinfo")] = Json::array();
     return ResultAnswer(result);
   }
   Json result = Json::object();
-  result["listnum"] = Number(total);
-  result["havemore"] = Number(offset + kListPageSize < total ? 1 : 0);
-  result["listinfo"] = entries;
+  result[U("listnum")] = Number(total);
+  result[U("havemore")] = Number(offset + kListPageSize < total ? 1 : 0);
+  result[U("listinfo")] = entries;
   return ResultAnswer(result);
 }
 
@@ -196,18 +197,18 @@ Json GetBaseInfo(const Call& call, HandlerContext& context) {
   Query owner = db.Sql("SELECT name, pic FROM users WHERE id = ?", list.owner);
   owner.Next();
   Json userinfo = Json::object();
-  userinfo["userid"] = IdText(list.owner);
-  userinfo["username"] = Text(owner.Text(0));
-  userinfo["userpic"] = Text(owner.Text(1));
+  userinfo[U("userid")] = IdText(list.owner);
+  userinfo[U("username")] = Text(owner.Text(0));
+  userinfo[U("userpic")] = Text(owner.Text(1));
   Json info = Json::object();
-  info["list_id"] = IdText(list.id);
-  info["list_pic"] = Text(list.pic);
-  info["list_title"] = Text(list.title);
-  info["list_tag"] = Text(list.tag);
-  info["list_desc"] = Text(list.description);
-  info["createtime"] = Number(list.created);
-  info["lastmodify"] = Number(list.modified);
-  info["userinfo"] = userinfo;
+  info[U("list_id")] = IdText(list.id);
+  info[U("list_pic")] = Text(list.pic);
+  info[U("list_title")] = Text(list.title);
+  info[U("list_tag")] = Text(list.tag);
+  info[U("list_desc")] = Text(list.description);
+  info[U("createtime")] = Number(list.created);
+  info[U("lastmodify")] = Number(list.modified);
+  info[U("userinfo")] = userinfo;
   Query rows = db.Sql(SANDBOX_SONG_SELECT
                       "JOIN list_songs ls ON ls.song_id = s.id WHERE ls.list_id = ? "
                       "ORDER BY ls.pos LIMIT ? OFFSET ?",
@@ -221,22 +222,22 @@ Json GetBaseInfo(const Call& call, HandlerContext& context) {
                                                {"has_mv", kSongHasMv, As::kNumber}})
                           : Json::array();
   Json result = Json::object();
-  result["song_num"] =
+  result[U("song_num")] =
       Number(db.Scalar("SELECT COUNT(*) FROM list_songs WHERE list_id = ?", list.id));
-  result["share_num"] = Number(list.share_num);
-  result["listen_num"] = Number(list.listen_num);
-  result["comment_num"] = Number(list.comment_num);
-  result["collect_num"] = Number(list.collect_num);
-  result["share_url"] = Text("http://www.lumo.example/playlist/" + std::to_string(list.id));
-  result["info"] = info;
-  result["songlist"] = songs;
+  result[U("share_num")] = Number(list.share_num);
+  result[U("listen_num")] = Number(list.listen_num);
+  result[U("comment_num")] = Number(list.comment_num);
+  result[U("collect_num")] = Number(list.collect_num);
+  result[U("share_url")] = Text("http://www.lumo.example/playlist/" + std::to_string(list.id));
+  result[U("info")] = info;
+  result[U("songlist")] = songs;
   return ResultAnswer(result);
 }
 
 Json CreatedAnswer(int64_t list_id, const std::string& title) {
   Json result = Json::object();
-  result["list_id"] = IdText(list_id);
-  result["title"] = Text(title);
+  result[U("list_id")] = IdText(list_id);
+  result[U("title")] = Text(title);
   return ResultAnswer(result);
 }
 
@@ -264,13 +265,13 @@ Json UpList(const Call& call, HandlerContext& context) {
           title, description, call.Get("tag"), pic, context.now, list.id)
       .Run();
   Json result = Json::object();
-  result["list_id"] = IdText(list.id);
-  result["title"] = Text(title);
-  result["desc"] = Text(description);
-  result["tag"] = Text(call.Get("tag"));
-  result["diypic"] = Text(pic);
+  result[U("list_id")] = IdText(list.id);
+  result[U("title")] = Text(title);
+  result[U("desc")] = Text(description);
+  result[U("tag")] = Text(call.Get("tag"));
+  result[U("diypic")] = Text(pic);
   Json answer = ResultAnswer(result, error_code);
-  if (error_code != code::kOk) answer["error_msg"] = Text("description shortened");
+  if (error_code != code::kOk) answer[U("error_msg")] = Text("description shortened");
   return answer;
 }
 
@@ -284,8 +285,8 @@ Json DelList(const Call& call, HandlerContext& context) {
 
 Json SongCountAnswer(int64_t list_id, size_t count) {
   Json result = Json::object();
-  result["list_id"] = IdText(list_id);
-  result["song_num"] = Number(static_cast<int64_t>(count));
+  result[U("list_id")] = IdText(list_id);
+  result[U("song_num")] = Number(static_cast<int64_t>(count));
   return ResultAnswer(result);
 }
 

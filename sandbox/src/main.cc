@@ -1,12 +1,12 @@
-// lumo-sandbox: runs the sandbox service until SIGINT or SIGTERM.
+// lumo-sandbox: runs the sandbox service until it is asked to stop (sandbox/stop_request.h).
 #include <CLI/CLI.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "sandbox/serve_options.h"
 #include "sandbox/server.h"
+#include "sandbox/stop_request.h"
 
 int main(int argc, char** argv) {
   lumo::sandbox::Options options;
@@ -14,12 +14,8 @@ int main(int argc, char** argv) {
   lumo::sandbox::AddServeOptions(app, options);
   CLI11_PARSE(app, argc, argv);
 
-  // Block the stop signals before the workers start, so only sigwait below receives them.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  // Before the workers start (see StopRequest).
+  lumo::sandbox::StopRequest stop;
 
   lumo::sandbox::Server server(options);
   std::string error;
@@ -31,9 +27,8 @@ int main(int argc, char** argv) {
               lumo::sandbox::ViewerLine(server.port()).c_str());
   std::fflush(stdout);
 
-  int received = 0;
-  sigwait(&signals, &received);
+  const std::string asked_by = stop.Wait();
   server.Stop();
-  std::printf("lumo-sandbox stopped (signal %d)\n", received);
+  std::printf("lumo-sandbox stopped (%s)\n", asked_by.c_str());
   return 0;
 }

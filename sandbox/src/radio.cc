@@ -51,9 +51,9 @@ std::vector<SongRow> NextBatch(Db& db, const std::string& key, int64_t modulus, 
 
 Json SongItem(const SongRow& song, const char* id_key) {
   Json item = Json::object();
-  item[id_key] = IdText(song.id);
-  item["title"] = Text(song.title);
-  item["artist"] = Text(song.author);
+  item[JsonString(id_key)] = IdText(song.id);
+  item[U("title")] = Text(song.title);
+  item[U("artist")] = Text(song.author);
   return item;
 }
 
@@ -70,8 +70,8 @@ Json GetPublicRadioSongs(const Call& call, HandlerContext& context) {
       NextBatch(context.db, "channel:" + std::to_string(channel) + ":" + Listener(call), 12,
                 channel - 1, count);
   Json result = Json::object();
-  result["channelname"] = Text(call.Get("channelname"));
-  result["songlist"] = SongArray(songs, "songid");
+  result[U("channelname")] = Text(call.Get("channelname"));
+  result[U("songlist")] = SongArray(songs, "songid");
   return ResultAnswer(result);
 }
 
@@ -83,8 +83,8 @@ Json GetPrivateRadioSongs(const Call& call, HandlerContext& context) {
                       kPrivateRadioBatch);
   }
   Json answer = Answer();
-  answer["usrname"] = Text(call.Get("usrname"));
-  answer["songinfo"] = SongArray(songs, "song_id");
+  answer[U("usrname")] = Text(call.Get("usrname"));
+  answer[U("songinfo")] = SongArray(songs, "song_id");
   return answer;
 }
 
@@ -97,9 +97,9 @@ Json GetSceneSongs(const Call& call, HandlerContext& context) {
   std::vector<SongRow> songs = NextBatch(
       context.db, "scene:" + std::to_string(scene) + ":" + Listener(call), 8, scene - 1, count);
   Json result = Json::object();
-  result["scene_id"] = IdText(scene);
-  result["scene_name"] = Text(found.Text(0));
-  result["songlist"] = SongArray(songs, "song_id");
+  result[U("scene_id")] = IdText(scene);
+  result[U("scene_name")] = Text(found.Text(0));
+  result[U("songlist")] = SongArray(songs, "song_id");
   return ResultAnswer(result);
 }
 
@@ -116,7 +116,7 @@ Json RadioPlayAction(const Call& call, HandlerContext& context) {
                               channel - 1, item.id, int64_t{kPlayActionBatch});
   while (rows.Next()) songs.push_back(ReadSong(rows));
   Json result = Json::object();
-  result["list"] = SongArray(songs, "songid");
+  result[U("list")] = SongArray(songs, "songid");
   return ResultAnswer(result);
 }
 

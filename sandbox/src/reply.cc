@@ -5,13 +5,13 @@ namespace lumo::sandbox {
 HttpReply JsonReply(const Json& answer, int status) {
   HttpReply reply;
   reply.status = status;
-  reply.body = answer.serialize();
+  reply.body = Serialized(answer);
   return reply;
 }
 
 Json RefusalAnswer(int error_code, const std::string& message) {
   Json answer = Answer(error_code);
-  answer["error_msg"] = Text(message);
+  answer[U("error_msg")] = Text(message);
   return answer;
 }
 

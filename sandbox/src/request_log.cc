@@ -9,35 +9,35 @@ namespace {
 
 Json PairsToObject(const std::vector<std::pair<std::string, std::string>>& pairs) {
   Json object = Json::object();
-  for (const auto& [name, value] : pairs) object[name] = Text(value);
+  for (const auto& [name, value] : pairs) object[JsonString(name)] = Text(value);
   return object;
 }
 
 Json RecordToJson(const LogRecord& record) {
   Json entry = Json::object();
-  entry["seq"] = Number(static_cast<int64_t>(record.seq));
-  entry["time_ms"] = Number(record.time_ms);
-  entry["verb"] = Text(record.verb);
-  entry["target"] = Text(record.target);
-  entry["method"] = Text(record.method);
-  entry["form"] = Text(record.form);
-  entry["params"] = PairsToObject(record.params);
+  entry[U("seq")] = Number(static_cast<int64_t>(record.seq));
+  entry[U("time_ms")] = Number(record.time_ms);
+  entry[U("verb")] = Text(record.verb);
+  entry[U("target")] = Text(record.target);
+  entry[U("method")] = Text(record.method);
+  entry[U("form")] = Text(record.form);
+  entry[U("params")] = PairsToObject(record.params);
   Json order = Json::array();
   for (size_t i = 0; i < record.params.size(); ++i) order[i] = Text(record.params[i].first);
-  entry["param_order"] = order;
-  entry["inner_text"] = Text(record.inner_text);
-  entry["user_id"] = Text(record.user_id);
-  entry["headers"] = PairsToObject(record.headers);
-  entry["body_size"] = Number(static_cast<int64_t>(record.body_size));
-  entry["http_status"] = Number(record.http_status);
-  entry["error_code"] = Number(record.error_code);
-  entry["fault"] = Text(record.fault);
-  entry["cut"] = Json::boolean(record.cut);
-  entry["answer"] = Text(record.answer);
-  entry["answer_type"] = Text(record.answer_type);
-  entry["answer_size"] = Number(static_cast<int64_t>(record.answer_size));
-  entry["took_us"] = Number(record.took_us);
-  entry["replay_of"] = Number(static_cast<int64_t>(record.replay_of));
+  entry[U("param_order")] = order;
+  entry[U("inner_text")] = Text(record.inner_text);
+  entry[U("user_id")] = Text(record.user_id);
+  entry[U("headers")] = PairsToObject(record.headers);
+  entry[U("body_size")] = Number(static_cast<int64_t>(record.body_size));
+  entry[U("http_status")] = Number(record.http_status);
+  entry[U("error_code")] = Number(record.error_code);
+  entry[U("fault")] = Text(record.fault);
+  entry[U("cut")] = Json::boolean(record.cut);
+  entry[U("answer")] = Text(record.answer);
+  entry[U("answer_type")] = Text(record.answer_type);
+  entry[U("answer_size")] = Number(static_cast<int64_t>(record.answer_size));
+  entry[U("took_us")] = Number(record.took_us);
+  entry[U("replay_of")] = Number(static_cast<int64_t>(record.replay_of));
   return entry;
 }
 
@@ -145,7 +145,7 @@ std::string RequestLog::Page(uint64_t since, const std::string& method) const {
   for (const Kept& kept : records_) {
     const LogRecord& record = kept.record;
     if (record.seq <= since || (!method.empty() && record.method != method)) continue;
-    std::string entry = RecordToJson(record).serialize();
+    std::string entry = Serialized(RecordToJson(record));
     if (!entries.empty() && entries.size() + 1 + entry.size() > caps_.answer_bytes) {
       more = true;
       break;

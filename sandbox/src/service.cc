@@ -74,7 +74,7 @@ HttpReply ApplyFault(const FaultRule& rule, HttpReply reply, LogRecord& record) 
       break;
     case FaultAction::kErrorCode:
       reply.status = 200;
-      reply.body = RefusalAnswer(rule.error_code, "fault rule").serialize();
+      reply.body = Serialized(RefusalAnswer(rule.error_code, "fault rule"));
       break;
     case FaultAction::kVerbatim:
       reply.status = 200;
@@ -108,7 +108,7 @@ Service::Service(const std::string& db_path, std::string listen_address)
             frames.reserve(records.size());
             for (const LogRecord& record : records) {
               frames.push_back({record.seq, EventFrame(record.seq, "exchange",
-                                                       ViewerEntry(record, false).serialize())});
+                                                       Serialized(ViewerEntry(record, false)))});
             }
             return frames;
           },
@@ -209,7 +209,7 @@ uint64_t Service::Log(LogRecord record, const HttpRequest* request) {
   if (!events_.has_subscribers()) return seq;
   std::optional<LogRecord> kept = log_.Find(seq);
   if (!kept) return seq;
-  std::string frame = EventFrame(seq, "exchange", ViewerEntry(*kept, false).serialize());
+  std::string frame = EventFrame(seq, "exchange", Serialized(ViewerEntry(*kept, false)));
   backlog_.Offer(seq, frame);
   events_.Publish(seq, frame);
   return seq;
@@ -237,7 +237,7 @@ HttpReply Service::HandleApi(const HttpRequest& request, std::string_view query,
   HttpReply reply;
   if (!fault || RunsHandler(fault->action)) {
     Json answer = RunHandler(router_.Find(call.rules->name), call);
-    record.error_code = answer.at("error_code").as_integer();
+    record.error_code = answer.at(U("error_code")).as_integer();
     reply = JsonReply(answer, record.error_code == code::kInternal ? 500 : 200);
   }
   if (fault) {
@@ -285,8 +285,8 @@ HttpReply Service::HandleObject(const HttpRequest& request, std::string_view pat
       Json answer = store_.Run<Json>([&](Db& db) {
         PutObject(db, UploadHeadOf(request, path), request.body, record.time_ms / 1000);
         Json stored = Answer();
-        stored["object"] = Text(object);
-        stored["size"] = Number(static_cast<int64_t>(request.body.size()));
+        stored[U("object")] = Text(object);
+        stored[U("size")] = Number(static_cast<int64_t>(request.body.size()));
         return stored;
       });
       record.error_code = code::kOk;

@@ -54,19 +54,19 @@ std::vector<SongRow> LoadSongs(Db& db, const std::vector<int64_t>& ids) {
 std::optional<Json> UnavailableSongAnswer(const SongRow& song) {
   Json result = Json::object();
   if (song.access == kSongBlocked) {
-    result["tips"] = Text("This song is not available in your region (该歌曲暂时无法播放)");
+    result[U("tips")] = Text("This song is not available in your region (该歌曲暂时无法播放)");
     return ResultAnswer(result, code::kBlockedSong);
   }
   if (song.access != kSongPaid) return std::nullopt;
-  result["song_id"] = IdText(song.id);
-  result["song_title"] = Text(song.title);
-  result["author"] = Text(song.author);
-  result["album_title"] = Text(song.album_title);
-  result["album_pic"] = Text(song.pic_big);
-  result["song_pic"] = Text(song.pic_small);
-  result["publishtime"] = Text(song.publishtime);
-  result["buy_url"] = Text("http://pay.lumo.example/song/" + std::to_string(song.id));
-  result["resource_type_ext"] = Number(1);
+  result[U("song_id")] = IdText(song.id);
+  result[U("song_title")] = Text(song.title);
+  result[U("author")] = Text(song.author);
+  result[U("album_title")] = Text(song.album_title);
+  result[U("album_pic")] = Text(song.pic_big);
+  result[U("song_pic")] = Text(song.pic_small);
+  result[U("publishtime")] = Text(song.publishtime);
+  result[U("buy_url")] = Text("http://pay.lumo.example/song/" + std::to_string(song.id));
+  result[U("resource_type_ext")] = Number(1);
   return ResultAnswer(result, code::kPaidSong);
 }
 

@@ -2,8 +2,6 @@
 // calls pass, and refused calls are faulted only when a rule asks for them.
 #include <gtest/gtest.h>
 
-#include <curl/curl.h>
-
 #include <string>
 
 #include "exchange.h"
@@ -42,16 +40,16 @@ TEST_F(FaultsTest, EachActionDoesWhatItSays) {
   };
   constexpr const char* kJson = "application/json; charset=utf-8";
   const Case cases[] = {
-      {R"("close")", CURLE_GOT_NOTHING, 0, -1, ""},
-      {R"("truncate")", CURLE_PARTIAL_FILE, 200, -1, kJson},
-      {R"("html502")", CURLE_OK, 502, -1, "text/html; charset=utf-8", "<!DOCTYPE html>"},
-      {R"("not_json")", CURLE_OK, 200, -1, "text/plain; charset=utf-8"},
-      {R"("error_code","error_code":22469)", CURLE_OK, 200, 22469, kJson},
-      {R"("delay","delay_ms":50)", CURLE_OK, 200, 22000, kJson},
-      {R"("verbatim","body":"{}")", CURLE_OK, 200, -1, kJson, "{}"},
-      {R"("verbatim","body":"null")", CURLE_OK, 200, -1, kJson, "null"},
-      {R"("verbatim","body":"[]")", CURLE_OK, 200, -1, kJson, "[]"},
-      {R"("verbatim","body":"{\"error_code\":22001}")", CURLE_OK, 200, 22001, kJson},
+      {R"("close")", kCurlGotNothing, 0, -1, ""},
+      {R"("truncate")", kCurlPartialFile, 200, -1, kJson},
+      {R"("html502")", kCurlOk, 502, -1, "text/html; charset=utf-8", "<!DOCTYPE html>"},
+      {R"("not_json")", kCurlOk, 200, -1, "text/plain; charset=utf-8"},
+      {R"("error_code","error_code":22469)", kCurlOk, 200, 22469, kJson},
+      {R"("delay","delay_ms":50)", kCurlOk, 200, 22000, kJson},
+      {R"("verbatim","body":"{}")", kCurlOk, 200, -1, kJson, "{}"},
+      {R"("verbatim","body":"null")", kCurlOk, 200, -1, kJson, "null"},
+      {R"("verbatim","body":"[]")", kCurlOk, 200, -1, kJson, "[]"},
+      {R"("verbatim","body":"{\"error_code\":22001}")", kCurlOk, 200, 22001, kJson},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.action);
@@ -64,8 +62,8 @@ TEST_F(FaultsTest, EachActionDoesWhatItSays) {
     EXPECT_EQ(faulted.error_code(), c.error_code) << faulted.body;
     EXPECT_EQ(faulted.body.rfind(c.body_start, 0), 0u) << faulted.body;
     const web::json::value logged = client().Get("/_sandbox/log?method=" + kSplash).json;
-    const web::json::value& entries = logged.at("entries");
-    EXPECT_EQ(Text(entries.at(entries.size() - 1).at("answer_type")), c.answer_type);
+    const web::json::value& entries = logged.at(U("entries"));
+    EXPECT_EQ(Text(entries.at(entries.size() - 1).at(U("answer_type"))), c.answer_type);
     if (std::string(c.action).find("verbatim") != std::string::npos && c.error_code == -1) {
       EXPECT_EQ(faulted.body, c.body_start);
     }
@@ -115,7 +113,7 @@ TEST_F(FaultsTest, CountAndSkipPickTheCallsFaulted) {
         client().Get(PlainTarget("norda.lumo.search.catalogSug", {{"query", "a"}})).error_code(),
         22000);
     for (int code : codes) EXPECT_EQ(Splash().error_code(), code);
-    EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 0u);
+    EXPECT_EQ(client().Get("/_sandbox/rules").json.at(U("rules")).size(), 0u);
   }
 }
 
@@ -134,7 +132,7 @@ TEST_F(FaultsTest, RefusedCallsAreFaultedOnlyWhenAsked) {
   EXPECT_EQ(faulted.status, 200);
   EXPECT_EQ(faulted.body, "[]");
   // The first rule still waits for a call that passes the checks.
-  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 1u);
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at(U("rules")).size(), 1u);
 }
 
 TEST_F(FaultsTest, InvalidRulesAreRefused) {
@@ -165,7 +163,7 @@ TEST_F(FaultsTest, InvalidRulesAreRefused) {
   Response huge = AddRule(R"({"method":")" + std::string(1024 * 1024 - 64, 'm') + R"("})");
   EXPECT_EQ(huge.status, 413);
   EXPECT_EQ(huge.error_code(), code::kBodyTooLarge);
-  EXPECT_EQ(client().Get("/_sandbox/rules").json.at("rules").size(), 1u);
+  EXPECT_EQ(client().Get("/_sandbox/rules").json.at(U("rules")).size(), 1u);
 }
 
 // Only so many rules are in force; removing one makes room for the next.
@@ -175,9 +173,9 @@ TEST_F(FaultsTest, RulesInForceAreCapped) {
   Response refused = AddRule(rule);
   EXPECT_EQ(refused.status, 429);
   EXPECT_EQ(refused.error_code(), code::kTooManyRules);
-  const value rules = client().Get("/_sandbox/rules").json.at("rules");
+  const value rules = client().Get("/_sandbox/rules").json.at(U("rules"));
   ASSERT_EQ(rules.size(), kMaxRules);
-  const std::string first = std::to_string(rules.at(0).at("id").as_integer());
+  const std::string first = std::to_string(rules.at(0).at(U("id")).as_integer());
   ASSERT_EQ(client().Send("DELETE", "/_sandbox/rules/" + first, {}).error_code(), 22000);
   EXPECT_EQ(AddRule(rule).error_code(), 22000);
 }

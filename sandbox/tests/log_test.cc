@@ -9,11 +9,14 @@
 #include <tuple>
 #include <vector>
 
+#include "handlers.h"
 #include "request_log.h"
+#include "test_client.h"
 
 namespace lumo::sandbox {
 namespace {
 
+using testing::Text;
 using web::json::value;
 
 LogRecord Record(const std::string& target) {
@@ -25,7 +28,7 @@ LogRecord Record(const std::string& target) {
   return record;
 }
 
-value Entries(const RequestLog& log) { return value::parse(log.Page(0, "")).at("entries"); }
+value Entries(const RequestLog& log) { return value::parse(log.Page(0, "")).at(U("entries")); }
 
 TEST(RequestLogTest, CutsEveryLongTextAndSaysSo) {
   LogCaps caps;
@@ -47,14 +50,14 @@ TEST(RequestLogTest, CutsEveryLongTextAndSaysSo) {
   ASSERT_EQ(entries.size(), 2u);
   const value& cut = entries.at(0);
   const std::string cut_long = std::string(100, 'x') + "...[cut from 1000 bytes]";
-  EXPECT_EQ(cut.at("target").as_string(), cut_long);
-  EXPECT_EQ(cut.at("headers").at("x-long").as_string(), cut_long);
-  EXPECT_EQ(cut.at("params").at("query").as_string(), cut_long);
-  EXPECT_EQ(cut.at("inner_text").as_string(), accented.substr(0, 100) + "...[cut from 202 bytes]");
-  EXPECT_TRUE(cut.at("headers").has_field(cut_long));
-  EXPECT_TRUE(cut.at("cut").as_bool());
-  EXPECT_FALSE(entries.at(1).at("cut").as_bool());
-  EXPECT_EQ(entries.at(1).at("target").as_string(), "/short");
+  EXPECT_EQ(Text(cut.at(U("target"))), cut_long);
+  EXPECT_EQ(Text(cut.at(U("headers")).at(U("x-long"))), cut_long);
+  EXPECT_EQ(Text(cut.at(U("params")).at(U("query"))), cut_long);
+  EXPECT_EQ(Text(cut.at(U("inner_text"))), accented.substr(0, 100) + "...[cut from 202 bytes]");
+  EXPECT_TRUE(cut.at(U("headers")).has_field(JsonString(cut_long)));
+  EXPECT_TRUE(cut.at(U("cut")).as_bool());
+  EXPECT_FALSE(entries.at(1).at(U("cut")).as_bool());
+  EXPECT_EQ(Text(entries.at(1).at(U("target"))), "/short");
 }
 
 TEST(RequestLogTest, OneEntryKeepsPairsWhileItsBudgetLasts) {
@@ -68,9 +71,9 @@ TEST(RequestLogTest, OneEntryKeepsPairsWhileItsBudgetLasts) {
   log.Add(record);
   EXPECT_LE(log.bytes(), caps.entry_bytes);
   const value entry = Entries(log).at(0);
-  EXPECT_LT(entry.at("headers").size(), 10u);
-  EXPECT_TRUE(entry.at("headers").has_field("user-agent"));
-  EXPECT_TRUE(entry.at("cut").as_bool());
+  EXPECT_LT(entry.at(U("headers")).size(), 10u);
+  EXPECT_TRUE(entry.at(U("headers")).has_field(U("user-agent")));
+  EXPECT_TRUE(entry.at(U("cut")).as_bool());
 }
 
 TEST(RequestLogTest, DropsTheOldestBeyondItsCaps) {
@@ -87,8 +90,8 @@ TEST(RequestLogTest, DropsTheOldestBeyondItsCaps) {
     EXPECT_LE(log.bytes(), bytes_cap);
     const value entries = Entries(log);
     ASSERT_GT(entries.size(), 0u);
-    EXPECT_EQ(entries.at(entries.size() - 1).at("seq").as_integer(), 40);
-    EXPECT_EQ(entries.at(0).at("seq").as_integer(), 40 - static_cast<int>(entries.size()) + 1);
+    EXPECT_EQ(entries.at(entries.size() - 1).at(U("seq")).as_integer(), 40);
+    EXPECT_EQ(entries.at(0).at(U("seq")).as_integer(), 40 - static_cast<int>(entries.size()) + 1);
   }
 }
 
@@ -102,11 +105,11 @@ TEST(RequestLogTest, PagesFollowOneAnotherWithinTheAnswerCap) {
     const std::string text = log.Page(since, "");
     const value page = value::parse(text);
     EXPECT_LE(text.size(), caps.answer_bytes + 200);  // the entries plus the envelope
-    EXPECT_EQ(page.at("last_seq").as_integer(), 50);
-    for (const value& entry : page.at("entries").as_array())
-      seqs.push_back(entry.at("seq").as_integer());
-    since = page.at("next_since").as_integer();
-    more = page.at("havemore").as_integer();
+    EXPECT_EQ(page.at(U("last_seq")).as_integer(), 50);
+    for (const value& entry : page.at(U("entries")).as_array())
+      seqs.push_back(entry.at(U("seq")).as_integer());
+    since = page.at(U("next_since")).as_integer();
+    more = page.at(U("havemore")).as_integer();
   }
   ASSERT_EQ(seqs.size(), 50u);
   for (size_t i = 0; i < seqs.size(); ++i) EXPECT_EQ(seqs[i], static_cast<int>(i) + 1);

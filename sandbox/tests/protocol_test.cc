@@ -130,7 +130,7 @@ TEST_F(ProtocolTest, LyricsLookupChecksItsEncryptedCopy) {
   Params good = LyricsParams("Desert Fires$$The Wild Rivers", 123456, 1);
   Response found = client().Get(PlainTarget(kMethod, good));
   ASSERT_EQ(found.error_code(), code::kOk) << found.body;
-  EXPECT_EQ(found.json.at("songinfo").at("song_id").as_string(), "100002");
+  EXPECT_EQ(Text(found.json.at(U("songinfo")).at(U("song_id"))), "100002");
 
   Params other_ts = LyricsParams("Desert Fires$$The Wild Rivers", 123457, 1);
   Params mixed = good;
@@ -146,8 +146,8 @@ TEST_F(ProtocolTest, ListWritesShowInLaterReads) {
   const std::string kTitle = "Rock & Roll = 1+1 晴天 100%";
   Response created = list("addSongList", {{"title", Encode(kTitle)}, {"process", "1"}});
   ASSERT_EQ(created.error_code(), code::kOk) << created.body;
-  const std::string id = created.json.at("result").at("list_id").as_string();
-  EXPECT_EQ(created.json.at("result").at("title").as_string(), kTitle);
+  const std::string id = Text(created.json.at(U("result")).at(U("list_id")));
+  EXPECT_EQ(Text(created.json.at(U("result")).at(U("title"))), kTitle);
   // Each change of the songs, its code, and the songs it leaves in the list.
   const std::tuple<const char*, const char*, int, std::vector<std::string>> steps[] = {
       {"addSongToDiy", "100009,100003,100007", code::kOk, {"100009", "100003", "100007"}},
@@ -168,8 +168,8 @@ TEST_F(ProtocolTest, ListWritesShowInLaterReads) {
         "getBaseInfo",
         {{"list_id", id}, {"size", "100"}, {"withsong", "1"}, {"offset", "0"}, {"withcount", "1"}});
     std::vector<std::string> now;
-    for (const auto& song : info.json.at("result").at("songlist").as_array()) {
-      now.push_back(song.at("song_id").as_string());
+    for (const auto& song : info.json.at(U("result")).at(U("songlist")).as_array()) {
+      now.push_back(Text(song.at(U("song_id"))));
     }
     EXPECT_EQ(now, songs) << method << " " << ids;
   }
@@ -183,7 +183,7 @@ TEST_F(ProtocolTest, ListWritesShowInLaterReads) {
   };
   Response edited = edit(Encode(std::string(150, 'x')));
   EXPECT_EQ(edited.error_code(), code::kEditedWithWarning);
-  EXPECT_EQ(edited.json.at("result").at("desc").as_string().size(), 140u);
+  EXPECT_EQ(Text(edited.json.at(U("result")).at(U("desc"))).size(), 140u);
   // The client encodes the description before the query encodes it again.
   EXPECT_EQ(edit("raw text").error_code(), code::kInvalidValue);
   EXPECT_EQ(list("delList", {{"list_id", id}}, kBigUserToken).error_code(), code::kNotListOwner);

@@ -1,55 +1,27 @@
 #include "raw_connection.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
 
 namespace lumo::sandbox::testing {
 namespace {
 
+constexpr auto kSocketTimeout = std::chrono::seconds(5);
 constexpr auto kAnswerDeadline = std::chrono::seconds(10);
 constexpr size_t kMaxAnswerBytes = size_t{64} * 1024 * 1024;
 
 }  // namespace
 
-RawConnection::RawConnection(uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
-  timeval timeout{5, 0};
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd_ < 0 || ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof(timeout)) != 0 ||
-      ::setsockopt(fd_, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout)) != 0 ||
-      ::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-    error_ = errno;
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-}
+RawConnection::RawConnection(uint16_t port) : socket_("127.0.0.1", port, kSocketTimeout) {}
 
-RawConnection::~RawConnection() {
-  if (fd_ >= 0) ::close(fd_);
-}
+RawConnection::~RawConnection() = default;
 
-bool RawConnection::Send(std::string_view bytes) {
-  while (!bytes.empty()) {
-    ssize_t sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-    if (sent <= 0) return false;
-    bytes.remove_prefix(static_cast<size_t>(sent));
-  }
-  return true;
-}
+bool RawConnection::Send(std::string_view bytes) { return socket_.Send(bytes); }
 
 bool RawConnection::Receive(std::chrono::steady_clock::time_point deadline) {
   if (std::chrono::steady_clock::now() > deadline || pending_.size() > kMaxAnswerBytes)
     return false;
   char chunk[16384];
-  ssize_t received = ::recv(fd_, chunk, sizeof(chunk), 0);
+  const long received = socket_.Receive(chunk, sizeof(chunk));
   if (received <= 0) return false;
   pending_.append(chunk, static_cast<size_t>(received));
   return true;
@@ -90,9 +62,9 @@ bool RawConnection::PeerCloses() {
   const auto deadline = std::chrono::steady_clock::now() + kAnswerDeadline;
   char chunk[16384];
   while (std::chrono::steady_clock::now() < deadline) {
-    ssize_t received = ::recv(fd_, chunk, sizeof(chunk), 0);
+    const long received = socket_.Receive(chunk, sizeof(chunk));
     if (received == 0) return true;
-    if (received < 0) return errno == ECONNRESET;
+    if (received < 0) return socket_.reset();
   }
   return false;
 }

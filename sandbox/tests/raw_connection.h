@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "loopback_socket.h"
+
 namespace lumo::sandbox::testing {
 
 // One answer as read off the wire.
@@ -27,9 +29,9 @@ class RawConnection {
   RawConnection(const RawConnection&) = delete;
   RawConnection& operator=(const RawConnection&) = delete;
 
-  // False when the socket could not be made or connected; `error()` has the errno then.
-  bool connected() const { return fd_ >= 0; }
-  int error() const { return error_; }
+  // False when the socket could not be made or connected; `error()` has the system's number then.
+  bool connected() const { return socket_.connected(); }
+  int error() const { return socket_.error(); }
 
   // Sends all of `bytes`; false when the peer closed or stopped reading for too long.
   bool Send(std::string_view bytes);
@@ -46,8 +48,7 @@ class RawConnection {
   // Appends what one receive brings to `pending_`; false at the end, on an error or a timeout.
   bool Receive(std::chrono::steady_clock::time_point deadline);
 
-  int fd_ = -1;
-  int error_ = 0;
+  LoopbackSocket socket_;
   std::string pending_;  // received, not yet consumed
 };
 

@@ -1,19 +1,20 @@
 #!/usr/bin/env bash
 # Builds an encrypted, signed request with nothing but the openssl and curl command-line tools,
 # checks that the sandbox accepts it, and that the same request with one character of "sign"
-# changed is refused. Usage: signed_request.sh PATH/TO/lumo-sandbox
+# changed is refused. Usage: signed_request.sh [RUNNER...] PATH/TO/lumo-sandbox (a Windows one
+# after the command that runs it under Wine)
 set -euo pipefail
 
-sandbox=$1
 out=$(mktemp)
-"$sandbox" --port 0 --db :memory: >"$out" &
+"$@" --port 0 --db :memory: >"$out" &
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true; rm -f "$out"' EXIT
 for _ in $(seq 50); do
   grep -q listening "$out" && break
   sleep 0.1
 done
-port=$(grep -o '[0-9]*$' "$out")
+# A Windows sandbox ends its lines with CR LF.
+port=$(tr -d '\r' <"$out" | grep -o '[0-9]*$' | head -n 1)
 
 token=sbx-ordinary-7f3a9c21
 ts=$(date +%s)

@@ -3,7 +3,6 @@
 // oversized headers, malformed request lines). Afterwards the server must still answer, and its
 // state, live and in its database file, must be exactly what the successful writes made it.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdint>
@@ -21,6 +20,7 @@
 #include "raw_connection.h"
 #include "refusal.h"
 #include "sandbox/server.h"
+#include "scratch_folder.h"
 #include "test_client.h"
 
 namespace lumo::sandbox::testing {
@@ -55,10 +55,10 @@ std::pair<Lists, std::set<std::string>> AllOfTheUser(Client& client) {
       ADD_FAILURE() << answer.body;
       break;
     }
-    for (const auto& item : answer.json.at("result").at("listinfo").as_array()) {
-      all.first[item.at("list_id").as_string()] = item.at("list_title").as_string();
+    for (const auto& item : answer.json.at(U("result")).at(U("listinfo")).as_array()) {
+      all.first[Text(item.at(U("list_id")))] = Text(item.at(U("list_title")));
     }
-    more = answer.json.at("result").at("havemore").as_integer();
+    more = answer.json.at(U("result")).at(U("havemore")).as_integer();
   }
   for (int page = 0, more = 1; more == 1 && page < 200; ++page) {
     Response answer =
@@ -67,10 +67,10 @@ std::pair<Lists, std::set<std::string>> AllOfTheUser(Client& client) {
       ADD_FAILURE() << answer.body;
       break;
     }
-    for (const auto& item : answer.json.at("result").as_array()) {
-      all.second.insert(item.at("song_id").as_string());
+    for (const auto& item : answer.json.at(U("result")).as_array()) {
+      all.second.insert(Text(item.at(U("song_id"))));
     }
-    more = answer.json.at("havemore").as_integer();
+    more = answer.json.at(U("havemore")).as_integer();
   }
   return all;
 }
@@ -161,7 +161,7 @@ void RunClient(uint16_t port, int id, uint32_t seed, std::chrono::steady_clock::
         Response made = ListCall(client, "addSongList", {{"title", title}, {"process", "1"}});
         code = made.error_code();
         if (code == code::kOk)
-          state->lists[made.json.at("result").at("list_id").as_string()] = title;
+          state->lists[Text(made.json.at(U("result")).at(U("list_id")))] = title;
       } else {
         const auto oldest = state->lists.begin();
         code = ListCall(client, "delList", {{"list_id", oldest->first}}).error_code();
@@ -190,14 +190,11 @@ std::chrono::seconds Duration() {
 }
 
 TEST(SandboxStressTest, StateHoldsUnderValidAndGarbageTraffic) {
-  char directory[] = "/tmp/lumo-stress-XXXXXX";
-  ASSERT_NE(::mkdtemp(directory), nullptr);
-  // Removed with what is in it, however the test ends.
-  const std::unique_ptr<char, void (*)(char*)> removed(
-      directory, [](char* path) { std::filesystem::remove_all(path); });
+  const ScratchFolder directory("lumo-stress-");
+  ASSERT_FALSE(directory.path().empty());
   Options options;
   options.threads = 4;
-  options.db_path = std::string(directory) + "/state.db";
+  options.db_path = (directory.path() / "state.db").u8string();
   auto server = std::make_unique<Server>(options);
   std::string error;
   ASSERT_TRUE(server->Start(&error)) << error;

@@ -22,6 +22,11 @@ namespace lumo::sandbox::testing {
 
 using Params = std::vector<std::pair<std::string, std::string>>;
 
+// libcurl's codes (curl.h's CURLcode) for the outcomes the tests look for.
+inline constexpr int kCurlOk = 0;
+inline constexpr int kCurlPartialFile = 18;  // the body ended before its announced length
+inline constexpr int kCurlGotNothing = 52;   // the connection closed without an answer
+
 struct Response {
   // libcurl's code for how the exchange went: CURLE_OK (0) when it completed. The socket client
   // gives the code libcurl gives for the same outcome.

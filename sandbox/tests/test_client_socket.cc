@@ -2,50 +2,25 @@
 // there is no libcurl. Only what the sandbox answers needs reading: a status line, headers, and a
 // body framed by Content-Length, by chunks, or by the end of the connection. (It builds on POSIX
 // systems as well, where it can be tried against the libcurl one.)
-#include "test_client.h"
-
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-#else
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <optional>
+
+#include "loopback_socket.h"
+#include "test_client.h"
 
 namespace lumo::sandbox::testing {
 namespace {
 
-#ifdef _WIN32
-using Socket = SOCKET;
-constexpr Socket kNoSocket = INVALID_SOCKET;
-void CloseSocket(Socket socket) { closesocket(socket); }
-bool TimedOut() { return WSAGetLastError() == WSAETIMEDOUT; }
-#else
-using Socket = int;
-constexpr Socket kNoSocket = -1;
-void CloseSocket(Socket socket) { close(socket); }
-bool TimedOut() { return errno == EAGAIN || errno == EWOULDBLOCK; }
-#endif
-
-// libcurl's codes for the same outcomes (curl.h's CURLcode).
+// libcurl's codes for the outcomes that test_client.h does not name.
 constexpr int kCouldNotConnect = 7;
 constexpr int kWeirdReply = 8;
-constexpr int kPartialBody = 18;
 constexpr int kTimedOut = 28;
-constexpr int kGotNothing = 52;
 constexpr int kSendError = 55;
 constexpr int kReceiveError = 56;
 
-constexpr int kTimeoutMs = 20000;
+constexpr std::chrono::seconds kTimeout{20};
 
 bool NameIs(std::string_view header, std::string_view name) {
   if (header.size() <= name.size() || header[name.size()] != ':') return false;
@@ -125,40 +100,10 @@ Reading Read(const std::string& received, bool at_end) {
   return reading;
 }
 
-bool SendAll(Socket socket, std::string_view data) {
-  while (!data.empty()) {
-    const int chunk = static_cast<int>(std::min<size_t>(data.size(), 1 << 20));
-    const auto sent = ::send(socket, data.data(), chunk, 0);
-    if (sent <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(sent));
-  }
-  return true;
-}
-
-void SetTimeouts(Socket socket) {
-#ifdef _WIN32
-  const DWORD timeout = kTimeoutMs;
-#else
-  const timeval timeout{kTimeoutMs / 1000, 0};
-#endif
-  const auto* option = reinterpret_cast<const char*>(&timeout);
-  setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, option, sizeof(timeout));
-  setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, option, sizeof(timeout));
-}
-
 }  // namespace
 
-struct Client::Connection {
-  Connection() {
-#ifdef _WIN32
-    static const bool started = [] {
-      WSADATA data;
-      return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    static_cast<void>(started);
-#endif
-  }
-};
+// Nothing lasts from one exchange to the next.
+struct Client::Connection {};
 
 Client::Client(std::string address, uint16_t port)
     : address_(std::move(address)), port_(port), connection_(std::make_unique<Connection>()) {}
@@ -168,17 +113,11 @@ Client::~Client() = default;
 Response Client::Exchange(const std::string& verb, const std::string& target,
                           const std::vector<std::string>& headers, const std::string& body) {
   Response response;
-  sockaddr_in peer{};
-  peer.sin_family = AF_INET;
-  peer.sin_port = htons(port_);
-  const Socket socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (socket == kNoSocket || inet_pton(AF_INET, address_.c_str(), &peer.sin_addr) != 1 ||
-      ::connect(socket, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) != 0) {
-    if (socket != kNoSocket) CloseSocket(socket);
+  LoopbackSocket socket(address_, port_, kTimeout);
+  if (!socket.connected()) {
     response.curl_code = kCouldNotConnect;
     return response;
   }
-  SetTimeouts(socket);
 
   // As libcurl writes it: a header given as "Name:" with nothing after it only removes the
   // client's own one.
@@ -193,8 +132,7 @@ Response Client::Exchange(const std::string& verb, const std::string& target,
     request += "Content-Length: " + std::to_string(body.size()) + "\r\n";
   }
   request += "Connection: close\r\n\r\n";
-  if (!SendAll(socket, request) || !SendAll(socket, body)) {
-    CloseSocket(socket);
+  if (!socket.Send(request) || !socket.Send(body)) {
     response.curl_code = kSendError;
     return response;
   }
@@ -203,22 +141,21 @@ Response Client::Exchange(const std::string& verb, const std::string& target,
   Reading reading;
   for (;;) {
     char chunk[16384];
-    const auto count = ::recv(socket, chunk, sizeof(chunk), 0);
+    const long count = socket.Receive(chunk, sizeof(chunk));
     if (count < 0) {
-      response.curl_code = TimedOut() ? kTimedOut : kReceiveError;
+      response.curl_code = socket.timed_out() ? kTimedOut : kReceiveError;
       break;
     }
     if (count > 0) received.append(chunk, static_cast<size_t>(count));
     reading = Read(received, count == 0);
     if (reading.complete || count == 0) break;
   }
-  CloseSocket(socket);
   response.status = reading.status;
   response.body = std::move(reading.body);
   if (response.curl_code == 0 && !reading.complete) {
-    response.curl_code = received.empty()    ? kGotNothing
+    response.curl_code = received.empty()    ? kCurlGotNothing
                          : !reading.has_head ? kWeirdReply
-                                             : kPartialBody;
+                                             : kCurlPartialFile;
   }
   return response;
 }

@@ -55,14 +55,14 @@ TEST(ViewerEntryTest, NoTokenSurvivesAnywhere) {
   record.answer = std::string("{\"error_msg\":\"unknown token ") + kSecret + "\"}";
   record.answer_size = record.answer.size() + 100;  // the log kept less than was sent
 
-  const std::string text = ViewerEntry(record, true).serialize();
+  const std::string text = Serialized(ViewerEntry(record, true));
   EXPECT_EQ(text.find(kSecret), std::string::npos) << text;
   const value entry = value::parse(text);
-  EXPECT_EQ(entry.at("params").at(0).at(1).as_string(), "***");
-  EXPECT_EQ(entry.at("params").at(1).at(1).as_string(), "华语 & more");
-  EXPECT_EQ(entry.at("headers").at(0).at(1).as_string(), "KWTOK=***; lang=zh");
-  EXPECT_TRUE(entry.at("answer_cut").as_bool());
-  EXPECT_FALSE(ViewerEntry(record, false).has_field("answer"));
+  EXPECT_EQ(Text(entry.at(U("params")).at(0).at(1)), "***");
+  EXPECT_EQ(Text(entry.at(U("params")).at(1).at(1)), "华语 & more");
+  EXPECT_EQ(Text(entry.at(U("headers")).at(0).at(1)), "KWTOK=***; lang=zh");
+  EXPECT_TRUE(entry.at(U("answer_cut")).as_bool());
+  EXPECT_FALSE(ViewerEntry(record, false).has_field(U("answer")));
 }
 
 TEST(EventFeedTest, QueuesWithinItsCapAndSaysWhenItLostEvents) {
@@ -186,11 +186,11 @@ class ViewerTest : public SandboxTest {
 
   // The log's newest entry, as the log shows it to tests (nothing masked).
   value NewestEntry() {
-    const value entries = Json("/_sandbox/log").at("entries");
+    const value entries = Json("/_sandbox/log").at(U("entries"));
     EXPECT_GT(entries.size(), 0u);
     return entries.size() > 0 ? entries.at(entries.size() - 1) : value();
   }
-  uint64_t NewestSeq() { return NewestEntry().at("seq").as_number().to_uint64(); }
+  uint64_t NewestSeq() { return NewestEntry().at(U("seq")).as_number().to_uint64(); }
 
   Response SplashWithToken(const std::string& token) {
     return client().Get(PlainTarget("norda.lumo.radio.getChannelSong",
@@ -225,47 +225,49 @@ TEST_F(ViewerTest, ServesItsFilesWithTheirTypesAndNoCaching) {
   }
   EXPECT_EQ(client().Get("/_sandbox/nothing.js").status, 404);
   // Pages are not part of the log.
-  EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 0u);
+  EXPECT_EQ(Json("/_sandbox/log").at(U("entries")).size(), 0u);
 }
 
 // The viewer holds no list of its own: the methods and the codes' meanings come from the tables
 // the sandbox itself works with.
 TEST_F(ViewerTest, ProtocolServesTheMethodAndCodeTables) {
   const value answer = Json("/_sandbox/protocol");
-  ASSERT_EQ(answer.at("methods").size(), AllMethods().size());
-  EXPECT_EQ(answer.at("methods").at(0).as_string(), AllMethods()[0].name);
-  ASSERT_EQ(answer.at("codes").size(), std::size(kServiceCodes));
-  for (const value& row : answer.at("codes").as_array()) {
-    const ServiceCode* code = FindServiceCode(row.at("code").as_integer());
-    ASSERT_NE(code, nullptr) << row.serialize();
-    EXPECT_EQ(row.at("meaning").as_string(), code->meaning);
-    EXPECT_EQ(row.at("http_status").as_integer(), RefusalStatus(code->number));
+  ASSERT_EQ(answer.at(U("methods")).size(), AllMethods().size());
+  EXPECT_EQ(Text(answer.at(U("methods")).at(0)), AllMethods()[0].name);
+  ASSERT_EQ(answer.at(U("codes")).size(), std::size(kServiceCodes));
+  for (const value& row : answer.at(U("codes")).as_array()) {
+    const ServiceCode* code = FindServiceCode(row.at(U("code")).as_integer());
+    ASSERT_NE(code, nullptr) << Serialized(row);
+    EXPECT_EQ(Text(row.at(U("meaning"))), code->meaning);
+    EXPECT_EQ(row.at(U("http_status")).as_integer(), RefusalStatus(code->number));
   }
 }
 
 TEST_F(ViewerTest, StateCountsFollowTheStore) {
-  auto ordinary = [this] { return Json("/_sandbox/state").at("users").at(0); };
+  auto ordinary = [this] { return Json("/_sandbox/state").at(U("users")).at(0); };
   value user = ordinary();
-  EXPECT_EQ(user.at("id").as_string(), kOrdinaryUserId);
-  EXPECT_EQ(user.at("token").as_string(), kOrdinaryUserToken);
+  EXPECT_EQ(Text(user.at(U("id"))), kOrdinaryUserId);
+  EXPECT_EQ(Text(user.at(U("token"))), kOrdinaryUserToken);
   const std::pair<const char*, int> kinds[] = {
       {"lists", 5}, {"favorite_lists", 3}, {"favorites", 30}, {"collected", 20}, {"cloud", 0}};
   for (const auto& [kind, count] : kinds) {
-    EXPECT_EQ(user.at(kind).at("count").as_integer(), count) << kind;
-    EXPECT_EQ(user.at(kind).at("first").size(), static_cast<size_t>(std::min(count, 5))) << kind;
+    EXPECT_EQ(user.at(JsonString(kind)).at(U("count")).as_integer(), count) << kind;
+    EXPECT_EQ(user.at(JsonString(kind)).at(U("first")).size(),
+              static_cast<size_t>(std::min(count, 5)))
+        << kind;
   }
-  EXPECT_EQ(user.at("lists").at("first").at(0).at("id").as_string(), "300155");  // newest first
-  EXPECT_EQ(user.at("lists").at("first").at(4).at("songs").as_integer(), 24);
+  EXPECT_EQ(Text(user.at(U("lists")).at(U("first")).at(0).at(U("id"))), "300155");  // newest first
+  EXPECT_EQ(user.at(U("lists")).at(U("first")).at(4).at(U("songs")).as_integer(), 24);
 
-  const std::string newest = user.at("favorites").at("first").at(0).at("id").as_string();
+  const std::string newest = Text(user.at(U("favorites")).at(U("first")).at(0).at(U("id")));
   ASSERT_EQ(client()
                 .Get(PlainTarget("norda.lumo.favorite.delSongFavorites",
                                  {{"kwtok", kOrdinaryUserToken}, {"songId", newest}}))
                 .error_code(),
             22000);
   user = ordinary();
-  EXPECT_EQ(user.at("favorites").at("count").as_integer(), 29);
-  EXPECT_NE(user.at("favorites").at("first").at(0).at("id").as_string(), newest);
+  EXPECT_EQ(user.at(U("favorites")).at(U("count")).as_integer(), 29);
+  EXPECT_NE(Text(user.at(U("favorites")).at(U("first")).at(0).at(U("id"))), newest);
 }
 
 TEST_F(ViewerTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
@@ -273,22 +275,22 @@ TEST_F(ViewerTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
   auto stream = Follow();
   Frame backlog = NextFrame(*stream);
   EXPECT_EQ(backlog.event, "exchange");
-  EXPECT_EQ(backlog.data.at("method").as_string(), "norda.lumo.radio.getChannelSong");
-  EXPECT_EQ(backlog.data.at("user_id").as_string(), kOrdinaryUserId);
-  EXPECT_EQ(backlog.id, std::to_string(backlog.data.at("seq").as_integer()));
+  EXPECT_EQ(Text(backlog.data.at(U("method"))), "norda.lumo.radio.getChannelSong");
+  EXPECT_EQ(Text(backlog.data.at(U("user_id"))), kOrdinaryUserId);
+  EXPECT_EQ(backlog.id, std::to_string(backlog.data.at(U("seq")).as_integer()));
 
   EXPECT_EQ(SplashWithToken(kSecret).error_code(), 40011);
   Frame live = NextFrame(*stream);
   EXPECT_EQ(live.event, "exchange");
   EXPECT_EQ(std::stoull(live.id), std::stoull(backlog.id) + 1);
-  EXPECT_EQ(live.data.at("error_code").as_integer(), 40011);
-  EXPECT_EQ(live.data.serialize().find(kSecret), std::string::npos);
-  EXPECT_FALSE(live.data.has_field("answer"));
+  EXPECT_EQ(live.data.at(U("error_code")).as_integer(), 40011);
+  EXPECT_EQ(Serialized(live.data).find(kSecret), std::string::npos);
+  EXPECT_FALSE(live.data.has_field(U("answer")));
 
   // The whole exchange, answer included, on demand.
-  value exchange = Json("/_sandbox/exchange?seq=" + live.id).at("entry");
-  EXPECT_NE(exchange.at("answer").as_string().find("40011"), std::string::npos);
-  EXPECT_EQ(exchange.serialize().find(kSecret), std::string::npos);
+  value exchange = Json("/_sandbox/exchange?seq=" + live.id).at(U("entry"));
+  EXPECT_NE(Text(exchange.at(U("answer"))).find("40011"), std::string::npos);
+  EXPECT_EQ(Serialized(exchange).find(kSecret), std::string::npos);
 
   ASSERT_EQ(client().Send("POST", "/_sandbox/reset", {}).error_code(), 22000);
   EXPECT_EQ(NextFrame(*stream).event, "reset");
@@ -296,11 +298,12 @@ TEST_F(ViewerTest, EventStreamSendsTheBacklogThenNewExchangesWithoutTokens) {
   // A reconnecting client names the last event it saw and gets only what came after.
   ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
   ASSERT_EQ(SplashWithToken(kBigUserToken).error_code(), 22000);
-  uint64_t first = Json("/_sandbox/log").at("entries").at(0).at("seq").as_number().to_uint64();
+  uint64_t first =
+      Json("/_sandbox/log").at(U("entries")).at(0).at(U("seq")).as_number().to_uint64();
   auto resumed = Follow("Last-Event-ID: " + std::to_string(first));
   Frame next = NextFrame(*resumed);
   EXPECT_EQ(next.id, std::to_string(first + 1));
-  EXPECT_EQ(next.data.at("user_id").as_string(), kBigUserId);
+  EXPECT_EQ(Text(next.data.at(U("user_id"))), kBigUserId);
 }
 
 // Requests any other page (or a page whose host name was rebound to 127.0.0.1) could send are
@@ -398,7 +401,8 @@ TEST_F(ViewerTest, RequestsFromOtherPagesAndHostsAreRefused) {
         continue;
       }
       EXPECT_EQ(answer.status, 403) << answer.head;
-      EXPECT_EQ(value::parse(answer.body).at("error_code").as_integer(), expected) << answer.body;
+      EXPECT_EQ(value::parse(answer.body).at(U("error_code")).as_integer(), expected)
+          << answer.body;
     }
   }
 }
@@ -461,18 +465,18 @@ TEST_F(ViewerTest, NoInspectionAnswerShowsAToken) {
 
   const Response log = client().Get("/_sandbox/log");
   expect_hidden("the log", log.body);
-  const value entries = log.json.at("entries");
+  const value entries = log.json.at(U("entries"));
   ASSERT_EQ(entries.size(), std::size(sent));
   auto stream = Follow();
   for (size_t i = 0; i < entries.size(); ++i) {
     SCOPED_TRACE(sent[i].name);
-    const std::string seq = std::to_string(entries.at(i).at("seq").as_integer());
+    const std::string seq = std::to_string(entries.at(i).at(U("seq")).as_integer());
     const Response exchange = client().Get("/_sandbox/exchange?seq=" + seq);
     EXPECT_EQ(exchange.status, 200);
     expect_hidden("the exchange", exchange.body);
     const Frame frame = NextFrame(*stream);
     EXPECT_EQ(frame.id, seq);
-    expect_hidden("the event stream", frame.data.serialize());
+    expect_hidden("the event stream", Serialized(frame.data));
     expect_hidden("the replay", Replay(std::stoull(seq)).body);
   }
   expect_hidden("the log after the replays", client().Get("/_sandbox/log").body);
@@ -484,8 +488,8 @@ TEST_F(ViewerTest, NoInspectionAnswerShowsAToken) {
 TEST_F(ViewerTest, OnlyTheLogShowsTheSeedUsersTokens) {
   ASSERT_EQ(SplashWithToken(kOrdinaryUserToken).error_code(), 22000);
   const value entry = NewestEntry();
-  EXPECT_EQ(entry.at("params").at("kwtok").as_string(), kOrdinaryUserToken);
-  EXPECT_NE(entry.at("target").as_string().find(kOrdinaryUserToken), std::string::npos);
+  EXPECT_EQ(Text(entry.at(U("params")).at(U("kwtok"))), kOrdinaryUserToken);
+  EXPECT_NE(Text(entry.at(U("target"))).find(kOrdinaryUserToken), std::string::npos);
   const std::string seq = std::to_string(NewestSeq());
   EXPECT_EQ(client().Get("/_sandbox/exchange?seq=" + seq).body.find(kOrdinaryUserToken),
             std::string::npos);
@@ -527,7 +531,7 @@ TEST_F(ViewerTest, NumbersAreReadStrictly) {
     }
     EXPECT_EQ(answer.status, 400) << answer.body;
     EXPECT_EQ(answer.error_code(), code::kInvalidValue);
-    EXPECT_EQ(Text(answer.json.at("error_msg")).rfind(std::string(c.field) + ": ", 0), 0u)
+    EXPECT_EQ(Text(answer.json.at(U("error_msg"))).rfind(std::string(c.field) + ": ", 0), 0u)
         << answer.body;
   }
 
@@ -535,15 +539,15 @@ TEST_F(ViewerTest, NumbersAreReadStrictly) {
   const Response added = client().Send("POST", "/_sandbox/rules", {},
                                        R"({"method":"*","action":"delay","delay_ms":1})");
   ASSERT_EQ(added.error_code(), 22000) << added.body;
-  const std::string id = std::to_string(added.json.at("rule").at("id").as_integer());
+  const std::string id = std::to_string(added.json.at(U("rule")).at(U("id")).as_integer());
   for (const std::string& path : {id + "abc", "+" + id, "0" + id + "x", std::string("")}) {
     const Response refused = client().Send("DELETE", "/_sandbox/rules/" + path, {});
     EXPECT_EQ(refused.status, 404) << path;
     EXPECT_EQ(refused.error_code(), code::kNoSuchRule) << path;
   }
-  EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 1u);
+  EXPECT_EQ(Json("/_sandbox/rules").at(U("rules")).size(), 1u);
   EXPECT_EQ(client().Send("DELETE", "/_sandbox/rules/" + id, {}).error_code(), 22000);
-  EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 0u);
+  EXPECT_EQ(Json("/_sandbox/rules").at(U("rules")).size(), 0u);
 }
 
 // Followers that take nothing of what they are sent lose their place, so that the viewer finds
@@ -590,14 +594,13 @@ TEST_F(ViewerTest, FollowersAreCappedAndAClosedOneMakesRoom) {
 // replays, and shows it to the viewer masked like any other.
 TEST_F(ViewerTest, ReplaySendsTheRequestAgainAsANewExchange) {
   auto stream = Follow();
-  const std::string song = Json("/_sandbox/state")
-                               .at("users")
-                               .at(0)
-                               .at("favorites")
-                               .at("first")
-                               .at(0)
-                               .at("id")
-                               .as_string();
+  const std::string song = Text(Json("/_sandbox/state")
+                                    .at(U("users"))
+                                    .at(0)
+                                    .at(U("favorites"))
+                                    .at(U("first"))
+                                    .at(0)
+                                    .at(U("id")));
   const Response removed =
       client().Get(PlainTarget("norda.lumo.favorite.delSongFavorites",
                                {{"kwtok", kOrdinaryUserToken}, {"songId", song}}),
@@ -609,30 +612,33 @@ TEST_F(ViewerTest, ReplaySendsTheRequestAgainAsANewExchange) {
   const Response replayed = Replay(original);
   ASSERT_EQ(replayed.status, 200) << replayed.body;
   ASSERT_EQ(replayed.error_code(), 22000) << replayed.body;
-  const uint64_t seq = replayed.json.at("seq").as_number().to_uint64();
+  const uint64_t seq = replayed.json.at(U("seq")).as_number().to_uint64();
   EXPECT_EQ(seq, original + 1);
-  EXPECT_EQ(replayed.json.at("replay_of").as_integer(), static_cast<int>(original));
-  EXPECT_EQ(replayed.json.at("http_status").as_integer(), 200);
-  EXPECT_EQ(replayed.json.at("entry").at("replay_of").as_integer(), static_cast<int>(original));
+  EXPECT_EQ(replayed.json.at(U("replay_of")).as_integer(), static_cast<int>(original));
+  EXPECT_EQ(replayed.json.at(U("http_status")).as_integer(), 200);
+  EXPECT_EQ(replayed.json.at(U("entry")).at(U("replay_of")).as_integer(),
+            static_cast<int>(original));
 
   const value logged = NewestEntry();
-  EXPECT_EQ(logged.at("seq").as_number().to_uint64(), seq);
-  EXPECT_EQ(logged.at("replay_of").as_integer(), static_cast<int>(original));
-  EXPECT_EQ(logged.at("user_id").as_string(), kOrdinaryUserId);  // the token itself was sent
-  EXPECT_EQ(logged.at("error_code").as_integer(), 22000);
-  EXPECT_NE(logged.at("answer").as_string().find("\"deleted\":0"), std::string::npos)
-      << logged.at("answer").as_string();
-  EXPECT_NE(logged.at("headers").at("x-long").as_string().find("[cut from 6000 bytes]"),
+  EXPECT_EQ(logged.at(U("seq")).as_number().to_uint64(), seq);
+  EXPECT_EQ(logged.at(U("replay_of")).as_integer(), static_cast<int>(original));
+  EXPECT_EQ(Text(logged.at(U("user_id"))), kOrdinaryUserId);  // the token itself was sent
+  EXPECT_EQ(logged.at(U("error_code")).as_integer(), 22000);
+  EXPECT_NE(Text(logged.at(U("answer"))).find("\"deleted\":0"), std::string::npos)
+      << Text(logged.at(U("answer")));
+  EXPECT_NE(Text(logged.at(U("headers")).at(U("x-long"))).find("[cut from 6000 bytes]"),
             std::string::npos);
-  EXPECT_EQ(Json("/_sandbox/state").at("users").at(0).at("favorites").at("count").as_integer(), 29);
+  EXPECT_EQ(
+      Json("/_sandbox/state").at(U("users")).at(0).at(U("favorites")).at(U("count")).as_integer(),
+      29);
 
   // What the viewer is shown of it.
   EXPECT_EQ(NextFrame(*stream).id, std::to_string(original));
   const Frame frame = NextFrame(*stream);
   EXPECT_EQ(frame.id, std::to_string(seq));
-  EXPECT_EQ(frame.data.at("replay_of").as_integer(), static_cast<int>(original));
+  EXPECT_EQ(frame.data.at(U("replay_of")).as_integer(), static_cast<int>(original));
   for (const std::string& shown :
-       {replayed.body, frame.data.serialize(),
+       {replayed.body, Serialized(frame.data),
         client().Get("/_sandbox/exchange?seq=" + std::to_string(seq)).body}) {
     EXPECT_NE(shown.find("kwtok"), std::string::npos) << shown;
     EXPECT_EQ(shown.find(kOrdinaryUserToken), std::string::npos) << shown;
@@ -664,9 +670,9 @@ TEST_F(ViewerTest, ReplayIsRefusedToOtherPagesAndHosts) {
         RequestText("POST", "/_sandbox/replay", sender.headers, body, sender.host)));
     const RawAnswer answer = connection.ReadAnswer();
     EXPECT_EQ(answer.status, 403) << answer.head;
-    EXPECT_EQ(value::parse(answer.body).at("error_code").as_integer(), sender.error_code);
+    EXPECT_EQ(value::parse(answer.body).at(U("error_code")).as_integer(), sender.error_code);
   }
-  EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 1u);
+  EXPECT_EQ(Json("/_sandbox/log").at(U("entries")).size(), 1u);
 }
 
 // A replay names an exchange whose request is still kept; otherwise it says why not.
@@ -678,7 +684,7 @@ TEST_F(ViewerTest, ReplayOfARequestNoLongerKeptSaysSo) {
   const Response gone = Replay(dropped);
   EXPECT_EQ(gone.status, 410);
   EXPECT_EQ(gone.error_code(), code::kRequestNotKept);
-  EXPECT_NE(gone.json.at("error_msg").as_string().find("newest 200 exchanges"), std::string::npos)
+  EXPECT_NE(Text(gone.json.at(U("error_msg"))).find("newest 200 exchanges"), std::string::npos)
       << gone.body;
   EXPECT_EQ(Replay(dropped + 1).error_code(), 22000);  // the oldest still kept
   const uint64_t newest = NewestSeq();
@@ -708,7 +714,7 @@ TEST_F(ViewerTest, ReplayOfARequestNoLongerKeptSaysSo) {
     EXPECT_EQ(refused.status, c.status) << refused.body;
     EXPECT_EQ(refused.error_code(), c.error_code) << refused.body;
   }
-  EXPECT_EQ(Json("/_sandbox/log").at("entries").size(), 0u);
+  EXPECT_EQ(Json("/_sandbox/log").at(U("entries")).size(), 0u);
 }
 
 // A replay is a call like any other: the rules in force meet it, and it uses them up.
@@ -737,12 +743,12 @@ TEST_F(ViewerTest, ReplayMeetsTheFaultRules) {
     ASSERT_EQ(added.error_code(), 22000) << added.body;
     const Response replayed = Replay(original);
     ASSERT_EQ(replayed.status, 200) << replayed.body;
-    EXPECT_EQ(replayed.json.at("http_status").as_integer(), c.http_status);
+    EXPECT_EQ(replayed.json.at(U("http_status")).as_integer(), c.http_status);
     const value logged = NewestEntry();
-    EXPECT_EQ(logged.at("replay_of").as_integer(), static_cast<int>(original));
-    EXPECT_EQ(logged.at("fault").as_string(), c.fault);
-    EXPECT_EQ(logged.at("error_code").as_integer(), c.error_code);
-    EXPECT_EQ(Json("/_sandbox/rules").at("rules").size(), 0u);  // used up
+    EXPECT_EQ(logged.at(U("replay_of")).as_integer(), static_cast<int>(original));
+    EXPECT_EQ(Text(logged.at(U("fault"))), c.fault);
+    EXPECT_EQ(logged.at(U("error_code")).as_integer(), c.error_code);
+    EXPECT_EQ(Json("/_sandbox/rules").at(U("rules")).size(), 0u);  // used up
   }
 }
 
@@ -758,8 +764,8 @@ TEST_F(ViewerTest, ReplayOfASignedAddressMeetsTheClock) {
   std::this_thread::sleep_for(std::chrono::seconds(3));
   const Response late = Replay(original);
   ASSERT_EQ(late.error_code(), 22000) << late.body;
-  EXPECT_EQ(late.json.at("entry").at("error_code").as_integer(), code::kStaleTimestamp);
-  EXPECT_EQ(late.json.at("entry").at("form").as_string(), "encrypted");
+  EXPECT_EQ(late.json.at(U("entry")).at(U("error_code")).as_integer(), code::kStaleTimestamp);
+  EXPECT_EQ(Text(late.json.at(U("entry")).at(U("form"))), "encrypted");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <clocale>
 #include <cstdint>
 #include <iostream>
 #include <numeric>
@@ -13,6 +12,7 @@
 #include "completion.h"
 #include "library_log.h"
 #include "options.h"
+#include "platform.h"
 #include "report.h"
 #include "session.h"
 
@@ -23,10 +23,11 @@ constexpr char kDescription[] =
     "Drive the music service's API: search, song links, lyrics, radio, song lists, favourites, "
     "cloud uploads, reports.";
 
-constexpr char kFooter[] = R"(Where requests go:
+// The footer, around the default state file's place (kStateFileHelp).
+constexpr char kFooterHead[] = R"(Where requests go:
   Without --connect-to (or LUMO_CONNECT_TO), lumo starts the sandbox service inside the process,
-  with its state in --db (default $XDG_STATE_HOME/lumo/sandbox.db, or
-  ~/.local/state/lumo/sandbox.db), so what one command stores the next one sees; several runs
+  with its state in --db (default )";
+constexpr char kFooterTail[] = R"(), so what one command stores the next one sees; several runs
   may share the file at the same time. The session token then defaults to the sandbox's
   ordinary user (`lumo sandbox users` lists the others). `lumo sandbox serve` runs the same
   service on its own for --connect-to; with --connect-to, commands that need a session take
@@ -332,12 +333,12 @@ void BuildCommandLine(CLI::App& app, Tool& tool) {
   AddGlobalOptionsNote(app, note);
   CheckUnsignedNumbers(app);
   // Set last: subcommands would inherit it.
-  app.footer(kFooter);
+  app.footer(std::string(kFooterHead) + kStateFileHelp + kFooterTail);
 }
 
 int RunCommandLine(int argc, char** argv) {
   // Tables measure CJK text by the cells a terminal gives it.
-  std::setlocale(LC_CTYPE, "C.UTF-8");
+  UseUtf8Output();
   base::thread::UiLoop::Instance().BindToCurrentThread();
   QuietLibraryLog();
 
@@ -345,7 +346,8 @@ int RunCommandLine(int argc, char** argv) {
   Tool tool;
   BuildCommandLine(app, tool);
 
-  const WordsCheck check = CheckWords(app, std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> words = Utf8Arguments(argc, argv);
+  const WordsCheck check = CheckWords(app, words);
   if (!check.asks_for_help) {
     if (check.problem) {
       std::cerr << "lumo: " << *check.problem << "\n";
@@ -358,7 +360,8 @@ int RunCommandLine(int argc, char** argv) {
     }
   }
   try {
-    app.parse(argc, argv);
+    // CLI11 takes the words last first.
+    app.parse(std::vector<std::string>(words.rbegin(), words.rend()));
   } catch (const CLI::ParseError& error) {
     // Help and version are successes.
     if (error.get_exit_code() == 0) return app.exit(error);

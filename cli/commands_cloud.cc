@@ -75,8 +75,8 @@ Record MakeRecord(Session& session, const SongArgs& args, const FileDigest& dige
                   const std::wstring& link) {
   auto song = std::make_shared<utilities::SongInfo>();
   song->song_id = ToUtf16(args.song_id);
-  song->title =
-      ToUtf16(args.title.empty() ? std::filesystem::path(args.path).stem().string() : args.title);
+  song->title = ToUtf16(args.title.empty() ? std::filesystem::u8path(args.path).stem().u8string()
+                                           : args.title);
   song->author = ToUtf16(args.artist);
   song->album_title = ToUtf16(args.album);
   auto file = std::make_shared<utilities::SongFile>();

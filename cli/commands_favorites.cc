@@ -130,7 +130,7 @@ int RunFavAdd(Session& session, const IdsArgs& args) {
 std::optional<int64_t> DeletedCount(const std::wstring& response_text) {
   try {
     const web::json::value answer = web::json::value::parse(ToUtf8(response_text));
-    const web::json::value& deleted = answer.at("result").at("deleted");
+    const web::json::value& deleted = answer.at(U("result")).at(U("deleted"));
     if (deleted.is_integer()) return deleted.as_number().to_int64();
   } catch (const std::exception&) {
     // An answer without the count says nothing about it.

@@ -51,10 +51,10 @@ int RunUsers(const GlobalOptions& options, const NoArgs&) {
   size_t i = 0;
   for (const SeedUser& user : SeedUsers()) {
     value row = OrderedObject();
-    row["role"] = value::string(user.role);
-    row["name"] = value::string(user.name);
-    row["id"] = value::string(user.id);
-    row["token"] = value::string(user.token);
+    row[U("role")] = JsonText(user.role);
+    row[U("name")] = JsonText(user.name);
+    row[U("id")] = JsonText(user.id);
+    row[U("token")] = JsonText(user.token);
     rows[i++] = std::move(row);
   }
   Report report;
@@ -109,7 +109,7 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
                        "HTTP " + std::to_string(result.http_status) + " (not a sandbox answer)",
                        kExitTransportError);
   }
-  const int code = answer->has_number_field("error_code") ? answer->at("error_code").as_integer()
+  const int code = answer->has_number_field(U("error_code")) ? answer->at(U("error_code")).as_integer()
                                                           : static_cast<int>(result.http_status);
   if (code != kSuccessCode) {
     return output.Fail(operation, DescribeServiceError(code, result.body), kExitServiceError);
@@ -138,13 +138,13 @@ struct LogArgs {
 int RunLog(Session& session, const LogArgs& args) {
   std::string path = "/_sandbox/log?since=" + std::to_string(args.since);
   if (!args.method.empty()) {
-    path += "&method=" + web::uri::encode_data_string(args.method);
+    path += "&method=" + Utf8(web::uri::encode_data_string(JsonString(args.method)));
   }
   value answer;
   if (auto exit = AskSandbox(session, "sandbox log", "GET", path, "", &answer)) return *exit;
   Report report;
-  report.Int("last_seq", answer.at("last_seq").as_number().to_int64())
-      .Table("entries", answer.at("entries"),
+  report.Int("last_seq", answer.at(U("last_seq")).as_number().to_int64())
+      .Table("entries", answer.at(U("entries")),
              {"seq", "verb", "method", "form", "user_id", "http_status", "error_code", "fault"});
   return session.output().Print(report);
 }
@@ -155,7 +155,7 @@ int RunRules(Session& session, const NoArgs&) {
     return *exit;
   }
   Report report;
-  report.Table("rules", answer.at("rules"), kRuleColumns);
+  report.Table("rules", answer.at(U("rules")), kRuleColumns);
   return session.output().Print(report);
 }
 
@@ -172,21 +172,21 @@ struct RuleArgs {
 
 int RunAddRule(Session& session, const RuleArgs& args) {
   value rule = OrderedObject();
-  rule["method"] = value::string(args.method);
-  rule["action"] = value::string(args.action);
-  if (args.action == "error_code") rule["error_code"] = value::number(args.error_code);
-  rule["delay_ms"] = value::number(args.delay_ms);
-  rule["count"] = value::number(args.count);
-  rule["skip"] = value::number(args.skip);
-  rule["refused"] = value::boolean(args.refused);
-  if (args.action == "verbatim") rule["body"] = value::string(args.body);
+  rule[U("method")] = JsonText(args.method);
+  rule[U("action")] = JsonText(args.action);
+  if (args.action == "error_code") rule[U("error_code")] = value::number(args.error_code);
+  rule[U("delay_ms")] = value::number(args.delay_ms);
+  rule[U("count")] = value::number(args.count);
+  rule[U("skip")] = value::number(args.skip);
+  rule[U("refused")] = value::boolean(args.refused);
+  if (args.action == "verbatim") rule[U("body")] = JsonText(args.body);
   value answer;
   if (auto exit = AskSandbox(session, "sandbox rules add", "POST", "/_sandbox/rules",
-                             rule.serialize(), &answer)) {
+                             Serialized(rule), &answer)) {
     return *exit;
   }
   value rows = value::array(1);
-  rows[0] = answer.at("rule");
+  rows[0] = answer.at(U("rule"));
   Report report;
   report.Table("rules", rows, kRuleColumns);
   return session.output().Print(report);

@@ -24,12 +24,12 @@ void CollectTitles(const value& answer, std::map<std::string, std::pair<value, v
     return;
   }
   if (!answer.is_object()) return;
-  const char* id_name = answer.has_field("songid") ? "songid" : "song_id";
-  if (answer.has_field(id_name) && answer.has_field("title")) {
-    const value& id = answer.at(id_name);
-    const std::string key = id.is_string() ? id.as_string() : id.serialize();
-    titles[key] = {answer.at("title"),
-                   answer.has_field("artist") ? answer.at("artist") : value::string("")};
+  const char* id_name = answer.has_field(U("songid")) ? "songid" : "song_id";
+  if (answer.has_field(JsonString(id_name)) && answer.has_field(U("title"))) {
+    const value& id = answer.at(JsonString(id_name));
+    const std::string key = id.is_string() ? Utf8(id.as_string()) : Serialized(id);
+    titles[key] = {answer.at(U("title")),
+                   answer.has_field(U("artist")) ? answer.at(U("artist")) : JsonText("")};
   }
   for (const auto& member : answer.as_object()) CollectTitles(member.second, titles);
 }
@@ -78,16 +78,16 @@ value SongRows(const std::vector<std::shared_ptr<utilities::SongInfo>>& songs) {
   for (size_t i = 0; i < songs.size(); ++i) {
     const utilities::SongInfo& song = *songs[i];
     value row = OrderedObject();
-    row["song_id"] = JsonText(song.song_id);
-    row["title"] = JsonText(song.title);
-    row["author"] = JsonText(song.author);
-    row["artist_id"] = JsonText(song.artist_id);
-    row["album_title"] = JsonText(song.album_title);
-    row["album_id"] = JsonText(song.album_id);
-    row["pic_big"] = JsonText(song.pic_big);
-    row["pic_small"] = JsonText(song.pic_small);
-    row["item_kind"] = value::number(song.item_kind);
-    row["has_mv"] = value::boolean(song.has_mv);
+    row[U("song_id")] = JsonText(song.song_id);
+    row[U("title")] = JsonText(song.title);
+    row[U("author")] = JsonText(song.author);
+    row[U("artist_id")] = JsonText(song.artist_id);
+    row[U("album_title")] = JsonText(song.album_title);
+    row[U("album_id")] = JsonText(song.album_id);
+    row[U("pic_big")] = JsonText(song.pic_big);
+    row[U("pic_small")] = JsonText(song.pic_small);
+    row[U("item_kind")] = value::number(song.item_kind);
+    row[U("has_mv")] = value::boolean(song.has_mv);
     rows[i] = std::move(row);
   }
   return rows;
@@ -153,10 +153,10 @@ void AddRadioSongs(Report& report, const std::vector<std::wstring>& song_ids,
   for (size_t i = 0; i < song_ids.size(); ++i) {
     const std::string id = base::string_utils::ToUtf8(song_ids[i]);
     value row = OrderedObject();
-    row["song_id"] = value::string(id);
+    row[U("song_id")] = JsonText(id);
     auto found = titles.find(id);
-    row["title"] = found == titles.end() ? value::string("") : found->second.first;
-    row["artist"] = found == titles.end() ? value::string("") : found->second.second;
+    row[U("title")] = found == titles.end() ? JsonText("") : found->second.first;
+    row[U("artist")] = found == titles.end() ? JsonText("") : found->second.second;
     rows[i] = std::move(row);
   }
   report.Table("songs", std::move(rows), {"song_id", "title", "artist"});
@@ -168,12 +168,12 @@ void AddPlayLists(Report& report, const std::string& key,
   for (size_t i = 0; i < lists.size(); ++i) {
     const lumoapi::diy::PlayListItem& list = lists[i];
     value row = OrderedObject();
-    row["list_id"] = JsonText(list.list_id);
-    row["title"] = JsonText(list.title);
-    row["pic"] = JsonText(list.pic);
-    row["song_num"] = value::number(list.song_num);
-    row["capacity"] = value::number(list.capacity);
-    row["kind"] = value::number(list.kind);
+    row[U("list_id")] = JsonText(list.list_id);
+    row[U("title")] = JsonText(list.title);
+    row[U("pic")] = JsonText(list.pic);
+    row[U("song_num")] = value::number(list.song_num);
+    row[U("capacity")] = value::number(list.capacity);
+    row[U("kind")] = value::number(list.kind);
     rows[i] = std::move(row);
   }
   report.Table(key, std::move(rows), {"list_id", "song_num", "title"});
@@ -184,15 +184,15 @@ void AddPlayListSongs(Report& report, const std::vector<lumoapi::diy::PlayListSo
   for (size_t i = 0; i < songs.size(); ++i) {
     const lumoapi::diy::PlayListSong& song = songs[i];
     value row = OrderedObject();
-    row["song_id"] = JsonText(song.song_id);
-    row["title"] = JsonText(song.title);
-    row["author"] = JsonText(song.author);
-    row["artist_id"] = JsonText(song.artist_id);
-    row["album_title"] = JsonText(song.album_title);
-    row["album_id"] = JsonText(song.album_id);
-    row["pic_big"] = JsonText(song.pic_big);
-    row["pic_small"] = JsonText(song.pic_small);
-    row["has_mv"] = value::boolean(song.has_mv);
+    row[U("song_id")] = JsonText(song.song_id);
+    row[U("title")] = JsonText(song.title);
+    row[U("author")] = JsonText(song.author);
+    row[U("artist_id")] = JsonText(song.artist_id);
+    row[U("album_title")] = JsonText(song.album_title);
+    row[U("album_id")] = JsonText(song.album_id);
+    row[U("pic_big")] = JsonText(song.pic_big);
+    row[U("pic_small")] = JsonText(song.pic_small);
+    row[U("has_mv")] = value::boolean(song.has_mv);
     rows[i] = std::move(row);
   }
   report.Table("songs", std::move(rows), kSongColumns);
@@ -239,10 +239,10 @@ void AddChannels(Report& report, const lumoapi::diy::GetChannels& channels) {
   for (const auto& group : channels.channels) {
     for (const auto& [first, second] : group) {
       value row = OrderedObject();
-      row["first"] = JsonText(first);
+      row[U("first")] = JsonText(first);
       value tags = value::array(second.size());
       for (size_t i = 0; i < second.size(); ++i) tags[i] = JsonText(second[i]);
-      row["second"] = std::move(tags);
+      row[U("second")] = std::move(tags);
       rows[n++] = std::move(row);
     }
   }
@@ -258,8 +258,8 @@ void AddFavoriteSongs(Report& report,
                                 {"album_id", &Item::album_id},
                                 {"album", &Item::album}});
   for (size_t i = 0; i < songs.size(); ++i) {
-    rows[i]["del_status"] = value::number(songs[i].del_status);
-    rows[i]["resource_type"] = value::number(songs[i].resource_type);
+    rows[i][U("del_status")] = value::number(songs[i].del_status);
+    rows[i][U("resource_type")] = value::number(songs[i].resource_type);
   }
   report.Table("songs", std::move(rows), {"song_id", "title", "artist", "album"});
 }
@@ -272,7 +272,7 @@ void AddCollectSongs(Report& report, const std::vector<lumoapi::favorite::Collec
                                 {"artist_id", &Item::artist_id},
                                 {"album", &Item::album},
                                 {"album_id", &Item::album_id}});
-  for (size_t i = 0; i < songs.size(); ++i) rows[i]["has_mv"] = value::boolean(songs[i].has_mv);
+  for (size_t i = 0; i < songs.size(); ++i) rows[i][U("has_mv")] = value::boolean(songs[i].has_mv);
   report.Table("songs", std::move(rows), {"song_id", "title", "artist", "album", "has_mv"});
 }
 

@@ -115,4 +115,19 @@ DirectResult SendDirect(const DirectRequest& request) {
   return result;
 }
 
+FailureKind FailureKindOf(int error_code) {
+  switch (error_code) {
+    case CURLE_COULDNT_CONNECT:
+      return FailureKind::kRefused;
+    case CURLE_OPERATION_TIMEDOUT:
+      return FailureKind::kTimedOut;
+    case CURLE_GOT_NOTHING:
+      return FailureKind::kNothingAnswered;
+    case CURLE_PARTIAL_FILE:
+      return FailureKind::kCutShort;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
 }  // namespace lumo::cli

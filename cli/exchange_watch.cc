@@ -1,10 +1,9 @@
 #include "exchange_watch.h"
 
-#include <curl/curl.h>
-
 #include <chrono>
 #include <utility>
 
+#include "direct_http.h"
 #include "trace.h"
 
 namespace lumo::cli {
@@ -19,18 +18,19 @@ bool LooksLikeJson(const std::string& body) {
 
 std::string DescribeTransportFailure(int error_code, const std::string& error_text,
                                      const std::string& target, std::chrono::seconds timeout) {
-  switch (error_code) {
-    case CURLE_COULDNT_CONNECT:
+  switch (FailureKindOf(error_code)) {
+    case FailureKind::kRefused:
       return "nothing listens on " + target + "; start one with `lumo sandbox serve`";
-    case CURLE_OPERATION_TIMEDOUT:
+    case FailureKind::kTimedOut:
       return "no answer within " + std::to_string(timeout.count()) + " s";
-    case CURLE_GOT_NOTHING:
+    case FailureKind::kNothingAnswered:
       return "the server closed the connection without answering";
-    case CURLE_PARTIAL_FILE:
+    case FailureKind::kCutShort:
       return "the answer was cut short";
-    default:
-      return "no answer: " + error_text;
+    case FailureKind::kOther:
+      break;
   }
+  return "no answer: " + error_text;
 }
 
 ExchangeWatch::ExchangeWatch(std::shared_ptr<Transport> inner, Settings settings)

@@ -22,12 +22,12 @@ struct ExchangeOutcome {
   bool answered = false;
   int http_status = 0;
   bool json_body = false;  // the body looks like JSON (a service answer)
-  int error_code = 0;      // libcurl's code when not answered
+  int error_code = 0;      // the transport's code when not answered (see FailureKindOf)
   std::string error_text;
 };
 
-// A transport failure in plain words: `error_code` and `error_text` are libcurl's, `target` the
-// "HOST:PORT" that was asked, `timeout` the limit in force.
+// A transport failure in plain words: `error_code` and `error_text` are the transport's, `target`
+// the "HOST:PORT" that was asked, `timeout` the limit in force.
 std::string DescribeTransportFailure(int error_code, const std::string& error_text,
                                      const std::string& target, std::chrono::seconds timeout);
 

@@ -1,55 +1,34 @@
 #include "file_digest.h"
 
-#include <fcntl.h>
-#include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <boost/crc.hpp>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
+#include "input_file.h"
+#include "md5.h"
 #include "report.h"
 
 namespace lumo::cli {
 namespace {
 
-using DigestContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
-
-DigestContext NewMd5() {
-  DigestContext context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
-  EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr);
-  return context;
-}
-
-std::string FinishHex(EVP_MD_CTX* context) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int length = 0;
-  EVP_DigestFinal_ex(context, digest, &length);
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (unsigned int i = 0; i < length; ++i) {
-    hex += kHex[digest[i] >> 4];
-    hex += kHex[digest[i] & 15];
-  }
-  return hex;
-}
-
 std::string Extension(const std::string& path) {
-  const std::string name = std::filesystem::path(path).filename().string();
+  const std::string name = std::filesystem::u8path(path).filename().u8string();
   // A leading dot starts a hidden file's name (".hidden"), not an extension.
   const size_t dot = name.rfind('.');
   return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot + 1);
 }
 
 // Why a file of this kind is not read; nothing for a regular file.
-std::optional<std::string> RefuseKind(const std::string& path, mode_t mode) {
-  if (S_ISREG(mode)) return std::nullopt;
-  if (S_ISDIR(mode)) return path + " is a directory";
+std::optional<std::string> RefuseKind(const std::string& path, FileKind kind) {
+  switch (kind) {
+    case FileKind::kRegular:
+      return std::nullopt;
+    case FileKind::kDirectory:
+      return path + " is a directory";
+    case FileKind::kOther:
+      break;
+  }
   return path + " is not a regular file (a device, FIFO or socket)";
 }
 
@@ -58,63 +37,48 @@ std::string TooLarge(const std::string& path, uint64_t size) {
          ReadableBytes(kUploadLimit);
 }
 
-std::string CannotRead(const std::string& path) {
-  return "cannot read " + path + ": " + std::strerror(errno);
+std::string CannotRead(const std::string& path, const std::string& reason) {
+  return "cannot read " + path + ": " + reason;
 }
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 
 std::string Md5Hex(std::string_view bytes) {
-  DigestContext context = NewMd5();
-  EVP_DigestUpdate(context.get(), bytes.data(), bytes.size());
-  return FinishHex(context.get());
+  Md5 md5;
+  md5.Update(bytes);
+  return md5.FinishHex();
 }
 
 std::optional<std::string> RefuseUpload(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return CannotRead(path);
-  if (auto refused = RefuseKind(path, info.st_mode)) return refused;
-  const auto size = static_cast<uint64_t>(info.st_size);
-  if (size == 0) return path + " is empty";
-  if (size > kUploadLimit) return TooLarge(path, size);
+  std::string reason;
+  const std::optional<FileFacts> facts = LookAt(path, &reason);
+  if (!facts) return CannotRead(path, reason);
+  if (auto refused = RefuseKind(path, facts->kind)) return refused;
+  if (facts->size == 0) return path + " is empty";
+  if (facts->size > kUploadLimit) return TooLarge(path, facts->size);
   return std::nullopt;
 }
 
 std::optional<FileDigest> DigestFile(const std::string& path, std::string* error,
                                      std::string* bytes) {
-  // Non-blocking, so that opening a FIFO does not wait for a writer; fstat then refuses it.
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  struct stat info {};
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0) {
-    *error = CannotRead(path);
+  InputFile file(path);
+  const std::optional<FileFacts> facts = file.Facts();
+  if (!facts) {
+    *error = CannotRead(path, file.error());
     return std::nullopt;
   }
-  if (auto refused = RefuseKind(path, info.st_mode)) {
+  if (auto refused = RefuseKind(path, facts->kind)) {
     *error = *refused;
     return std::nullopt;
   }
   FileDigest digest;
   digest.ext = Extension(path);
-  DigestContext whole = NewMd5();
-  DigestContext slice = NewMd5();
+  Md5 whole;
+  Md5 slice;
   boost::crc_32_type crc;
   std::vector<char> buffer(size_t{64} * 1024);
   // A file that grows while it is read is read up to the size it had.
-  const auto size = static_cast<uint64_t>(info.st_size);
+  const uint64_t size = facts->size;
   if (bytes) {
     if (size > kUploadLimit) {
       *error = TooLarge(path, size);
@@ -126,25 +90,23 @@ std::optional<FileDigest> DigestFile(const std::string& path, std::string* error
   while (digest.size < size) {
     const size_t wanted =
         static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - digest.size));
-    const ssize_t count = ::read(file.get(), buffer.data(), wanted);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) {
-      *error = CannotRead(path);
+    const std::optional<size_t> got = file.Read(buffer.data(), wanted);
+    if (!got) {
+      *error = CannotRead(path, file.error());
       return std::nullopt;
     }
-    if (count == 0) break;
-    const auto got = static_cast<size_t>(count);
-    EVP_DigestUpdate(whole.get(), buffer.data(), got);
+    if (*got == 0) break;
+    const std::string_view piece(buffer.data(), *got);
+    whole.Update(piece);
     if (digest.size < kSliceBytes) {
-      EVP_DigestUpdate(slice.get(), buffer.data(),
-                       std::min<uint64_t>(got, kSliceBytes - digest.size));
+      slice.Update(piece.substr(0, static_cast<size_t>(kSliceBytes - digest.size)));
     }
-    crc.process_bytes(buffer.data(), got);
-    if (bytes) bytes->append(buffer.data(), got);
-    digest.size += got;
+    crc.process_bytes(piece.data(), piece.size());
+    if (bytes) bytes->append(piece);
+    digest.size += *got;
   }
-  digest.md5 = FinishHex(whole.get());
-  digest.slice_md5 = FinishHex(slice.get());
+  digest.md5 = whole.FinishHex();
+  digest.slice_md5 = slice.FinishHex();
   digest.crc32 = crc.checksum();
   return digest;
 }

@@ -1,10 +1,9 @@
 #include "output.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <iostream>
 
+#include "platform.h"
 #include "report.h"
 
 namespace lumo::cli {
@@ -34,7 +33,7 @@ void Output::Notice(const std::string& text) const {
   if (!options_.quiet) std::cerr << "lumo: " << text << "\n";
 }
 
-bool Output::ShowsProgress() const { return !options_.json && ::isatty(STDERR_FILENO) == 1; }
+bool Output::ShowsProgress() const { return !options_.json && StandardErrorIsTerminal(); }
 
 ProgressLine::~ProgressLine() {
   if (shown_ && !text_.empty()) {

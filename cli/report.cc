@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cinttypes>
 #include <ctime>
-#include <cwchar>
 #include <iostream>
 #include <sstream>
 #include <utility>
 
 #include "base/string_utils.h"
 #include "lumoapi/request_base.h"
+#include "platform.h"
 #include "service_codes.h"
 
 namespace lumo::cli {
@@ -19,7 +19,7 @@ using web::json::value;
 
 // The text form of a table cell; a list of texts shows them joined by ", ".
 std::string CellText(const value& cell) {
-  if (cell.is_string()) return Printable(cell.as_string());
+  if (cell.is_string()) return Printable(Utf8(cell.as_string()));
   if (cell.is_boolean()) return cell.as_bool() ? "yes" : "no";
   if (cell.is_null()) return std::string();
   if (cell.is_array()) {
@@ -29,7 +29,7 @@ std::string CellText(const value& cell) {
     }
     return text;
   }
-  return cell.serialize();
+  return Serialized(cell);
 }
 
 // The header row (the column names), then one row per record.
@@ -41,7 +41,8 @@ std::vector<std::vector<std::string>> TableRows(const value& records,
     std::vector<std::string> row;
     bool blank = true;
     for (const std::string& column : columns) {
-      row.push_back(record.has_field(column) ? CellText(record.at(column)) : std::string());
+      const utility::string_t name = JsonString(column);
+      row.push_back(record.has_field(name) ? CellText(record.at(name)) : std::string());
       blank = blank && row.back().empty();
     }
     if (!blank) rows.push_back(std::move(row));
@@ -76,11 +77,21 @@ std::string ListText(const value& list, const std::string& indent) {
 
 value OrderedObject() { return value::object(/*keep_order=*/true); }
 
-value JsonText(const std::wstring& text) { return value::string(base::string_utils::ToUtf8(text)); }
+utility::string_t JsonString(const std::string& utf8) {
+  return utility::conversions::to_string_t(utf8);
+}
+
+std::string Utf8(const utility::string_t& text) { return utility::conversions::to_utf8string(text); }
+
+std::string Serialized(const value& json) { return Utf8(json.serialize()); }
+
+value JsonText(const std::string& text) { return value::string(JsonString(text)); }
+
+value JsonText(const std::wstring& text) { return JsonText(base::string_utils::ToUtf8(text)); }
 
 void PrintReport(const Report& report, bool json) {
   if (json) {
-    std::cout << report.ToJson().serialize() << "\n";
+    std::cout << Serialized(report.ToJson()) << "\n";
   } else {
     const std::string text = report.ToText();
     std::cout << (text.empty() ? "no matches\n" : text);
@@ -151,10 +162,16 @@ std::string ReadableTime(int64_t seconds_since_epoch) {
 }
 
 size_t DisplayWidth(const std::string& text) {
+  const std::wstring wide = base::string_utils::ToUtf16(text);
   size_t width = 0;
-  for (wchar_t c : base::string_utils::ToUtf16(text)) {
-    int cells = ::wcwidth(c);
-    width += cells < 0 ? 1 : static_cast<size_t>(cells);
+  for (size_t i = 0; i < wide.size(); ++i) {
+    auto c = static_cast<char32_t>(wide[i]);
+    // A 16-bit wchar_t holds a character beyond the first plane as a surrogate pair.
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+        wide[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (static_cast<char32_t>(wide[++i]) - 0xDC00);
+    }
+    width += static_cast<size_t>(CharacterCells(c));
   }
   return width;
 }
@@ -184,7 +201,7 @@ Report::Report() : json_(OrderedObject()) {}
 Report& Report::Scalar(const std::string& key, value json, std::string text) {
   const bool is_default =
       (json.is_number() && json.as_double() == 0) || (json.is_boolean() && !json.as_bool());
-  json_[key] = std::move(json);
+  json_[JsonString(key)] = std::move(json);
   entries_.push_back({Kind::kScalar, key, {}, std::move(text), {}, nullptr, is_default});
   return *this;
 }
@@ -208,7 +225,7 @@ Report& Report::Text(const std::string& key, const std::wstring& text) {
 }
 
 Report& Report::Text(const std::string& key, const std::string& text) {
-  return Scalar(key, value::string(text), text);
+  return Scalar(key, JsonText(text), text);
 }
 
 Report& Report::Int(const std::string& key, int64_t number) {
@@ -250,7 +267,7 @@ Report& Report::TimeText(const std::string& key, const std::wstring& seconds_sin
   const bool numeric =
       !text.empty() && text.size() <= 18 &&
       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-  return Scalar(key, value::string(text), numeric ? ReadableTime(std::stoll(text)) : text);
+  return Scalar(key, JsonText(text), numeric ? ReadableTime(std::stoll(text)) : text);
 }
 
 Report& Report::Outcome(const lumoapi::RequestBase& request) {
@@ -265,13 +282,13 @@ Report& Report::Outcome(int32_t status, bool succeeded) {
     if (!meaning.empty()) text += " (" + meaning + ")";
   }
   Scalar("status", value::number(status), text);
-  json_["succeeded"] = value::boolean(succeeded);
+  json_[U("succeeded")] = value::boolean(succeeded);
   entries_.push_back({Kind::kHidden, "succeeded", {}, {}, {}, nullptr, false});
   return *this;
 }
 
 Report& Report::JsonOnly(const std::string& key, value json) {
-  json_[key] = std::move(json);
+  json_[JsonString(key)] = std::move(json);
   entries_.push_back({Kind::kHidden, key, {}, {}, {}, nullptr, false});
   return *this;
 }
@@ -281,19 +298,19 @@ Report& Report::List(const std::string& key, const std::vector<std::wstring>& te
   for (size_t i = 0; i < texts.size(); ++i) {
     list[i] = JsonText(texts[i]);
   }
-  json_[key] = std::move(list);
+  json_[JsonString(key)] = std::move(list);
   entries_.push_back({Kind::kList, key, {}, {}, {}, nullptr, false});
   return *this;
 }
 
 Report& Report::Table(const std::string& key, value rows, std::vector<std::string> columns) {
-  json_[key] = std::move(rows);
+  json_[JsonString(key)] = std::move(rows);
   entries_.push_back({Kind::kTable, key, {}, {}, std::move(columns), nullptr, false});
   return *this;
 }
 
 Report& Report::Section(const std::string& key, const Report& section) {
-  json_[key] = section.ToJson();
+  json_[JsonString(key)] = section.ToJson();
   entries_.push_back({Kind::kSection, key, {}, {}, {}, std::make_shared<Report>(section), false});
   return *this;
 }
@@ -323,7 +340,7 @@ void Report::AppendText(const std::string& indent, std::string& out) const {
     after_block = true;
   };
   for (const Entry& entry : entries_) {
-    const value& json = json_.at(entry.key);
+    const value& json = json_.at(JsonString(entry.key));
     switch (entry.kind) {
       case Kind::kScalar:
         if (!entry.text.empty() && !(omit_defaults_ && entry.is_default)) {

@@ -120,7 +120,14 @@ std::string Printable(const std::string& text);
 // The number of terminal cells the UTF-8 `text` takes.
 size_t DisplayWidth(const std::string& text);
 
-// The UTF-8 text of a wide string, for JSON values.
+// The tool's text is UTF-8; the JSON library's strings are UTF-8 on Linux and UTF-16 on Windows.
+// These convert at that boundary.
+utility::string_t JsonString(const std::string& utf8);
+std::string Utf8(const utility::string_t& text);
+// The JSON text of `json`, in UTF-8.
+std::string Serialized(const web::json::value& json);
+// A JSON string of UTF-8 `text`, or of a wide string.
+web::json::value JsonText(const std::string& text);
 web::json::value JsonText(const std::wstring& text);
 
 // Records whose members are all texts, as JSON rows for Report::Table: one object per item with
@@ -132,7 +139,7 @@ web::json::value TextRows(
   web::json::value rows = web::json::value::array(items.size());
   for (size_t i = 0; i < items.size(); ++i) {
     web::json::value row = OrderedObject();
-    for (const auto& [name, field] : fields) row[name] = JsonText(items[i].*field);
+    for (const auto& [name, field] : fields) row[JsonString(name)] = JsonText(items[i].*field);
     rows[i] = std::move(row);
   }
   return rows;

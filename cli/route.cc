@@ -1,11 +1,11 @@
 #include "route.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "base/http/transport.h"
 #include "base/string_utils.h"
 #include "output.h"
+#include "platform.h"
 #include "sandbox/server.h"
 #include "settings/user_account_settings.h"
 
@@ -16,19 +16,12 @@ const char kServiceHostPort[] = LUMOAPI_SERVICE_HOST ":80";
 std::string SandboxStatePath(const std::string& db_option) {
   namespace fs = std::filesystem;
   if (db_option == ":memory:") return db_option;
-  fs::path path = db_option;
-  if (path.empty()) {
-    const char* state_home = std::getenv("XDG_STATE_HOME");
-    const char* home = std::getenv("HOME");
-    const fs::path base = state_home && *state_home
-                              ? fs::path(state_home)
-                              : fs::path(home && *home ? home : ".") / ".local" / "state";
-    path = base / "lumo" / "sandbox.db";
-  }
+  fs::path path = fs::u8path(db_option);
+  if (path.empty()) path = StateHome() / "lumo" / "sandbox.db";
   // A folder that cannot be made shows up as the sandbox failing to open its database.
   std::error_code ignored;
   if (path.has_parent_path()) fs::create_directories(path.parent_path(), ignored);
-  return path.string();
+  return path.u8string();
 }
 
 Route::Route(const GlobalOptions& options, const Output& output)

@@ -16,8 +16,8 @@ namespace lumo::cli {
 
 class Output;
 
-// The sandbox's state file: `db_option` when given, else $XDG_STATE_HOME/lumo/sandbox.db (or
-// ~/.local/state/lumo/sandbox.db). Its folder is created if need be.
+// The sandbox's state file: `db_option` when given, else lumo/sandbox.db in the folder where
+// programs keep their state (StateHome). Its folder is created if need be. UTF-8.
 std::string SandboxStatePath(const std::string& db_option);
 
 // The library addresses the service by this name and port; routing decides where it goes.

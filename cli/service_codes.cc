@@ -4,6 +4,8 @@
 
 #include <limits>
 
+#include "report.h"
+
 namespace lumo::cli {
 
 std::string ServiceCodeMeaning(int code) {
@@ -19,8 +21,8 @@ std::string DescribeServiceError(int64_t code, const std::string& body) {
           : std::string();
   try {
     const web::json::value answer = web::json::value::parse(body);
-    if (answer.is_object() && answer.has_string_field("error_msg")) {
-      meaning += (meaning.empty() ? "" : ": ") + answer.at("error_msg").as_string();
+    if (answer.is_object() && answer.has_string_field(U("error_msg"))) {
+      meaning += (meaning.empty() ? "" : ": ") + Utf8(answer.at(U("error_msg")).as_string());
     }
   } catch (const std::exception&) {
     // No explanation to add.
@@ -31,8 +33,8 @@ std::string DescribeServiceError(int64_t code, const std::string& body) {
 std::optional<int64_t> AnswerCode(const std::string& body) {
   try {
     const web::json::value answer = web::json::value::parse(body);
-    if (!answer.is_object() || !answer.has_number_field("error_code")) return std::nullopt;
-    const web::json::number& code = answer.at("error_code").as_number();
+    if (!answer.is_object() || !answer.has_number_field(U("error_code"))) return std::nullopt;
+    const web::json::number& code = answer.at(U("error_code")).as_number();
     if (code.is_int64()) return code.to_int64();
     if (code.is_uint64()) return std::numeric_limits<int64_t>::max();
   } catch (const std::exception&) {

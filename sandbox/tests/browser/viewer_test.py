@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The sandbox viewer in a real browser (headless Chromium through chromedriver).
 
-Starts lumo-sandbox on 127.0.0.1 with a free port, opens the viewer, drives the library
+Starts lumo-sandbox on 127.0.0.1 with a free port (or uses one already running there, such as
+the Windows build under Wine, with --connect-to), opens the viewer, drives the library
 through the lumo tool and checks what the page shows: a song link and a song list with their
 decrypted parameters, the replay of an exchange, a fault rule added through the form that the
 next call meets, a session token that appears nowhere in the page, its exports or its curl
@@ -150,6 +151,14 @@ def start_sandbox(binary):
     port = int(match.group(1))
     assert lines[1] == 'viewer: http://127.0.0.1:%d/_sandbox/' % port, lines[1]
     return process, port
+
+
+def running_sandbox_port(address):
+    """The port of the sandbox --connect-to names: a loopback literal with a port."""
+    match = re.match(r'^127\.0\.0\.1:(\d+)$', address)
+    if not match:
+        raise SystemExit('--connect-to takes 127.0.0.1:PORT, not %r' % address)
+    return int(match.group(1))
 
 
 # A page of another local origin that tries what any page may: no-cors fetches and a form that
@@ -610,7 +619,10 @@ class ViewerCheck:
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
-    parser.add_argument('--sandbox', required=True, help='the lumo-sandbox executable')
+    where = parser.add_mutually_exclusive_group(required=True)
+    where.add_argument('--sandbox', help='the lumo-sandbox executable to start')
+    where.add_argument('--connect-to', metavar='127.0.0.1:PORT',
+                       help='a sandbox already running there, with its state fresh')
     parser.add_argument('--lumo', required=True, help='the lumo executable')
     parser.add_argument('--chromium', default='/usr/bin/chromium')
     parser.add_argument('--chromedriver', default='/usr/bin/chromedriver')
@@ -622,7 +634,10 @@ def main():
     if not os.path.isfile(os.path.join(args.har_schema, 'har.json')):
         sys.exit('no HAR schemas in %s: scripts/npm-ci.sh BUILD_DIR installs them' % args.har_schema)
 
-    sandbox, port = start_sandbox(args.sandbox)
+    if args.connect_to:
+        sandbox, port = None, running_sandbox_port(args.connect_to)
+    else:
+        sandbox, port = start_sandbox(args.sandbox)
     browser = None
     try:
         browser = Browser(args.chromium, args.chromedriver)
@@ -630,11 +645,12 @@ def main():
     finally:
         if browser:
             browser.close()
-        sandbox.terminate()
-        try:
-            sandbox.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            sandbox.kill()
+        if sandbox:
+            sandbox.terminate()
+            try:
+                sandbox.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                sandbox.kill()
     return 0
 
 

@@ -9,6 +9,11 @@
 #   README-windows.md
 # `find_package(lumoapi CONFIG)` with CMAKE_PREFIX_PATH set to the unpacked folder gives the same
 # targets as on Linux, lumoapi::lumoapi and lumoapi::host.
+#
+# The MinGW-w64 build also makes the tools zip, lumo-tools-<version>-win64.zip (the lumo_tools_zip
+# target, cmake/tools_zip.cmake): lumo.exe and lumo-sandbox.exe with every DLL they load, their
+# manual pages as text and a README for Windows users (docs/README-windows-tools.md); checked by
+# scripts/check-windows-tools-zip.sh.
 
 if(MSVC)
   set(lumo_zip_flavour msvc)
@@ -34,6 +39,31 @@ else()
     list(APPEND lumo_runtime_dlls "${found}")
   endforeach()
   install(FILES ${lumo_runtime_dlls} DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+endif()
+
+if(TARGET lumo)
+  # groff-base (scripts/setup.sh) writes the manual pages as text.
+  find_program(LUMO_GROFF groff REQUIRED)
+  set(lumo_tools_name lumo-tools-${PROJECT_VERSION}-win64)
+  set(lumo_sandbox_help ${PROJECT_BINARY_DIR}/lumo-sandbox-help.txt)
+  add_custom_command(OUTPUT ${lumo_sandbox_help}
+    COMMAND lumo-sandbox --help > ${lumo_sandbox_help}
+    DEPENDS lumo-sandbox
+    COMMENT "Reading lumo-sandbox's help"
+    VERBATIM)
+  set(lumo_tools_dlls $<TARGET_FILE:lumoapi> $<TARGET_FILE:lumohost>
+    ${LUMO_WINDOWS_DEPS}/bin/cpprest.dll ${LUMO_WINDOWS_DEPS}/bin/libglog.dll ${lumo_runtime_dlls})
+  add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/${lumo_tools_name}.zip
+    COMMAND ${CMAKE_COMMAND} -DBINARY_DIR=${PROJECT_BINARY_DIR} -DNAME=${lumo_tools_name}
+      "-DPROGRAMS=$<TARGET_FILE:lumo>;$<TARGET_FILE:lumo-sandbox>" "-DDLLS=${lumo_tools_dlls}"
+      -DMAN_DIR=${PROJECT_BINARY_DIR}/cli/man -DSANDBOX_HELP=${lumo_sandbox_help}
+      -DGROFF=${LUMO_GROFF} -DREADME=${PROJECT_SOURCE_DIR}/docs/README-windows-tools.md
+      -P ${CMAKE_CURRENT_LIST_DIR}/tools_zip.cmake
+    DEPENDS lumo lumo-sandbox lumo_man ${lumo_sandbox_help} ${CMAKE_CURRENT_LIST_DIR}/tools_zip.cmake
+      ${PROJECT_SOURCE_DIR}/docs/README-windows-tools.md
+    COMMENT "Making ${lumo_tools_name}.zip"
+    VERBATIM)
+  add_custom_target(lumo_tools_zip DEPENDS ${PROJECT_BINARY_DIR}/${lumo_tools_name}.zip)
 endif()
 
 # The dependencies, as scripts/windows-deps.sh built them; GoogleTest stays out.

@@ -3,8 +3,10 @@
 # commands against the built-in sandbox (search, song links, lyrics, radio, a song list, a
 # favourite, a cloud upload), each under a heading.
 #
-#   scripts/tour.sh              from a fresh machine
-#   scripts/tour.sh --no-build   the tour alone, with an existing build/default
+#   scripts/tour.sh                  from a fresh machine
+#   scripts/tour.sh --no-build       the tour alone, with an existing build/default
+#   scripts/tour.sh --program LUMO   the tour alone, with another lumo (a command that runs the
+#                                    Windows one under Wine: scripts/check-windows-tools-zip.sh)
 #
 # The tour's sandbox keeps its state in a temporary folder, so it starts from the seed every time
 # and leaves the sandbox state of your own runs alone.
@@ -12,13 +14,17 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-if [ "${1:-}" != "--no-build" ]; then
-  scripts/setup.sh
-  cmake --preset default
-  cmake --build --preset default
-fi
-
 lumo="$PWD/build/default/cli/lumo"
+case "${1:-}" in
+  --no-build) ;;
+  --program) lumo="$2" ;;
+  *)
+    scripts/setup.sh
+    cmake --preset default
+    cmake --build --preset default
+    ;;
+esac
+
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export XDG_STATE_HOME="$work/state"
@@ -76,8 +82,9 @@ step "Make a song a favourite" fav add 100002
 step "It heads the favourites" fav list --page 0
 step "Clear it again" fav remove 100002
 
+# The same bytes every time: a fresh sandbox has never seen them.
 song="$work/tour-song.mp3"
-head -c 300000 /dev/urandom >"$song"
+head -c 300000 <(yes "lumo tour") >"$song"
 step "Upload a song file into the cloud, step by step" \
   cloud upload "$song" --title "Tour Song" --artist "lumo tour" --duration 18 --bitrate 128
 step "The service now knows the file" cloud check "$song"

@@ -109,8 +109,9 @@ std::optional<int> AskSandbox(Session& session, const std::string& operation,
                        "HTTP " + std::to_string(result.http_status) + " (not a sandbox answer)",
                        kExitTransportError);
   }
-  const int code = answer->has_number_field(U("error_code")) ? answer->at(U("error_code")).as_integer()
-                                                          : static_cast<int>(result.http_status);
+  const int code = answer->has_number_field(U("error_code"))
+                       ? answer->at(U("error_code")).as_integer()
+                       : static_cast<int>(result.http_status);
   if (code != kSuccessCode) {
     return output.Fail(operation, DescribeServiceError(code, result.body), kExitServiceError);
   }

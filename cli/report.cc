@@ -81,7 +81,9 @@ utility::string_t JsonString(const std::string& utf8) {
   return utility::conversions::to_string_t(utf8);
 }
 
-std::string Utf8(const utility::string_t& text) { return utility::conversions::to_utf8string(text); }
+std::string Utf8(const utility::string_t& text) {
+  return utility::conversions::to_utf8string(text);
+}
 
 std::string Serialized(const value& json) { return Utf8(json.serialize()); }
 

@@ -5,6 +5,7 @@
 #ifndef LUMO_CLI_TESTS_CHILD_PROCESS_H_
 #define LUMO_CLI_TESTS_CHILD_PROCESS_H_
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -29,9 +30,12 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Waits for the program to end: its exit status, or -1 when it did not start or did not
-  // exit on its own.
+  // Waits for the program to end, at most kLongestRun (then it is killed): its exit status, or
+  // -1 when it did not start, did not exit on its own or ran too long.
   int Wait();
+
+  // Longer than any one run of the tool under Wine takes; a hung run fails its test alone.
+  static constexpr std::chrono::seconds kLongestRun{120};
 
  private:
   intptr_t process_;  // a process id, or a process HANDLE; -1 when none started

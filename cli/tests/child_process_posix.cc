@@ -1,9 +1,12 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "child_process.h"
 
@@ -63,11 +66,21 @@ ChildProcess::~ChildProcess() { Wait(); }
 
 int ChildProcess::Wait() {
   if (status_) return *status_;
+  status_ = -1;
+  if (process_ < 0) return *status_;
+  const auto pid = static_cast<pid_t>(process_);
+  const auto deadline = std::chrono::steady_clock::now() + kLongestRun;
   int status = 0;
-  if (process_ < 0 || waitpid(static_cast<pid_t>(process_), &status, 0) < 0) {
-    status_ = -1;
-  } else {
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  pid_t ended = 0;
+  while ((ended = waitpid(pid, &status, WNOHANG)) == 0 &&
+         std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (ended == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  } else if (ended == pid && WIFEXITED(status)) {
+    status_ = WEXITSTATUS(status);
   }
   return *status_;
 }

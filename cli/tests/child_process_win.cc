@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cwctype>
 
 #include "base/string_utils.h"
@@ -33,9 +34,8 @@ std::wstring ChangedEnvironment(const EnvironmentChange& change) {
   }
   FreeEnvironmentStringsW(block);
   for (const std::string& assignment : change.set) entries.push_back(ToUtf16(assignment));
-  std::sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-    return NameOf(a) < NameOf(b);
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const std::wstring& a, const std::wstring& b) { return NameOf(a) < NameOf(b); });
   std::wstring joined;
   for (const std::wstring& entry : entries) joined += entry + L'\0';
   return joined + L'\0';
@@ -104,9 +104,12 @@ int ChildProcess::Wait() {
   if (process_ == -1) return *status_;
   const auto process = reinterpret_cast<HANDLE>(process_);
   DWORD code = 0;
-  if (WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0 &&
-      GetExitCodeProcess(process, &code)) {
-    status_ = static_cast<int>(code);
+  const auto limit = std::chrono::duration_cast<std::chrono::milliseconds>(kLongestRun);
+  if (WaitForSingleObject(process, static_cast<DWORD>(limit.count())) == WAIT_OBJECT_0) {
+    if (GetExitCodeProcess(process, &code)) status_ = static_cast<int>(code);
+  } else {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, static_cast<DWORD>(limit.count()));
   }
   CloseHandle(process);
   return *status_;

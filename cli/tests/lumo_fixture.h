@@ -90,8 +90,8 @@ class LumoTest : public ::testing::Test {
   // `environment` ("NAME=value" words).
   EnvironmentChange Environment(const Args& environment) const {
     EnvironmentChange change;
-    change.set = Join({std::string(kStateHomeVariable) + "=" + (dir_ / "state").u8string()},
-                      environment);
+    change.set =
+        Join({std::string(kStateHomeVariable) + "=" + (dir_ / "state").u8string()}, environment);
     change.unset = {"LUMO_TOKEN", "LUMO_CONNECT_TO", "http_proxy", "HTTP_PROXY"};
     return change;
   }

@@ -58,7 +58,7 @@ class ShellTest : public ServedTest {
 
 // The command line the dry run prints, with the token, gets the service's answer from the shell.
 TEST_F(ShellTest, TheDryRunsCurlCommandWorks) {
-  const Args args = {"--dry-run",    "--connect-to", target_,         "--token",
+  const Args args = {"--dry-run",    "--connect-to", target_, "--token",
                      kOrdinaryToken, "--show-token", "cloud", "quota"};
   const RunResult curl = RunShell(Utf8(Json(args).at(JsonString("curl")).as_string()));
   ASSERT_EQ(curl.exit_code, 0) << curl.err;

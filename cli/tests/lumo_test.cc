@@ -16,7 +16,11 @@ namespace lumo::cli::testing {
 namespace {
 
 TEST_F(LumoTest, SearchAndSongLinkAnswerFromTheSeed) {
-  EXPECT_EQ(Utf8(Json({"search", "suggest", "Neon"}).at(JsonString("songs")).at(0).at(JsonString("songid")).as_string()),
+  EXPECT_EQ(Utf8(Json({"search", "suggest", "Neon"})
+                     .at(JsonString("songs"))
+                     .at(0)
+                     .at(JsonString("songid"))
+                     .as_string()),
             "100001");
   // Verbose: the headers go to standard error, with the token masked.
   const RunResult link = Run({"-v", "--json", "song", "link", "100017"});
@@ -51,13 +55,21 @@ TEST_F(LumoTest, CloudUploadStoresTheFileAndLaterRunsFindIt) {
   // "123456789" is the published check input of MD5 and CRC-32.
   const std::string file = WriteFile("check.mp3", "123456789").u8string();
   const value upload = Json({"cloud", "upload", file, "--artist", "Tester", "--duration", "1"});
-  EXPECT_EQ(Utf8(upload.at(JsonString("file")).at(JsonString("md5")).as_string()), "25f9e794323b453885f5181f1b624d0b");
-  EXPECT_EQ(upload.at(JsonString("file")).at(JsonString("crc32")).as_number().to_uint64(), 0xCBF43926u);
+  EXPECT_EQ(Utf8(upload.at(JsonString("file")).at(JsonString("md5")).as_string()),
+            "25f9e794323b453885f5181f1b624d0b");
+  EXPECT_EQ(upload.at(JsonString("file")).at(JsonString("crc32")).as_number().to_uint64(),
+            0xCBF43926u);
   EXPECT_EQ(upload.at(JsonString("put")).at(JsonString("http_status")).as_integer(), 200);
-  const std::string song_id = Utf8(upload.at(JsonString("record")).at(JsonString("song_id")).as_string());
+  const std::string song_id =
+      Utf8(upload.at(JsonString("record")).at(JsonString("song_id")).as_string());
   EXPECT_NE(song_id, "");
-  EXPECT_EQ(Utf8(upload.at(JsonString("check_again")).at(JsonString("song_id")).as_string()), song_id);
-  EXPECT_EQ(Utf8(Json({"cloud", "check", file}).at(JsonString("check")).at(JsonString("song_id")).as_string()), song_id);
+  EXPECT_EQ(Utf8(upload.at(JsonString("check_again")).at(JsonString("song_id")).as_string()),
+            song_id);
+  EXPECT_EQ(Utf8(Json({"cloud", "check", file})
+                     .at(JsonString("check"))
+                     .at(JsonString("song_id"))
+                     .as_string()),
+            song_id);
   const value again = Json({"cloud", "upload", file});
   EXPECT_TRUE(again.at(JsonString("already_stored")).as_bool());
   EXPECT_FALSE(again.has_field(JsonString("signature")));
@@ -79,8 +91,6 @@ TEST_F(LumoTest, DryRunPrintsTheAddressAndDecryptsItsEncryptedPart) {
   EXPECT_FALSE(fs::exists(StatePath()));
 }
 
-
-
 TEST_F(ServedTest, DryRunMasksTheTokenAndPrintsACurlCommand) {
   const Args args = {"--dry-run",    "--connect-to", target_, "--token",
                      kOrdinaryToken, "cloud",        "quota"};
@@ -88,10 +98,12 @@ TEST_F(ServedTest, DryRunMasksTheTokenAndPrintsACurlCommand) {
   ASSERT_EQ(masked.exit_code, 0) << masked.err;
   EXPECT_EQ(masked.out.find(kOrdinaryToken), std::string::npos) << masked.out;
   const value plan = value::parse(masked.out);
-  EXPECT_EQ(Utf8(plan.at(JsonString("headers")).at(JsonString("User-Agent")).as_string()), "qxpc_1.0.0");
+  EXPECT_EQ(Utf8(plan.at(JsonString("headers")).at(JsonString("User-Agent")).as_string()),
+            "qxpc_1.0.0");
   EXPECT_TRUE(plan.at(JsonString("headers")).has_field(JsonString("Referer")));
   EXPECT_NE(Utf8(plan.at(JsonString("url")).as_string()).find("kwtok=***"), std::string::npos);
-  EXPECT_NE(Utf8(plan.at(JsonString("curl")).as_string()).find("--connect-to 'api.lumo.example:80:" + target_ + "'"),
+  EXPECT_NE(Utf8(plan.at(JsonString("curl")).as_string())
+                .find("--connect-to 'api.lumo.example:80:" + target_ + "'"),
             std::string::npos);
 }
 
@@ -279,7 +291,8 @@ TEST_F(ServedTest, RulesCarrySkipBodyAndRefused) {
   AddRule({"norda.lumo.active.startPC", "--action", "verbatim", "--body",
            R"({"error_code":24003,"error_msg":"as written"})", "--skip", "1", "--count", "1"});
   AddRule(Words("norda.lumo.cloud.expand --action html502 --refused"));
-  const value rules = Json(Words("--connect-to " + target_ + " sandbox rules list")).at(JsonString("rules"));
+  const value rules =
+      Json(Words("--connect-to " + target_ + " sandbox rules list")).at(JsonString("rules"));
   ASSERT_EQ(rules.size(), 2u);
   EXPECT_EQ(rules.at(0).at(JsonString("skip")).as_integer(), 1);
   EXPECT_TRUE(rules.at(1).at(JsonString("refused")).as_bool());
@@ -344,13 +357,17 @@ TEST_F(LumoTest, SeveralRunsShareOneFreshStateFile) {
                                                   n.u8string() + ".out", n.u8string() + ".err"));
   }
   for (size_t i = 0; i < std::size(commands); ++i) {
-    EXPECT_EQ(runs[i]->Wait(), 0)
-        << commands[i] << ": " << ReadFile((dir_ / std::to_string(i)).u8string() + ".err");
+    EXPECT_EQ(runs[i]->Wait(), 0) << commands[i] << ": "
+                                  << ReadFile((dir_ / std::to_string(i)).u8string() + ".err");
   }
 }
 
 TEST_F(LumoTest, SandboxUsersAreListedWithTheirTokens) {
-  EXPECT_EQ(Utf8(Json(Words("sandbox users")).at(JsonString("users")).at(0).at(JsonString("token")).as_string()),
+  EXPECT_EQ(Utf8(Json(Words("sandbox users"))
+                     .at(JsonString("users"))
+                     .at(0)
+                     .at(JsonString("token"))
+                     .as_string()),
             kOrdinaryToken);
 }
 
@@ -422,7 +439,8 @@ TEST_F(LumoTest, AnEditKeepsWhatItDoesNotName) {
 // The library logs (through glog) the read of a list without songs; that reaches standard
 // error only with -v, tokens masked.
 TEST_F(LumoTest, TheLibrarysLogShowsOnlyWhenAskedFor) {
-  const std::string id = Utf8(Json(Words("list create Empty")).at(JsonString("list_id")).as_string());
+  const std::string id =
+      Utf8(Json(Words("list create Empty")).at(JsonString("list_id")).as_string());
   Json({"list", "edit", id, "--tag", "x"});  // nothing on standard error
   const RunResult verbose = Run({"-q", "-v", "list", "edit", id, "--tag", "y"});
   ASSERT_EQ(verbose.exit_code, 0) << verbose.err;
@@ -462,7 +480,8 @@ TEST_F(LumoTest, AnAlbumReadsAsTheServiceNamesIt) {
   EXPECT_EQ(Utf8(album.at(JsonString("album")).at(JsonString("artist_id")).as_string()), "2001");
   EXPECT_NE(Utf8(album.at(JsonString("album")).at(JsonString("buy_url")).as_string()), "");
   ASSERT_GT(album.at(JsonString("songs")).size(), 0u);
-  for (const std::string& id : Column(album.at(JsonString("songs")), "album_id")) EXPECT_EQ(id, "5001");
+  for (const std::string& id : Column(album.at(JsonString("songs")), "album_id"))
+    EXPECT_EQ(id, "5001");
 }
 
 }  // namespace

@@ -34,9 +34,9 @@
 #include "report.h"
 #include "sandbox/address_form.h"
 #include "sandbox/server.h"
+#include "scratch_folder.h"
 #include "service_codes.h"
 #include "session.h"
-#include "scratch_folder.h"
 #include "store_put.h"
 #include "trace.h"
 

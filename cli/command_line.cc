@@ -317,6 +317,9 @@ std::string CommandList(const CLI::App& command) {
 void BuildCommandLine(CLI::App& app, Tool& tool) {
   app.description(kDescription);
   app.require_subcommand(1);
+  // Options start with "-" on every system: "/x" is a path (CLI11 would take it for an option on
+  // Windows).
+  app.allow_windows_style_options(false);
   // Global options may also follow the subcommand.
   app.fallthrough();
   app.set_version_flag("-V,--version", "lumo " LUMO_VERSION);

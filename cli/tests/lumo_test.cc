@@ -170,6 +170,8 @@ TEST_F(LumoTest, ErrorsEndWithOneLineAndTheirExitStatus) {
       {"cloud upload " + empty, 2, "is empty"},
       {"cloud check " + big, 2, "the object store takes at most 64 MiB"},
       {"cloud check " + (dir_ / "missing.mp3").u8string(), 2, "cannot read"},
+      // A word that starts with "/" is a path, on Windows too, never an option.
+      {"cloud check /no/such/song.mp3", 2, "cannot read /no/such/song.mp3"},
       {"cloud check " + WriteFile(".hidden", "abc").u8string(), 2, "has no file extension"},
       // Numbers out of range are refused, not wrapped around.
       {"cloud signature cloud/x.mp3 -5 abc", 2, "LENGTH: expected a whole number from 0 to"},

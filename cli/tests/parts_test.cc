@@ -31,6 +31,7 @@
 #include "lumoapi/request_base.h"
 #include "man_page.h"
 #include "options.h"
+#include "platform.h"
 #include "report.h"
 #include "sandbox/address_form.h"
 #include "sandbox/server.h"
@@ -380,6 +381,26 @@ TEST(ReadableTest, ControlCharactersAreShownNotObeyed) {
       Report().Text("title", "\x1b[31mred").Table("songs", rows, {"title"}).ToText();
   EXPECT_EQ(text.find('\x1b'), std::string::npos) << text;
   EXPECT_NE(text.find("a\\nb"), std::string::npos) << text;
+}
+
+// The cells a terminal gives a text, as tables align their columns by them.
+TEST(ReadableTest, DisplayWidthCountsTerminalCells) {
+  const std::pair<const char*, size_t> cases[] = {
+      {"abc", 3},
+      {"Smörgåsbord", 11},  // precomposed letters with marks
+      {"Zoë Ångström", 12},
+      {"e\xCC\x81", 1},         // e and a combining acute accent
+      {"\xE2\x80\x8B", 0},      // a zero-width space
+      {"林子轩", 6},            // ideographs
+      {"さくら", 6},            // kana
+      {"\xEF\xBD\xB6", 1},      // halfwidth katakana
+      {"\xEF\xBC\xA1", 2},      // a fullwidth letter
+      {"한국", 4},              // Hangul syllables
+      {"\xF0\xA0\x80\x80", 2},  // beyond the first plane: CJK extension B
+      {"\xF0\x9F\x98\x80", 2},  // and an emoji
+  };
+  UseUtf8Output();  // as the tool does first: Linux measures in the C library's UTF-8 locale
+  for (const auto& [text, cells] : cases) EXPECT_EQ(DisplayWidth(text), cells) << text;
 }
 
 TEST(ReadableTest, UnitsForPeople) {

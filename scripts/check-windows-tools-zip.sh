@@ -31,7 +31,10 @@ grep -q -- "--port" "$root/man/lumo-sandbox.txt" || fail "man/lumo-sandbox.txt h
 # The programs from the zip alone: no dependency prefix, no MinGW folders on WINEPATH.
 export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset LUMO_WINDOWS_DEPS WINEPATH DISPLAY
+# The prefix must be complete before a program runs: its registry names the cryptographic
+# providers that the library's encryption asks for.
 wineboot --init >/dev/null 2>&1 || true
+wineserver --wait || true
 cat >"$work/lumo" <<EOF
 #!/bin/sh
 exec wine "$root/lumo.exe" "\$@"
@@ -40,9 +43,10 @@ chmod +x "$work/lumo"
 
 # Both tours' scratch folders under one parent, so that their paths differ only in their names.
 mkdir -p "$work/tmp"
-TMPDIR="$work/tmp" "$src/scripts/tour.sh" --program "$src/build/default/cli/lumo" \
+# Each tour is bounded in time: a hung run fails the check rather than CI.
+TMPDIR="$work/tmp" timeout 300 "$src/scripts/tour.sh" --program "$src/build/default/cli/lumo" \
   >"$work/tour-linux.out" 2>&1 || { cat "$work/tour-linux.out" >&2; fail "the Linux tour failed"; }
-TMPDIR="$work/tmp" "$src/scripts/tour.sh" --program "$work/lumo" >"$work/tour-windows.out" 2>&1 ||
+TMPDIR="$work/tmp" timeout 600 "$src/scripts/tour.sh" --program "$work/lumo" >"$work/tour-windows.out" 2>&1 ||
   { cat "$work/tour-windows.out" >&2; fail "the tour failed with lumo.exe"; }
 # What differs from run to run: scratch folders, the state file's place, times and what is
 # derived from them (the lyrics lookup's "ts" and encrypted copy, the store's signature).
@@ -71,7 +75,7 @@ for _ in $(seq 300); do
   sleep 0.1
 done
 [ -n "$address" ] || fail "lumo-sandbox.exe did not report its address"
-"$work/lumo" --connect-to "$address" -q --json sandbox users >"$work/users.out" ||
+timeout 120 "$work/lumo" --connect-to "$address" -q --json sandbox users >"$work/users.out" ||
   fail "lumo.exe could not reach lumo-sandbox.exe at $address"
 grep -q '"token":"sbx-ordinary-' "$work/users.out" || fail "lumo.exe read no users from $address"
 kill -INT "$sandbox_pid"

@@ -3,25 +3,34 @@
 # like scripts/test.sh does for Linux, in two flavours:
 #   msvc   Visual Studio's ABI: clang-cl, lld-link and Microsoft's C++ library, with the sysroot
 #          scripts/msvc-toolchain.sh prepares (the windows-msvc preset);
-#   mingw  MinGW-w64 GCC (the windows preset).
+#   mingw  MinGW-w64 GCC (the windows preset), which also builds lumo-sandbox.exe and lumo.exe.
 # Those that need the service talk to a sandbox running natively on 127.0.0.1 (built from the
 # Linux tree, build/default). Then each flavour's zip is made and checked
-# (scripts/check-windows-zip.sh).
+# (scripts/check-windows-zip.sh), and for mingw the tools zip too
+# (scripts/check-windows-tools-zip.sh).
+#
+# --windows-sandbox: the mingw flavour's tests talk to its own lumo-sandbox.exe under Wine instead
+# of the native one, and the viewer that sandbox serves then passes the browser test
+# (sandbox/tests/browser/viewer_test.py, Linux Chromium over 127.0.0.1). The msvc flavour builds
+# no sandbox and keeps the native one.
 #
 # The dependencies come from Debian's source packages, built once per flavour into a cache outside
 # the clone (scripts/windows-deps.sh). Each flavour prints ctest's summary line, and both again at
 # the end; both run even when the first fails, and the exit status is non-zero when a test or a
 # check failed.
 #
-# Usage: scripts/test-windows.sh [--no-setup] [--flavour msvc|mingw] [ctest arguments...]
+# Usage: scripts/test-windows.sh [--no-setup] [--flavour msvc|mingw] [--windows-sandbox]
+#                               [ctest arguments...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 setup=1
 flavours=(msvc mingw)
+windows_sandbox=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --no-setup) setup=0 ;;
+    --windows-sandbox) windows_sandbox=1 ;;
     --flavour)
       case "${2:-}" in
         msvc | mingw) flavours=("$2") ;;
@@ -75,8 +84,28 @@ run_flavour() {
   cmake --build --preset "$preset" -j "$jobs" || return 1
   (cd "build/$preset" && cpack -G ZIP >/dev/null) || return 1
   scripts/check-windows-zip.sh "build/$preset" || return 1
-  scripts/with-sandbox.sh ctest --preset "$preset" -j "$jobs" "$@" | tee "build/$preset/ctest.log" ||
-    return 1
+  local sandbox=()
+  if [ "$flavour" = mingw ]; then
+    cmake --build --preset "$preset" --target lumo_tools_zip >/dev/null || return 1
+    scripts/check-windows-tools-zip.sh "build/$preset" || return 1
+    [ "$windows_sandbox" -eq 0 ] ||
+      sandbox=(env "LUMO_SANDBOX_PROGRAM=$PWD/build/$preset/bin/lumo-sandbox.exe")
+  fi
+  "${sandbox[@]}" scripts/with-sandbox.sh ctest --preset "$preset" -j "$jobs" "$@" |
+    tee "build/$preset/ctest.log" || return 1
+  [ "${#sandbox[@]}" -eq 0 ] || viewer_on_windows_sandbox "$preset" || return 1
+}
+
+# The browser test against the viewer of the Windows sandbox (fresh, its state in memory), driven
+# by the Linux tool and Chromium.
+viewer_on_windows_sandbox() {
+  local preset="$1"
+  scripts/npm-ci.sh build/default >/dev/null || return 1
+  echo "test-windows: the viewer of lumo-sandbox.exe in Chromium"
+  LUMO_SANDBOX_PROGRAM="$PWD/build/$preset/bin/lumo-sandbox.exe" scripts/with-sandbox.sh \
+    sh -c 'exec /usr/bin/python3 sandbox/tests/browser/viewer_test.py --connect-to "$LUMO_TEST_SANDBOX" \
+      --lumo build/default/cli/lumo --out "$1/viewer" \
+      --har-schema build/default/npm/node_modules/har-schema/lib' sh "build/$preset"
 }
 
 failed=()

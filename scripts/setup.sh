@@ -13,6 +13,8 @@ packages=(
   # The Windows build: MinGW-w64 and Wine, and what scripts/windows-deps.sh fetches and unpacks
   # Debian's source packages with (tclsh makes SQLite's one-file source).
   g++-mingw-w64-x86-64-posix wine wine64 debian-archive-keyring patch tcl
+  # The Windows tools zip's manual pages as text (cmake/tools_zip.cmake).
+  groff-base
   # The Windows build in Visual Studio's ABI: clang-cl and lld-link, and Wine's C runtime and
   # Windows headers (scripts/msvc-toolchain.sh).
   clang-19 clang-tools-19 lld-19 llvm-19 libwine-dev

@@ -107,6 +107,9 @@ def copy_tree():
 def configure_and_build():
     if run(["cmake", "--preset", "default"], TREE, WORK / "configure.log") != 0:
         sys.exit(f"mutants: configuring the copy failed, see {WORK / 'configure.log'}")
+    # The browser test's npm package (the HAR schema), as scripts/test.sh installs it.
+    if run(["scripts/npm-ci.sh", str(BUILD)], TREE, WORK / "npm.log") != 0:
+        sys.exit(f"mutants: installing the browser test's package failed, see {WORK / 'npm.log'}")
     if build() != 0:
         sys.exit(f"mutants: the unmutated copy does not build, see {WORK / 'build.log'}")
 

@@ -113,8 +113,8 @@ Service::Service(const std::string& db_path, std::string listen_address)
             return frames;
           },
           kEventBacklogEntries, kEventBacklogBytes),
-      inspection_({store_, log_, kept_, rules_, events_, backlog_}, std::move(listen_address),
-                  [this](HttpRequest request) { return SendAgain(std::move(request)); }) {}
+      api_({store_, log_, kept_, rules_, events_, backlog_}, std::move(listen_address),
+           [this](HttpRequest request) { return SendAgain(std::move(request)); }) {}
 
 BodyAdmission Service::AdmitBody(const HttpRequest& head) { return Admit(head, nullptr); }
 
@@ -175,7 +175,7 @@ HttpReply Service::Handle(const HttpRequest& request) {
 HttpReply Service::Dispatch(const HttpRequest& request, uint64_t* logged) {
   std::string_view path = PathOf(request.target);
   std::string_view query = QueryOf(request.target);
-  if (Inspection::IsInspectionPath(path)) return inspection_.Handle(request);
+  if (SandboxApi::IsApiPath(path)) return api_.Handle(request);
 
   auto start = std::chrono::steady_clock::now();
   LogRecord record = NewRecord(request);

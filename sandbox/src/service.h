@@ -1,6 +1,6 @@
 // The sandbox as a function from HTTP request to reply: the REST endpoint (protocol checks,
 // fault rules, handlers) and the object store, each exchange logged, and the /_sandbox/ API
-// (inspection.h) beside them. Knows nothing of sockets.
+// (sandbox_api.h) beside them. Knows nothing of sockets.
 #ifndef SANDBOX_SRC_SERVICE_H_
 #define SANDBOX_SRC_SERVICE_H_
 
@@ -13,8 +13,8 @@
 #include "exchange.h"
 #include "fault_rules.h"
 #include "handlers.h"
-#include "inspection.h"
 #include "request_log.h"
+#include "sandbox_api.h"
 #include "store.h"
 
 namespace lumo::sandbox {
@@ -32,7 +32,7 @@ struct BodyAdmission {
 class Service {
  public:
   // Opens (and on first use seeds) the database. Throws StoreError. `listen_address` is the
-  // address the server listens on, one of the Host names the inspection endpoints answer.
+  // address the server listens on, one of the Host names the sandbox API answers.
   explicit Service(const std::string& db_path, std::string listen_address = "127.0.0.1");
   Service(const Service&) = delete;
   Service& operator=(const Service&) = delete;
@@ -70,8 +70,8 @@ class Service {
   KeptRequests kept_;
   FaultRules rules_;
   EventHub events_;
-  EventBacklog backlog_;   // reads log_
-  Inspection inspection_;  // reads and changes all of the above
+  EventBacklog backlog_;  // reads log_
+  SandboxApi api_;        // reads and changes all of the above
 };
 
 }  // namespace lumo::sandbox

@@ -38,8 +38,8 @@ boost::beast::string_view MediaType(boost::beast::string_view value) {
 
 }  // namespace
 
-std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::string_view what,
-                                            std::string_view listen_address) {
+std::optional<GuardRefusal> GuardApi(const HttpRequest& request, std::string_view what,
+                                     std::string_view listen_address) {
   size_t host_fields = 0;
   for (const auto& field : request.headers) host_fields += field.first == "host" ? 1 : 0;
   const std::string* host = request.Header("host");

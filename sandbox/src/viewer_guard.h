@@ -25,8 +25,8 @@ struct GuardRefusal {
 // Why `request` for the viewer's path `what` (what follows /_sandbox/) is refused, or
 // nothing when it may go on. `listen_address` is the address the server was told to listen on;
 // request.local_port the port the request arrived on.
-std::optional<GuardRefusal> GuardInspection(const HttpRequest& request, std::string_view what,
-                                            std::string_view listen_address);
+std::optional<GuardRefusal> GuardApi(const HttpRequest& request, std::string_view what,
+                                     std::string_view listen_address);
 
 }  // namespace lumo::sandbox
 

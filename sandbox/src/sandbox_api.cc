@@ -1,4 +1,4 @@
-#include "inspection.h"
+#include "sandbox_api.h"
 
 #include <algorithm>
 #include <charconv>
@@ -21,7 +21,7 @@ namespace {
 
 // What every answer under /_sandbox/ carries: the page runs only its own files (no inline
 // script, nothing from elsewhere), no page may frame it, and no answer is read as another type.
-constexpr std::pair<const char*, const char*> kInspectionHeaders[] = {
+constexpr std::pair<const char*, const char*> kApiHeaders[] = {
     {"Content-Security-Policy",
      "default-src 'self'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
      "connect-src 'self'; object-src 'none'; base-uri 'none'; form-action 'self'; "
@@ -82,42 +82,42 @@ HttpReply Uncached(HttpReply reply) {
 
 }  // namespace
 
-const Inspection::Route Inspection::kRoutes[] = {
-    {Match::kViewerFile, "", "GET", &Inspection::ViewerFile},
-    {Match::kExact, "protocol", "GET", &Inspection::Protocol},
-    {Match::kExact, "state", "GET", &Inspection::State},
-    {Match::kExact, "exchange", "GET", &Inspection::Exchange},
-    {Match::kExact, "events", "GET", &Inspection::Events},
-    {Match::kExact, "log", "GET", &Inspection::ReadLog},
-    {Match::kExact, "log", "DELETE", &Inspection::ClearLog},
-    {Match::kExact, "rules", "GET", &Inspection::ListRules},
-    {Match::kExact, "rules", "POST", &Inspection::AddRule},
-    {Match::kExact, "rules", "DELETE", &Inspection::ClearRules},
-    {Match::kPrefix, kRulePrefix, "DELETE", &Inspection::RemoveRule},
-    {Match::kExact, "replay", "POST", &Inspection::Replay},
-    {Match::kExact, "reset", "POST", &Inspection::Reset},
+const SandboxApi::Route SandboxApi::kRoutes[] = {
+    {Match::kViewerFile, "", "GET", &SandboxApi::ViewerFile},
+    {Match::kExact, "protocol", "GET", &SandboxApi::Protocol},
+    {Match::kExact, "state", "GET", &SandboxApi::State},
+    {Match::kExact, "exchange", "GET", &SandboxApi::Exchange},
+    {Match::kExact, "events", "GET", &SandboxApi::Events},
+    {Match::kExact, "log", "GET", &SandboxApi::ReadLog},
+    {Match::kExact, "log", "DELETE", &SandboxApi::ClearLog},
+    {Match::kExact, "rules", "GET", &SandboxApi::ListRules},
+    {Match::kExact, "rules", "POST", &SandboxApi::AddRule},
+    {Match::kExact, "rules", "DELETE", &SandboxApi::ClearRules},
+    {Match::kPrefix, kRulePrefix, "DELETE", &SandboxApi::RemoveRule},
+    {Match::kExact, "replay", "POST", &SandboxApi::Replay},
+    {Match::kExact, "reset", "POST", &SandboxApi::Reset},
 };
 
-Inspection::Inspection(InspectedState state, std::string listen_address, SendAgain send_again)
+SandboxApi::SandboxApi(ApiState state, std::string listen_address, SendAgain send_again)
     : state_(state),
       listen_address_(std::move(listen_address)),
       send_again_(std::move(send_again)) {}
 
-HttpReply Inspection::Handle(const HttpRequest& request) {
+HttpReply SandboxApi::Handle(const HttpRequest& request) {
   HttpReply reply = Respond(request);
-  for (const auto& [name, value] : kInspectionHeaders) reply.headers.emplace_back(name, value);
+  for (const auto& [name, value] : kApiHeaders) reply.headers.emplace_back(name, value);
   return reply;
 }
 
-HttpReply Inspection::Respond(const HttpRequest& request) {
+HttpReply SandboxApi::Respond(const HttpRequest& request) {
   std::string_view target = request.target;
   std::string_view path = target.substr(0, target.find('?'));
-  path.remove_prefix(std::min(path.size(), kInspectionPrefix.size()));
+  path.remove_prefix(std::min(path.size(), kApiPrefix.size()));
   try {
     if (!request.from_loopback) {
       throw Refusal(code::kNotLoopback, "the sandbox answers this to loopback peers only");
     }
-    if (std::optional<GuardRefusal> refused = GuardInspection(request, path, listen_address_)) {
+    if (std::optional<GuardRefusal> refused = GuardApi(request, path, listen_address_)) {
       throw Refusal(refused->error_code, refused->message);
     }
     const Route& route = FindRoute(path, request.verb);
@@ -129,7 +129,7 @@ HttpReply Inspection::Respond(const HttpRequest& request) {
   }
 }
 
-bool Inspection::Matches(const Route& route, std::string_view path) {
+bool SandboxApi::Matches(const Route& route, std::string_view path) {
   switch (route.match) {
     case Match::kExact:
       return path == route.path;
@@ -141,7 +141,7 @@ bool Inspection::Matches(const Route& route, std::string_view path) {
   return false;
 }
 
-const Inspection::Route& Inspection::FindRoute(std::string_view path, std::string_view verb) {
+const SandboxApi::Route& SandboxApi::FindRoute(std::string_view path, std::string_view verb) {
   bool known = false;
   for (const Route& route : kRoutes) {
     if (!Matches(route, path)) continue;
@@ -152,7 +152,7 @@ const Inspection::Route& Inspection::FindRoute(std::string_view path, std::strin
   throw Refusal(code::kNotFound, "no such path");
 }
 
-HttpReply Inspection::ViewerFile(const Asked& asked) {
+HttpReply SandboxApi::ViewerFile(const Asked& asked) {
   const ViewerAsset* asset = FindViewerAsset(asked.path);
   HttpReply reply;
   reply.content_type = asset->content_type;
@@ -160,7 +160,7 @@ HttpReply Inspection::ViewerFile(const Asked& asked) {
   return Uncached(std::move(reply));
 }
 
-HttpReply Inspection::Protocol(const Asked&) {
+HttpReply SandboxApi::Protocol(const Asked&) {
   Json methods = Json::array();
   size_t i = 0;
   for (const MethodRules& rules : AllMethods()) methods[i++] = Text(rules.name);
@@ -180,13 +180,13 @@ HttpReply Inspection::Protocol(const Asked&) {
   return Uncached(JsonReply(answer));
 }
 
-HttpReply Inspection::State(const Asked&) {
+HttpReply SandboxApi::State(const Asked&) {
   HttpReply reply;
   reply.body = Serialized(state_.store.Run<Json>([](Db& db) { return StateAnswer(db); }));
   return Uncached(std::move(reply));
 }
 
-HttpReply Inspection::Exchange(const Asked& asked) {
+HttpReply SandboxApi::Exchange(const Asked& asked) {
   const Pairs pairs = ParseQuery(asked.query);
   const std::string* seq = FindPair(pairs, "seq");
   std::optional<LogRecord> record;
@@ -199,7 +199,7 @@ HttpReply Inspection::Exchange(const Asked& asked) {
   return Uncached(std::move(reply));
 }
 
-HttpReply Inspection::Events(const Asked& asked) {
+HttpReply SandboxApi::Events(const Asked& asked) {
   // A reconnecting EventSource names the last event it got; a first connection may ask with
   // "since", else it starts with the newest entries.
   const Pairs pairs = ParseQuery(asked.query);
@@ -223,7 +223,7 @@ HttpReply Inspection::Events(const Asked& asked) {
   return Uncached(std::move(reply));
 }
 
-HttpReply Inspection::ReadLog(const Asked& asked) {
+HttpReply SandboxApi::ReadLog(const Asked& asked) {
   const Pairs pairs = ParseQuery(asked.query);
   const std::string* method = FindPair(pairs, "method");
   HttpReply reply;
@@ -232,14 +232,14 @@ HttpReply Inspection::ReadLog(const Asked& asked) {
   return reply;
 }
 
-HttpReply Inspection::ClearLog(const Asked&) {
+HttpReply SandboxApi::ClearLog(const Asked&) {
   EmptyLog();
   return JsonReply(Answer());
 }
 
-HttpReply Inspection::ListRules(const Asked&) { return JsonReply(state_.rules.List()); }
+HttpReply SandboxApi::ListRules(const Asked&) { return JsonReply(state_.rules.List()); }
 
-HttpReply Inspection::AddRule(const Asked& asked) {
+HttpReply SandboxApi::AddRule(const Asked& asked) {
   Json body;
   try {
     body = Json::parse(asked.request.body);
@@ -251,12 +251,12 @@ HttpReply Inspection::AddRule(const Asked& asked) {
   return JsonReply(answer);
 }
 
-HttpReply Inspection::ClearRules(const Asked&) {
+HttpReply SandboxApi::ClearRules(const Asked&) {
   state_.rules.Clear();
   return JsonReply(Answer());
 }
 
-HttpReply Inspection::RemoveRule(const Asked& asked) {
+HttpReply SandboxApi::RemoveRule(const Asked& asked) {
   // A path that names no rule, a number or not, is not found.
   std::optional<uint64_t> id = ParseDecimal(asked.path.substr(kRulePrefix.size()));
   if (!id || *id > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
@@ -266,7 +266,7 @@ HttpReply Inspection::RemoveRule(const Asked& asked) {
   return JsonReply(Answer());
 }
 
-HttpReply Inspection::Replay(const Asked& asked) {
+HttpReply SandboxApi::Replay(const Asked& asked) {
   uint64_t of = ReplayedSeq(asked.request.body);
   std::optional<HttpRequest> again = state_.kept.Find(of);
   if (!again) {
@@ -305,14 +305,14 @@ HttpReply Inspection::Replay(const Asked& asked) {
   return reply;
 }
 
-HttpReply Inspection::Reset(const Asked&) {
+HttpReply SandboxApi::Reset(const Asked&) {
   state_.store.Reset();
   state_.rules.Clear();
   EmptyLog();
   return JsonReply(Answer());
 }
 
-void Inspection::EmptyLog() {
+void SandboxApi::EmptyLog() {
   state_.log.Clear();
   state_.kept.Clear();
   state_.backlog.Clear();

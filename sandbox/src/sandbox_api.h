@@ -1,10 +1,11 @@
-// The sandbox's own API under /_sandbox/, beside the service it inspects: the request log and one
-// exchange of it, the event stream that follows the log, the fault rules, the seed users' state,
-// replay and reset, the service's methods and codes, and the viewer's page. It answers loopback
-// peers only, and only requests that no other page in a browser could send (viewer_guard.h).
-// Knows nothing of the service itself: a replay goes through the function the service hands in.
-#ifndef SANDBOX_SRC_INSPECTION_H_
-#define SANDBOX_SRC_INSPECTION_H_
+// The sandbox's own API under /_sandbox/, beside the service it stands in for: the request log and
+// one exchange of it, the event stream that follows the log, the fault rules, the seed users'
+// state, replay and reset, the service's methods and codes, and the viewer's page. It answers
+// loopback peers only, and only requests that no other page in a browser could send
+// (viewer_guard.h). Knows nothing of the service itself: a replay goes through the function the
+// service hands in.
+#ifndef SANDBOX_SRC_SANDBOX_API_H_
+#define SANDBOX_SRC_SANDBOX_API_H_
 
 #include <cstdint>
 #include <functional>
@@ -20,7 +21,7 @@
 namespace lumo::sandbox {
 
 // Every path of the API starts with this.
-inline constexpr std::string_view kInspectionPrefix = "/_sandbox/";
+inline constexpr std::string_view kApiPrefix = "/_sandbox/";
 // Where fault rules are posted, and the most body bytes a rule takes: room for a verbatim body of
 // kMaxVerbatimBody even when every byte of it is written as a \u escape.
 inline constexpr std::string_view kRulesPath = "/_sandbox/rules";
@@ -36,7 +37,7 @@ struct Resent {
 using SendAgain = std::function<Resent(HttpRequest request)>;
 
 // What the API reads and changes.
-struct InspectedState {
+struct ApiState {
   Store& store;
   RequestLog& log;
   KeptRequests& kept;
@@ -47,19 +48,19 @@ struct InspectedState {
 
 // Every path the API knows is a row of one table: the path (or what it starts with), the verb and
 // the handler. Any thread: Handle may run on every worker thread at once. Its state must outlive
-// the Inspection.
-class Inspection {
+// the SandboxApi.
+class SandboxApi {
  public:
   // `listen_address` is the address the server listens on, one of the Host names the API answers.
-  Inspection(InspectedState state, std::string listen_address, SendAgain send_again);
-  Inspection(const Inspection&) = delete;
-  Inspection& operator=(const Inspection&) = delete;
+  SandboxApi(ApiState state, std::string listen_address, SendAgain send_again);
+  SandboxApi(const SandboxApi&) = delete;
+  SandboxApi& operator=(const SandboxApi&) = delete;
 
-  static bool IsInspectionPath(std::string_view path) {
-    return path.substr(0, kInspectionPrefix.size()) == kInspectionPrefix;
+  static bool IsApiPath(std::string_view path) {
+    return path.substr(0, kApiPrefix.size()) == kApiPrefix;
   }
 
-  // Answers a request whose path IsInspectionPath, with the headers that keep a browser from
+  // Answers a request whose path IsApiPath, with the headers that keep a browser from
   // misreading or framing the answer. Refusals and storage failures become answers here.
   HttpReply Handle(const HttpRequest& request);
 
@@ -67,7 +68,7 @@ class Inspection {
   // One request as a handler reads it.
   struct Asked {
     const HttpRequest& request;
-    std::string_view path;  // after kInspectionPrefix, without the query
+    std::string_view path;  // after kApiPrefix, without the query
     std::string_view query;
   };
   enum class Match {
@@ -79,7 +80,7 @@ class Inspection {
     Match match;
     std::string_view path;
     std::string_view verb;
-    HttpReply (Inspection::*handle)(const Asked& asked);
+    HttpReply (SandboxApi::*handle)(const Asked& asked);
   };
   static const Route kRoutes[];
 
@@ -108,11 +109,11 @@ class Inspection {
   // Puts the log back to empty (the kept requests with it) and tells the followers.
   void EmptyLog();
 
-  const InspectedState state_;
+  const ApiState state_;
   const std::string listen_address_;
   const SendAgain send_again_;
 };
 
 }  // namespace lumo::sandbox
 
-#endif  // SANDBOX_SRC_INSPECTION_H_
+#endif  // SANDBOX_SRC_SANDBOX_API_H_
